@@ -1,0 +1,39 @@
+#pragma once
+// The filter code's per-message context, the searcher: the six parts of one
+// message, the upper-case option and the trace. Its state is process-wide.
+#include <string>
+
+namespace kalvorin {
+
+class searcher {
+public:
+    // Keeps the six parts and the flag, reads the base folder afresh from the
+    // settings, and switches the trace off.
+    static void searcher_init(const std::string& sender, const std::string& subject, const std::string& body,
+                              const std::string& attachments, const std::string& header, const std::string& rawmsg,
+                              bool uppercase);
+    // Does the filter line match the message? Raises what the evaluator, the
+    // regular-expression mode or the trace writer raise.
+    static bool filtred(const std::string& line);
+    // Does the raw message refer to an external image?
+    static bool haveimg();
+    static void trace_on();
+    static void trace_off();
+};
+
+// The line with every field test replaced by "1" or "0".
+std::string la_descompone(const std::string& line);
+// Decides one field test and replaces every occurrence of it in the line.
+void procesa(std::string& line, const std::string& keyword, const std::string& op, const std::string& delim,
+             const std::string& text);
+// Writes "#- " + text to the trace path while the trace is on.
+void trace(const std::string& text);
+
+// The match modes; all read the searcher's upper-case flag at the call.
+std::string normaliza(const std::string& text);
+bool es_separador(char c);
+bool busca_texto(const std::string& text, const std::string& part);
+bool busca_palabra(const std::string& text, const std::string& part);
+bool busca_regexp(const std::string& pattern, const std::string& part);
+
+}  // namespace kalvorin

@@ -1,0 +1,61 @@
+#pragma once
+// The shared settings: their sections, value names, types and defaults, and
+// the version file. Nothing is cached; every call goes to the store anew.
+#include <cstdint>
+#include <string>
+
+#include "CodigoComun/EasyRegistry.h"
+
+namespace kalvorin {
+
+inline constexpr const char* kAppKey = "kalvorin";
+
+// The stored base folder with the platform separator appended, leading and
+// trailing blanks and control characters removed.
+std::string get_basefolder();
+
+// First line of base folder + "version.ini", trimmed. Raises EInOutError when
+// the file cannot be read.
+std::string get_version();
+
+class clsConfigSys {
+public:
+    std::string get_basefolder() const;
+    void get_scores(std::int32_t& secure, std::int32_t& trash, std::int32_t& suspect) const;
+    std::string get_extimg() const;
+    bool get_uppercase() const;
+    bool get_xpertmode() const;
+    bool get_up50kb() const;
+    std::int32_t get_logsize() const;
+    std::string get_version() const;
+
+    // Setters (configuration program only; ConfigSysWrite.cpp).
+    void set_basefolder(const std::string& folder) const;
+    void set_scores(std::int32_t secure, std::int32_t trash, std::int32_t suspect) const;
+    void set_extimg(const std::string& rule) const;
+    void set_uppercase(bool on) const;
+    void set_xpertmode(bool on) const;
+    void set_up50kb(bool on) const;
+    void set_logsize(std::int32_t size) const;
+};
+
+namespace settings {
+// Sections and value names, shared by the getters and the setters.
+inline constexpr const char* kDirectorys = "directorys";
+inline constexpr const char* kScores = "scores";
+inline constexpr const char* kSettings = "settings";
+inline constexpr const char* kBasefolder = "basefolder";
+inline constexpr const char* kSecure = "secure";
+inline constexpr const char* kTrash = "trash";
+inline constexpr const char* kSuspect = "suspect";
+inline constexpr const char* kExtimg = "extimg";
+inline constexpr const char* kUppercase = "uppercase";
+inline constexpr const char* kXpertmode = "xpertmode";
+inline constexpr const char* kUp50kb = "up50kb";
+inline constexpr const char* kLogsize = "logsize";
+
+// A registry accessor on \Software\kalvorin\<name>.
+clsRegistry section(const char* name);
+}  // namespace settings
+
+}  // namespace kalvorin

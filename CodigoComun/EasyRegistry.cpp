@@ -1,0 +1,48 @@
+#include "EasyRegistry.h"
+
+#include <cstring>
+
+#include "CodigoComun/Errors.h"
+#include "platform/registry.h"
+
+namespace kalvorin {
+
+void clsRegistry::init(const std::string& appkey) {
+    appkey_ = appkey;
+    section_.clear();
+}
+
+void clsRegistry::set_section(const std::string& name) { section_ = "\\" + name; }
+
+std::string clsRegistry::key_path() const { return "\\Software\\" + appkey_ + section_; }
+
+std::string clsRegistry::read_str(const std::string& name, const std::string& def) const {
+    // Reads ask for full access too, so a write-denied key reads as missing.
+    auto key = platform::RegKey::open(key_path());
+    if (!key) return def;
+    auto value = key->query(name);
+    if (!value) return def;
+    if (value->data.empty()) return std::string();
+    if (value->type != platform::kRegSz && value->type != platform::kRegExpandSz)
+        throw ERegistryError("Invalid data type for '" + name + "'");
+    // The text ends at its first NUL; expandable strings come back unexpanded.
+    const std::string& d = value->data;
+    return d.substr(0, d.find('\0'));
+}
+
+std::int32_t clsRegistry::read_int(const std::string& name, std::int32_t def) const {
+    auto key = platform::RegKey::open(key_path());
+    if (!key) return def;
+    auto value = key->query(name);
+    if (!value) return def;
+    // The data is fetched into a 4-byte buffer before its type is looked at.
+    if (value->data.size() > 4) throw ERegistryError("Failed to get data for '" + name + "'");
+    if (value->type != platform::kRegDword) throw ERegistryError("Invalid data type for '" + name + "'");
+    unsigned char b[4] = {0, 0, 0, 0};
+    std::memcpy(b, value->data.data(), value->data.size());
+    std::uint32_t u = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+                      (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+    return static_cast<std::int32_t>(u);
+}
+
+}  // namespace kalvorin

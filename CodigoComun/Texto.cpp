@@ -1,0 +1,47 @@
+#include "Texto.h"
+
+namespace kalvorin {
+
+namespace {
+bool is_blank_or_control(char c) { return static_cast<unsigned char>(c) <= 32; }
+}  // namespace
+
+std::string trim(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && is_blank_or_control(s[b])) ++b;
+    while (e > b && is_blank_or_control(s[e - 1])) --e;
+    return std::string(s.substr(b, e - b));
+}
+
+std::string trim_left(std::string_view s) {
+    std::size_t b = 0;
+    while (b < s.size() && is_blank_or_control(s[b])) ++b;
+    return std::string(s.substr(b));
+}
+
+std::string plain_upper(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string int_to_str(std::int32_t v) { return std::to_string(v); }
+
+std::string replace_all(std::string_view s, std::string_view from, std::string_view to) {
+    if (from.empty()) return std::string(s);
+    std::string out;
+    out.reserve(s.size());
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t hit = s.find(from, pos);
+        if (hit == std::string_view::npos) break;
+        out.append(s.substr(pos, hit - pos));
+        out.append(to);
+        pos = hit + from.size();
+    }
+    out.append(s.substr(pos));
+    return out;
+}
+
+}  // namespace kalvorin

@@ -1,0 +1,1 @@
+// The dialect adapter lands with the regular-expression mode.

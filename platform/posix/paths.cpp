@@ -1,0 +1,22 @@
+#include "platform/paths.h"
+
+#include <climits>
+#include <unistd.h>
+
+namespace kalvorin::platform {
+
+const std::string& path_separator() {
+    static const std::string sep = "/";
+    return sep;
+}
+
+std::string program_folder() {
+    char buf[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return ".";
+    std::string exe(buf, static_cast<std::size_t>(n));
+    auto slash = exe.find_last_of('/');
+    return slash == std::string::npos ? "." : exe.substr(0, slash == 0 ? 1 : slash);
+}
+
+}  // namespace kalvorin::platform

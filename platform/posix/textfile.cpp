@@ -1,0 +1,152 @@
+#include "platform/textfile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+
+#include "CodigoComun/Errors.h"
+
+namespace kalvorin::platform {
+
+void detail::FileCloser::operator()(std::FILE* f) const noexcept {
+    if (f) std::fclose(f);
+}
+
+namespace {
+
+std::string parent_of(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+bool is_dir(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+[[noreturn]] void raise_io(int err, const std::string& path) {
+    throw EInOutError(io_message(err, path));
+}
+
+FileHandle open_file(const std::string& path, const char* mode) {
+    // A directory where a file is expected cannot be opened as one.
+    if (is_dir(path)) raise_io(EISDIR, path);
+    FileHandle f(std::fopen(path.c_str(), mode));
+    if (!f) raise_io(errno, path);
+    return f;
+}
+
+}  // namespace
+
+std::string io_message(int err, const std::string& path) {
+    switch (err) {
+        case ENOENT:
+            // The runtime tells a missing folder from a missing file.
+            return is_dir(parent_of(path)) ? "File not found" : "Path not found";
+        case ENOTDIR:
+            return "Path not found";
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS:
+            return "Access denied";
+        case ENOSPC:
+            return "Disk full";
+        case EMFILE:
+        case ENFILE:
+            return "Too many open files";
+        case ENAMETOOLONG:
+            return "Invalid filename";
+        default:
+            return "I/O error " + std::to_string(err);
+    }
+}
+
+TextReader::TextReader(const std::string& path) : file_(open_file(path, "rb")), path_(path) {}
+
+bool TextReader::next_line(std::string& line) {
+    line.clear();
+    if (!file_) return false;
+    int c = std::getc(file_.get());
+    if (c == EOF) {
+        if (std::ferror(file_.get())) raise_io(EIO, path_);
+        return false;
+    }
+    while (c != EOF && c != '\n') {
+        line.push_back(static_cast<char>(c));
+        c = std::getc(file_.get());
+    }
+    if (c == EOF && std::ferror(file_.get())) raise_io(EIO, path_);
+    if (c == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+void TextReader::close() { file_.reset(); }
+
+TextWriter::TextWriter(const std::string& path, Mode mode)
+    : file_(open_file(path, mode == Mode::Truncate ? "wb" : "ab")), path_(path) {}
+
+void TextWriter::write(std::string_view text) {
+    if (text.empty()) return;
+    if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) raise_io(errno, path_);
+}
+
+void TextWriter::write_line(std::string_view text) {
+    write(text);
+    write("\r\n");
+}
+
+void TextWriter::close() {
+    if (!file_) return;
+    std::FILE* f = file_.release();
+    if (std::fclose(f) != 0) raise_io(errno, path_);
+}
+
+std::vector<std::string> read_lines(const std::string& path) {
+    TextReader r(path);
+    std::vector<std::string> lines;
+    std::string line;
+    while (r.next_line(line)) lines.push_back(line);
+    return lines;
+}
+
+std::string read_file(const std::string& path) {
+    FileHandle f = open_file(path, "rb");
+    std::string out;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) out.append(buf, n);
+    if (std::ferror(f.get())) raise_io(EIO, path);
+    return out;
+}
+
+void append_line(const std::string& path, std::string_view text) {
+    TextWriter w(path, TextWriter::Mode::Append);
+    w.write_line(text);
+    w.close();
+}
+
+void reset_file(const std::string& path) {
+    TextWriter w(path, TextWriter::Mode::Truncate);
+    w.close();
+}
+
+void write_file(const std::string& path, std::string_view content) {
+    TextWriter w(path, TextWriter::Mode::Truncate);
+    w.write(content);
+    w.close();
+}
+
+void replace_file(const std::string& source, const std::string& target) {
+    if (is_dir(target)) raise_io(EISDIR, target);
+    if (std::rename(source.c_str(), target.c_str()) != 0) raise_io(errno, target);
+}
+
+bool file_exists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace kalvorin::platform

@@ -1,0 +1,74 @@
+#pragma once
+// Sequential text files. Lines are written with CR LF; when reading, a line
+// ends at CR LF or at a bare LF, and a last line without a line end still
+// counts. Every failure raises EInOutError with the runtime's message
+// ("File not found", "Path not found", "Access denied", ...).
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalvorin::platform {
+
+namespace detail {
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept;
+};
+}  // namespace detail
+
+using FileHandle = std::unique_ptr<std::FILE, detail::FileCloser>;
+
+// Reads a text file line by line; the file is closed when the reader goes.
+class TextReader {
+public:
+    explicit TextReader(const std::string& path);
+    // Next line without its line end; false at the end of the file.
+    bool next_line(std::string& line);
+    void close();
+
+private:
+    FileHandle file_;
+    std::string path_;
+};
+
+// Creates (or truncates) a text file and writes to it.
+class TextWriter {
+public:
+    enum class Mode { Truncate, Append };
+    TextWriter(const std::string& path, Mode mode);
+    void write(std::string_view text);
+    void write_line(std::string_view text);  // text + CR LF
+    // Flushes and closes; raises when the data could not be written.
+    void close();
+
+private:
+    FileHandle file_;
+    std::string path_;
+};
+
+// All lines of a text file.
+std::vector<std::string> read_lines(const std::string& path);
+
+// The whole file as bytes.
+std::string read_file(const std::string& path);
+
+// Opens the file for appending (creating it when missing), writes text and
+// CR LF, closes it.
+void append_line(const std::string& path, std::string_view text);
+
+// Creates the file, or truncates it to length 0, and closes it.
+void reset_file(const std::string& path);
+
+// Writes the whole content to the file, replacing it (create or truncate).
+void write_file(const std::string& path, std::string_view content);
+
+// Replaces `target` by `source` in one step (rename within one folder).
+void replace_file(const std::string& source, const std::string& target);
+
+bool file_exists(const std::string& path);
+
+// The message the runtime gives for the error code of a failed file call.
+std::string io_message(int err, const std::string& path);
+
+}  // namespace kalvorin::platform

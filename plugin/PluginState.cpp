@@ -1,0 +1,81 @@
+#include "plugin/PluginState.h"
+
+#include <cstring>
+#include <functional>
+
+#include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/Errors.h"
+#include "platform/textfile.h"
+#include "plugin/InitFailure.h"
+#include "plugin/PluginLog.h"
+
+namespace kalvorin {
+
+PluginState& plugin_state() {
+    static PluginState state;
+    return state;
+}
+
+namespace {
+
+void run_step(int number, const char* what, const std::function<void()>& body) {
+    try {
+        body();
+    } catch (const std::exception& e) {
+        throw InitFailure(number, what, e.what());
+    }
+}
+
+// Copies the text list line by line, each with CR LF, then ':' without a line
+// end. The compiled file is opened (and so emptied) before the text file.
+void compile_list(const std::string& basefolder, const std::string& name) {
+    platform::TextWriter dat(basefolder + name + kCompiledSuffix, platform::TextWriter::Mode::Truncate);
+    platform::TextReader txt(basefolder + name + kTextSuffix);
+    std::string line;
+    while (txt.next_line(line)) dat.write_line(line);
+    dat.write(":");
+    txt.close();
+    dat.close();
+}
+
+}  // namespace
+
+void initialize() {
+    PluginState& s = plugin_state();
+    clsConfigSys cfg;
+    run_step(1, "read the base folder", [&] { s.basefolder = get_basefolder(); });
+    run_step(2, "read version.ini", [&] { s.version = get_version(); });
+    run_step(3, "read the scores", [&] { cfg.get_scores(s.secure, s.trash, s.suspect); });
+    run_step(4, "read the upper-case setting", [&] { s.uppercase = cfg.get_uppercase(); });
+    run_step(5, "read the 50000-byte setting", [&] { s.up50kb = cfg.get_up50kb(); });
+    run_step(6, "read the log size", [&] { s.logsize = cfg.get_logsize(); });
+    s.logfile = s.basefolder + kLogName;
+    run_step(8, "reset the log", [&] { log_reset(s.logfile); });
+    // A score of 0 means "no list matched", so no list may score 0.
+    if (s.secure == 0) s.secure = -1;
+    if (s.trash == 0) s.trash = 1;
+    if (s.suspect == 0) s.suspect = 1;
+    run_step(10, "read the external-image setting", [&] { s.extimg = cfg.get_extimg(); });
+    for (const char* name : kListNames)
+        run_step(11, (std::string("compile ") + name + kTextSuffix).c_str(),
+                 [&] { compile_list(s.basefolder, name); });
+    run_step(12, "write the log banner", [&] { log_append(s.logfile, kLogBanner); });
+    s.mailcount = 0;
+}
+
+void finalize() {
+    const PluginState& s = plugin_state();
+    for (const char* name : kListNames) log_reset(s.basefolder + name + kCompiledSuffix);
+}
+
+std::string plugin_name() { return "Kalvorin in " + plugin_state().basefolder; }
+
+std::int32_t copy_out(const std::string& text, char* buffer, std::int32_t size) {
+    const auto len = static_cast<std::int32_t>(text.size());
+    if (buffer == nullptr || size < 0) return len;
+    const std::int32_t n = size < len ? size : len;
+    if (n > 0) std::memcpy(buffer, text.data(), static_cast<std::size_t>(n));
+    return n;
+}
+
+}  // namespace kalvorin

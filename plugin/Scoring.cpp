@@ -1,0 +1,157 @@
+#include "plugin/Scoring.h"
+
+#include <array>
+
+#include "CodigoComun/CapturaSpam.h"
+#include "CodigoComun/Texto.h"
+#include "platform/textfile.h"
+#include "plugin/PluginLog.h"
+#include "plugin/PluginState.h"
+
+namespace kalvorin {
+
+namespace {
+
+constexpr std::int32_t kPartCap = 50000;
+constexpr std::int32_t kDefaultLogSize = 9;
+
+struct Parts {
+    std::string header, body, attachments, sender, subject, rawmsg;
+};
+
+// The log's account of the message's parts, in dump order.
+void log_parts(const Parts& p) {
+    const std::array<std::pair<const char*, const std::string*>, 6> dump = {{
+        {"K A L V O R I N  S P E A K: SENDER", &p.sender},
+        {"K A L V O R I N  S P E A K: SUBJECT", &p.subject},
+        {"K A L V O R I N  S P E A K: HEADER", &p.header},
+        {"K A L V O R I N  S P E A K: ATTACHMENTS", &p.attachments},
+        {"K A L V O R I N  S P E A K: BODY", &p.body},
+        {"K A L V O R I  S P E A K: RAW MESSAGE", &p.rawmsg},
+    }};
+    for (const auto& [banner, text] : dump) {
+        write_log(2, banner);
+        write_log(1, *text);
+    }
+}
+
+// Steps 1 and 2 stand outside the message's catch-all: their errors are
+// dropped so that a log that cannot be written never stops the scoring.
+void start_message() {
+    PluginState& s = plugin_state();
+    try {
+        write_log(4, "K A L V O R I N  S P E A K: NEW MAIL!");
+    } catch (...) {
+    }
+    // The counter wraps instead of overflowing.
+    s.mailcount = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.mailcount) + 1u);
+    // A log size of 0 or less (stored so, or no initialisation) would divide by
+    // zero or never reset; the default keeps the log bounded.
+    const std::int32_t every = s.logsize > 0 ? s.logsize : kDefaultLogSize;
+    if (s.mailcount % every == 0) {
+        try {
+            log_reset(s.logfile);
+        } catch (...) {
+        }
+    }
+}
+
+// One compiled list: logged by name, read until a line matches.
+void list_pass(std::int32_t list, std::int32_t& score) {
+    const PluginState& s = plugin_state();
+    const std::string name = std::string(kListNames[static_cast<std::size_t>(list - 1)]) + kCompiledSuffix;
+    write_log(1, name);
+    platform::TextReader reader(s.basefolder + name);
+    std::string line;
+    while (score == 0 && reader.next_line(line)) {
+        write_log(1, line);
+        // An empty line (only in a hand-edited list) has no first character:
+        // it is skipped like a comment.
+        if (line.empty() || line[0] == ':') continue;
+        if (searcher::filtred(line)) score = get_score(list);
+    }
+    reader.close();
+}
+
+void external_image_rule(std::int32_t& score) {
+    if (!searcher::haveimg()) return;
+    const PluginState& s = plugin_state();
+    write_log(1, "searcher.haveimg=TRUE");
+    if (s.extimg == "susp" && score == 0) score = get_score(3);
+    if (s.extimg == "trash") {
+        const std::int32_t t = get_score(3);
+        if (score == t || score == 0) score = get_score(2);
+    }
+}
+
+}  // namespace
+
+std::string get_part(HostArg hostarg, HostCallback callback, std::int32_t part, PartBuffer& buf) {
+    try {
+        const std::int32_t n = callback(hostarg, part, nullptr, 0);
+        if (n <= 0) return std::string();
+        if (n > buf.capacity) {
+            buf.data = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(n));
+            buf.capacity = n;
+        }
+        std::int32_t m = callback(hostarg, part, buf.data.get(), buf.capacity);
+        write_log(1, "IDX: " + int_to_str(part) + " I       : " + int_to_str(m));
+        // A host that claims more than it was given room for gets the room.
+        if (m > buf.capacity) m = buf.capacity;
+        if (plugin_state().up50kb && m > kPartCap) m = kPartCap;
+        if (m > 0) return std::string(buf.data.get(), static_cast<std::size_t>(m));
+        return std::string();
+    } catch (...) {
+        return std::string();
+    }
+}
+
+std::int32_t get_score(std::int32_t n) {
+    write_log(1, "get_score(" + int_to_str(n) + ")");
+    const PluginState& s = plugin_state();
+    switch (n) {
+        case 1: return s.secure;
+        case 2: return s.trash;
+        case 3: return s.suspect;
+        default: return 0;
+    }
+}
+
+std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
+    start_message();
+    std::int32_t score = 0;
+    try {
+        PartBuffer buf;
+        Parts p;
+        if (callback) {
+            p.header = get_part(hostarg, callback, kPartHeader, buf);
+            p.body = get_part(hostarg, callback, kPartBody, buf);
+            p.attachments = get_part(hostarg, callback, kPartAttachments, buf);
+            p.sender = get_part(hostarg, callback, kPartSender, buf);
+            p.subject = get_part(hostarg, callback, kPartSubject, buf);
+            p.rawmsg = get_part(hostarg, callback, kPartRawMessage, buf);
+        }
+        buf = PartBuffer();
+        log_parts(p);
+        for (std::string* t : {&p.header, &p.body, &p.attachments, &p.sender, &p.subject, &p.rawmsg})
+            if (t->empty()) *t = ":";
+        searcher::searcher_init(p.sender, p.subject, p.body, p.attachments, p.header, p.rawmsg,
+                                plugin_state().uppercase);
+        searcher::trace_on();
+        for (std::int32_t list = 1; list <= 3; ++list) list_pass(list, score);
+        write_log(1, "Score preimages:=" + int_to_str(score));
+        external_image_rule(score);
+        searcher::trace_off();
+        write_log(1, "+---------------------------");
+        write_log(1, "|RESUME: ");
+        write_log(1, "|Sender      : " + p.sender);
+        write_log(1, "|Subject     : " + p.subject);
+        write_log(1, "|Final Score : " + int_to_str(score));
+        write_log(1, "+---------------------------");
+    } catch (...) {
+        // The score reached so far stands; nothing of the error reaches the host.
+    }
+    return score;
+}
+
+}  // namespace kalvorin

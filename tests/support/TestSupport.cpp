@@ -1,0 +1,114 @@
+#include "support/TestSupport.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/EasyRegistry.h"
+#include "platform/registry.h"
+
+extern char** environ;
+
+namespace kalvorin::test {
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "kalvorin-test-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+void HiveTest::SetUp() {
+    if (const char* h = std::getenv("KALVORIN_HIVE")) {
+        had_hive_ = true;
+        saved_hive_ = h;
+    }
+    hive_ = tmp_ / "hkcu.db";
+    ::setenv("KALVORIN_HIVE", hive_.c_str(), 1);
+    make_dir(tmp_ / "base");
+    base_ = (tmp_ / "base") + "/";
+    spit(base_ + "version.ini", "1.0\r\n");
+}
+
+void HiveTest::TearDown() {
+    if (had_hive_)
+        ::setenv("KALVORIN_HIVE", saved_hive_.c_str(), 1);
+    else
+        ::unsetenv("KALVORIN_HIVE");
+}
+
+void HiveTest::set_basefolder_setting(const std::string& folder) const {
+    // Written straight into the store, so that these tests need no setter.
+    auto key = platform::RegKey::create("Software\\kalvorin\\directorys");
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(key->set("basefolder", platform::kRegSz, folder + '\0'));
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void spit(const std::string& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+bool exists(const std::string& path) { return std::filesystem::exists(path); }
+
+void make_dir(const std::string& path) { std::filesystem::create_directories(path); }
+
+RunResult run(const std::vector<std::string>& argv, const std::string& input, const std::vector<std::string>& env) {
+    TempDir io;
+    const std::string in = io / "in", out = io / "out", err = io / "err";
+    spit(in, input);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::vector<std::string> envs;
+    for (char** e = environ; *e; ++e) envs.emplace_back(*e);
+    for (const auto& e : env) envs.push_back(e);
+    std::vector<char*> envp;
+    for (auto& e : envs) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    RunResult r;
+    if (posix_spawn(&pid, args[0], &fa, nullptr, args.data(), envp.data()) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&fa);
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
+
+std::string dist(const std::string& name) { return std::string(KALVORIN_DIST) + "/" + name; }
+
+RunResult reg(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{dist("kalvorin-reg")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run(argv);
+}
+
+}  // namespace kalvorin::test

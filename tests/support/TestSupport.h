@@ -1,0 +1,67 @@
+#pragma once
+// Shared test helpers: temporary folders, a private settings hive, file access
+// and running the programs of build/dist/.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kalvorin::test {
+
+// A fresh folder, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    // path() + "/" + name
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Points KALVORIN_HIVE at a hive file of its own for the test, and gives a base
+// folder ("<tmp>/base/") with a "version.ini".
+class HiveTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // The base folder with its final separator.
+    std::string base() const { return base_; }
+    // Stores the base folder setting (without its final separator).
+    void set_basefolder_setting(const std::string& folder) const;
+    TempDir tmp_;
+    std::string hive_;
+    std::string base_;
+
+private:
+    std::string saved_hive_;
+    bool had_hive_ = false;
+};
+
+std::string slurp(const std::string& path);
+void spit(const std::string& path, const std::string& content);
+bool exists(const std::string& path);
+void make_dir(const std::string& path);
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program with arguments; environment additions as NAME=VALUE.
+RunResult run(const std::vector<std::string>& argv, const std::string& input = std::string(),
+              const std::vector<std::string>& env = {});
+
+// A program or file of build/dist/.
+std::string dist(const std::string& name);
+
+// kalvorin-reg with the arguments, against the hive in KALVORIN_HIVE.
+RunResult reg(const std::vector<std::string>& args);
+
+}  // namespace kalvorin::test

@@ -1,0 +1,260 @@
+// kalvorin-reg: reads and writes the settings store in the manner of the
+// Windows reg command.
+#include <cstdint>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace {
+
+using kalvorin::platform::RegKey;
+using kalvorin::platform::RegValue;
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+const std::map<std::string, std::uint32_t> kTypes = {
+    {"REG_SZ", kalvorin::platform::kRegSz},         {"REG_EXPAND_SZ", kalvorin::platform::kRegExpandSz},
+    {"REG_BINARY", kalvorin::platform::kRegBinary}, {"REG_DWORD", kalvorin::platform::kRegDword},
+    {"REG_QWORD", kalvorin::platform::kRegQword},   {"REG_MULTI_SZ", kalvorin::platform::kRegMultiSz},
+    {"REG_NONE", kalvorin::platform::kRegNone},
+};
+
+std::string upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+}
+
+std::string type_name(std::uint32_t t) {
+    for (const auto& [name, value] : kTypes)
+        if (value == t) return name;
+    return "REG_UNKNOWN(" + std::to_string(t) + ")";
+}
+
+// "HKCU\Software\x" or "HKEY_CURRENT_USER\Software\x" -> "Software\x".
+std::string key_path(const std::string& key) {
+    const std::string u = upper(key);
+    for (const char* root : {"HKCU", "HKEY_CURRENT_USER"}) {
+        const std::string r = root;
+        if (u == r) return std::string();
+        if (u.rfind(r + "\\", 0) == 0) return key.substr(r.size() + 1);
+    }
+    throw UsageError("ERROR: Invalid key name (only HKCU or HKEY_CURRENT_USER): " + key);
+}
+
+std::string hex_bytes(const std::string& data) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : data) {
+        out.push_back(digits[c >> 4]);
+        out.push_back(digits[c & 15]);
+    }
+    return out;
+}
+
+std::string parse_hex(const std::string& hex) {
+    if (hex.size() % 2 != 0) throw UsageError("ERROR: Invalid hex data (odd number of digits): " + hex);
+    std::string out;
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const std::string pair = hex.substr(i, 2);
+        if (pair.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            throw UsageError("ERROR: Invalid hex data: " + hex);
+        out.push_back(static_cast<char>(std::stoul(pair, nullptr, 16)));
+    }
+    return out;
+}
+
+std::string little_endian(std::uint64_t v, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+    return out;
+}
+
+std::uint64_t from_little_endian(const std::string& d) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < d.size() && i < 8; ++i) v |= static_cast<std::uint64_t>(static_cast<unsigned char>(d[i])) << (8 * i);
+    return v;
+}
+
+// Decimal (a minus sign allowed, stored as two's complement) or 0x hex.
+std::uint64_t parse_number(const std::string& text, int bytes) {
+    try {
+        std::size_t used = 0;
+        long long v;
+        if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0)
+            v = static_cast<long long>(std::stoull(text.substr(2), &used, 16)), used += 2;
+        else
+            v = std::stoll(text, &used, 10);
+        if (used != text.size()) throw std::invalid_argument(text);
+        const long long lo = bytes == 4 ? INT32_MIN : INT64_MIN;
+        const unsigned long long hi = bytes == 4 ? UINT32_MAX : UINT64_MAX;
+        if (v < lo || (v > 0 && static_cast<unsigned long long>(v) > hi)) throw std::out_of_range(text);
+        return static_cast<std::uint64_t>(v);
+    } catch (const std::logic_error&) {
+        throw UsageError("ERROR: Invalid number: " + text);
+    }
+}
+
+std::string encode(std::uint32_t type, const std::string& data) {
+    switch (type) {
+        case kalvorin::platform::kRegSz:
+        case kalvorin::platform::kRegExpandSz:
+            return data + '\0';
+        case kalvorin::platform::kRegDword:
+            return little_endian(parse_number(data, 4), 4);
+        case kalvorin::platform::kRegQword:
+            return little_endian(parse_number(data, 8), 8);
+        default:
+            return parse_hex(data);
+    }
+}
+
+std::string show(const RegValue& v) {
+    switch (v.type) {
+        case kalvorin::platform::kRegSz:
+        case kalvorin::platform::kRegExpandSz:
+            return v.data.substr(0, v.data.find('\0'));
+        case kalvorin::platform::kRegDword:
+        case kalvorin::platform::kRegQword:
+            if (v.data.size() == (v.type == kalvorin::platform::kRegDword ? 4u : 8u)) {
+                char buf[32];
+                std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(from_little_endian(v.data)));
+                return buf;
+            }
+            return hex_bytes(v.data);
+        default:
+            return hex_bytes(v.data);
+    }
+}
+
+struct Options {
+    std::optional<std::string> value;  // /v
+    bool all_values = false;           // /va
+    std::optional<std::string> type;   // /t
+    std::optional<std::string> data;   // /d
+    std::optional<std::string> raw;    // /raw
+};
+
+Options parse_options(const std::vector<std::string>& args, std::size_t from) {
+    Options o;
+    for (std::size_t i = from; i < args.size(); ++i) {
+        const std::string a = upper(args[i]);
+        auto next = [&]() -> std::string {
+            if (i + 1 >= args.size()) throw UsageError("ERROR: " + args[i] + " needs a value");
+            return args[++i];
+        };
+        if (a == "/V") o.value = next();
+        else if (a == "/VE") o.value = std::string();
+        else if (a == "/VA") o.all_values = true;
+        else if (a == "/T") o.type = upper(next());
+        else if (a == "/D") o.data = next();
+        else if (a == "/RAW") o.raw = next();
+        else if (a == "/F") continue;
+        else throw UsageError("ERROR: Invalid syntax: " + args[i]);
+    }
+    return o;
+}
+
+const char* kNotFound = "ERROR: The system was unable to find the specified registry key or value.";
+
+int query(const std::string& key, const Options& o) {
+    auto k = RegKey::open_read(key_path(key));
+    if (!k) throw std::runtime_error(kNotFound);
+    std::vector<RegValue> values;
+    if (o.value) {
+        auto v = k->query(*o.value);
+        if (!v) throw std::runtime_error(kNotFound);
+        values.push_back(*v);
+    } else {
+        values = k->values();
+    }
+    std::cout << "\n" << key << "\n";
+    for (const auto& v : values)
+        std::cout << "    " << (v.name.empty() ? "(Default)" : v.name) << "    " << type_name(v.type) << "    "
+                  << show(v) << "\n";
+    std::cout << "\n";
+    return 0;
+}
+
+int add(const std::string& key, const Options& o) {
+    auto k = RegKey::create(key_path(key));
+    if (!k) throw std::runtime_error("ERROR: Access is denied.");
+    if (!o.value) {
+        if (o.type || o.data || o.raw) throw UsageError("ERROR: /t, /d and /raw need /v");
+        return 0;
+    }
+    std::uint32_t type = kalvorin::platform::kRegSz;
+    if (o.type) {
+        auto it = kTypes.find(*o.type);
+        if (it == kTypes.end()) throw UsageError("ERROR: Invalid type: " + *o.type);
+        type = it->second;
+    }
+    if (o.raw && o.data) throw UsageError("ERROR: /d and /raw cannot be used together");
+    const std::string bytes = o.raw ? parse_hex(*o.raw) : encode(type, o.data.value_or(""));
+    if (!k->set(*o.value, type, bytes)) throw std::runtime_error("ERROR: Access is denied.");
+    std::cout << "The operation completed successfully.\n";
+    return 0;
+}
+
+int remove(const std::string& key, const Options& o) {
+    const std::string path = key_path(key);
+    if (!o.value && !o.all_values) {
+        if (!kalvorin::platform::reg_delete_key(path)) throw std::runtime_error(kNotFound);
+    } else {
+        auto k = RegKey::open(path);
+        if (!k) throw std::runtime_error(kNotFound);
+        if (o.all_values) {
+            for (const auto& v : k->values()) k->remove_value(v.name);
+        } else if (!k->remove_value(*o.value)) {
+            throw std::runtime_error(kNotFound);
+        }
+    }
+    std::cout << "The operation completed successfully.\n";
+    return 0;
+}
+
+int mark(const std::string& key, bool denied) {
+    if (!kalvorin::platform::reg_set_denied(key_path(key), denied)) throw std::runtime_error(kNotFound);
+    std::cout << "The operation completed successfully.\n";
+    return 0;
+}
+
+const char* kUsage =
+    "usage: kalvorin-reg query  KEY [/v NAME]\n"
+    "       kalvorin-reg add    KEY [/v NAME /t TYPE /d DATA] [/f]\n"
+    "       kalvorin-reg add    KEY /v NAME /t TYPE /raw HEX [/f]\n"
+    "       kalvorin-reg delete KEY [/v NAME | /va] [/f]\n"
+    "       kalvorin-reg deny   KEY\n"
+    "       kalvorin-reg allow  KEY\n"
+    "KEY: HKCU\\... or HKEY_CURRENT_USER\\...; the store is $KALVORIN_HIVE\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    try {
+        if (args.size() < 2) throw UsageError("ERROR: Invalid syntax.");
+        const std::string verb = upper(args[0]);
+        const std::string& key = args[1];
+        const Options o = parse_options(args, 2);
+        if (verb == "QUERY") return query(key, o);
+        if (verb == "ADD") return add(key, o);
+        if (verb == "DELETE") return remove(key, o);
+        if (verb == "DENY") return mark(key, true);
+        if (verb == "ALLOW") return mark(key, false);
+        throw UsageError("ERROR: Unknown operation: " + args[0]);
+    } catch (const UsageError& e) {
+        std::cerr << e.what() << "\n" << kUsage;
+        return 1;
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << "\n";
+        return 1;
+    }
+}
