@@ -1,0 +1,1 @@
+# Benchmarks of this area (kalvorin_bench calls).
