@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "CodigoComun/Errors.h"
+#include "CodigoComun/Texto.h"
+#include "platform/ansi.h"
+#include "platform/textfile.h"
+#include "support/TestSupport.h"
+
+namespace kalvorin {
+namespace {
+
+using test::TempDir;
+
+TEST(AnsiUpper, FoldsTheWindows1252Pairs) {
+    struct Case {
+        unsigned char in, out;
+    };
+    const Case cases[] = {
+        {'a', 'A'}, {'z', 'Z'}, {'A', 'A'}, {'0', '0'},  {0xE0, 0xC0}, {0xE9, 0xC9}, {0xF6, 0xD6},
+        {0xFE, 0xDE}, {0xF7, 0xF7}, {0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F},
+        {0xB5, 0xB5}, {0xDF, 0xDF}, {0xAA, 0xAA}, {0xBA, 0xBA}, {0x83, 0x83}, {0x00, 0x00},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(static_cast<unsigned char>(platform::ansi_upper(static_cast<char>(c.in))), c.out)
+            << "byte " << int(c.in);
+}
+
+TEST(Texto, TrimRemovesControlCharactersAndBlanksOnly) {
+    EXPECT_EQ(trim(std::string("\x01 \t abc \r\n\x1f", 10)), "abc");
+    EXPECT_EQ(trim(std::string("\0a\0", 3)), "a");
+    EXPECT_EQ(trim("\xA0x\xA0"), "\xA0x\xA0");  // the no-break space is no control character
+    EXPECT_EQ(trim("   "), "");
+}
+
+TEST(Texto, ReplaceAllIsOnePassLeftToRight) {
+    EXPECT_EQ(replace_all("aaa", "aa", "b"), "ba");
+    EXPECT_EQ(replace_all("abab", "ab", "abab"), "abababab");
+    EXPECT_EQ(replace_all("x", "", "y"), "x");
+}
+
+TEST(TextFile, LineEndsAreCrLfOrBareLfAndTheLastLineCounts) {
+    TempDir d;
+    struct Case {
+        std::string content;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\nb\nc", {"a", "b", "c"}},
+        {"a\r\n", {"a"}},
+        {"\r\n\r\n", {"", ""}},
+        {"a\rb\r\n", {"a\rb"}},  // a bare CR stays in the line
+        {std::string("x\0y\n", 4), {std::string("x\0y", 3)}},
+    };
+    for (const auto& c : cases) {
+        test::spit(d / "f.txt", c.content);
+        EXPECT_EQ(platform::read_lines(d / "f.txt"), c.lines) << testing::PrintToString(c.content);
+    }
+}
+
+TEST(TextFile, AppendCreatesAndEndsWithCrLf) {
+    TempDir d;
+    platform::append_line(d / "log.txt", "one");
+    platform::append_line(d / "log.txt", "");
+    EXPECT_EQ(test::slurp(d / "log.txt"), "one\r\n\r\n");
+    platform::reset_file(d / "log.txt");
+    EXPECT_EQ(test::slurp(d / "log.txt"), "");
+}
+
+TEST(TextFile, ErrorsCarryTheRuntimeMessages) {
+    TempDir d;
+    test::make_dir(d / "adir");
+    auto message = [](auto&& f) -> std::string {
+        try {
+            f();
+        } catch (const EInOutError& e) {
+            return e.what();
+        }
+        return "no error";
+    };
+    EXPECT_EQ(message([&] { platform::read_lines(d / "missing.txt"); }), "File not found");
+    EXPECT_EQ(message([&] { platform::read_lines(d / "nofolder/x.txt"); }), "Path not found");
+    EXPECT_EQ(message([&] { platform::append_line(d / "nofolder/x.txt", "a"); }), "Path not found");
+    EXPECT_EQ(message([&] { platform::append_line(d / "adir", "a"); }), "Access denied");
+    EXPECT_EQ(message([&] { platform::reset_file(d / "adir"); }), "Access denied");
+    EXPECT_EQ(message([&] { platform::read_lines(d / "adir"); }), "Access denied");
+}
+
+}  // namespace
+}  // namespace kalvorin

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <vector>
+
+#include "CodigoComun/ConfigSys.h"
+#include "platform/registry.h"
+#include "plugin/InitFailure.h"
+#include "plugin/PluginState.h"
+#include "plugin/Scoring.h"
+#include "support/TestSupport.h"
+
+namespace kalvorin {
+namespace {
+
+TEST(CopyOut, LengthQueriesAndPartialCopies) {
+    const std::string text = "Kalvorin in /x/";
+    struct Case {
+        bool with_buffer;
+        std::int32_t size;
+        std::int32_t result;
+        std::string buffer_after;
+    };
+    const Case cases[] = {
+        {false, 0, 15, "################"},
+        {false, 100, 15, "################"},
+        {true, -1, 15, "################"},
+        {true, 0, 0, "################"},
+        {true, 4, 4, "Kalv############"},
+        {true, 15, 15, "Kalvorin in /x/#"},
+        {true, 16, 15, "Kalvorin in /x/#"},  // no terminating zero
+    };
+    for (const auto& c : cases) {
+        std::string buf(16, '#');
+        EXPECT_EQ(copy_out(text, c.with_buffer ? buf.data() : nullptr, c.size), c.result) << c.size;
+        EXPECT_EQ(buf, c.buffer_after) << c.size;
+    }
+}
+
+class PluginTest : public test::HiveTest {
+protected:
+    void SetUp() override {
+        HiveTest::SetUp();
+        set_basefolder_setting(tmp_ / "base");
+        plugin_state() = PluginState();
+        for (const char* name : kListNames) test::spit(base() + name + ".filters.txt", "");
+    }
+    void set_score(const char* name, std::int32_t v) const {
+        clsRegistry r = settings::section(settings::kScores);
+        auto k = platform::RegKey::create(r.key_path());
+        const auto u = static_cast<std::uint32_t>(v);
+        const char d[4] = {char(u), char(u >> 8), char(u >> 16), char(u >> 24)};
+        k->set(name, platform::kRegDword, std::string(d, 4));
+    }
+    std::string log() const { return test::slurp(base() + "plugin.log.txt"); }
+};
+
+TEST_F(PluginTest, InitializeFillsTheStateAndCompilesTheLists) {
+    test::spit(base() + "plugin.log.txt", "old content\r\n");
+    test::spit(base() + "secure.filters.txt", "a line\r\n:comment\nlast");
+    initialize();
+    const PluginState& s = plugin_state();
+    EXPECT_EQ(s.basefolder, base());
+    EXPECT_EQ(s.version, "1.0");
+    EXPECT_EQ(s.logfile, base() + "plugin.log.txt");
+    EXPECT_EQ(s.logsize, 9);
+    EXPECT_EQ(s.extimg, "none");
+    EXPECT_TRUE(s.uppercase);
+    EXPECT_TRUE(s.up50kb);
+    EXPECT_EQ(log(), "K A L V O R I  L O G  F I L E\r\n");
+    EXPECT_EQ(test::slurp(base() + "secure.filters.dat"), "a line\r\n:comment\r\nlast\r\n:");
+    EXPECT_EQ(test::slurp(base() + "trash.filters.dat"), ":");
+    EXPECT_EQ(plugin_name(), "Kalvorin in " + base());
+}
+
+TEST_F(PluginTest, ZeroRuleAppliesToStoredZerosOnly) {
+    const std::vector<std::tuple<std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t>>
+        cases = {{0, 0, 0, -1, 1, 1}, {-5, -5, 0, -5, -5, 1}, {3, 2, 1, 3, 2, 1}};
+    for (const auto& [a, b, c, ea, eb, ec] : cases) {
+        set_score("secure", a);
+        set_score("trash", b);
+        set_score("suspect", c);
+        initialize();
+        EXPECT_EQ(plugin_state().secure, ea);
+        EXPECT_EQ(plugin_state().trash, eb);
+        EXPECT_EQ(plugin_state().suspect, ec);
+    }
+}
+
+TEST_F(PluginTest, AFailingStepLeavesEarlierStepsDoneAndRunsNoLaterOne) {
+    initialize();
+    plugin_state().mailcount = 5;
+    test::spit(base() + "suspect.filters.dat", "untouched");
+    test::spit(base() + "secure.filters.txt", "s1\r\n");
+    std::remove((base() + "trash.filters.txt").c_str());
+    try {
+        initialize();
+        FAIL() << "no error";
+    } catch (const InitFailure& e) {
+        EXPECT_STREQ(e.what(), "initialisation stopped at step 11 (compile trash.filters.txt): File not found");
+    }
+    EXPECT_EQ(test::slurp(base() + "secure.filters.dat"), "s1\r\n:");
+    EXPECT_EQ(test::slurp(base() + "trash.filters.dat"), "");  // emptied before its text list was opened
+    EXPECT_EQ(test::slurp(base() + "suspect.filters.dat"), "untouched");
+    EXPECT_EQ(log(), "");  // reset, and no banner
+    EXPECT_EQ(plugin_state().mailcount, 5);
+}
+
+TEST_F(PluginTest, MissingVersionFileStopsBeforeTheLog) {
+    std::remove((base() + "version.ini").c_str());
+    test::spit(base() + "plugin.log.txt", "kept\r\n");
+    EXPECT_THROW(initialize(), InitFailure);
+    EXPECT_EQ(plugin_state().basefolder, base());
+    EXPECT_EQ(plugin_state().logfile, "");
+    EXPECT_EQ(log(), "kept\r\n");
+}
+
+TEST_F(PluginTest, FinalizeEmptiesTheCompiledListsOnly) {
+    test::spit(base() + "secure.filters.txt", "x\r\n");
+    initialize();
+    finalize();
+    for (const char* name : kListNames) {
+        EXPECT_TRUE(test::exists(base() + name + ".filters.dat"));
+        EXPECT_EQ(test::slurp(base() + name + ".filters.dat"), "");
+    }
+    EXPECT_EQ(test::slurp(base() + "secure.filters.txt"), "x\r\n");
+    EXPECT_EQ(log(), "K A L V O R I  L O G  F I L E\r\n");
+}
+
+// A host whose parts and behaviour a test scripts; it records every call.
+struct ScriptedHost {
+    struct Call {
+        std::int32_t part;
+        bool with_buffer;
+        std::int32_t size;
+    };
+    std::map<std::int32_t, std::string> parts;
+    std::function<std::int32_t(std::int32_t part, char* buf, std::int32_t size)> data_override;
+    std::vector<Call> calls;
+
+    static std::int32_t callback(HostArg arg, std::int32_t part, char* buf, std::int32_t size) {
+        auto* self = reinterpret_cast<ScriptedHost*>(arg);
+        self->calls.push_back({part, buf != nullptr, size});
+        const std::string& text = self->parts[part];
+        if (buf == nullptr) return static_cast<std::int32_t>(text.size());
+        if (self->data_override) return self->data_override(part, buf, size);
+        const auto n = std::min<std::int32_t>(size, static_cast<std::int32_t>(text.size()));
+        std::memcpy(buf, text.data(), static_cast<std::size_t>(n));
+        return n;
+    }
+};
+
+class GetPartTest : public PluginTest {
+protected:
+    void SetUp() override {
+        PluginTest::SetUp();
+        initialize();
+    }
+    std::string fetch(ScriptedHost& host, std::int32_t part) {
+        return get_part(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback, part, buf);
+    }
+    PartBuffer buf;
+};
+
+TEST_F(GetPartTest, TheWholeCapacityIsPassedOnTheDataCall) {
+    ScriptedHost host;
+    host.parts[kPartHeader] = std::string(80, 'h');
+    host.parts[kPartBody] = std::string(10, 'b');
+    EXPECT_EQ(fetch(host, kPartHeader), std::string(80, 'h'));
+    EXPECT_EQ(fetch(host, kPartBody), std::string(10, 'b'));
+    ASSERT_EQ(host.calls.size(), 4u);
+    EXPECT_EQ(host.calls[1].size, 80);
+    EXPECT_EQ(host.calls[3].size, 80);
+    EXPECT_EQ(buf.capacity, 80);
+    EXPECT_EQ(log(), "K A L V O R I  L O G  F I L E\r\nIDX: 100000 I       : 80\r\nIDX: 100001 I       : 10\r\n");
+}
+
+TEST_F(GetPartTest, AnEmptyPartHasNoSecondCallAndNoLogLine) {
+    ScriptedHost host;
+    EXPECT_EQ(fetch(host, kPartSender), "");
+    EXPECT_EQ(host.calls.size(), 1u);
+    EXPECT_EQ(log(), "K A L V O R I  L O G  F I L E\r\n");
+}
+
+TEST_F(GetPartTest, ACallbackThatThrowsLeavesThePartEmpty) {
+    ScriptedHost host;
+    host.parts[kPartBody] = "body";
+    host.data_override = [](std::int32_t, char*, std::int32_t) -> std::int32_t { throw std::runtime_error("boom"); };
+    EXPECT_EQ(fetch(host, kPartBody), "");
+}
+
+TEST_F(GetPartTest, AClaimBeyondTheCapacityTakesTheCapacity) {
+    ScriptedHost host;
+    host.parts[kPartBody] = "12345";
+    host.data_override = [](std::int32_t, char* b, std::int32_t size) {
+        std::memset(b, 'x', static_cast<std::size_t>(size));
+        return size + 1000;
+    };
+    EXPECT_EQ(fetch(host, kPartBody), "xxxxx");
+    EXPECT_NE(log().find("IDX: 100001 I       : 1005\r\n"), std::string::npos);
+}
+
+TEST_F(GetPartTest, BytesAreKeptAsTheyCome) {
+    ScriptedHost host;
+    host.parts[kPartRawMessage] = std::string("a\0b\r\n\xE9 ", 7);
+    EXPECT_EQ(fetch(host, kPartRawMessage), std::string("a\0b\r\n\xE9 ", 7));
+}
+
+TEST_F(GetPartTest, The50000ByteCapFollowsTheSetting) {
+    ScriptedHost host;
+    host.parts[kPartBody] = std::string(60000, 'b');
+    EXPECT_EQ(fetch(host, kPartBody).size(), 50000u);
+    plugin_state().up50kb = false;
+    EXPECT_EQ(fetch(host, kPartBody).size(), 60000u);
+}
+
+TEST(Uninitialised, ExportsDoNotFailBeforeInitialisation) {
+    plugin_state() = PluginState();
+    ScriptedHost host;
+    host.parts[kPartSubject] = "s";
+    EXPECT_EQ(get_spam_score(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback), 0);
+    EXPECT_EQ(get_spam_score(0, nullptr), 0);
+    EXPECT_EQ(plugin_name(), "Kalvorin in ");
+}
+
+}  // namespace
+}  // namespace kalvorin

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include "CodigoComun/EasyRegistry.h"
+#include "CodigoComun/Errors.h"
+#include "platform/registry.h"
+#include "support/TestSupport.h"
+
+namespace kalvorin {
+namespace {
+
+class RegistryTest : public test::HiveTest {
+protected:
+    clsRegistry section(const std::string& name) const {
+        clsRegistry r;
+        r.init("kalvorin");
+        r.set_section(name);
+        return r;
+    }
+    // Stores exact bytes under a type, as a hand edit of the registry would.
+    void store(const std::string& key, const std::string& name, std::uint32_t type, const std::string& data) const {
+        auto k = platform::RegKey::create(key);
+        ASSERT_TRUE(k);
+        ASSERT_TRUE(k->set(name, type, data));
+    }
+    static std::string error_of(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const ERegistryError& e) {
+            return e.what();
+        }
+        return "no error";
+    }
+};
+
+TEST_F(RegistryTest, KeyPathIsAbsoluteAndTheLastSectionWins) {
+    clsRegistry r;
+    r.init("kalvorin");
+    EXPECT_EQ(r.key_path(), "\\Software\\kalvorin");
+    r.set_section("scores");
+    r.set_section("settings");
+    EXPECT_EQ(r.key_path(), "\\Software\\kalvorin\\settings");
+    r.init("kalvorin");
+    EXPECT_EQ(r.key_path(), "\\Software\\kalvorin");
+}
+
+TEST_F(RegistryTest, ReadsOfAMissingKeyGiveDefaultsAndCreateNothing) {
+    EXPECT_EQ(section("scores").read_int("secure", -1000), -1000);
+    EXPECT_EQ(section("settings").read_str("extimg", "none"), "none");
+    EXPECT_FALSE(test::exists(hive_));
+    store("Software\\other", "x", platform::kRegSz, std::string("1", 2));
+    EXPECT_EQ(section("scores").read_int("secure", 5), 5);
+    EXPECT_FALSE(platform::RegKey::open_read("Software\\kalvorin\\scores"));
+}
+
+TEST_F(RegistryTest, WriteCreatesTheWholePathAndRoundTrips) {
+    section("scores").write_int("secure", -5);
+    section("settings").write_str("extimg", "trash");
+    EXPECT_EQ(section("scores").read_int("secure", 0), -5);
+    EXPECT_EQ(section("settings").read_str("extimg", "none"), "trash");
+    // Names are compared without regard to ASCII case.
+    EXPECT_EQ(section("SCORES").read_int("SECURE", 0), -5);
+    auto v = platform::RegKey::open("Software\\kalvorin\\scores")->query("secure");
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->type, platform::kRegDword);
+    EXPECT_EQ(v->data, std::string("\xFB\xFF\xFF\xFF", 4));
+    EXPECT_EQ(platform::RegKey::open("Software\\kalvorin\\settings")->query("extimg")->data, std::string("trash\0", 6));
+}
+
+TEST_F(RegistryTest, AWriteDeniedKeyReadsAsMissingAndIsNotWritten) {
+    section("scores").write_int("secure", 7);
+    ASSERT_TRUE(platform::reg_set_denied("Software\\kalvorin\\scores", true));
+    EXPECT_EQ(section("scores").read_int("secure", -1000), -1000);
+    section("scores").write_int("secure", 9);  // silently not written
+    ASSERT_TRUE(platform::reg_set_denied("Software\\kalvorin\\scores", false));
+    EXPECT_EQ(section("scores").read_int("secure", -1000), 7);
+}
+
+TEST_F(RegistryTest, ReadStrRules) {
+    const std::string key = "Software\\kalvorin\\settings";
+    store(key, "nodata", platform::kRegSz, "");
+    store(key, "nul", platform::kRegSz, std::string("ab\0cd\0", 6));
+    store(key, "expand", platform::kRegExpandSz, std::string("%HOME%\\x\0", 9));
+    store(key, "noterm", platform::kRegSz, "abc");
+    EXPECT_EQ(section("settings").read_str("nodata", "default"), "");
+    EXPECT_EQ(section("settings").read_str("nul", ""), "ab");
+    EXPECT_EQ(section("settings").read_str("expand", ""), "%HOME%\\x");
+    EXPECT_EQ(section("settings").read_str("noterm", ""), "abc");
+}
+
+TEST_F(RegistryTest, TypeAndSizeErrorsNameTheValue) {
+    const std::string key = "Software\\kalvorin\\scores";
+    store(key, "sz3", platform::kRegSz, std::string("70\0", 3));
+    store(key, "sz6", platform::kRegSz, std::string("-1000\0", 6));
+    store(key, "bin8", platform::kRegBinary, std::string(8, '\1'));
+    store(key, "bin4", platform::kRegBinary, std::string(4, '\1'));
+    store(key, "dword", platform::kRegDword, std::string("\x46\0\0\0", 4));
+    store(key, "short", platform::kRegDword, std::string("\x46", 1));
+    const auto s = section("scores");
+    EXPECT_EQ(error_of([&] { s.read_int("sz3", 0); }), "Invalid data type for 'sz3'");
+    EXPECT_EQ(error_of([&] { s.read_int("sz6", 0); }), "Failed to get data for 'sz6'");
+    EXPECT_EQ(error_of([&] { s.read_int("bin8", 0); }), "Failed to get data for 'bin8'");
+    EXPECT_EQ(error_of([&] { s.read_int("bin4", 0); }), "Invalid data type for 'bin4'");
+    EXPECT_EQ(error_of([&] { s.read_str("dword", ""); }), "Invalid data type for 'dword'");
+    EXPECT_EQ(s.read_int("dword", 0), 70);
+    EXPECT_EQ(s.read_int("short", 0), 70);
+}
+
+TEST_F(RegistryTest, AValueThatCannotBeSetRaises) {
+    // A folder where the hive file should be: the store cannot be opened.
+    test::make_dir(hive_);
+    EXPECT_THROW(section("scores").write_int("secure", 1), ERegistryError);
+}
+
+}  // namespace
+}  // namespace kalvorin
