@@ -6,14 +6,20 @@
 
 namespace kalvorin {
 
-// Raises EConvertError when the reduced text is not a decimal integer, and
-// EFilterError when no reduction cycle can change the text.
+// Raises EConvertError when the reduced text is not a decimal integer or a
+// number leaves the signed 32-bit range, and EFilterError when the text can no
+// longer be reduced although an operator is left.
 std::int32_t evalua(const std::string& expression);
 
 namespace evalua_detail {
+// Membership in "0987654321".
 bool es_digito(char c);
+// Does the text hold any of "+", "*", "(", ")"?
 bool hay_operador(const std::string& s);
+// Replaces every occurrence of `find` by `replacement`.
 void cambia_caracter(std::string& s, char find, char replacement);
+// The parenthesis pass: unwraps every group that holds no operator and no
+// other group, parking the "(" of the others as "L" until the pass ends.
 void reduce_parentesis(std::string& s);
 }  // namespace evalua_detail
 
