@@ -13,10 +13,12 @@ public:
                               const std::string& attachments, const std::string& header, const std::string& rawmsg,
                               bool uppercase);
     // Does the filter line match the message? Raises what the evaluator, the
-    // regular-expression mode or the trace writer raise.
+    // regular-expression mode or the trace writer raise, and EFilterError for
+    // a field test that cannot be replaced in its line.
     static bool filtred(const std::string& line);
     // Does the raw message refer to an external image?
     static bool haveimg();
+    // Switches the trace on, towards the base folder + "plugin.log.txt".
     static void trace_on();
     static void trace_off();
 };
@@ -24,6 +26,7 @@ public:
 // The line with every field test replaced by "1" or "0".
 std::string la_descompone(const std::string& line);
 // Decides one field test and replaces every occurrence of it in the line.
+// Raises EFilterError when the test does not occur in the line.
 void procesa(std::string& line, const std::string& keyword, const std::string& op, const std::string& delim,
              const std::string& text);
 // Writes "#- " + text to the trace path while the trace is on.
