@@ -1,14 +1,23 @@
 // kalvorin-host: stands in for the mail client. Loads the plug-in, scores the
 // messages given and prints one line per message: SCORE<TAB>SOURCE.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
 #include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "host/MimeParts.h"
 #include "host/PartsDir.h"
 #include "host/PluginHost.h"
+#include "host/Sources.h"
 #include "platform/paths.h"
 
 namespace {
+
+using namespace kalvorin::host;
 
 const char* kUsage =
     "usage: kalvorin-host [--plugin PATH] SOURCE...       score .eml files, mbox files, Maildir folders\n"
@@ -16,19 +25,129 @@ const char* kUsage =
     "       kalvorin-host [--plugin PATH] --filter        score standard input, write it out with a score header\n"
     "       kalvorin-host [--plugin PATH]                 print the plug-in's name and version\n";
 
+// Shows a count on standard error when it is a terminal and the run is long.
+class Progress {
+public:
+    Progress() : enabled_(::isatty(2) != 0), start_(std::chrono::steady_clock::now()) {}
+    ~Progress() {
+        if (shown_) std::fprintf(stderr, "\r%*s\r", 40, "");
+    }
+    void tick() {
+        ++count_;
+        if (!enabled_ || count_ % 25 != 0) return;
+        if (std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
+        std::fprintf(stderr, "\rkalvorin-host: %zu messages scored", count_);
+        std::fflush(stderr);
+        shown_ = true;
+    }
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+    std::size_t count_ = 0;
+    std::chrono::steady_clock::time_point start_;
+};
+
+void report(const std::string& what) { std::cerr << "kalvorin-host: " << what << "\n"; }
+
+// Scores every message of the sources; false when any could not be read.
+bool score_sources(const PluginHost& host, const std::vector<std::string>& sources) {
+    bool all_read = true;
+    Progress progress;
+    for (const auto& source : sources) {
+        try {
+            for_each_message(source, [&](const SourceMessage& m) {
+                if (!m.error.empty()) {
+                    report(m.error);
+                    all_read = false;
+                    return;
+                }
+                MessageParts parts;
+                try {
+                    parts = extract_parts(m.raw);
+                } catch (const std::exception& e) {
+                    report(m.label + ": " + e.what());
+                    all_read = false;
+                    return;
+                }
+                std::cout << host.score(parts) << "\t" << m.label << "\n";
+                progress.tick();
+            });
+        } catch (const std::exception& e) {
+            report(e.what());
+            all_read = false;
+        }
+    }
+    return all_read;
+}
+
+bool score_parts_dirs(const PluginHost& host, const std::vector<std::string>& dirs) {
+    bool all_read = true;
+    for (const auto& dir : dirs) {
+        try {
+            std::cout << host.score(read_parts_dir(dir)) << "\t" << dir << "\n";
+        } catch (const std::exception& e) {
+            report(e.what());
+            all_read = false;
+        }
+    }
+    return all_read;
+}
+
+// The message with "X-Kalvorin-Score: N" added at the top of its header,
+// after an mbox "From " line if it has one, in the message's own line ending.
+std::string with_score_header(const std::string& raw, std::int32_t score) {
+    std::size_t at = 0;
+    if (raw.compare(0, 5, "From ") == 0) {
+        std::size_t nl = raw.find('\n');
+        at = nl == std::string::npos ? raw.size() : nl + 1;
+    }
+    const std::size_t first_nl = raw.find('\n', at);
+    const bool crlf = first_nl != std::string::npos && first_nl > 0 && raw[first_nl - 1] == '\r';
+    std::string out = raw;
+    out.insert(at, "X-Kalvorin-Score: " + std::to_string(score) + (crlf ? "\r\n" : "\n"));
+    return out;
+}
+
+bool filter_stdin(const PluginHost& host) {
+    std::string raw((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+    std::int32_t score = 0;
+    bool parsed = true;
+    try {
+        std::string message = raw;
+        if (message.compare(0, 5, "From ") == 0) {
+            std::size_t nl = message.find('\n');
+            message.erase(0, nl == std::string::npos ? message.size() : nl + 1);
+        }
+        score = host.score(extract_parts(message));
+    } catch (const std::exception& e) {
+        // The message still goes on down the pipeline, scored 0.
+        report(std::string("standard input: ") + e.what());
+        parsed = false;
+    }
+    std::cout << with_score_header(raw, score);
+    return parsed;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    using namespace kalvorin::host;
+    std::ios::sync_with_stdio(false);
     std::string plugin = kalvorin::platform::program_folder() + "/Kalvorin.TBP";
-    bool parts_mode = false;
+    bool parts_mode = false, filter_mode = false;
     std::vector<std::string> sources;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--plugin" && i + 1 < argc) {
+        if (a == "--plugin") {
+            if (i + 1 >= argc) {
+                std::cerr << "kalvorin-host: --plugin needs a path\n" << kUsage;
+                return 2;
+            }
             plugin = argv[++i];
         } else if (a == "--parts") {
             parts_mode = true;
+        } else if (a == "--filter") {
+            filter_mode = true;
         } else if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             return 0;
@@ -39,19 +158,27 @@ int main(int argc, char** argv) {
             sources.push_back(a);
         }
     }
+    if (filter_mode && (parts_mode || !sources.empty())) {
+        std::cerr << "kalvorin-host: --filter reads standard input and takes no sources\n" << kUsage;
+        return 2;
+    }
     try {
         PluginHost host(plugin);
         host.initialize();
-        int status = 0;
-        if (sources.empty()) {
+        bool ok = true;
+        if (filter_mode)
+            ok = filter_stdin(host);
+        else if (parts_mode)
+            ok = score_parts_dirs(host, sources);
+        else if (!sources.empty())
+            ok = score_sources(host, sources);
+        else
             std::cout << host.name() << "\n" << host.version() << "\n";
-        } else if (parts_mode) {
-            for (const auto& dir : sources) std::cout << host.score(read_parts_dir(dir)) << "\t" << dir << "\n";
-        }
+        std::cout.flush();
         host.finalize();
-        return status;
+        return ok ? 0 : 1;
     } catch (const std::exception& e) {
-        std::cerr << "kalvorin-host: " << e.what() << "\n";
+        report(e.what());
         return 1;
     }
 }

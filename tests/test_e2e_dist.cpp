@@ -1,0 +1,304 @@
+// End-to-end: kalvorin-reg and kalvorin-host from the program folder, on a
+// temporary hive and base folder, with the files checked byte for byte.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <map>
+
+#include "support/TestSupport.h"
+
+namespace kalvorin {
+namespace {
+
+using test::dist;
+using test::run;
+using test::slurp;
+using test::spit;
+
+std::string lines(std::initializer_list<std::string> ls) {
+    std::string out;
+    for (const auto& l : ls) out += l + "\r\n";
+    return out;
+}
+
+const std::string kBanner = "K A L V O R I  L O G  F I L E";
+const std::string kNewMail = lines({"K A L V O R I N  S P E A K: NEW MAIL!", "K A L V O R I N  S P E A K: NEW MAIL!",
+                                    "K A L V O R I N  S P E A K: NEW MAIL!", "K A L V O R I N  S P E A K: NEW MAIL!"});
+
+struct Msg {
+    std::string sender, subject, header, attachments, body, rawmsg;
+};
+
+// The part dump as the log shows it (each text trimmed).
+std::string dump(const Msg& m) {
+    auto part = [](const std::string& banner, const std::string& text) {
+        return lines({banner, banner, text});
+    };
+    return part("K A L V O R I N  S P E A K: SENDER", m.sender) + part("K A L V O R I N  S P E A K: SUBJECT", m.subject) +
+           part("K A L V O R I N  S P E A K: HEADER", m.header) +
+           part("K A L V O R I N  S P E A K: ATTACHMENTS", m.attachments) +
+           part("K A L V O R I N  S P E A K: BODY", m.body) + part("K A L V O R I  S P E A K: RAW MESSAGE", m.rawmsg);
+}
+
+std::string summary(const std::string& sender, const std::string& subject, int score) {
+    return lines({"+---------------------------", "|RESUME:", "|Sender      : " + sender,
+                  "|Subject     : " + subject, "|Final Score : " + std::to_string(score),
+                  "+---------------------------"});
+}
+
+std::string idx(int part, std::size_t count) { return lines({"IDX: " + std::to_string(part) + " I       : " + std::to_string(count)}); }
+
+class DistTest : public test::HiveTest {
+protected:
+    void SetUp() override {
+        HiveTest::SetUp();
+        ASSERT_EQ(test::reg({"add", "HKCU\\Software\\kalvorin\\directorys", "/v", "basefolder", "/d", tmp_ / "base"}).status, 0);
+        for (const char* l : {"secure", "trash", "suspect"}) spit(base() + l + ".filters.txt", "");
+    }
+    void setting(const std::string& section, const std::string& name, const std::string& type,
+                 const std::string& data) const {
+        auto r = test::reg({"add", "HKCU\\Software\\kalvorin\\" + section, "/v", name, "/t", type, "/d", data, "/f"});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    void list(const std::string& name, const std::string& content) const { spit(base() + name + ".filters.txt", content); }
+    // A parts folder; only the parts given are written.
+    std::string message(const std::string& name, const std::map<std::string, std::string>& parts) const {
+        const std::string dir = tmp_ / name;
+        test::make_dir(dir);
+        for (const auto& [file, text] : parts) spit(dir + "/" + file, text);
+        return dir;
+    }
+    test::RunResult host(const std::vector<std::string>& args) const {
+        std::vector<std::string> argv{dist("kalvorin-host")};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return run(argv);
+    }
+    std::string log() const { return slurp(base() + "plugin.log.txt"); }
+};
+
+TEST_F(DistTest, PluginExportsExactlyTheNineFunctions) {
+    auto r = run({"/usr/bin/nm", "-D", "--defined-only", dist("Kalvorin.TBP")});
+    ASSERT_EQ(r.status, 0);
+    std::vector<std::string> names;
+    std::size_t pos = 0;
+    while (pos < r.out.size()) {
+        std::size_t nl = r.out.find('\n', pos);
+        std::string line = r.out.substr(pos, nl - pos);
+        names.push_back(line.substr(line.rfind(' ') + 1));
+        pos = nl + 1;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"TBP_Finalize", "TBP_GetName", "TBP_GetSpamScore", "TBP_GetStatus",
+                                                "TBP_GetVersion", "TBP_Initialize", "TBP_NeedCOM", "TBP_NeedConfig",
+                                                "TBP_Setup"}));
+}
+
+TEST_F(DistTest, InitialisationCompilesAndFinalisationEmpties) {
+    spit(base() + "plugin.log.txt", "old\r\n");
+    spit(base() + "version.ini", "  2.5 \r\nsecond\r\n");
+    list("secure", "one\r\n:two\nthree");
+    auto r = host({});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Kalvorin in " + base() + "\n2.5\n");
+    EXPECT_EQ(log(), kBanner + "\r\n");
+    for (const char* l : {"secure", "trash", "suspect"}) EXPECT_EQ(slurp(base() + l + ".filters.dat"), "") << l;
+    EXPECT_EQ(slurp(base() + "secure.filters.txt"), "one\r\n:two\nthree");
+}
+
+TEST_F(DistTest, EveryLineOfTheListGoesToTheCompiledListThenAColon) {
+    // Each message is scored while the compiled lists exist, so the default
+    // list's lines show in the log; the comment and ':' lines are not tested.
+    list("secure", ":Secure filters\r\n: <-- this is a comment\r\nsnder=\"put your filters here\"\r\nsnder=\"and here\"\r\n:\r\n");
+    auto r = host({"--parts", message("m", {{"SNDER", "someone"}})});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string l = log();
+    EXPECT_NE(l.find(lines({"secure.filters.dat", ":Secure filters", ": <-- this is a comment",
+                            "snder=\"put your filters here\"", "#- filtred(snder=\"put your filters here\")"})),
+              std::string::npos)
+        << l;
+    EXPECT_NE(l.find(lines({"#- la_descompone.result:=0", ":", ":", "trash.filters.dat", ":", "suspect.filters.dat", ":",
+                            "Score preimages:=0"})),
+              std::string::npos)
+        << l;
+}
+
+TEST_F(DistTest, MissingVersionFileStopsInitialisationAndSaysSo) {
+    std::remove((base() + "version.ini").c_str());
+    spit(base() + "plugin.log.txt", "old\r\n");
+    list("secure", "x\r\n");
+    auto r = host({});
+    EXPECT_NE(r.err.find("initialisation stopped at step 2 (read version.ini): File not found"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(log(), "old\r\n");  // the log is reset only at a later step
+    EXPECT_EQ(slurp(base() + "secure.filters.dat"), "");  // only finalisation touched it
+}
+
+TEST_F(DistTest, MissingListStopsAtThatList) {
+    std::remove((base() + "suspect.filters.txt").c_str());
+    list("secure", "s\r\n");
+    host({"--parts", message("m", {})});
+    // No banner: the log holds the failure, then the message.
+    EXPECT_EQ(log().rfind(lines({"Kalvorin: initialisation stopped at step 11 (compile suspect.filters.txt): File not found"}) +
+                              kNewMail,
+                          0),
+              0u)
+        << log();
+}
+
+TEST_F(DistTest, AHostThatGivesNoPart) {
+    auto r = host({"--parts", message("m", {})});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "0\t" + tmp_ / "m" + "\n");
+    EXPECT_EQ(log(), lines({kBanner}) + kNewMail + dump({}) +
+                         lines({"secure.filters.dat", ":", "trash.filters.dat", ":", "suspect.filters.dat", ":",
+                                "Score preimages:=0"}) +
+                         summary(":", ":", 0));
+}
+
+TEST_F(DistTest, SecureAndTrashBothMatchTheFirstDecides) {
+    list("secure", "snder=#bob#\r\n");
+    list("trash", "sbjct=#win#\r\n");
+    auto r = host({"--parts", message("m", {{"SNDER", "bob"}, {"SBJCT", "win"}})});
+    EXPECT_EQ(r.out, "-1000\t" + tmp_ / "m" + "\n");
+    EXPECT_EQ(log(), lines({kBanner}) + kNewMail + idx(100003, 3) + idx(100004, 3) +
+                         dump({"bob", "win", "", "", "", ""}) +
+                         lines({"secure.filters.dat", "snder=#bob#", "#- filtred(snder=#bob#)",
+                                "#- la_descompone(snder=#bob#)", "#- procesa(snder=#bob#,snder,=,#,bob)",
+                                "#- la_descompone.result:=1", "get_score(1)", "trash.filters.dat",
+                                "suspect.filters.dat", "Score preimages:=-1000"}) +
+                         summary("bob", "win", -1000));
+}
+
+TEST_F(DistTest, Up50kbCapsWhatTheFilterSeesButLogsTheHostsCount) {
+    std::string body(60000, 'x');
+    body.replace(55000, 4, "MARK");
+    list("trash", "mbody=#MARK#\r\n");
+    const std::string m = message("m", {{"MBODY", body}});
+    struct Case {
+        std::string up50kb;
+        std::string score;
+        std::size_t dumped;
+    };
+    for (const Case& c : {Case{"true", "0", 50000}, Case{"false", "1000", 60000}}) {
+        setting("settings", "up50kb", "REG_SZ", c.up50kb);
+        auto r = host({"--parts", m});
+        EXPECT_EQ(r.out, c.score + "\t" + m + "\n");
+        const std::string l = log();
+        EXPECT_NE(l.find(idx(100001, 60000)), std::string::npos);
+        EXPECT_NE(l.find(lines({"K A L V O R I N  S P E A K: BODY", "K A L V O R I N  S P E A K: BODY",
+                                body.substr(0, c.dumped)})),
+                  std::string::npos);
+    }
+}
+
+TEST_F(DistTest, MissingCompiledTrashList) {
+    // A folder where the compiled trash list belongs: initialisation stops
+    // there and the list pass cannot read it.
+    test::make_dir(base() + "trash.filters.dat");
+    list("secure", "snder=#bob#\r\n");
+    const std::string init_fail =
+        "Kalvorin: initialisation stopped at step 11 (compile trash.filters.txt): Access denied";
+    {
+        auto r = host({"--parts", message("hit", {{"SNDER", "bob"}})});
+        EXPECT_EQ(r.out, "-1000\t" + tmp_ / "hit" + "\n");
+        EXPECT_EQ(log(), lines({init_fail}) + kNewMail + idx(100003, 3) + dump({"bob", "", "", "", "", ""}) +
+                             lines({"secure.filters.dat", "snder=#bob#", "#- filtred(snder=#bob#)",
+                                    "#- la_descompone(snder=#bob#)", "#- procesa(snder=#bob#,snder,=,#,bob)",
+                                    "#- la_descompone.result:=1", "get_score(1)", "trash.filters.dat",
+                                    "Kalvorin: finalisation stopped: Access denied"}));
+    }
+    auto r = host({"--parts", message("miss", {{"SNDER", "eve"}})});
+    EXPECT_EQ(r.out, "0\t" + tmp_ / "miss" + "\n");
+}
+
+TEST_F(DistTest, ExternalImageRule) {
+    const std::string img = "<img src=\"http://x/a.png\">";
+    list("suspect", "sbjct=#offer#\r\n");
+    list("secure", "snder=#friend#\r\n");
+    const std::string plain = message("plain", {{"RWMSG", img}});
+    const std::string susp = message("susp", {{"RWMSG", img}, {"SBJCT", "offer"}});
+    const std::string secure = message("secure", {{"RWMSG", img}, {"SNDER", "friend"}});
+    const std::string noimg = message("noimg", {{"RWMSG", "<img src=\"cid:x\">"}});
+    struct Case {
+        std::string extimg;
+        std::vector<int> scores;  // plain, susp, secure, noimg
+    };
+    const Case cases[] = {
+        {"none", {0, 70, -1000, 0}},
+        {"susp", {70, 70, -1000, 0}},
+        {"trash", {1000, 1000, -1000, 0}},
+        {"SUSP", {0, 70, -1000, 0}},
+    };
+    for (const auto& c : cases) {
+        setting("settings", "extimg", "REG_SZ", c.extimg);
+        auto r = host({"--parts", plain, susp, secure, noimg});
+        EXPECT_EQ(r.out, std::to_string(c.scores[0]) + "\t" + plain + "\n" + std::to_string(c.scores[1]) + "\t" + susp +
+                             "\n" + std::to_string(c.scores[2]) + "\t" + secure + "\n" +
+                             std::to_string(c.scores[3]) + "\t" + noimg + "\n")
+            << c.extimg;
+    }
+    // Under "trash" the suspect lookup is logged whenever an image is found.
+    setting("settings", "extimg", "REG_SZ", "trash");
+    host({"--parts", secure});
+    EXPECT_NE(log().find(lines({"Score preimages:=-1000", "searcher.haveimg=TRUE", "get_score(3)",
+                                "+---------------------------"})),
+              std::string::npos)
+        << log();
+}
+
+TEST_F(DistTest, LogSizeThreeKeepsTheLastMessages) {
+    setting("settings", "logsize", "REG_DWORD", "3");
+    std::vector<std::string> args{"--parts"};
+    for (int i = 1; i <= 4; ++i) args.push_back(message("m" + std::to_string(i), {{"SBJCT", "s" + std::to_string(i)}}));
+    host(args);
+    auto one = [](int i, bool new_mail) {
+        const std::string s = "s" + std::to_string(i);
+        return (new_mail ? kNewMail : "") + idx(100004, 2) + dump({"", s, "", "", "", ""}) +
+               lines({"secure.filters.dat", ":", "trash.filters.dat", ":", "suspect.filters.dat", ":",
+                      "Score preimages:=0"}) +
+               summary(":", s, 0);
+    };
+    EXPECT_EQ(log(), one(3, false) + one(4, true));
+}
+
+TEST_F(DistTest, ALineOfABlankThenAColonIsTestedAndEndsTheMessage) {
+    list("secure", " :\r\n");
+    list("trash", "sbjct=#s#\r\n");
+    auto r = host({"--parts", message("m", {{"SBJCT", "s"}})});
+    EXPECT_EQ(r.out, "0\t" + tmp_ / "m" + "\n");
+    EXPECT_EQ(log(), lines({kBanner}) + kNewMail + idx(100004, 1) + dump({"", "s", "", "", "", ""}) +
+                         lines({"secure.filters.dat", ":", "#- filtred( :)", "#- la_descompone( :)",
+                                "#- la_descompone.result:= :"}));
+}
+
+TEST_F(DistTest, LogSizeZeroStillKeepsTheLogBounded) {
+    setting("settings", "logsize", "REG_DWORD", "0");
+    std::vector<std::string> args{"--parts"};
+    for (int i = 0; i < 20; ++i) args.push_back(message("m" + std::to_string(i), {}));
+    auto r = host(args);
+    ASSERT_EQ(r.status, 0);
+    std::size_t count = 0;
+    for (std::size_t p = 0; (p = log().find("|RESUME:", p)) != std::string::npos; ++p) ++count;
+    EXPECT_LE(count, 9u);
+}
+
+TEST_F(DistTest, RegToolReproducesTheStoredEdgeCases) {
+    auto r = test::reg({"add", "HKCU\\Software\\kalvorin\\settings", "/v", "up50kb", "/t", "REG_SZ", "/raw", ""});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = test::reg({"query", "HKEY_CURRENT_USER\\Software\\kalvorin\\settings", "/v", "up50kb"});
+    EXPECT_EQ(r.out, "\nHKEY_CURRENT_USER\\Software\\kalvorin\\settings\n    up50kb    REG_SZ    \n\n");
+    r = test::reg({"add", "HKCU\\Software\\kalvorin\\scores", "/v", "secure", "/t", "REG_DWORD", "/d", "-1000"});
+    r = test::reg({"query", "HKCU\\Software\\kalvorin\\scores"});
+    EXPECT_NE(r.out.find("    secure    REG_DWORD    0xfffffc18\n"), std::string::npos) << r.out;
+    EXPECT_EQ(test::reg({"deny", "HKCU\\Software\\kalvorin\\scores"}).status, 0);
+    r = test::reg({"add", "HKCU\\Software\\kalvorin\\scores", "/v", "trash", "/t", "REG_DWORD", "/d", "5"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERROR: Access is denied.\n");
+    EXPECT_EQ(test::reg({"allow", "HKCU\\Software\\kalvorin\\scores"}).status, 0);
+    EXPECT_EQ(test::reg({"delete", "HKCU\\Software\\kalvorin\\scores", "/v", "secure"}).status, 0);
+    EXPECT_EQ(test::reg({"query", "HKCU\\Software\\kalvorin\\scores", "/v", "secure"}).status, 1);
+    EXPECT_EQ(test::reg({"add", "HKCU\\Software\\kalvorin\\scores", "/v", "x", "/t", "REG_DWORD", "/d", "12z"}).status, 1);
+}
+
+}  // namespace
+}  // namespace kalvorin

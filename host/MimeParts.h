@@ -1,0 +1,22 @@
+#pragma once
+// The six parts of a raw message, as the mail client would hand them over.
+#include <string>
+
+#include "host/MessageParts.h"
+
+namespace kalvorin::host {
+
+// Calls g_mime_init once for the process.
+void mime_init();
+
+// HEADR the raw header block; MBODY the first text/plain part (else
+// text/html), transfer-decoded, in Windows-1252; ATTCH the attachments' file
+// names, one per line; SNDER the From header and SBJCT the Subject, decoded
+// into Windows-1252; RWMSG the raw message byte for byte. Raises
+// std::runtime_error when the message cannot be parsed.
+MessageParts extract_parts(const std::string& raw);
+
+// The header block: everything before the first empty line.
+std::string header_block(const std::string& raw);
+
+}  // namespace kalvorin::host
