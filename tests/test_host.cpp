@@ -1,0 +1,141 @@
+// The host stand-in: message sources, part extraction and its command line.
+#include <gtest/gtest.h>
+
+#include "host/MimeParts.h"
+#include "host/Sources.h"
+#include "support/TestSupport.h"
+
+namespace kalvorin::host {
+namespace {
+
+using test::spit;
+
+TEST(SplitMbox, SeparatorsOnlyAtFileStartOrAfterAnEmptyLine) {
+    const std::string mbox =
+        "From a@x Mon Jan  1 00:00:00 2024\n"
+        "Subject: one\n\nbody\nFrom here is no separator\n\n"
+        "From b@x Mon Jan  1 00:00:00 2024\n"
+        "Subject: two\n\nbody two\n\n"
+        "From c@x Mon Jan  1 00:00:00 2024\r\n"
+        "Subject: three\r\n\r\nlast\r\n";
+    const auto msgs = split_mbox(mbox);
+    ASSERT_EQ(msgs.size(), 3u);
+    EXPECT_EQ(msgs[0], "Subject: one\n\nbody\nFrom here is no separator\n");
+    EXPECT_EQ(msgs[1], "Subject: two\n\nbody two\n");
+    EXPECT_EQ(msgs[2], "Subject: three\r\n\r\nlast\r\n");
+}
+
+TEST(Maildir, CurThenNewEachSortedByName) {
+    test::TempDir d;
+    for (const char* f : {"new/2", "cur/b", "new/1", "cur/a"}) {
+        test::make_dir(d / std::string(f).substr(0, 3));
+        spit(d / f, "x");
+    }
+    test::make_dir(d / "tmp");
+    spit(d / "tmp/ignored", "x");
+    EXPECT_EQ(maildir_files(d.path()), (std::vector<std::string>{d / "cur/a", d / "cur/b", d / "new/1", d / "new/2"}));
+}
+
+TEST(ExtractParts, DecodedHeadersBodyAndAttachments) {
+    const std::string raw =
+        "From: =?ISO-8859-1?Q?Jos=E9?= <jose@example.org>\r\n"
+        "Subject: =?ISO-8859-1?Q?Caf=E9_gratis?=\r\n"
+        "MIME-Version: 1.0\r\n"
+        "Content-Type: multipart/mixed; boundary=\"b1\"\r\n"
+        "\r\n"
+        "--b1\r\n"
+        "Content-Type: multipart/alternative; boundary=\"b2\"\r\n"
+        "\r\n"
+        "--b2\r\n"
+        "Content-Type: text/html; charset=utf-8\r\n"
+        "\r\n"
+        "<p>html</p>\r\n"
+        "--b2\r\n"
+        "Content-Type: text/plain; charset=utf-8\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n"
+        "\r\n"
+        "Gr=C3=BC=C3=9Fe =E2=82=AC5\r\n"
+        "--b2--\r\n"
+        "--b1\r\n"
+        "Content-Type: application/pdf; name=\"a.pdf\"\r\n"
+        "Content-Disposition: attachment; filename=\"a.pdf\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n"
+        "\r\n"
+        "JVBERg==\r\n"
+        "--b1\r\n"
+        "Content-Type: image/png\r\n"
+        "Content-Disposition: attachment; filename=\"=?UTF-8?B?w6kucG5n?=\"\r\n"
+        "\r\n"
+        "x\r\n"
+        "--b1--\r\n";
+    const MessageParts p = extract_parts(raw);
+    EXPECT_EQ(p[kPartSubject], "Caf\xE9 gratis");
+    EXPECT_EQ(p[kPartSender], "Jos\xE9 <jose@example.org>");
+    EXPECT_EQ(p[kPartBody], "Gr\xFC\xDF" "e \x80" "5");
+    EXPECT_EQ(p[kPartAttachments], "a.pdf\r\n\xE9.png");
+    EXPECT_EQ(p[kPartHeader], raw.substr(0, raw.find("\r\n\r\n") + 2));
+    EXPECT_EQ(p[kPartRawMessage], raw);
+}
+
+TEST(ExtractParts, HtmlWhenThereIsNoPlainTextAndBase64Decoded) {
+    const std::string raw =
+        "From: a@example.org\n"
+        "Subject: hi\n"
+        "Content-Type: text/html; charset=iso-8859-1\n"
+        "Content-Transfer-Encoding: base64\n"
+        "\n"
+        "PGI+6TwvYj4=\n";
+    const MessageParts p = extract_parts(raw);
+    EXPECT_EQ(p[kPartBody], "<b>\xE9</b>");
+    EXPECT_EQ(p[kPartHeader], raw.substr(0, raw.find("\n\n") + 1));
+    EXPECT_EQ(p[kPartAttachments], "");
+    EXPECT_EQ(p[kPartSender], "a@example.org");
+}
+
+class HostCommandTest : public test::HiveTest {
+protected:
+    void SetUp() override {
+        HiveTest::SetUp();
+        set_basefolder_setting(tmp_ / "base");
+        spit(base() + "secure.filters.txt", "");
+        spit(base() + "trash.filters.txt", "sbjct=#viagra#\r\n");
+        spit(base() + "suspect.filters.txt", "");
+    }
+};
+
+TEST_F(HostCommandTest, ScoresEverySourceInOrderAndSkipsUnreadableOnes) {
+    spit(tmp_ / "a.eml", "Subject: viagra\n\nx\n");
+    spit(tmp_ / "box", "From x\nSubject: hello\n\nb\n\nFrom y\nSubject: cheap viagra\n\nb\n");
+    test::make_dir(tmp_ / "md/cur");
+    spit(tmp_ / "md/cur/1", "Subject: hi\n\nb\n");
+    auto r = test::run({test::dist("kalvorin-host"), tmp_ / "a.eml", tmp_ / "missing.eml", tmp_ / "box", tmp_ / "md"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "1000\t" + tmp_ / "a.eml" + "\n0\t" + tmp_ / "box#1\n" + "1000\t" + tmp_ / "box#2\n" + "0\t" +
+                         tmp_ / "md/cur/1\n");
+    EXPECT_EQ(r.err, "kalvorin-host: " + tmp_ / "missing.eml" + ": File not found\n");
+}
+
+TEST_F(HostCommandTest, FilterAddsTheScoreHeader) {
+    struct Case {
+        std::string in, out;
+    };
+    const Case cases[] = {
+        {"Subject: viagra\r\n\r\nbody\r\n", "X-Kalvorin-Score: 1000\r\nSubject: viagra\r\n\r\nbody\r\n"},
+        {"Subject: hello\n\nbody\n", "X-Kalvorin-Score: 0\nSubject: hello\n\nbody\n"},
+        {"From a@b Mon\nSubject: viagra\n\nb\n", "From a@b Mon\nX-Kalvorin-Score: 1000\nSubject: viagra\n\nb\n"},
+    };
+    for (const auto& c : cases) {
+        auto r = test::run({test::dist("kalvorin-host"), "--filter"}, c.in);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
+TEST_F(HostCommandTest, AMissingExportIsNamed) {
+    auto r = test::run({test::dist("kalvorin-host"), "--plugin", "/lib/x86_64-linux-gnu/libm.so.6"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "kalvorin-host: the plug-in does not export TBP_Initialize\n");
+}
+
+}  // namespace
+}  // namespace kalvorin::host
