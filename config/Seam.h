@@ -1,0 +1,38 @@
+#pragma once
+// The window's one way out to the desktop: message boxes, the file-open
+// dialog and the opening of files and addresses in other programs. Tests
+// install a recording implementation, so nothing blocks and nothing starts.
+#include <optional>
+#include <string>
+
+class QWidget;
+
+namespace kalvorin::config {
+
+class Seam {
+public:
+    virtual ~Seam() = default;
+    // Error box (error icon, one OK button) with the error's own text.
+    virtual void showError(QWidget* owner, const std::string& text) = 0;
+    // Warning box (warning icon, one OK button).
+    virtual void showWarning(QWidget* owner, const std::string& title, const std::string& text) = 0;
+    // File-open dialog: the chosen file must exist; the file's full path as
+    // file-system bytes, nothing when the user cancels.
+    virtual std::optional<std::string> openFileDialog(QWidget* owner, const std::string& default_ext) = 0;
+    // Opens a file in the program associated with it; never waits, never reports.
+    virtual void openFile(const std::string& path) = 0;
+    // Opens an address in the default browser; never waits.
+    virtual void openUrl(const std::string& url) = 0;
+};
+
+// The desktop implementation: QMessageBox, QFileDialog and QDesktopServices.
+class QtSeam final : public Seam {
+public:
+    void showError(QWidget* owner, const std::string& text) override;
+    void showWarning(QWidget* owner, const std::string& title, const std::string& text) override;
+    std::optional<std::string> openFileDialog(QWidget* owner, const std::string& default_ext) override;
+    void openFile(const std::string& path) override;
+    void openUrl(const std::string& url) override;
+};
+
+}  // namespace kalvorin::config

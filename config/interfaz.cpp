@@ -1,0 +1,629 @@
+#include "config/interfaz.h"
+
+#include <cstdio>
+#include <memory>
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QValidator>
+
+#include "CodigoComun/CapturaSpam.h"
+#include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/Errors.h"
+#include "CodigoComun/Texto.h"
+#include "config/IntConversion.h"
+#include "config/cp1252.h"
+#include "platform/paths.h"
+#include "platform/textfile.h"
+
+namespace kalvorin::config {
+
+namespace {
+
+// A child widget carrying its component name, placed on its parent.
+template <class W>
+W* make(QWidget* parent, const char* name, int x, int y, int w, int h) {
+    auto* widget = new W(parent);
+    widget->setObjectName(name);
+    widget->setGeometry(x, y, w, h);
+    return widget;
+}
+
+// Captioned widgets start with their component name as placeholder caption;
+// start-up replaces it from the language slots.
+template <class W>
+W* captioned(QWidget* parent, const char* name, int x, int y, int w, int h) {
+    W* widget = make<W>(parent, name, x, y, w, h);
+    widget->setText(name);
+    return widget;
+}
+
+QWidget* tab_page(QTabWidget* tabs, const char* name) {
+    auto* page = new QWidget(tabs);
+    page->setObjectName(name);
+    tabs->addTab(page, name);
+    return page;
+}
+
+// Limits what the user types to a number of characters. Unlike a maximum
+// length, it leaves text set from code whole (a stored log size of 100 is
+// shown as 100, not cut to 10).
+class TypedLengthValidator final : public QValidator {
+public:
+    TypedLengthValidator(int max, QObject* parent) : QValidator(parent), max_(max) {}
+    State validate(QString& input, int&) const override { return input.size() <= max_ ? Acceptable : Invalid; }
+
+private:
+    int max_;
+};
+
+// A file counts as missing when it cannot be opened for reading.
+bool opens_for_reading(const std::string& path) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    return f != nullptr;
+}
+
+struct ListFiles {
+    const char* list;
+    const char* pending;
+    const char* title;
+};
+
+constexpr ListFiles kLists[] = {
+    {"secure.filters.txt", "secure.edt.tmp", ":Secure filters"},
+    {"trash.filters.txt", "trash.edt.tmp", ":Trash filters"},
+    {"suspect.filters.txt", "suspect.edt.tmp", ":Suspect filters"},
+};
+
+constexpr const char* kStagingFile = "~tmp.dat";
+
+// Default score and log-size values, stored when a field holds no integer.
+constexpr std::int32_t kDefaultSecure = -1000;
+constexpr std::int32_t kDefaultTrash = 1000;
+constexpr std::int32_t kDefaultSuspect = 70;
+constexpr std::int32_t kDefaultLogsize = 9;
+
+// Lines kept in a list, and pending lines taken into it, must be longer than these.
+constexpr std::size_t kMinListLine = 2;
+constexpr std::size_t kMinPendingLine = 5;
+
+}  // namespace
+
+TOpenDialog::TOpenDialog(Seam& seam, QWidget* owner) : QObject(owner), seam_(seam), owner_(owner) {
+    setObjectName("OpenDialog1");
+}
+
+bool TOpenDialog::Execute() {
+    auto chosen = seam_.openFileDialog(owner_, DefaultExt);
+    if (!chosen) return false;
+    FileName = *chosen;
+    return true;
+}
+
+TForm1::TForm1(Seam& seam, const std::string& program_folder, QWidget* parent)
+    : QWidget(parent), seam_(seam), program_folder_(program_folder) {
+    build_window();
+    connect_handlers();
+    try {
+        FormCreate();
+    } catch (const KalvorinError& e) {
+        seam_.showError(this, e.what());
+    }
+}
+
+const std::string& TForm1::slot(int n) const { return language.at(static_cast<std::size_t>(n - 1)); }
+
+void TForm1::guarded(Handler handler) {
+    try {
+        (this->*handler)();
+    } catch (const KalvorinError& e) {
+        seam_.showError(this, e.what());
+    }
+}
+
+// ---------------------------------------------------------------- layout
+
+void TForm1::build_window() {
+    setObjectName("Form1");
+    setWindowTitle("Form1");
+    // A fixed dialog-style window whose frame offers only the close box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(607, 328);
+    QFont font("MS Sans Serif");
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    setFont(font);
+
+    pg_ppal = make<QTabWidget>(this, "pg_ppal", 4, 4, 599, 278);
+    build_editor();
+    build_bulk();
+    build_filters();
+    build_specials();
+    build_options();
+    pg_ppal->setCurrentWidget(ts_editor);
+
+    btn_readme = captioned<QPushButton>(this, "btn_readme", 4, 286, 110, 23);
+    btn_faq = captioned<QPushButton>(this, "btn_faq", 118, 286, 110, 23);
+    btn_saveall = captioned<QPushButton>(this, "btn_saveall", 473, 286, 130, 23);
+    btn_saveall->setEnabled(false);
+
+    lbl_homelink = make<QLabel>(this, "lbl_homelink", 6, 311, 300, 15);
+    lbl_homelink->setText(kHomePage);
+    lbl_homelink->setStyleSheet("color: blue; text-decoration: underline;");
+    lbl_homelink->setCursor(Qt::PointingHandCursor);
+    lbl_homelink->installEventFilter(this);
+
+    OpenDialog1 = new TOpenDialog(seam_, this);
+}
+
+void TForm1::build_editor() {
+    ts_editor = tab_page(pg_ppal, "ts_editor");
+    QWidget* p = ts_editor;
+
+    lbl_record = captioned<QLabel>(p, "lbl_record", 8, 6, 130, 15);
+    lbl_have = captioned<QLabel>(p, "lbl_have", 144, 6, 90, 15);
+    lbl_tstring = captioned<QLabel>(p, "lbl_tstring", 240, 6, 120, 15);
+    lbl_string = captioned<QLabel>(p, "lbl_string", 366, 6, 140, 15);
+    cbox_record = make<QComboBox>(p, "cbox_record", 8, 22, 130, 22);
+    cbox_have = make<QComboBox>(p, "cbox_have", 144, 22, 90, 22);
+    cbox_tstring = make<QComboBox>(p, "cbox_tstring", 240, 22, 120, 22);
+    edt_string = make<QLineEdit>(p, "edt_string", 366, 22, 140, 22);
+    btn_add = captioned<QPushButton>(p, "btn_add", 512, 21, 76, 24);
+
+    // The level lines, level 4 at the top and level 0, the working line, at the bottom.
+    constexpr int kLevelTop = 52;
+    constexpr int kLevelStep = 24;
+    auto level = [&](int row, const char* check, const char* edit, QCheckBox*& box, QLineEdit*& line) {
+        const int y = kLevelTop + row * kLevelStep;
+        box = make<QCheckBox>(p, check, 8, y + 2, 18, 18);
+        box->setEnabled(false);
+        line = make<QLineEdit>(p, edit, 30, y, 558, 22);
+        line->setReadOnly(true);
+    };
+    level(0, "chk_l4", "edt_4", chk_l4, edt_4);
+    level(1, "chk_l3", "edt_3", chk_l3, edt_3);
+    level(2, "chk_l2", "edt_2", chk_l2, edt_2);
+    level(3, "chk_l1", "edt_1", chk_l1, edt_1);
+    level(4, "chk_L0", "edt_0", chk_L0, edt_0);
+
+    btn_rotate = captioned<QPushButton>(p, "btn_rotate", 30, 176, 96, 24);
+    btn_clear = captioned<QPushButton>(p, "btn_clear", 132, 176, 96, 24);
+    btn_or = captioned<QPushButton>(p, "btn_or", 234, 176, 96, 24);
+    btn_and = captioned<QPushButton>(p, "btn_and", 336, 176, 96, 24);
+    chk_expert = captioned<QCheckBox>(p, "chk_expert", 446, 179, 142, 18);
+
+    btn_addsecure = captioned<QPushButton>(p, "btn_addsecure", 30, 212, 180, 24);
+    btn_addtrash = captioned<QPushButton>(p, "btn_addtrash", 219, 212, 180, 24);
+    btn_addsuspect = captioned<QPushButton>(p, "btn_addsuspect", 408, 212, 180, 24);
+}
+
+void TForm1::build_bulk() {
+    ts_bulk = tab_page(pg_ppal, "ts_bulk");
+    QWidget* p = ts_bulk;
+
+    lbl_bulkrecord = captioned<QLabel>(p, "lbl_bulkrecord", 8, 6, 130, 15);
+    lbl_bulkhave = captioned<QLabel>(p, "lbl_bulkhave", 144, 6, 90, 15);
+    lbl_bulktstring = captioned<QLabel>(p, "lbl_bulktstring", 240, 6, 120, 15);
+    cbox_bulkrecord = make<QComboBox>(p, "cbox_bulkrecord", 8, 22, 130, 22);
+    cbox_bulkhave = make<QComboBox>(p, "cbox_bulkhave", 144, 22, 90, 22);
+    cbox_bulktstring = make<QComboBox>(p, "cbox_bulktstring", 240, 22, 120, 22);
+
+    rd_bulkstring = captioned<QRadioButton>(p, "rd_bulkstring", 8, 52, 290, 18);
+    mmo_origen = make<QPlainTextEdit>(p, "mmo_origen", 8, 72, 290, 134);
+    mmo_origen->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    mmo_origen->viewport()->installEventFilter(this);
+
+    rd_bulkfromfile = captioned<QRadioButton>(p, "rd_bulkfromfile", 310, 52, 278, 18);
+    edt_filename = make<QLineEdit>(p, "edt_filename", 310, 72, 278, 22);
+    edt_filename->setReadOnly(true);
+    edt_filename->installEventFilter(this);
+    btn_bulkexaminar = captioned<QPushButton>(p, "btn_bulkexaminar", 310, 100, 130, 24);
+    btn_bulkprocesa = captioned<QPushButton>(p, "btn_bulkprocesa", 310, 182, 130, 24);
+
+    btn_bulkaddsecure = captioned<QPushButton>(p, "btn_bulkaddsecure", 8, 214, 180, 24);
+    btn_bulkaddtrash = captioned<QPushButton>(p, "btn_bulkaddtrash", 198, 214, 180, 24);
+    btn_bulkaddsuspect = captioned<QPushButton>(p, "btn_bulkaddsuspect", 388, 214, 180, 24);
+}
+
+void TForm1::build_filters() {
+    ts_filters = tab_page(pg_ppal, "ts_filters");
+    QWidget* p = ts_filters;
+
+    btn_secure = captioned<QPushButton>(p, "btn_secure", 8, 8, 160, 24);
+    btn_trash = captioned<QPushButton>(p, "btn_trash", 8, 38, 160, 24);
+    btn_suspect = captioned<QPushButton>(p, "btn_suspect", 8, 68, 160, 24);
+    btn_testfilters = captioned<QPushButton>(p, "btn_testfilters", 8, 116, 160, 24);
+    btn_helpfilters = captioned<QPushButton>(p, "btn_helpfilters", 8, 146, 160, 24);
+    mmo_test = make<QPlainTextEdit>(p, "mmo_test", 178, 8, 410, 230);
+    mmo_test->setPlainText("mmo_test");
+}
+
+void TForm1::build_specials() {
+    ts_specials = tab_page(pg_ppal, "ts_specials");
+    QWidget* p = ts_specials;
+
+    grp_externalimg = make<QGroupBox>(p, "grp_externalimg", 8, 8, 280, 112);
+    grp_externalimg->setTitle("grp_externalimg");
+    rd_none = captioned<QRadioButton>(grp_externalimg, "rd_none", 12, 26, 256, 18);
+    rd_trash = captioned<QRadioButton>(grp_externalimg, "rd_trash", 12, 52, 256, 18);
+    rd_suspect = captioned<QRadioButton>(grp_externalimg, "rd_suspect", 12, 78, 256, 18);
+
+    // Kept for a later version: shown, never enabled, never read.
+    grp_htmlasmime = make<QGroupBox>(p, "grp_htmlasmime", 300, 8, 288, 112);
+    grp_htmlasmime->setTitle("htlm encoded as base64");
+    RadioButton1 = make<QRadioButton>(grp_htmlasmime, "RadioButton1", 12, 26, 264, 18);
+    RadioButton1->setText("rd_none");
+    RadioButton1->setChecked(true);
+    RadioButton2 = make<QRadioButton>(grp_htmlasmime, "RadioButton2", 12, 52, 264, 18);
+    RadioButton2->setText("rd_suspect");
+    RadioButton3 = make<QRadioButton>(grp_htmlasmime, "RadioButton3", 12, 78, 264, 18);
+    RadioButton3->setText("rd_trash");
+    grp_htmlasmime->setEnabled(false);
+}
+
+void TForm1::build_options() {
+    ts_options = tab_page(pg_ppal, "ts_options");
+    QWidget* p = ts_options;
+
+    grp_scores = make<QGroupBox>(p, "grp_scores", 8, 8, 290, 112);
+    grp_scores->setTitle("grp_scores");
+    auto score_row = [&](int y, const char* label, const char* edit, QLabel*& lbl, QLineEdit*& edt) {
+        lbl = captioned<QLabel>(grp_scores, label, 8, y + 3, 170, 15);
+        lbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        edt = make<QLineEdit>(grp_scores, edit, 186, y, 90, 22);
+    };
+    score_row(24, "lbl_scoresecure", "edt_secure", lbl_scoresecure, edt_secure);
+    score_row(52, "lbl_scoretrash", "edt_trash", lbl_scoretrash, edt_trash);
+    score_row(80, "lbl_scoresuspect", "edt_suspect", lbl_scoresuspect, edt_suspect);
+    // Design texts: the defaults, so that a start-up that stops early still
+    // shows values that a save would store unchanged.
+    edt_secure->setText(QString::number(kDefaultSecure));
+    edt_trash->setText(QString::number(kDefaultTrash));
+    edt_suspect->setText(QString::number(kDefaultSuspect));
+
+    chk_uppercase = captioned<QCheckBox>(p, "chk_uppercase", 312, 16, 276, 18);
+    chk_up50kb = captioned<QCheckBox>(p, "chk_up50kb", 312, 42, 276, 18);
+    chk_bodyattach = captioned<QCheckBox>(p, "chk_bodyattach", 312, 68, 276, 18);
+    chk_bodyattach->setEnabled(false);
+
+    lbl_logsize = captioned<QLabel>(p, "lbl_logsize", 8, 135, 186, 15);
+    lbl_logsize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    edt_logsize = make<QLineEdit>(p, "edt_logsize", 202, 132, 40, 22);
+    edt_logsize->setValidator(new TypedLengthValidator(2, edt_logsize));
+    edt_logsize->setText(QString::number(kDefaultLogsize));
+}
+
+// Changes made from code run a control's handler as a user's change would;
+// Qt's change signals fire only when the value really changes.
+void TForm1::connect_handlers() {
+    auto on_click = [this](QPushButton* b, Handler h) {
+        connect(b, &QPushButton::clicked, this, [this, h] { guarded(h); });
+    };
+    auto on_change = [this](QLineEdit* e, Handler h) {
+        connect(e, &QLineEdit::textChanged, this, [this, h] { guarded(h); });
+    };
+    auto on_toggle = [this](QAbstractButton* b, Handler h) {
+        connect(b, &QAbstractButton::toggled, this, [this, h] { guarded(h); });
+    };
+
+    on_click(btn_saveall, &TForm1::btn_saveallClick);
+    on_click(btn_readme, &TForm1::btn_readmeClick);
+    on_click(btn_faq, &TForm1::btn_faqClick);
+
+    on_click(btn_add, &TForm1::btn_addClick);
+    on_click(btn_and, &TForm1::btn_andClick);
+    on_click(btn_or, &TForm1::btn_orClick);
+    on_click(btn_rotate, &TForm1::btn_rotateClick);
+    on_click(btn_clear, &TForm1::btn_clearClick);
+    on_click(btn_addsecure, &TForm1::btn_addsecureClick);
+    on_click(btn_addtrash, &TForm1::btn_addtrashClick);
+    on_click(btn_addsuspect, &TForm1::btn_addsuspectClick);
+    on_change(edt_0, &TForm1::edt_0Change);
+    on_change(edt_1, &TForm1::edt_1Change);
+    on_change(edt_2, &TForm1::edt_2Change);
+    on_change(edt_3, &TForm1::edt_3Change);
+    on_change(edt_4, &TForm1::edt_4Change);
+    on_toggle(chk_l2, &TForm1::chk_l2Click);
+    on_toggle(chk_l3, &TForm1::chk_l3Click);
+    on_toggle(chk_l4, &TForm1::chk_l4Click);
+    on_toggle(chk_expert, &TForm1::chk_expertClick);
+
+    on_click(btn_bulkexaminar, &TForm1::btn_bulkexaminarClick);
+    on_click(btn_bulkprocesa, &TForm1::btn_bulkprocesaClick);
+    on_click(btn_bulkaddsecure, &TForm1::btn_bulkaddsecureClick);
+    on_click(btn_bulkaddtrash, &TForm1::btn_bulkaddtrashClick);
+    on_click(btn_bulkaddsuspect, &TForm1::btn_bulkaddsuspectClick);
+
+    on_click(btn_secure, &TForm1::btn_secureClick);
+    on_click(btn_trash, &TForm1::btn_trashClick);
+    on_click(btn_suspect, &TForm1::btn_suspectClick);
+    on_click(btn_testfilters, &TForm1::btn_testfiltersClick);
+    on_click(btn_helpfilters, &TForm1::btn_helpfiltersClick);
+
+    on_toggle(rd_none, &TForm1::rd_noneClick);
+    on_toggle(rd_trash, &TForm1::rd_trashClick);
+    on_toggle(rd_suspect, &TForm1::rd_suspectClick);
+    on_toggle(RadioButton1, &TForm1::rd_noneClick);
+    on_toggle(RadioButton2, &TForm1::rd_suspectClick);
+    on_toggle(RadioButton3, &TForm1::rd_trashClick);
+
+    on_change(edt_secure, &TForm1::edt_secureChange);
+    on_change(edt_trash, &TForm1::edt_trashChange);
+    on_change(edt_suspect, &TForm1::edt_suspectChange);
+    on_change(edt_logsize, &TForm1::edt_logsizeChange);
+    on_toggle(chk_uppercase, &TForm1::chk_uppercaseClick);
+    on_toggle(chk_up50kb, &TForm1::chk_up50kbClick);
+    on_toggle(chk_bodyattach, &TForm1::chk_bodyattachClick);
+}
+
+// Mouse clicks on the memo, the file name and the home-page link.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == mmo_origen->viewport()) guarded(&TForm1::mmo_origenClick);
+        else if (watched == edt_filename) guarded(&TForm1::edt_filenameClick);
+        else if (watched == lbl_homelink) guarded(&TForm1::lbl_homelinkClick);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    guarded(&TForm1::FormClose);
+    event->accept();
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TForm1::FormCreate() {
+    // 1. The program folder.
+    program_folder_ = trim(program_folder_);
+    const std::string& sep = platform::path_separator();
+    clsConfigSys config;
+
+    // 2. Unless the marker says otherwise, the program's folder is the base folder.
+    if (!opens_for_reading(program_folder_ + sep + "depure.dat")) config.set_basefolder(program_folder_);
+
+    // 3. Default lists in the program folder; an existing list is never touched.
+    for (const ListFiles& files : kLists) {
+        const std::string path = program_folder_ + sep + files.list;
+        if (opens_for_reading(path)) continue;
+        platform::write_file(path, std::string(files.title) + "\r\n" + ": <-- this is a comment\r\n" +
+                                       "snder=\"put your filters here\"\r\n" + "snder=\"and here\"\r\n" + ":\r\n");
+    }
+
+    // 4, 5. The values held for the run.
+    basefolder = config.get_basefolder();
+    version = config.get_version();
+
+    // 6. The working files start empty.
+    platform::reset_file(basefolder + kStagingFile);
+    for (const ListFiles& files : kLists) platform::reset_file(basefolder + files.pending);
+
+    // 7 to 9.
+    read_language_files();
+    set_texts();
+    show_settings();
+
+    // 10. Last, because showing the settings ran the handlers that enable Save All.
+    btn_bulkaddsuspect->setEnabled(false);
+    btn_bulkaddtrash->setEnabled(false);
+    btn_bulkaddsecure->setEnabled(false);
+    btn_saveall->setEnabled(false);
+}
+
+// "lang.txt" overwrites the slots it has lines for; "lang.eng.txt" fills the
+// rest. Lines after the last slot are ignored.
+void TForm1::read_language_files() {
+    for (const char* name : {"lang.eng.txt", "lang.txt"}) {
+        std::vector<std::string> lines = platform::read_lines(basefolder + name);
+        if (lines.size() > language.size()) lines.resize(language.size());
+        std::copy(lines.begin(), lines.end(), language.begin());
+    }
+}
+
+void TForm1::set_texts() {
+    auto caption = [this](auto* widget, int n) { widget->setText(from_ansi(slot(n))); };
+    auto tab = [this](QWidget* page, int n) { pg_ppal->setTabText(pg_ppal->indexOf(page), from_ansi(slot(n))); };
+
+    caption(btn_readme, 3);
+    caption(btn_secure, 5);
+    caption(btn_trash, 6);
+    caption(rd_trash, 6);
+    caption(btn_suspect, 7);
+    caption(rd_suspect, 7);
+    caption(lbl_scoresecure, 8);
+    caption(lbl_scoretrash, 9);
+    caption(lbl_scoresuspect, 10);
+    tab(ts_options, 23);
+    caption(btn_saveall, 24);
+    caption(chk_uppercase, 28);
+    caption(btn_testfilters, 30);
+    mmo_test->setPlainText(from_ansi(slot(33)));
+    tab(ts_filters, 34);
+    grp_externalimg->setTitle(from_ansi(slot(36)));
+    caption(rd_none, 37);
+    caption(btn_faq, 38);
+    grp_scores->setTitle(from_ansi(slot(39)));
+    caption(btn_helpfilters, 40);
+    caption(chk_up50kb, 41);
+    caption(lbl_logsize, 42);
+    caption(btn_add, 43);
+    caption(btn_clear, 44);
+    caption(btn_and, 45);
+    caption(btn_or, 46);
+    caption(btn_addsecure, 47);
+    caption(btn_bulkaddsecure, 47);
+    caption(btn_addtrash, 48);
+    caption(btn_bulkaddtrash, 48);
+    caption(btn_addsuspect, 49);
+    caption(btn_bulkaddsuspect, 49);
+    tab(ts_editor, 50);
+    caption(lbl_record, 51);
+    caption(lbl_bulkrecord, 51);
+    caption(lbl_have, 52);
+    caption(lbl_bulkhave, 52);
+    caption(lbl_tstring, 53);
+    caption(lbl_bulktstring, 53);
+    caption(lbl_string, 54);
+    caption(chk_bodyattach, 55);
+    close_message = slot(58);
+    caption(btn_rotate, 59);
+    caption(chk_expert, 60);
+    tab(ts_bulk, 61);
+    tab(ts_specials, 62);
+    caption(btn_bulkexaminar, 65);
+    caption(btn_bulkprocesa, 66);
+    rd_bulkstring->setText(from_ansi(slot(54) + " " + slot(64)));
+    rd_bulkfromfile->setText(from_ansi(slot(63) + " " + slot(64)));
+
+    setWindowTitle(from_ansi("Kalvorin " + version + " " + slot(2) + ", lang by " + slot(1)));
+
+    // Each item is its one-character code, a blank and the slot's text; the
+    // tabs read only the code.
+    auto fill = [this](QComboBox* fields, QComboBox* operators, QComboBox* delimiters) {
+        for (auto [code, n] : {std::pair{"1 ", 11}, {"2 ", 12}, {"5 ", 15}, {"6 ", 16}})
+            fields->addItem(from_ansi(code + slot(n)));
+        for (auto [code, n] : {std::pair{"= ", 56}, {"- ", 57}}) operators->addItem(from_ansi(code + slot(n)));
+        for (auto [code, n] : {std::pair{"\" ", 17}, {"# ", 18}, {"% ", 19}})
+            delimiters->addItem(from_ansi(code + slot(n)));
+        for (QComboBox* box : {fields, operators, delimiters}) box->setCurrentIndex(-1);
+    };
+    fill(cbox_record, cbox_have, cbox_tstring);
+    fill(cbox_bulkrecord, cbox_bulkhave, cbox_bulktstring);
+}
+
+void TForm1::show_settings() {
+    clsConfigSys config;
+    edt_logsize->setText(from_ansi(int_to_str(config.get_logsize())));
+    std::int32_t secure = 0, trash = 0, suspect = 0;
+    config.get_scores(secure, trash, suspect);
+    edt_secure->setText(from_ansi(int_to_str(secure)));
+    edt_suspect->setText(from_ansi(int_to_str(suspect)));
+    edt_trash->setText(from_ansi(int_to_str(trash)));
+
+    rd_none->setChecked(true);
+    const std::string rule = config.get_extimg();
+    if (rule == "trash") rd_trash->setChecked(true);
+    else if (rule == "susp") rd_suspect->setChecked(true);
+
+    chk_uppercase->setChecked(config.get_uppercase());
+    chk_up50kb->setChecked(config.get_up50kb());
+    chk_expert->setChecked(config.get_xpertmode());
+}
+
+// ---------------------------------------------------------------- options and saving
+
+void TForm1::edt_secureChange() { btn_saveall->setEnabled(true); }
+void TForm1::edt_trashChange() { btn_saveall->setEnabled(true); }
+void TForm1::edt_suspectChange() { btn_saveall->setEnabled(true); }
+void TForm1::edt_logsizeChange() { btn_saveall->setEnabled(true); }
+void TForm1::rd_noneClick() { btn_saveall->setEnabled(true); }
+void TForm1::rd_trashClick() { btn_saveall->setEnabled(true); }
+void TForm1::rd_suspectClick() { btn_saveall->setEnabled(true); }
+void TForm1::chk_uppercaseClick() { btn_saveall->setEnabled(true); }
+void TForm1::chk_up50kbClick() { btn_saveall->setEnabled(true); }
+void TForm1::chk_bodyattachClick() { btn_saveall->setEnabled(true); }
+
+void TForm1::btn_saveallClick() {
+    // 1. A prepared batch must be prepared again after a save.
+    btn_bulkaddsecure->setEnabled(false);
+    btn_bulkaddtrash->setEnabled(false);
+    btn_bulkaddsuspect->setEnabled(false);
+
+    // 2 to 5. The settings.
+    clsConfigSys config;
+    config.set_scores(str_to_int_def(to_ansi(edt_secure->text()), kDefaultSecure),
+                      str_to_int_def(to_ansi(edt_trash->text()), kDefaultTrash),
+                      str_to_int_def(to_ansi(edt_suspect->text()), kDefaultSuspect));
+    if (rd_none->isChecked()) config.set_extimg("none");
+    if (rd_suspect->isChecked()) config.set_extimg("susp");
+    if (rd_trash->isChecked()) config.set_extimg("trash");
+    config.set_uppercase(chk_uppercase->isChecked());
+    config.set_xpertmode(chk_expert->isChecked());
+    config.set_up50kb(chk_up50kb->isChecked());
+    // The plug-in empties its log every "logsize" messages and divides by it,
+    // so 0 is no size: it is stored as the default, and the field shows what
+    // was stored.
+    std::int32_t logsize = str_to_int_def(to_ansi(edt_logsize->text()), kDefaultLogsize);
+    if (logsize == 0) {
+        logsize = kDefaultLogsize;
+        edt_logsize->setText(QString::number(logsize));
+    }
+    config.set_logsize(logsize);
+
+    // 6, 7. The waiting lines into the lists.
+    for (const ListFiles& files : kLists) save_list(basefolder + files.list, basefolder + files.pending);
+
+    // 8.
+    saved = true;
+    btn_saveall->setEnabled(false);
+}
+
+// The new list is the old list's lines and the waiting lines longer than 5
+// characters, keeping only lines longer than 2 characters, each ended, and a
+// final ":" without a line end. It is written to a scratch file beside the
+// list and put in the list's place in one step, so the list on disk is always
+// the old one or the new one, whole; the pending file is emptied only once the
+// new list is in place, so a failed save loses no waiting line. Reading the
+// list as lines also ends a hand-written last line that has no line end,
+// instead of joining the next line onto it.
+void TForm1::save_list(const std::string& list, const std::string& pending) {
+    const std::vector<std::string> waiting = platform::read_lines(pending);
+    std::vector<std::string> lines;
+    if (platform::file_exists(list)) lines = platform::read_lines(list);
+    for (const std::string& line : waiting)
+        if (line.size() > kMinPendingLine) lines.push_back(line);
+
+    std::string content;
+    for (const std::string& line : lines)
+        if (line.size() > kMinListLine) content += line + "\r\n";
+    content += ":";
+
+    const std::string scratch = basefolder + "~save.tmp";
+    platform::write_file(scratch, content);
+    platform::replace_file(scratch, list);
+    platform::reset_file(pending);
+}
+
+void TForm1::FormClose() {
+    if (saved) seam_.showWarning(this, "Warning", close_message);
+}
+
+// ---------------------------------------------------------------- filter files, help texts, home page
+
+// Another program opens the file; its success is not this program's business.
+void TForm1::open_in_shell(const std::string& file_name) { seam_.openFile(trim(basefolder + file_name)); }
+
+void TForm1::btn_secureClick() { open_in_shell("secure.filters.txt"); }
+void TForm1::btn_trashClick() { open_in_shell("trash.filters.txt"); }
+void TForm1::btn_suspectClick() { open_in_shell("suspect.filters.txt"); }
+void TForm1::btn_helpfiltersClick() { open_in_shell("filters.hlp.txt"); }
+void TForm1::btn_readmeClick() { open_in_shell("leame.txt"); }
+void TForm1::btn_faqClick() { open_in_shell("faq.txt"); }
+
+void TForm1::lbl_homelinkClick() { seam_.openUrl(kHomePage); }
+
+// Runs every filter line once against a message whose parts all read "none",
+// so that a line the filter code cannot handle shows up: the memo's last line
+// is then its "Testing: " line. Comment lines and empty lines are listed only.
+void TForm1::btn_testfiltersClick() {
+    searcher::searcher_init("none", "none", "none", "none", "none", "none", true);
+    for (const ListFiles& files : kLists) {
+        platform::TextReader reader(basefolder + files.list);
+        std::string line;
+        while (reader.next_line(line)) {
+            mmo_test->appendPlainText(from_ansi("Testing: " + line));
+            if (!line.empty() && line.front() != ':') searcher::filtred(line);
+            mmo_test->appendPlainText("Tested!");
+        }
+    }
+}
+
+}  // namespace kalvorin::config

@@ -1,0 +1,241 @@
+#pragma once
+// TForm1, the configuration program's one window. Its child widgets carry the
+// component names as object names, and its handlers are named after the
+// component and the event. A handler lets file, registry and filter errors
+// rise; the signal connection around it shows them in an error box.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include <QObject>
+#include <QWidget>
+
+#include "config/Seam.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+
+namespace kalvorin::config {
+
+// The file-open dialog of the bulk tab: its options, and the file chosen last.
+class TOpenDialog : public QObject {
+    Q_OBJECT
+public:
+    TOpenDialog(Seam& seam, QWidget* owner);
+    // Shows the dialog; true with FileName set when the user chose a file.
+    bool Execute();
+    std::string DefaultExt = "txt";
+    std::string FileName;
+
+private:
+    Seam& seam_;
+    QWidget* owner_;
+};
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    // Number of language slots; slot n is line n of the language files.
+    static constexpr int kSlots = 100;
+    // The program's home page, shown by lbl_homelink.
+    static constexpr const char* kHomePage = "https://kalvorin.example.org/";
+
+    // Builds the window and runs FormCreate; program_folder is the folder of
+    // the running program.
+    TForm1(Seam& seam, const std::string& program_folder, QWidget* parent = nullptr);
+
+    // Window level.
+    QTabWidget* pg_ppal;
+    QPushButton* btn_saveall;
+    QPushButton* btn_readme;
+    QPushButton* btn_faq;
+    QLabel* lbl_homelink;
+    TOpenDialog* OpenDialog1;
+
+    // Tab ts_editor.
+    QWidget* ts_editor;
+    QLabel* lbl_record;
+    QLabel* lbl_have;
+    QLabel* lbl_tstring;
+    QLabel* lbl_string;
+    QComboBox* cbox_record;
+    QComboBox* cbox_have;
+    QComboBox* cbox_tstring;
+    QLineEdit* edt_string;
+    QPushButton* btn_add;
+    QLineEdit* edt_4;
+    QLineEdit* edt_3;
+    QLineEdit* edt_2;
+    QLineEdit* edt_1;
+    QLineEdit* edt_0;
+    QCheckBox* chk_l4;
+    QCheckBox* chk_l3;
+    QCheckBox* chk_l2;
+    QCheckBox* chk_l1;
+    QCheckBox* chk_L0;
+    QPushButton* btn_rotate;
+    QPushButton* btn_clear;
+    QPushButton* btn_or;
+    QPushButton* btn_and;
+    QCheckBox* chk_expert;
+    QPushButton* btn_addsecure;
+    QPushButton* btn_addtrash;
+    QPushButton* btn_addsuspect;
+
+    // Tab ts_bulk.
+    QWidget* ts_bulk;
+    QLabel* lbl_bulkrecord;
+    QLabel* lbl_bulkhave;
+    QLabel* lbl_bulktstring;
+    QComboBox* cbox_bulkrecord;
+    QComboBox* cbox_bulkhave;
+    QComboBox* cbox_bulktstring;
+    QRadioButton* rd_bulkstring;
+    QPlainTextEdit* mmo_origen;
+    QRadioButton* rd_bulkfromfile;
+    QLineEdit* edt_filename;
+    QPushButton* btn_bulkexaminar;
+    QPushButton* btn_bulkprocesa;
+    QPushButton* btn_bulkaddsecure;
+    QPushButton* btn_bulkaddtrash;
+    QPushButton* btn_bulkaddsuspect;
+
+    // Tab ts_filters.
+    QWidget* ts_filters;
+    QPushButton* btn_secure;
+    QPushButton* btn_trash;
+    QPushButton* btn_suspect;
+    QPushButton* btn_testfilters;
+    QPushButton* btn_helpfilters;
+    QPlainTextEdit* mmo_test;
+
+    // Tab ts_specials.
+    QWidget* ts_specials;
+    QGroupBox* grp_externalimg;
+    QRadioButton* rd_none;
+    QRadioButton* rd_trash;
+    QRadioButton* rd_suspect;
+    QGroupBox* grp_htmlasmime;
+    QRadioButton* RadioButton1;
+    QRadioButton* RadioButton2;
+    QRadioButton* RadioButton3;
+
+    // Tab ts_options.
+    QWidget* ts_options;
+    QGroupBox* grp_scores;
+    QLabel* lbl_scoresecure;
+    QLabel* lbl_scoretrash;
+    QLabel* lbl_scoresuspect;
+    QLineEdit* edt_secure;
+    QLineEdit* edt_trash;
+    QLineEdit* edt_suspect;
+    QCheckBox* chk_uppercase;
+    QCheckBox* chk_up50kb;
+    QCheckBox* chk_bodyattach;
+    QLabel* lbl_logsize;
+    QLineEdit* edt_logsize;
+
+    // Window events.
+    void FormCreate();
+    void FormClose();
+
+    // Editor tab.
+    void btn_addClick();
+    void btn_andClick();
+    void btn_orClick();
+    void btn_rotateClick();
+    void btn_clearClick();
+    void btn_addsecureClick();
+    void btn_addtrashClick();
+    void btn_addsuspectClick();
+    void edt_0Change();
+    void edt_1Change();
+    void edt_2Change();
+    void edt_3Change();
+    void edt_4Change();
+    void chk_l2Click();
+    void chk_l3Click();
+    void chk_l4Click();
+    void chk_expertClick();
+
+    // Bulk tab.
+    void mmo_origenClick();
+    void edt_filenameClick();
+    void btn_bulkexaminarClick();
+    void btn_bulkprocesaClick();
+    void btn_bulkaddsecureClick();
+    void btn_bulkaddtrashClick();
+    void btn_bulkaddsuspectClick();
+
+    // Options and specials tabs, saving.
+    void edt_secureChange();
+    void edt_trashChange();
+    void edt_suspectChange();
+    void edt_logsizeChange();
+    void rd_noneClick();
+    void rd_trashClick();
+    void rd_suspectClick();
+    void chk_uppercaseClick();
+    void chk_up50kbClick();
+    void chk_bodyattachClick();
+    void btn_saveallClick();
+
+    // Filter files tab, help texts and home-page link.
+    void btn_secureClick();
+    void btn_trashClick();
+    void btn_suspectClick();
+    void btn_testfiltersClick();
+    void btn_helpfiltersClick();
+    void btn_readmeClick();
+    void btn_faqClick();
+    void lbl_homelinkClick();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    using Handler = void (TForm1::*)();
+    // Runs a handler; an error it raises is shown in an error box.
+    void guarded(Handler handler);
+    // The text of language slot n (1 to kSlots).
+    const std::string& slot(int n) const;
+    void build_window();
+    void build_editor();
+    void build_bulk();
+    void build_filters();
+    void build_specials();
+    void build_options();
+    void connect_handlers();
+
+    // Start-up steps.
+    void read_language_files();
+    void set_texts();
+    void show_settings();
+
+    // Saving: merges the pending file into the list.
+    void save_list(const std::string& list, const std::string& pending);
+    void open_in_shell(const std::string& file_name);
+
+    Seam& seam_;
+    std::string program_folder_;
+    // The values held while the program runs.
+    std::string basefolder;
+    std::string version;
+    std::string close_message;
+    bool saved = false;
+    std::array<std::string, kSlots> language{};
+
+    // Private helpers of the editor and bulk tabs (interfaz_editor.cpp,
+    // interfaz_bulk.cpp) are declared below this line.
+};
+
+}  // namespace kalvorin::config
