@@ -1,1 +1,4 @@
 # Test programs of this area (kalvorin_test calls).
+kalvorin_test(test_evalua SOURCES test_evalua.cpp LIBS kalvorin_common)
+kalvorin_test(test_capturaspam SOURCES test_capturaspam.cpp LIBS kalvorin_testsupport)
+kalvorin_test(test_filter_random SOURCES test_filter_random.cpp LIBS kalvorin_testsupport)
