@@ -76,6 +76,18 @@ TEST_F(PluginTest, InitializeFillsTheStateAndCompilesTheLists) {
     EXPECT_EQ(plugin_name(), "Kalvorin in " + base());
 }
 
+TEST_F(PluginTest, ASecondInitialisationStartsAfresh) {
+    test::spit(base() + "secure.filters.txt", "first\r\n");
+    initialize();
+    plugin_state().mailcount = 4;
+    test::spit(base() + "plugin.log.txt", "message lines\r\n");
+    test::spit(base() + "secure.filters.txt", "second\r\n");
+    initialize();
+    EXPECT_EQ(plugin_state().mailcount, 0);
+    EXPECT_EQ(log(), "K A L V O R I  L O G  F I L E\r\n");
+    EXPECT_EQ(test::slurp(base() + "secure.filters.dat"), "second\r\n:");
+}
+
 TEST_F(PluginTest, ZeroRuleAppliesToStoredZerosOnly) {
     const std::vector<std::tuple<std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t>>
         cases = {{0, 0, 0, -1, 1, 1}, {-5, -5, 0, -5, -5, 1}, {3, 2, 1, 3, 2, 1}};
