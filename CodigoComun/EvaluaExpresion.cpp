@@ -71,6 +71,8 @@ std::int32_t to_int(std::string_view text) {
     return static_cast<std::int32_t>(value);
 }
 
+// A result out of range is refused like an operand out of range, with its
+// own decimal text, rather than wrapping round.
 std::int32_t checked_result(std::int64_t value) {
     if (value < kMin || value > kMax) not_an_integer(std::to_string(value));
     return static_cast<std::int32_t>(value);
