@@ -65,6 +65,9 @@ void initialize() {
 
 void finalize() {
     const PluginState& s = plugin_state();
+    // Without a base folder (never initialised) there are no compiled lists,
+    // and emptying the names alone would create files in the current folder.
+    if (s.basefolder.empty()) return;
     for (const char* name : kListNames) log_reset(s.basefolder + name + kCompiledSuffix);
 }
 

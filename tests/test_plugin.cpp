@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <stdexcept>
@@ -236,6 +237,12 @@ TEST(Uninitialised, ExportsDoNotFailBeforeInitialisation) {
     EXPECT_EQ(get_spam_score(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback), 0);
     EXPECT_EQ(get_spam_score(0, nullptr), 0);
     EXPECT_EQ(plugin_name(), "Kalvorin in ");
+    test::TempDir cwd;
+    const auto old = std::filesystem::current_path();
+    std::filesystem::current_path(cwd.path());
+    finalize();
+    std::filesystem::current_path(old);
+    EXPECT_TRUE(std::filesystem::is_empty(cwd.path()));
 }
 
 }  // namespace
