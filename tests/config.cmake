@@ -1,1 +1,9 @@
 # Test programs of this area (kalvorin_test calls).
+add_library(kalvorin_config_testsupport STATIC config/WindowFixture.cpp)
+target_link_libraries(kalvorin_config_testsupport PUBLIC kalvorin_config_core kalvorin_testsupport)
+
+kalvorin_test(test_config_window
+  SOURCES config/test_window.cpp config/test_conversion.cpp
+  LIBS kalvorin_config_testsupport)
+kalvorin_test(test_config_save SOURCES config/test_save.cpp LIBS kalvorin_config_testsupport)
+kalvorin_test(test_config_filtertest SOURCES config/test_filtertest.cpp LIBS kalvorin_config_testsupport)

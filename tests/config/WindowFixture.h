@@ -1,0 +1,59 @@
+#pragma once
+// Shared by the configuration window's tests: a seam that records instead of
+// showing, and a fixture that opens TForm1 on a private hive and base folder.
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/Seam.h"
+#include "config/interfaz.h"
+#include "support/TestSupport.h"
+
+namespace kalvorin::test {
+
+class RecordingSeam final : public config::Seam {
+public:
+    void showError(QWidget*, const std::string& text) override { errors.push_back(text); }
+    void showWarning(QWidget*, const std::string& title, const std::string& text) override {
+        warnings.push_back({title, text});
+    }
+    std::optional<std::string> openFileDialog(QWidget*, const std::string& default_ext) override {
+        dialog_extensions.push_back(default_ext);
+        return dialog_answer;
+    }
+    void openFile(const std::string& path) override { opened_files.push_back(path); }
+    void openUrl(const std::string& url) override { opened_urls.push_back(url); }
+
+    struct Box {
+        std::string title;
+        std::string text;
+    };
+    std::vector<std::string> errors;
+    std::vector<Box> warnings;
+    std::vector<std::string> dialog_extensions;
+    std::optional<std::string> dialog_answer;  // what the next file dialog returns
+    std::vector<std::string> opened_files;
+    std::vector<std::string> opened_urls;
+};
+
+// "<prefix>1" to "<prefix><count>", each line ended by CR LF.
+std::string language_lines(const std::string& prefix, int count);
+
+// The base folder holds "version.ini" (1.0), a "lang.eng.txt" whose line n is
+// "E<n>" (100 lines) and a "lang.txt" whose line n is "S<n>" (66 lines). The
+// window runs as if its program file lay in the base folder.
+class WindowTest : public HiveTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Creates the window, which runs FormCreate.
+    config::TForm1& open_window();
+    // The base folder without its final separator: the program folder.
+    std::string folder() const;
+
+    RecordingSeam seam;
+    std::unique_ptr<config::TForm1> form;
+};
+
+}  // namespace kalvorin::test

@@ -1,0 +1,81 @@
+// The filter test: every line of every list run once through the filter code.
+#include <filesystem>
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "config/WindowFixture.h"
+#include "config/cp1252.h"
+
+namespace kalvorin::test {
+namespace {
+
+// Does this process hold the file open?
+bool is_open(const std::string& path) {
+    const auto target = std::filesystem::canonical(path);
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (std::filesystem::read_symlink(fd.path(), ec) == target) return true;
+    }
+    return false;
+}
+
+class FilterTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        spit(base() + "secure.filters.txt", ":secure\r\nSNDER=\"none\"\r\n");
+        spit(base() + "trash.filters.txt", "");
+        spit(base() + "suspect.filters.txt", ":only\r\n\r\n:comments");
+    }
+    std::string memo() { return config::to_ansi(form->mmo_test->toPlainText()); }
+    void run_test() { form->btn_testfilters->click(); }
+};
+
+TEST_F(FilterTest, ListsEveryLineAfterWhatTheMemoHolds) {
+    open_window();
+    run_test();
+    const std::string trace =
+        "Testing: :secure\nTested!\nTesting: SNDER=\"none\"\nTested!\n"
+        "Testing: :only\nTested!\nTesting: \nTested!\nTesting: :comments\nTested!";
+    EXPECT_EQ(memo(), "S33\n" + trace);
+    EXPECT_TRUE(seam.errors.empty());
+
+    run_test();
+    EXPECT_EQ(memo(), "S33\n" + trace + "\n" + trace);
+}
+
+TEST_F(FilterTest, CommentLinesAreNotEvaluated) {
+    // Evaluated, this line would fail: it is no filter at all.
+    spit(base() + "secure.filters.txt", ":SBJCT=%(%\r\n");
+    open_window();
+    run_test();
+    EXPECT_TRUE(seam.errors.empty());
+}
+
+TEST_F(FilterTest, StopsAtARegularExpressionThatDoesNotCompile) {
+    spit(base() + "trash.filters.txt", ":t\r\nSBJCT=#x#\r\nSBJCT=%(abc%\r\nSBJCT=#y#\r\n");
+    open_window();
+    run_test();
+
+    ASSERT_EQ(seam.errors.size(), 1u);
+    EXPECT_FALSE(seam.errors[0].empty());
+    const std::string text = memo();
+    EXPECT_TRUE(text.ends_with("Testing: SBJCT=#x#\nTested!\nTesting: SBJCT=%(abc%")) << text;
+    EXPECT_EQ(text.find(":only"), std::string::npos) << "later lists are not read";
+
+    EXPECT_FALSE(is_open(base() + "trash.filters.txt")) << "the list at fault was released";
+}
+
+TEST_F(FilterTest, MissingListStopsBeforeItsFirstLine) {
+    std::remove((base() + "trash.filters.txt").c_str());
+    // Start-up would recreate it; remove it again once the window is open.
+    open_window();
+    std::remove((base() + "trash.filters.txt").c_str());
+    run_test();
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found"});
+    EXPECT_EQ(memo().find(":only"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalvorin::test

@@ -1,0 +1,212 @@
+// Save All: the stored settings, the merge of the pending lines into the
+// lists, and what a failing save leaves behind.
+#include <filesystem>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "CodigoComun/ConfigSys.h"
+#include "config/WindowFixture.h"
+
+namespace kalvorin::test {
+namespace {
+
+using config::TForm1;
+
+class SaveTest : public WindowTest {
+protected:
+    TForm1& w() { return form ? *form : open_window(); }
+    void save() {
+        w().btn_saveall->setEnabled(true);
+        w().btn_saveall->click();
+    }
+    std::string list(const std::string& name) const { return slurp(base() + name + ".filters.txt"); }
+    void pending(const std::string& name, const std::string& content) const {
+        spit(base() + name + ".edt.tmp", content);
+    }
+};
+
+// ------------------------------------------------------------------ settings
+
+TEST_F(SaveTest, StoresScoresRuleSwitchesAndLogSize) {
+    w().edt_secure->setText(" -20");
+    w().edt_trash->setText("$10");
+    w().edt_suspect->setText("5");
+    w().edt_logsize->setText("-5");
+    w().rd_trash->setChecked(true);
+    w().chk_uppercase->setChecked(false);
+    w().chk_up50kb->setChecked(false);
+    w().chk_expert->setChecked(true);
+    save();
+
+    ASSERT_TRUE(seam.errors.empty());
+    clsConfigSys config;
+    std::int32_t secure = 0, trash = 0, suspect = 0;
+    config.get_scores(secure, trash, suspect);
+    EXPECT_EQ(secure, -20);
+    EXPECT_EQ(trash, 16);
+    EXPECT_EQ(suspect, 5);
+    EXPECT_EQ(config.get_logsize(), -5);
+    EXPECT_EQ(config.get_extimg(), "trash");
+    EXPECT_FALSE(config.get_uppercase());
+    EXPECT_FALSE(config.get_up50kb());
+    EXPECT_TRUE(config.get_xpertmode());
+    EXPECT_FALSE(w().btn_saveall->isEnabled());
+}
+
+TEST_F(SaveTest, FieldsWithoutAnIntegerStoreTheirDefaults) {
+    w().edt_secure->setText("12 ");
+    w().edt_trash->setText("lots");
+    w().edt_suspect->setText("");
+    w().edt_logsize->setText("zz");
+    w().rd_suspect->setChecked(true);
+    save();
+
+    clsConfigSys config;
+    std::int32_t secure = 0, trash = 0, suspect = 0;
+    config.get_scores(secure, trash, suspect);
+    EXPECT_EQ(secure, -1000);
+    EXPECT_EQ(trash, 1000);
+    EXPECT_EQ(suspect, 70);
+    EXPECT_EQ(config.get_logsize(), 9);
+    EXPECT_EQ(config.get_extimg(), "susp");
+    EXPECT_TRUE(seam.errors.empty());
+}
+
+TEST_F(SaveTest, LogSizeZeroNeverReachesTheStore) {
+    w().edt_logsize->setText("0");
+    save();
+    EXPECT_EQ(clsConfigSys().get_logsize(), 9);
+    EXPECT_EQ(w().edt_logsize->text(), "9");
+    EXPECT_FALSE(w().btn_saveall->isEnabled());
+}
+
+TEST_F(SaveTest, DisablesTheBulkAddButtons) {
+    for (QPushButton* b : {w().btn_bulkaddsecure, w().btn_bulkaddtrash, w().btn_bulkaddsuspect}) b->setEnabled(true);
+    save();
+    for (QPushButton* b : {w().btn_bulkaddsecure, w().btn_bulkaddtrash, w().btn_bulkaddsuspect})
+        EXPECT_FALSE(b->isEnabled());
+}
+
+// ------------------------------------------------------------------ merge and compaction
+
+TEST_F(SaveTest, StartUpListLosesItsFinalLineEndAndGainsAClosingColon) {
+    w();
+    save();
+    EXPECT_EQ(list("secure"),
+              ":Secure filters\r\n: <-- this is a comment\r\nsnder=\"put your filters here\"\r\n"
+              "snder=\"and here\"\r\n:");
+    for (const char* name : {"secure", "trash", "suspect"}) EXPECT_EQ(slurp(base() + name + ".edt.tmp"), "");
+}
+
+TEST_F(SaveTest, PendingLinesLongerThanFiveCharactersAreAppendedInOrder) {
+    spit(base() + "trash.filters.txt", ":T\r\nab\r\nabc\r\n\r\n::\r\nx\r\n:");
+    w();
+    pending("trash", "123456\r\n12345\r\n\r\nSBJCT=#win#\r\n");
+    save();
+    EXPECT_EQ(list("trash"), "abc\r\n123456\r\nSBJCT=#win#\r\n:");
+    EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "");
+}
+
+TEST_F(SaveTest, SavingTwiceGivesIdenticalLists) {
+    w();
+    pending("suspect", "SNDER=\"spam\"\r\n");
+    save();
+    const std::string first = list("suspect");
+    save();
+    EXPECT_EQ(list("suspect"), first);
+    EXPECT_TRUE(first.ends_with("\r\nSNDER=\"spam\"\r\n:")) << first;
+}
+
+TEST_F(SaveTest, MissingListIsCreatedWithTheWaitingLines) {
+    w();
+    std::remove((base() + "secure.filters.txt").c_str());
+    pending("secure", "SNDER=#me#\r\n");
+    save();
+    EXPECT_EQ(list("secure"), "SNDER=#me#\r\n:");
+}
+
+TEST_F(SaveTest, HandWrittenLastLineWithoutLineEndStaysWhole) {
+    spit(base() + "secure.filters.txt", ":mine\r\nSNDER=#friend#");
+    w();
+    pending("secure", "SBJCT=#invoice#\r\n");
+    save();
+    EXPECT_EQ(list("secure"), ":mine\r\nSNDER=#friend#\r\nSBJCT=#invoice#\r\n:");
+}
+
+TEST_F(SaveTest, ListEndingInTheColonOfAnEarlierSaveGetsNoExtraLine) {
+    spit(base() + "secure.filters.txt", "SNDER=#friend#\r\n:");
+    w();
+    save();
+    EXPECT_EQ(list("secure"), "SNDER=#friend#\r\n:");
+}
+
+// ------------------------------------------------------------------ failures
+
+TEST_F(SaveTest, MissingPendingFileStopsTheSaveWithEarlierStepsKept) {
+    w();
+    pending("secure", "SNDER=#first#\r\n");
+    pending("suspect", "SNDER=#third#\r\n");
+    std::remove((base() + "trash.edt.tmp").c_str());
+    const std::string suspect_before = list("suspect");
+    w().edt_secure->setText("-7");
+    save();
+
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found"});
+    std::int32_t secure = 0, trash = 0, suspect = 0;
+    clsConfigSys().get_scores(secure, trash, suspect);
+    EXPECT_EQ(secure, -7);
+    EXPECT_NE(list("secure").find("SNDER=#first#\r\n:"), std::string::npos);
+    EXPECT_EQ(list("suspect"), suspect_before);
+    EXPECT_EQ(slurp(base() + "suspect.edt.tmp"), "SNDER=#third#\r\n");
+    EXPECT_TRUE(w().btn_saveall->isEnabled());
+
+    w().close();
+    EXPECT_TRUE(seam.warnings.empty()) << "no completed save, no close message";
+}
+
+TEST_F(SaveTest, ListThatCannotBeReplacedKeepsItsWaitingLines) {
+    w();
+    // A folder in the list's place: reading finds no list, replacing it fails.
+    std::remove((base() + "trash.filters.txt").c_str());
+    std::filesystem::create_directory(base() + "trash.filters.txt");
+    pending("trash", "SBJCT=#prize#\r\n");
+    save();
+
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SBJCT=#prize#\r\n");
+    EXPECT_TRUE(std::filesystem::is_directory(base() + "trash.filters.txt"));
+
+    // Once the obstacle is gone, the same lines are saved exactly once.
+    std::filesystem::remove(base() + "trash.filters.txt");
+    save();
+    EXPECT_EQ(list("trash"), "SBJCT=#prize#\r\n:");
+}
+
+TEST_F(SaveTest, ScratchFileThatCannotBeWrittenLeavesTheOldListWhole) {
+    w();
+    const std::string before = list("secure");
+    std::filesystem::create_directory(base() + "~save.tmp");
+    pending("secure", "SBJCT=#prize#\r\n");
+    save();
+
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(list("secure"), before);
+    EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "SBJCT=#prize#\r\n");
+}
+
+TEST_F(SaveTest, CloseMessageAfterACompletedSaveStaysWhateverFollows) {
+    w();
+    save();
+    std::remove((base() + "secure.edt.tmp").c_str());
+    save();
+    EXPECT_EQ(seam.errors.size(), 1u);
+    w().close();
+    ASSERT_EQ(seam.warnings.size(), 1u);
+    EXPECT_EQ(seam.warnings[0].text, "S58");
+}
+
+}  // namespace
+}  // namespace kalvorin::test

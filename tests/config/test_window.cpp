@@ -1,0 +1,348 @@
+// The window as a whole: its components, start-up and the plain handlers of
+// the options, filter files and window level.
+#include <functional>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include "CodigoComun/ConfigSys.h"
+#include "config/WindowFixture.h"
+#include "config/cp1252.h"
+
+namespace kalvorin::test {
+namespace {
+
+using config::TForm1;
+using config::to_ansi;
+
+std::string text_of(const QAbstractButton* b) { return to_ansi(b->text()); }
+std::string text_of(const QLabel* l) { return to_ansi(l->text()); }
+std::string text_of(const QLineEdit* e) { return to_ansi(e->text()); }
+
+std::vector<std::string> items(const QComboBox* box) {
+    std::vector<std::string> out;
+    for (int i = 0; i < box->count(); ++i) out.push_back(to_ansi(box->itemText(i)));
+    return out;
+}
+
+std::string tab_caption(const TForm1& w, const QWidget* page) {
+    return to_ansi(w.pg_ppal->tabText(w.pg_ppal->indexOf(const_cast<QWidget*>(page))));
+}
+
+const char* const kDefaultSecureList =
+    ":Secure filters\r\n: <-- this is a comment\r\nsnder=\"put your filters here\"\r\nsnder=\"and here\"\r\n:\r\n";
+
+// ------------------------------------------------------------------ components
+
+TEST_F(WindowTest, EveryComponentCarriesItsNameAndTheTabsStandInOrder) {
+    TForm1& w = open_window();
+    for (const char* name :
+         {"pg_ppal", "btn_saveall", "btn_readme", "btn_faq", "lbl_homelink", "ts_editor", "lbl_record", "lbl_have",
+          "lbl_tstring", "lbl_string", "cbox_record", "cbox_have", "cbox_tstring", "edt_string", "btn_add", "edt_4",
+          "edt_3", "edt_2", "edt_1", "edt_0", "chk_l4", "chk_l3", "chk_l2", "chk_l1", "chk_L0", "btn_rotate",
+          "btn_clear", "btn_or", "btn_and", "chk_expert", "btn_addsecure", "btn_addtrash", "btn_addsuspect",
+          "ts_bulk", "lbl_bulkrecord", "lbl_bulkhave", "lbl_bulktstring", "cbox_bulkrecord", "cbox_bulkhave",
+          "cbox_bulktstring", "rd_bulkstring", "mmo_origen", "rd_bulkfromfile", "edt_filename", "btn_bulkexaminar",
+          "btn_bulkprocesa", "btn_bulkaddsecure", "btn_bulkaddtrash", "btn_bulkaddsuspect", "ts_filters",
+          "btn_secure", "btn_trash", "btn_suspect", "btn_testfilters", "btn_helpfilters", "mmo_test", "ts_specials",
+          "grp_externalimg", "rd_none", "rd_trash", "rd_suspect", "grp_htmlasmime", "RadioButton1", "RadioButton2",
+          "RadioButton3", "ts_options", "grp_scores", "lbl_scoresecure", "lbl_scoretrash", "lbl_scoresuspect",
+          "edt_secure", "edt_trash", "edt_suspect", "chk_uppercase", "chk_up50kb", "chk_bodyattach", "lbl_logsize",
+          "edt_logsize"}) {
+        EXPECT_NE(w.findChild<QWidget*>(name), nullptr) << name;
+    }
+    EXPECT_NE(w.findChild<QObject*>("OpenDialog1"), nullptr);
+
+    ASSERT_EQ(w.pg_ppal->count(), 5);
+    const QWidget* order[] = {w.ts_editor, w.ts_bulk, w.ts_filters, w.ts_specials, w.ts_options};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(w.pg_ppal->widget(i), order[i]) << i;
+    EXPECT_EQ(w.pg_ppal->currentWidget(), w.ts_editor);
+}
+
+TEST_F(WindowTest, WindowIsAFixedSizeDialogWithOnlyACloseBox) {
+    TForm1& w = open_window();
+    EXPECT_EQ(w.size(), QSize(607, 328));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_TRUE(w.windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(w.lbl_homelink->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_EQ(text_of(w.lbl_homelink), TForm1::kHomePage);
+}
+
+TEST_F(WindowTest, ComponentsThatCannotBeOperatedStayDisabled) {
+    TForm1& w = open_window();
+    EXPECT_FALSE(w.chk_bodyattach->isEnabled());
+    EXPECT_FALSE(w.grp_htmlasmime->isEnabled());
+    EXPECT_EQ(to_ansi(w.grp_htmlasmime->title()), "htlm encoded as base64");
+    EXPECT_TRUE(w.RadioButton1->isChecked());
+    for (QWidget* level : {static_cast<QWidget*>(w.chk_L0), static_cast<QWidget*>(w.chk_l1)})
+        EXPECT_FALSE(level->isEnabled());
+}
+
+// ------------------------------------------------------------------ start-up
+
+TEST_F(WindowTest, StartUpWithoutMarkerWritesProgramFolderAndCreatesFiles) {
+    for (const char* f : {"~tmp.dat", "secure.edt.tmp", "trash.edt.tmp", "suspect.edt.tmp"})
+        spit(base() + f, "left over\r\n");
+    open_window();
+
+    EXPECT_TRUE(seam.errors.empty());
+    EXPECT_EQ(clsConfigSys().get_basefolder(), base());
+    EXPECT_EQ(slurp(base() + "secure.filters.txt"), kDefaultSecureList);
+    EXPECT_EQ(slurp(base() + "trash.filters.txt").substr(0, 16), ":Trash filters\r\n");
+    EXPECT_EQ(slurp(base() + "suspect.filters.txt").substr(0, 18), ":Suspect filters\r\n");
+    for (const char* f : {"~tmp.dat", "secure.edt.tmp", "trash.edt.tmp", "suspect.edt.tmp"}) {
+        ASSERT_TRUE(exists(base() + f)) << f;
+        EXPECT_EQ(slurp(base() + f), "") << f;
+    }
+}
+
+TEST_F(WindowTest, StartUpLeavesExistingListsAsTheyAre) {
+    spit(base() + "secure.filters.txt", "");
+    spit(base() + "trash.filters.txt", "SBJCT=#x#");
+    open_window();
+    EXPECT_EQ(slurp(base() + "secure.filters.txt"), "");
+    EXPECT_EQ(slurp(base() + "trash.filters.txt"), "SBJCT=#x#");
+    EXPECT_EQ(slurp(base() + "suspect.filters.txt").substr(0, 18), ":Suspect filters\r\n");
+}
+
+TEST_F(WindowTest, MarkerKeepsTheBaseFolderSettingAndListsStillGoToTheProgramFolder) {
+    TempDir elsewhere;
+    spit(elsewhere / "version.ini", "7.5\r\n");
+    spit(elsewhere / "lang.eng.txt", language_lines("X", 70));
+    spit(elsewhere / "lang.txt", language_lines("Y", 66));
+    set_basefolder_setting(elsewhere.path());
+    spit(base() + "depure.dat", "");
+
+    TForm1& w = open_window();
+
+    EXPECT_TRUE(seam.errors.empty());
+    EXPECT_EQ(clsConfigSys().get_basefolder(), elsewhere.path() + "/");
+    EXPECT_EQ(slurp(base() + "secure.filters.txt"), kDefaultSecureList);
+    EXPECT_FALSE(exists(elsewhere / "secure.filters.txt"));
+    EXPECT_TRUE(exists(elsewhere / "suspect.edt.tmp"));
+    EXPECT_FALSE(exists(base() + "suspect.edt.tmp"));
+    EXPECT_EQ(to_ansi(w.windowTitle()), "Kalvorin 7.5 Y2, lang by Y1");
+}
+
+TEST_F(WindowTest, CaptionsTitleAndPickListsComeFromTheLanguageSlots) {
+    TForm1& w = open_window();
+    EXPECT_EQ(to_ansi(w.windowTitle()), "Kalvorin 1.0 S2, lang by S1");
+
+    const std::vector<std::pair<const QAbstractButton*, std::string>> buttons = {
+        {w.btn_readme, "S3"},        {w.btn_secure, "S5"},         {w.btn_trash, "S6"},
+        {w.rd_trash, "S6"},          {w.btn_suspect, "S7"},        {w.rd_suspect, "S7"},
+        {w.btn_saveall, "S24"},      {w.chk_uppercase, "S28"},     {w.btn_testfilters, "S30"},
+        {w.rd_none, "S37"},          {w.btn_faq, "S38"},           {w.btn_helpfilters, "S40"},
+        {w.chk_up50kb, "S41"},       {w.btn_add, "S43"},           {w.btn_clear, "S44"},
+        {w.btn_and, "S45"},          {w.btn_or, "S46"},            {w.btn_addsecure, "S47"},
+        {w.btn_bulkaddsecure, "S47"}, {w.btn_addtrash, "S48"},     {w.btn_bulkaddtrash, "S48"},
+        {w.btn_addsuspect, "S49"},   {w.btn_bulkaddsuspect, "S49"}, {w.chk_bodyattach, "S55"},
+        {w.btn_rotate, "S59"},       {w.chk_expert, "S60"},        {w.btn_bulkexaminar, "S65"},
+        {w.btn_bulkprocesa, "S66"},  {w.rd_bulkstring, "S54 S64"}, {w.rd_bulkfromfile, "S63 S64"}};
+    for (const auto& [button, caption] : buttons) EXPECT_EQ(text_of(button), caption) << caption;
+
+    const std::vector<std::pair<const QLabel*, std::string>> labels = {
+        {w.lbl_scoresecure, "S8"}, {w.lbl_scoretrash, "S9"},  {w.lbl_scoresuspect, "S10"}, {w.lbl_logsize, "S42"},
+        {w.lbl_record, "S51"},     {w.lbl_bulkrecord, "S51"}, {w.lbl_have, "S52"},         {w.lbl_bulkhave, "S52"},
+        {w.lbl_tstring, "S53"},    {w.lbl_bulktstring, "S53"}, {w.lbl_string, "S54"}};
+    for (const auto& [label, caption] : labels) EXPECT_EQ(text_of(label), caption) << caption;
+
+    EXPECT_EQ(tab_caption(w, w.ts_options), "S23");
+    EXPECT_EQ(tab_caption(w, w.ts_filters), "S34");
+    EXPECT_EQ(tab_caption(w, w.ts_editor), "S50");
+    EXPECT_EQ(tab_caption(w, w.ts_bulk), "S61");
+    EXPECT_EQ(tab_caption(w, w.ts_specials), "S62");
+    EXPECT_EQ(to_ansi(w.grp_externalimg->title()), "S36");
+    EXPECT_EQ(to_ansi(w.grp_scores->title()), "S39");
+    EXPECT_EQ(to_ansi(w.mmo_test->toPlainText()), "S33");
+
+    const std::vector<std::string> fields = {"1 S11", "2 S12", "5 S15", "6 S16"};
+    const std::vector<std::string> operators = {"= S56", "- S57"};
+    const std::vector<std::string> delimiters = {"\" S17", "# S18", "% S19"};
+    for (const QComboBox* box : {w.cbox_record, w.cbox_bulkrecord}) EXPECT_EQ(items(box), fields);
+    for (const QComboBox* box : {w.cbox_have, w.cbox_bulkhave}) EXPECT_EQ(items(box), operators);
+    for (const QComboBox* box : {w.cbox_tstring, w.cbox_bulktstring}) EXPECT_EQ(items(box), delimiters);
+    for (const QComboBox* box :
+         {w.cbox_record, w.cbox_have, w.cbox_tstring, w.cbox_bulkrecord, w.cbox_bulkhave, w.cbox_bulktstring}) {
+        EXPECT_EQ(box->currentIndex(), -1);
+        EXPECT_FALSE(box->isEditable());
+    }
+}
+
+TEST_F(WindowTest, ShortLocalLanguageFileLeavesTheRestToTheEnglishOne) {
+    // Line 3 is empty on purpose: an empty line still replaces the English text.
+    spit(base() + "lang.txt", "S1\r\nS2\r\n\r\nS4\r\nS5");
+    TForm1& w = open_window();
+    EXPECT_EQ(text_of(w.btn_readme), "");
+    EXPECT_EQ(text_of(w.btn_secure), "S5");
+    EXPECT_EQ(text_of(w.btn_trash), "E6");
+    EXPECT_EQ(text_of(w.btn_bulkprocesa), "E66");
+}
+
+TEST_F(WindowTest, LanguageLinesAreTakenAsBytes) {
+    spit(base() + "lang.txt", "T\xe9\r\nEspa\xf1ol \x80\r\n");
+    TForm1& w = open_window();
+    EXPECT_EQ(w.windowTitle(), QString::fromUtf8("Kalvorin 1.0 Español €, lang by Té"));
+}
+
+// Each missing file stops start-up at its step; earlier steps stay done.
+struct MissingFile {
+    const char* file;
+    bool working_files_made;
+};
+
+class StartUpFailure : public WindowTest, public ::testing::WithParamInterface<MissingFile> {};
+
+TEST_P(StartUpFailure, ShowsTheFileErrorAndTheWindowKeepsItsPlaceholders) {
+    std::remove((base() + GetParam().file).c_str());
+    TForm1& w = open_window();
+
+    ASSERT_EQ(seam.errors, std::vector<std::string>{"File not found"});
+    EXPECT_EQ(clsConfigSys().get_basefolder(), base());
+    EXPECT_TRUE(exists(base() + "secure.filters.txt"));
+    EXPECT_EQ(exists(base() + "~tmp.dat"), GetParam().working_files_made);
+    EXPECT_EQ(exists(base() + "suspect.edt.tmp"), GetParam().working_files_made);
+    EXPECT_EQ(text_of(w.btn_add), "btn_add");
+    EXPECT_EQ(to_ansi(w.windowTitle()), "Form1");
+    EXPECT_EQ(w.cbox_record->count(), 0);
+    for (const QPushButton* b : {w.btn_bulkaddsecure, w.btn_bulkaddtrash, w.btn_bulkaddsuspect})
+        EXPECT_TRUE(b->isEnabled());
+    EXPECT_FALSE(w.btn_saveall->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, StartUpFailure,
+                         ::testing::Values(MissingFile{"version.ini", false}, MissingFile{"lang.eng.txt", true},
+                                           MissingFile{"lang.txt", true}));
+
+// ------------------------------------------------------------------ settings shown
+
+struct ShownRule {
+    const char* stored;
+    const char* selected;
+};
+
+class SettingsShown : public WindowTest, public ::testing::WithParamInterface<ShownRule> {};
+
+TEST_P(SettingsShown, ExternalImageRuleSelectsItsButtonOnlyWhenExact) {
+    clsConfigSys().set_extimg(GetParam().stored);
+    TForm1& w = open_window();
+    EXPECT_TRUE(w.findChild<QRadioButton*>(GetParam().selected)->isChecked()) << GetParam().stored;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rules, SettingsShown,
+                         ::testing::Values(ShownRule{"trash", "rd_trash"}, ShownRule{"susp", "rd_suspect"},
+                                           ShownRule{"SUSP", "rd_none"}, ShownRule{"Trash", "rd_none"},
+                                           ShownRule{"none", "rd_none"}, ShownRule{"", "rd_none"}));
+
+TEST_F(WindowTest, PreparedSettingsAreShownAndSaveAllEndsDisabled) {
+    clsConfigSys config;
+    config.set_scores(-5, 250, 0);
+    config.set_logsize(100);
+    config.set_uppercase(false);
+    config.set_up50kb(true);
+    config.set_xpertmode(true);
+    TForm1& w = open_window();
+
+    EXPECT_EQ(text_of(w.edt_secure), "-5");
+    EXPECT_EQ(text_of(w.edt_trash), "250");
+    EXPECT_EQ(text_of(w.edt_suspect), "0");
+    EXPECT_EQ(text_of(w.edt_logsize), "100");  // wider than the field accepts from the keyboard
+    EXPECT_FALSE(w.chk_uppercase->isChecked());
+    EXPECT_TRUE(w.chk_up50kb->isChecked());
+    EXPECT_TRUE(w.chk_expert->isChecked());
+    EXPECT_FALSE(w.btn_saveall->isEnabled());
+    for (const QPushButton* b : {w.btn_bulkaddsecure, w.btn_bulkaddtrash, w.btn_bulkaddsuspect})
+        EXPECT_FALSE(b->isEnabled());
+}
+
+TEST_F(WindowTest, DefaultsAreShownOnAnEmptyStore) {
+    TForm1& w = open_window();
+    EXPECT_EQ(text_of(w.edt_secure), "-1000");
+    EXPECT_EQ(text_of(w.edt_trash), "1000");
+    EXPECT_EQ(text_of(w.edt_suspect), "70");
+    EXPECT_EQ(text_of(w.edt_logsize), "9");
+    EXPECT_TRUE(w.rd_none->isChecked());
+    EXPECT_TRUE(w.chk_uppercase->isChecked());
+    EXPECT_TRUE(w.chk_up50kb->isChecked());
+    EXPECT_FALSE(w.chk_expert->isChecked());
+}
+
+// ------------------------------------------------------------------ change handlers
+
+TEST_F(WindowTest, EveryOptionChangeEnablesSaveAll) {
+    TForm1& w = open_window();
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"edt_secure", [&] { w.edt_secure->setText("1"); }},
+        {"edt_trash", [&] { w.edt_trash->setText("1"); }},
+        {"edt_suspect", [&] { w.edt_suspect->setText("1"); }},
+        {"edt_logsize", [&] { w.edt_logsize->setText("1"); }},
+        {"rd_trash", [&] { w.rd_trash->setChecked(true); }},
+        {"rd_suspect", [&] { w.rd_suspect->setChecked(true); }},
+        {"rd_none", [&] { w.rd_none->setChecked(true); }},
+        {"chk_uppercase", [&] { w.chk_uppercase->toggle(); }},
+        {"chk_up50kb", [&] { w.chk_up50kb->toggle(); }}};
+    for (const auto& [name, change] : changes) {
+        w.btn_saveall->setEnabled(false);
+        change();
+        EXPECT_TRUE(w.btn_saveall->isEnabled()) << name;
+    }
+    w.btn_saveall->setEnabled(false);
+    w.edt_secure->setText(w.edt_secure->text());
+    EXPECT_FALSE(w.btn_saveall->isEnabled()) << "setting the same text runs nothing";
+}
+
+// ------------------------------------------------------------------ shell, help, home page, close
+
+TEST_F(WindowTest, FileButtonsOpenTheirFileInTheBaseFolderAndSayNothing) {
+    TForm1& w = open_window();
+    const std::vector<std::pair<QPushButton*, const char*>> buttons = {
+        {w.btn_secure, "secure.filters.txt"}, {w.btn_trash, "trash.filters.txt"},
+        {w.btn_suspect, "suspect.filters.txt"}, {w.btn_readme, "leame.txt"},
+        {w.btn_faq, "faq.txt"},               {w.btn_helpfilters, "filters.hlp.txt"}};
+    for (const auto& [button, file] : buttons) {
+        seam.opened_files.clear();
+        button->click();
+        EXPECT_EQ(seam.opened_files, std::vector<std::string>{base() + file}) << file;
+    }
+    EXPECT_TRUE(seam.errors.empty());
+    EXPECT_TRUE(seam.warnings.empty());
+}
+
+TEST_F(WindowTest, HomeLinkOpensItsAddressWhenClicked) {
+    TForm1& w = open_window();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), w.lbl_homelink->mapToGlobal(QPointF(2, 2)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), w.lbl_homelink->mapToGlobal(QPointF(2, 2)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w.lbl_homelink, &press);
+    QApplication::sendEvent(w.lbl_homelink, &release);
+    EXPECT_EQ(seam.opened_urls, std::vector<std::string>{TForm1::kHomePage});
+}
+
+TEST_F(WindowTest, ClosingShowsTheCloseMessageOnlyAfterACompletedSave) {
+    TForm1& w = open_window();
+    w.close();
+    EXPECT_TRUE(seam.warnings.empty());
+
+    w.btn_saveall->setEnabled(true);
+    w.btn_saveall->click();
+    ASSERT_TRUE(seam.errors.empty());
+    w.close();
+    ASSERT_EQ(seam.warnings.size(), 1u);
+    EXPECT_EQ(seam.warnings[0].title, "Warning");
+    EXPECT_EQ(seam.warnings[0].text, "S58");
+}
+
+}  // namespace
+}  // namespace kalvorin::test
