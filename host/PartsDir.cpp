@@ -1,15 +1,15 @@
 #include "host/PartsDir.h"
 
+#include <filesystem>
 #include <stdexcept>
-#include <sys/stat.h>
 
 #include "platform/textfile.h"
 
 namespace kalvorin::host {
 
 MessageParts read_parts_dir(const std::string& dir) {
-    struct stat st {};
-    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) throw std::runtime_error(dir + ": not a folder");
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) throw std::runtime_error(dir + ": not a folder");
     MessageParts parts;
     for (std::size_t i = 0; i < kPartFileNames.size(); ++i) {
         const std::string path = dir + "/" + kPartFileNames[i];

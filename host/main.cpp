@@ -1,7 +1,5 @@
 // kalvorin-host: stands in for the mail client. Loads the plug-in, scores the
 // messages given and prints one line per message: SCORE<TAB>SOURCE.
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -14,6 +12,7 @@
 #include "host/PluginHost.h"
 #include "host/Sources.h"
 #include "platform/paths.h"
+#include "platform/terminal.h"
 
 namespace {
 
@@ -28,7 +27,7 @@ const char* kUsage =
 // Shows a count on standard error when it is a terminal and the run is long.
 class Progress {
 public:
-    Progress() : enabled_(::isatty(2) != 0), start_(std::chrono::steady_clock::now()) {}
+    Progress() : enabled_(kalvorin::platform::stderr_is_terminal()), start_(std::chrono::steady_clock::now()) {}
     ~Progress() {
         if (shown_) std::fprintf(stderr, "\r%*s\r", 40, "");
     }

@@ -1,0 +1,9 @@
+#include "platform/terminal.h"
+
+#include <unistd.h>
+
+namespace kalvorin::platform {
+
+bool stderr_is_terminal() { return ::isatty(2) != 0; }
+
+}  // namespace kalvorin::platform

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace kalvorin::platform {
+
+// Whether standard error is an interactive terminal.
+bool stderr_is_terminal();
+
+}  // namespace kalvorin::platform
