@@ -168,15 +168,15 @@ void TForm1::build_editor() {
     ts_editor = tab_page(pg_ppal, "ts_editor");
     QWidget* p = ts_editor;
 
-    lbl_record = captioned<QLabel>(p, "lbl_record", 8, 6, 130, 15);
-    lbl_have = captioned<QLabel>(p, "lbl_have", 144, 6, 90, 15);
-    lbl_tstring = captioned<QLabel>(p, "lbl_tstring", 240, 6, 120, 15);
-    lbl_string = captioned<QLabel>(p, "lbl_string", 366, 6, 140, 15);
-    cbox_record = make<QComboBox>(p, "cbox_record", 8, 22, 130, 22);
-    cbox_have = make<QComboBox>(p, "cbox_have", 144, 22, 90, 22);
-    cbox_tstring = make<QComboBox>(p, "cbox_tstring", 240, 22, 120, 22);
-    edt_string = make<QLineEdit>(p, "edt_string", 366, 22, 140, 22);
-    btn_add = captioned<QPushButton>(p, "btn_add", 512, 21, 76, 24);
+    lbl_record = captioned<QLabel>(p, "lbl_record", 8, 6, 124, 15);
+    lbl_have = captioned<QLabel>(p, "lbl_have", 138, 6, 100, 15);
+    lbl_tstring = captioned<QLabel>(p, "lbl_tstring", 244, 6, 136, 15);
+    lbl_string = captioned<QLabel>(p, "lbl_string", 386, 6, 106, 15);
+    cbox_record = make<QComboBox>(p, "cbox_record", 8, 22, 124, 22);
+    cbox_have = make<QComboBox>(p, "cbox_have", 138, 22, 100, 22);
+    cbox_tstring = make<QComboBox>(p, "cbox_tstring", 244, 22, 136, 22);
+    edt_string = make<QLineEdit>(p, "edt_string", 386, 22, 106, 22);
+    btn_add = captioned<QPushButton>(p, "btn_add", 498, 21, 90, 24);
 
     // The level lines, level 4 at the top and level 0, the working line, at the bottom.
     constexpr int kLevelTop = 52;
@@ -209,17 +209,18 @@ void TForm1::build_bulk() {
     ts_bulk = tab_page(pg_ppal, "ts_bulk");
     QWidget* p = ts_bulk;
 
-    lbl_bulkrecord = captioned<QLabel>(p, "lbl_bulkrecord", 8, 6, 130, 15);
-    lbl_bulkhave = captioned<QLabel>(p, "lbl_bulkhave", 144, 6, 90, 15);
-    lbl_bulktstring = captioned<QLabel>(p, "lbl_bulktstring", 240, 6, 120, 15);
-    cbox_bulkrecord = make<QComboBox>(p, "cbox_bulkrecord", 8, 22, 130, 22);
-    cbox_bulkhave = make<QComboBox>(p, "cbox_bulkhave", 144, 22, 90, 22);
-    cbox_bulktstring = make<QComboBox>(p, "cbox_bulktstring", 240, 22, 120, 22);
+    lbl_bulkrecord = captioned<QLabel>(p, "lbl_bulkrecord", 8, 6, 124, 15);
+    lbl_bulkhave = captioned<QLabel>(p, "lbl_bulkhave", 138, 6, 100, 15);
+    lbl_bulktstring = captioned<QLabel>(p, "lbl_bulktstring", 244, 6, 136, 15);
+    cbox_bulkrecord = make<QComboBox>(p, "cbox_bulkrecord", 8, 22, 124, 22);
+    cbox_bulkhave = make<QComboBox>(p, "cbox_bulkhave", 138, 22, 100, 22);
+    cbox_bulktstring = make<QComboBox>(p, "cbox_bulktstring", 244, 22, 136, 22);
 
     rd_bulkstring = captioned<QRadioButton>(p, "rd_bulkstring", 8, 52, 290, 18);
     mmo_origen = make<QPlainTextEdit>(p, "mmo_origen", 8, 72, 290, 134);
     mmo_origen->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     mmo_origen->viewport()->installEventFilter(this);
+    limit_memo_length();
 
     rd_bulkfromfile = captioned<QRadioButton>(p, "rd_bulkfromfile", 310, 52, 278, 18);
     edt_filename = make<QLineEdit>(p, "edt_filename", 310, 72, 278, 22);

@@ -3,7 +3,7 @@ add_library(kalvorin_config_testsupport STATIC config/WindowFixture.cpp)
 target_link_libraries(kalvorin_config_testsupport PUBLIC kalvorin_config_core kalvorin_testsupport)
 
 kalvorin_test(test_config_window
-  SOURCES config/test_window.cpp config/test_conversion.cpp
+  SOURCES config/test_window.cpp config/test_conversion.cpp config/test_layout.cpp
   LIBS kalvorin_config_testsupport)
 kalvorin_test(test_config_save SOURCES config/test_save.cpp LIBS kalvorin_config_testsupport)
 kalvorin_test(test_config_filtertest SOURCES config/test_filtertest.cpp LIBS kalvorin_config_testsupport)
