@@ -1,9 +1,194 @@
 #include "CodigoComun/RegExpr.h"
 
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <string_view>
+
 #include "CodigoComun/Errors.h"
+#include "CodigoComun/TrxDialect.h"
+#include "platform/ansi.h"
 
 namespace kalvorin {
-bool regexpr_exec(const std::string&, const std::string&) {
-    throw ERegExpr("TRegExpr(comp): the regular-expression mode is not available yet");
+
+namespace {
+
+// ---- Character tables --------------------------------------------------------
+
+// Offsets and bits of PCRE2's table layout.
+constexpr std::size_t kLcc = 0;
+constexpr std::size_t kFcc = 256;
+constexpr std::size_t kCbits = 512;
+constexpr std::size_t kCtypes = 832;
+enum CbitMap : std::size_t { space = 0, xdigit = 32, digit = 64, upper = 96, lower = 128,
+                             word = 160, graph = 192, print = 224, punct = 256, cntrl = 288 };
+enum CtypeBit : unsigned char { ctype_space = 0x01, ctype_letter = 0x02, ctype_lcletter = 0x04,
+                                ctype_digit = 0x08, ctype_word = 0x10 };
+
+using Tables = std::array<unsigned char, regexpr_tables_length>;
+
+// Character classification of the "C" locale, spelt out so that no locale set
+// by the host program can change it. VT is no space here.
+struct CClass {
+    bool is_upper, is_lower, is_digit, is_xdigit, is_space, is_print, is_cntrl;
+};
+
+CClass classify(unsigned c) {
+    CClass k{};
+    k.is_upper = c >= 'A' && c <= 'Z';
+    k.is_lower = c >= 'a' && c <= 'z';
+    k.is_digit = c >= '0' && c <= '9';
+    k.is_xdigit = k.is_digit || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    k.is_space = c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+    k.is_print = c >= 0x20 && c < 0x7F;
+    k.is_cntrl = c < 0x20 || c == 0x7F;
+    return k;
 }
+
+void set_bit(Tables& t, std::size_t map, unsigned c) {
+    t[kCbits + map + c / 8] |= static_cast<unsigned char>(1u << (c % 8));
+}
+
+Tables make_tables() {
+    Tables t{};
+    for (unsigned c = 0; c < 256; ++c) {
+        const CClass k = classify(c);
+        const bool alpha = k.is_upper || k.is_lower;
+        const bool alnum = alpha || k.is_digit;
+        t[kLcc + c] = static_cast<unsigned char>(k.is_upper ? c + 32 : c);
+        t[kFcc + c] = static_cast<unsigned char>(k.is_upper ? c + 32 : k.is_lower ? c - 32 : c);
+        if (k.is_space) set_bit(t, space, c);
+        if (k.is_xdigit) set_bit(t, xdigit, c);
+        if (k.is_digit) set_bit(t, digit, c);
+        if (k.is_upper) set_bit(t, upper, c);
+        if (k.is_lower) set_bit(t, lower, c);
+        if (alnum || c == '_') set_bit(t, word, c);
+        if (k.is_print && c != ' ') set_bit(t, graph, c);
+        if (k.is_print) set_bit(t, print, c);
+        if (k.is_print && c != ' ' && !alnum) set_bit(t, punct, c);
+        if (k.is_cntrl) set_bit(t, cntrl, c);
+        unsigned char type = 0;
+        if (k.is_space) type |= ctype_space;
+        if (alpha) type |= ctype_letter;
+        if (k.is_lower) type |= ctype_lcletter;
+        if (k.is_digit) type |= ctype_digit;
+        if (alnum || c == '_') type |= ctype_word;
+        t[kCtypes + c] = type;
+    }
+    // Case-insensitive matching pairs the Windows-1252 letters above 0x7F too;
+    // \w and the letter classes stay ASCII.
+    for (unsigned c = 0x80; c < 256; ++c) {
+        const auto u = static_cast<unsigned char>(platform::ansi_upper(static_cast<char>(c)));
+        if (u == c) continue;
+        t[kFcc + c] = u;
+        t[kFcc + u] = static_cast<unsigned char>(c);
+        t[kLcc + u] = static_cast<unsigned char>(c);
+    }
+    return t;
+}
+
+// ---- PCRE2 objects -----------------------------------------------------------
+
+template <auto Free>
+struct Release {
+    template <class T>
+    void operator()(T* p) const noexcept { Free(p); }
+};
+
+using Code = std::unique_ptr<pcre2_code, Release<pcre2_code_free>>;
+using CompileContext = std::unique_ptr<pcre2_compile_context, Release<pcre2_compile_context_free>>;
+using MatchContext = std::unique_ptr<pcre2_match_context, Release<pcre2_match_context_free>>;
+using MatchData = std::unique_ptr<pcre2_match_data, Release<pcre2_match_data_free>>;
+using JitStack = std::unique_ptr<pcre2_jit_stack, Release<pcre2_jit_stack_free>>;
+
+template <class T>
+T checked(T owner) {
+    if (!owner) throw std::bad_alloc();
+    return owner;
+}
+
+constexpr uint32_t kCompileOptions =
+    PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP | PCRE2_NEVER_BACKSLASH_C;
+
+// Work bounds for one start position: about a millisecond of backtracking on
+// this machine. PCRE2 restarts the count at each start position.
+constexpr uint32_t kMatchLimit = 200000;
+constexpr uint32_t kDepthLimit = 100000;
+constexpr uint32_t kHeapLimitKiB = 64 * 1024;
+constexpr PCRE2_SIZE kJitStackStart = 32 * 1024;
+constexpr PCRE2_SIZE kJitStackMax = 4 * 1024 * 1024;
+
+std::string pcre2_message(int code) {
+    std::array<PCRE2_UCHAR, 256> buffer{};
+    const int n = pcre2_get_error_message(code, buffer.data(), buffer.size());
+    return n < 0 ? "error " + std::to_string(code)
+                 : std::string(reinterpret_cast<const char*>(buffer.data()), static_cast<std::size_t>(n));
+}
+
+struct Compiled {
+    Code code;
+    bool jit;
+};
+
+// The translated pattern is valid PCRE2 by construction; what PCRE2 can still
+// refuse is size (a huge count on a group), reported at the pattern's end.
+Compiled compile(const std::string& translated, std::size_t pattern_length) {
+    const CompileContext context = checked(CompileContext(pcre2_compile_context_create(nullptr)));
+    pcre2_set_character_tables(context.get(), regexpr_character_tables());
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated.data()), translated.size(), kCompileOptions,
+                            &error, &offset, context.get()));
+    if (!code)
+        throw ERegExpr("TRegExpr(comp): " + pcre2_message(error) + " (pos " + std::to_string(pattern_length) + ")");
+    const bool jit = pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE) == 0;
+    return {std::move(code), jit};
+}
+
+bool is_limit(int rc) {
+    return rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT ||
+           rc == PCRE2_ERROR_JIT_STACKLIMIT || rc == PCRE2_ERROR_NOMEMORY;
+}
+
+bool search(const Compiled& compiled, std::string_view text) {
+    const MatchData data = checked(MatchData(pcre2_match_data_create(1, nullptr)));
+    const MatchContext context = checked(MatchContext(pcre2_match_context_create(nullptr)));
+    pcre2_set_match_limit(context.get(), kMatchLimit);
+    pcre2_set_depth_limit(context.get(), kDepthLimit);
+    pcre2_set_heap_limit(context.get(), kHeapLimitKiB);
+    JitStack stack;
+    if (compiled.jit) {
+        stack = checked(JitStack(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr)));
+        pcre2_jit_stack_assign(context.get(), nullptr, stack.get());
+    }
+    const int rc = pcre2_match(compiled.code.get(), reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0,
+                               data.get(), context.get());
+    if (rc >= 0) return true;
+    if (rc == PCRE2_ERROR_NOMATCH) return false;
+    if (is_limit(rc)) throw ERegExpr("TRegExpr(exec): Pattern Too Costly For This Text");
+    throw ERegExpr("TRegExpr(exec): " + pcre2_message(rc));
+}
+
+std::string_view up_to_nul(const std::string& s) {
+    return std::string_view(s).substr(0, s.find('\0'));
+}
+
+}  // namespace
+
+const unsigned char* regexpr_character_tables() {
+    static const Tables tables = make_tables();
+    return tables.data();
+}
+
+bool regexpr_exec(const std::string& pattern, const std::string& subject) {
+    const Compiled compiled = compile(trx_to_pcre2(pattern), pattern.size());
+    const std::string_view text = up_to_nul(subject);
+    if (text.empty()) return false;
+    return search(compiled, text);
+}
+
 }  // namespace kalvorin
