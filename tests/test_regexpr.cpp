@@ -38,7 +38,7 @@ std::string decode(const std::string& field) {
         if (c == 'n' || c == 'r' || c == 't' || c == '\\') {
             out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : '\\';
             ++k;
-        } else if (c == 'x' && k + 3 < field.size() + 0 && hex_digit(field[k + 2]) >= 0 &&
+        } else if (c == 'x' && k + 3 < field.size() && hex_digit(field[k + 2]) >= 0 &&
                    hex_digit(field[k + 3]) >= 0) {
             out += static_cast<char>(hex_digit(field[k + 2]) * 16 + hex_digit(field[k + 3]));
             k += 3;
