@@ -236,6 +236,37 @@ private:
 
     // Private helpers of the editor and bulk tabs (interfaz_editor.cpp,
     // interfaz_bulk.cpp) are declared below this line.
+
+    // The kind of field test that a tab's three pick-lists have chosen.
+    struct TestKind {
+        std::string keyword;
+        char op;
+        char delimiter;
+        // keyword + operator + delimiter + text + delimiter
+        std::string test(const std::string& text) const;
+    };
+    // Nothing when one of the pick-lists has no chosen item.
+    static std::optional<TestKind> chosen_kind(const QComboBox* fields, const QComboBox* operators,
+                                               const QComboBox* delimiters);
+
+    // Editor: the level lines and their boxes, level 0 to 4.
+    static constexpr int kLevels = 5;
+    QLineEdit* level_line(int level) const;
+    QCheckBox* level_box(int level) const;
+    std::string level_text(int level) const;
+    void set_level_text(int level, const std::string& text);
+    void keep_box_in_step(int level, const QCheckBox* above);
+    int selection_count() const;
+    void push_test(const std::string& test);
+    void combine(char joiner);
+    void move_down();
+    void add_to_list(const char* pending);
+
+    // Bulk tab.
+    void limit_memo_length();
+    void generate_from_memo(const TestKind& kind);
+    void generate_from_file(const TestKind& kind);
+    void add_batch(const char* pending);
 };
 
 }  // namespace kalvorin::config

@@ -7,3 +7,4 @@ kalvorin_test(test_config_window
   LIBS kalvorin_config_testsupport)
 kalvorin_test(test_config_save SOURCES config/test_save.cpp LIBS kalvorin_config_testsupport)
 kalvorin_test(test_config_filtertest SOURCES config/test_filtertest.cpp LIBS kalvorin_config_testsupport)
+kalvorin_test(test_config_editor SOURCES config/test_editor.cpp LIBS kalvorin_config_testsupport)
