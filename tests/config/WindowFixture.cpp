@@ -1,18 +1,30 @@
 #include "config/WindowFixture.h"
 
+#include <memory>
+
 #include <QApplication>
 
 namespace kalvorin::test {
 
 namespace {
 
-// One application object for the whole test program.
-void ensure_application() {
-    static int argc = 1;
-    static char name[] = "kalvorin-config-test";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-}
+// One application object for the whole test program, gone before the program
+// exits: Qt's objects must not outlive it into the static destructors.
+class QtApplication final : public ::testing::Environment {
+public:
+    void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[21] = "kalvorin-config-test";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+
+// gtest owns the environments it is given.
+[[maybe_unused]] const ::testing::Environment* const kApplication =
+    ::testing::AddGlobalTestEnvironment(new QtApplication);
 
 }  // namespace
 
@@ -24,7 +36,6 @@ std::string language_lines(const std::string& prefix, int count) {
 
 void WindowTest::SetUp() {
     HiveTest::SetUp();
-    ensure_application();
     spit(base() + "lang.eng.txt", language_lines("E", 100));
     spit(base() + "lang.txt", language_lines("S", 66));
 }

@@ -49,9 +49,10 @@ TEST_P(LayoutTest, CaptionsFitAndNothingOverlaps) {
         return !c->objectName().isEmpty() && !c->parentWidget()->objectName().startsWith("qt_");
     };
     auto fits = [&](QWidget* c, const QString& text) {
-        if (component(c))
+        if (component(c)) {
             EXPECT_LE(c->sizeHint().width(), c->width()) << c->objectName().toStdString() << ": "
                                                           << config::to_ansi(text);
+        }
     };
     for (QAbstractButton* b : w.findChildren<QAbstractButton*>()) fits(b, b->text());
     for (QLabel* l : w.findChildren<QLabel*>()) fits(l, l->text());
