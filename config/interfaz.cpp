@@ -230,8 +230,8 @@ void TForm1::build_bulk() {
     btn_bulkprocesa = captioned<QPushButton>(p, "btn_bulkprocesa", 310, 182, 130, 24);
 
     btn_bulkaddsecure = captioned<QPushButton>(p, "btn_bulkaddsecure", 8, 214, 180, 24);
-    btn_bulkaddtrash = captioned<QPushButton>(p, "btn_bulkaddtrash", 198, 214, 180, 24);
-    btn_bulkaddsuspect = captioned<QPushButton>(p, "btn_bulkaddsuspect", 388, 214, 180, 24);
+    btn_bulkaddtrash = captioned<QPushButton>(p, "btn_bulkaddtrash", 208, 214, 180, 24);
+    btn_bulkaddsuspect = captioned<QPushButton>(p, "btn_bulkaddsuspect", 408, 214, 180, 24);
 }
 
 void TForm1::build_filters() {

@@ -190,6 +190,14 @@ TEST_F(WindowTest, ShortLocalLanguageFileLeavesTheRestToTheEnglishOne) {
     EXPECT_EQ(text_of(w.btn_bulkprocesa), "E66");
 }
 
+TEST_F(WindowTest, LinesAfterTheHundredthAreIgnored) {
+    spit(base() + "lang.eng.txt", language_lines("E", 150));
+    spit(base() + "lang.txt", language_lines("S", 130));
+    TForm1& w = open_window();
+    EXPECT_TRUE(seam.errors.empty());
+    EXPECT_EQ(text_of(w.btn_bulkprocesa), "S66");
+}
+
 TEST_F(WindowTest, LanguageLinesAreTakenAsBytes) {
     spit(base() + "lang.txt", "T\xe9\r\nEspa\xf1ol \x80\r\n");
     TForm1& w = open_window();
