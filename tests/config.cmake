@@ -8,3 +8,6 @@ kalvorin_test(test_config_window
 kalvorin_test(test_config_save SOURCES config/test_save.cpp LIBS kalvorin_config_testsupport)
 kalvorin_test(test_config_filtertest SOURCES config/test_filtertest.cpp LIBS kalvorin_config_testsupport)
 kalvorin_test(test_config_editor SOURCES config/test_editor.cpp LIBS kalvorin_config_testsupport)
+kalvorin_test(test_config_bulk SOURCES config/test_bulk.cpp LIBS kalvorin_config_testsupport)
+kalvorin_test(test_config_whole_road SOURCES config/test_whole_road.cpp LIBS kalvorin_config_testsupport)
+add_dependencies(test_config_whole_road kalvorin_tbp kalvorin-host kalvorin-reg dist_resources)

@@ -377,10 +377,17 @@ TEST_F(EditorTest, EveryLineTheEditorBuildsEvaluatesWithoutError) {
     const std::string fields = "1256", operators = "=-", delimiters = "\"#%";
     const std::string plain = "abcsnderSBJCTmbodyhdrwAML 019()*+-#\"%:.\xE9\xC9\xFF\x9F\xB5";
     const std::string pattern = "abcSNDERsbjctAML 019.";
+    // Whole keywords now and then, which the editor must refuse.
+    const std::vector<std::string> keywords = {"snder", "SBJCT", "MBody", "attch", "HEADR", "rwmsg"};
     auto text = [&](char delimiter) {
         std::string out;
         const std::size_t length = std::uniform_int_distribution<std::size_t>(0, 8)(random);
-        for (std::size_t i = 0; i < length; ++i) out += pick(delimiter == '%' ? pattern : plain);
+        for (std::size_t i = 0; i < length; ++i) {
+            if (std::uniform_int_distribution<int>(0, 15)(random) == 0)
+                out += keywords[std::uniform_int_distribution<std::size_t>(0, keywords.size() - 1)(random)];
+            else
+                out += pick(delimiter == '%' ? pattern : plain);
+        }
         return out;
     };
 
