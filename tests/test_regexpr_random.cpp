@@ -65,7 +65,7 @@ std::string random_pattern(std::mt19937& rng) {
 }
 
 std::string random_subject(std::mt19937& rng) {
-    static const std::string alphabet("ab AZ09_\n\r\x0B\x0C\t\xE9\xC9\xFF\x9F:-", 21);
+    static const std::string alphabet = std::string("ab AZ09_\n\r\x0B\x0C\t\xE9\xC9\xFF\x9F:-") + '\0';
     std::uniform_int_distribution<std::size_t> length(0, 24), pick(0, alphabet.size() - 1);
     std::string s;
     for (std::size_t n = length(rng); n > 0; --n) s += alphabet[pick(rng)];
