@@ -12,9 +12,7 @@ class ConfigSysTest : public test::HiveTest {
 protected:
     void store(const std::string& section, const std::string& name, std::uint32_t type,
                const std::string& data) const {
-        auto k = platform::RegKey::create("Software\\kalvorin\\" + section);
-        ASSERT_TRUE(k);
-        ASSERT_TRUE(k->set(name, type, data));
+        test::store_value("Software\\kalvorin\\" + section, name, type, data);
     }
     void store_sz(const std::string& section, const std::string& name, const std::string& text) const {
         store(section, name, platform::kRegSz, text + '\0');
@@ -94,12 +92,7 @@ TEST_F(ConfigSysTest, BaseFolderRule) {
 TEST_F(ConfigSysTest, ScoreOfTheWrongTypeRaisesNamingTheValue) {
     store_sz("scores", "secure", "70");
     std::int32_t s = 0, t = 0, u = 0;
-    try {
-        cfg.get_scores(s, t, u);
-        FAIL() << "no error";
-    } catch (const ERegistryError& e) {
-        EXPECT_STREQ(e.what(), "Invalid data type for 'secure'");
-    }
+    EXPECT_EQ(test::error_text<ERegistryError>([&] { cfg.get_scores(s, t, u); }), "Invalid data type for 'secure'");
     store_sz("scores", "secure", "-1000");
     EXPECT_THROW(cfg.get_scores(s, t, u), ERegistryError);
     store("settings", "uppercase", platform::kRegDword, std::string(4, '\0'));
@@ -107,7 +100,7 @@ TEST_F(ConfigSysTest, ScoreOfTheWrongTypeRaisesNamingTheValue) {
 }
 
 TEST_F(ConfigSysTest, EachScoreFallsBackOnItsOwn) {
-    store("scores", "suspect", platform::kRegDword, std::string("\x05\0\0\0", 4));
+    store("scores", "suspect", platform::kRegDword, test::dword(5));
     std::int32_t s = 0, t = 0, u = 0;
     cfg.get_scores(s, t, u);
     EXPECT_EQ(s, -1000);
@@ -128,12 +121,7 @@ TEST_F(ConfigSysTest, VersionIsTheTrimmedFirstLine) {
         EXPECT_EQ(get_version(), expected);
     }
     std::remove((base() + "version.ini").c_str());
-    try {
-        get_version();
-        FAIL() << "no error";
-    } catch (const EInOutError& e) {
-        EXPECT_STREQ(e.what(), "File not found");
-    }
+    EXPECT_EQ(test::error_text<EInOutError>([] { get_version(); }), "File not found");
 }
 
 }  // namespace

@@ -71,14 +71,7 @@ TEST(TextFile, AppendCreatesAndEndsWithCrLf) {
 TEST(TextFile, ErrorsCarryTheRuntimeMessages) {
     TempDir d;
     test::make_dir(d / "adir");
-    auto message = [](auto&& f) -> std::string {
-        try {
-            f();
-        } catch (const EInOutError& e) {
-            return e.what();
-        }
-        return "no error";
-    };
+    auto message = [](auto&& f) { return test::error_text<EInOutError>(f); };
     EXPECT_EQ(message([&] { platform::read_lines(d / "missing.txt"); }), "File not found");
     EXPECT_EQ(message([&] { platform::read_lines(d / "nofolder/x.txt"); }), "Path not found");
     EXPECT_EQ(message([&] { platform::append_line(d / "nofolder/x.txt", "a"); }), "Path not found");

@@ -50,11 +50,7 @@ protected:
         for (const char* name : kListNames) test::spit(base() + name + ".filters.txt", "");
     }
     void set_score(const char* name, std::int32_t v) const {
-        clsRegistry r = settings::section(settings::kScores);
-        auto k = platform::RegKey::create(r.key_path());
-        const auto u = static_cast<std::uint32_t>(v);
-        const char d[4] = {char(u), char(u >> 8), char(u >> 16), char(u >> 24)};
-        k->set(name, platform::kRegDword, std::string(d, 4));
+        test::store_value("Software\\kalvorin\\scores", name, platform::kRegDword, test::dword(v));
     }
     std::string log() const { return test::slurp(base() + "plugin.log.txt"); }
 };
@@ -109,12 +105,8 @@ TEST_F(PluginTest, AFailingStepLeavesEarlierStepsDoneAndRunsNoLaterOne) {
     test::spit(base() + "suspect.filters.dat", "untouched");
     test::spit(base() + "secure.filters.txt", "s1\r\n");
     std::remove((base() + "trash.filters.txt").c_str());
-    try {
-        initialize();
-        FAIL() << "no error";
-    } catch (const InitFailure& e) {
-        EXPECT_STREQ(e.what(), "initialisation stopped at step 11 (compile trash.filters.txt): File not found");
-    }
+    EXPECT_EQ(test::error_text<InitFailure>([] { initialize(); }),
+              "initialisation stopped at step 11 (compile trash.filters.txt): File not found");
     EXPECT_EQ(test::slurp(base() + "secure.filters.dat"), "s1\r\n:");
     EXPECT_EQ(test::slurp(base() + "trash.filters.dat"), "");  // emptied before its text list was opened
     EXPECT_EQ(test::slurp(base() + "suspect.filters.dat"), "untouched");

@@ -18,17 +18,11 @@ protected:
     }
     // Stores exact bytes under a type, as a hand edit of the registry would.
     void store(const std::string& key, const std::string& name, std::uint32_t type, const std::string& data) const {
-        auto k = platform::RegKey::create(key);
-        ASSERT_TRUE(k);
-        ASSERT_TRUE(k->set(name, type, data));
+        test::store_value(key, name, type, data);
     }
-    static std::string error_of(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const ERegistryError& e) {
-            return e.what();
-        }
-        return "no error";
+    template <typename F>
+    static std::string error_of(F&& f) {
+        return test::error_text<ERegistryError>(f);
     }
 };
 

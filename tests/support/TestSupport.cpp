@@ -51,9 +51,18 @@ void HiveTest::TearDown() {
 
 void HiveTest::set_basefolder_setting(const std::string& folder) const {
     // Written straight into the store, so that these tests need no setter.
-    auto key = platform::RegKey::create("Software\\kalvorin\\directorys");
-    ASSERT_TRUE(key);
-    ASSERT_TRUE(key->set("basefolder", platform::kRegSz, folder + '\0'));
+    store_value("Software\\kalvorin\\directorys", "basefolder", platform::kRegSz, folder + '\0');
+}
+
+void store_value(const std::string& key, const std::string& name, std::uint32_t type, const std::string& data) {
+    auto k = platform::RegKey::create(key);
+    ASSERT_TRUE(k);
+    ASSERT_TRUE(k->set(name, type, data));
+}
+
+std::string dword(std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    return {static_cast<char>(u), static_cast<char>(u >> 8), static_cast<char>(u >> 16), static_cast<char>(u >> 24)};
 }
 
 std::string slurp(const std::string& path) {

@@ -3,6 +3,7 @@
 // and running the programs of build/dist/.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -57,6 +58,23 @@ struct RunResult {
 // Runs a program with arguments; environment additions as NAME=VALUE.
 RunResult run(const std::vector<std::string>& argv, const std::string& input = std::string(),
               const std::vector<std::string>& env = {});
+
+// The message of the error of type E that f raises, or "no error".
+template <typename E, typename F>
+std::string error_text(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+// Stores exact data bytes under a type in the hive, as a hand edit would.
+void store_value(const std::string& key, const std::string& name, std::uint32_t type, const std::string& data);
+
+// A 32-bit number as the 4 little-endian bytes of a REG_DWORD.
+std::string dword(std::int32_t v);
 
 // A program or file of build/dist/.
 std::string dist(const std::string& name);
