@@ -4,6 +4,7 @@
 #include <pcre2.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -12,6 +13,7 @@
 #include "CodigoComun/Errors.h"
 #include "CodigoComun/TrxDialect.h"
 #include "platform/ansi.h"
+#include "platform/clock.h"
 
 namespace kalvorin {
 
@@ -117,6 +119,12 @@ constexpr uint32_t kCompileOptions =
 // Work bounds for one start position: about a millisecond of backtracking on
 // this machine. PCRE2 restarts the count at each start position.
 constexpr uint32_t kMatchLimit = 200000;
+// The bound for the whole test: a text made so that every start position stays
+// just under the limits would otherwise cost a millisecond per byte. A callout
+// at the head of the pattern runs at every start position that PCRE2 tries
+// and looks at the clock every few of them.
+constexpr std::chrono::milliseconds kTestBudget{10};
+constexpr unsigned kStartsPerClockCheck = 4;
 constexpr uint32_t kDepthLimit = 100000;
 constexpr uint32_t kHeapLimitKiB = 64 * 1024;
 constexpr PCRE2_SIZE kJitStackStart = 32 * 1024;
@@ -141,8 +149,9 @@ Compiled compile(const std::string& translated, std::size_t pattern_length) {
     pcre2_set_character_tables(context.get(), regexpr_character_tables());
     int error = 0;
     PCRE2_SIZE offset = 0;
-    Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated.data()), translated.size(), kCompileOptions,
-                            &error, &offset, context.get()));
+    const std::string timed = "(?C)" + translated;
+    Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(timed.data()), timed.size(), kCompileOptions, &error,
+                            &offset, context.get()));
     if (!code)
         throw ERegExpr("TRegExpr(comp): " + pcre2_message(error) + " (pos " + std::to_string(pattern_length) + ")");
     const bool jit = pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE) == 0;
@@ -151,7 +160,32 @@ Compiled compile(const std::string& translated, std::size_t pattern_length) {
 
 bool is_limit(int rc) {
     return rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT ||
-           rc == PCRE2_ERROR_JIT_STACKLIMIT || rc == PCRE2_ERROR_NOMEMORY;
+           rc == PCRE2_ERROR_JIT_STACKLIMIT || rc == PCRE2_ERROR_NOMEMORY || rc == PCRE2_ERROR_CALLOUT;
+}
+
+// The budget is processor time, so that a busy machine does not make a test
+// fail; the cheap wall clock tells when the costlier processor clock is worth
+// reading.
+class Budget {
+public:
+    Budget() : cpu_start_(platform::thread_cpu_time()), deadline_(std::chrono::steady_clock::now() + kTestBudget) {}
+
+    bool exhausted() {
+        if (++starts_ % kStartsPerClockCheck != 0 || std::chrono::steady_clock::now() <= deadline_) return false;
+        const auto used = platform::thread_cpu_time() - cpu_start_;
+        if (used >= kTestBudget) return true;
+        deadline_ = std::chrono::steady_clock::now() + (kTestBudget - used);
+        return false;
+    }
+
+private:
+    std::chrono::nanoseconds cpu_start_;
+    std::chrono::steady_clock::time_point deadline_;
+    unsigned starts_ = 0;
+};
+
+int check_budget(pcre2_callout_block*, void* data) {
+    return static_cast<Budget*>(data)->exhausted() ? PCRE2_ERROR_CALLOUT : 0;
 }
 
 bool search(const Compiled& compiled, std::string_view text) {
@@ -160,6 +194,8 @@ bool search(const Compiled& compiled, std::string_view text) {
     pcre2_set_match_limit(context.get(), kMatchLimit);
     pcre2_set_depth_limit(context.get(), kDepthLimit);
     pcre2_set_heap_limit(context.get(), kHeapLimitKiB);
+    Budget budget;
+    pcre2_set_callout(context.get(), check_budget, &budget);
     JitStack stack;
     if (compiled.jit) {
         stack = checked(JitStack(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr)));

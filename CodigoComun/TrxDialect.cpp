@@ -622,13 +622,28 @@ public:
     }
 
 private:
-    // Adjacent case-insensitive letters share one (?i:...).
+    // A case-insensitive ASCII letter that PCRE2 can fold with its own rules.
+    static bool ascii_caseless(const Node& n) {
+        return n.kind == Node::Kind::literal && n.caseless && n.byte < 0x80;
+    }
+
+    // The two cases of a letter as one class. Letters above 0x7F are always
+    // written so: PCRE2's start-of-match search does not fold them with the
+    // tables in every mode (the interpreter, or JIT with a callout).
+    static std::string both_cases(unsigned char b) {
+        ByteSet both;
+        both.set(b);
+        both.set(case_partners()[b]);
+        return class_text(both);
+    }
+
+    // Adjacent case-insensitive ASCII letters share one (?i:...).
     std::string sequence(const std::vector<Node>& items) const {
         std::string out;
         for (std::size_t k = 0; k < items.size();) {
-            if (items[k].kind == Node::Kind::literal && items[k].caseless) {
+            if (ascii_caseless(items[k])) {
                 std::string run;
-                for (; k < items.size() && items[k].kind == Node::Kind::literal && items[k].caseless; ++k)
+                for (; k < items.size() && ascii_caseless(items[k]); ++k)
                     run += literal_text(items[k].byte);
                 out += "(?i:" + run + ")";
             } else {
@@ -642,7 +657,8 @@ private:
         switch (n.kind) {
             case Node::Kind::empty: return {};
             case Node::Kind::literal:
-                return n.caseless ? "(?i:" + literal_text(n.byte) + ")" : literal_text(n.byte);
+                if (!n.caseless) return literal_text(n.byte);
+                return n.byte < 0x80 ? "(?i:" + literal_text(n.byte) + ")" : both_cases(n.byte);
             case Node::Kind::nul: return "\\z";
             case Node::Kind::set: return n.pcre;
             case Node::Kind::assertion: return assertion_text(n.assertion);
@@ -679,14 +695,7 @@ private:
     // of its two cases, since PCRE2 writes out a counted group once per count.
     std::string repeat_unit(const Node& n) const {
         switch (n.kind) {
-            case Node::Kind::literal:
-                if (n.caseless) {
-                    ByteSet both;
-                    both.set(n.byte);
-                    both.set(case_partners()[n.byte]);
-                    return class_text(both);
-                }
-                return item(n);
+            case Node::Kind::literal: return n.caseless ? both_cases(n.byte) : item(n);
             case Node::Kind::group:
             case Node::Kind::set:
             case Node::Kind::backref: return item(n);

@@ -172,13 +172,30 @@ TEST(RegExpr, EmptySubjectNeverMatchesButBadPatternsStillRaise) {
 // ---- The work bound --------------------------------------------------------------
 
 TEST(RegExpr, CatastrophicBacktrackingRaisesTooCostly) {
-    const std::string hostile = std::string(30, 'a') + "b";
-    try {
-        regexpr_exec("(a+)+$", hostile);
-        ADD_FAILURE() << "no limit was hit";
-    } catch (const ERegExpr& e) {
-        EXPECT_NE(std::string(e.what()).find("Too Costly"), std::string::npos) << e.what();
+    // One start position over the limit, and a text where every start
+    // position stays just under it: both end with the same error.
+    std::string under_at_each_start;
+    while (under_at_each_start.size() < 50000) under_at_each_start += std::string(16, 'a') + "b";
+    for (const std::string& hostile : {std::string(30, 'a') + "b", under_at_each_start}) {
+        for (const char* pattern : {"(a+)+$", "(a|aa)+$"}) {
+            try {
+                regexpr_exec(pattern, hostile);
+                ADD_FAILURE() << "no limit was hit: " << pattern << " on " << hostile.size() << " bytes";
+            } catch (const ERegExpr& e) {
+                EXPECT_NE(std::string(e.what()).find("Too Costly"), std::string::npos) << e.what();
+            }
+        }
     }
+}
+
+TEST(RegExpr, CaseInsensitiveLettersAbove7FFoldEverywhere) {
+    // The second case of a Windows-1252 letter is found at the start of the
+    // text and after other text, also where the search starts at every position.
+    EXPECT_TRUE(regexpr_exec("(?i)\xFF", "\x9F"));
+    EXPECT_TRUE(regexpr_exec("(?i)\xFF", "x\x9F"));
+    EXPECT_TRUE(regexpr_exec("(?i)\xE9T\xE9", "\xC9t\xC9"));
+    EXPECT_TRUE(regexpr_exec("(?i)(\xE9)\\1", "\xE9\xC9"));
+    EXPECT_FALSE(regexpr_exec("(?i)\xF7", "\xD7"));
 }
 
 TEST(RegExpr, LongOrdinaryWorkStaysWithinTheLimits) {
