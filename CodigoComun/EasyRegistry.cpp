@@ -38,7 +38,11 @@ std::int32_t clsRegistry::read_int(const std::string& name, std::int32_t def) co
     // The data is fetched into a 4-byte buffer before its type is looked at.
     if (value->data.size() > 4) throw ERegistryError("Failed to get data for '" + name + "'");
     if (value->type != platform::kRegDword) throw ERegistryError("Invalid data type for '" + name + "'");
-    unsigned char b[4] = {0, 0, 0, 0};
+    // The data bytes are read over the default, so a value of fewer than 4
+    // bytes keeps the default's high bytes.
+    const auto d = static_cast<std::uint32_t>(def);
+    unsigned char b[4] = {static_cast<unsigned char>(d), static_cast<unsigned char>(d >> 8),
+                          static_cast<unsigned char>(d >> 16), static_cast<unsigned char>(d >> 24)};
     std::memcpy(b, value->data.data(), value->data.size());
     std::uint32_t u = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
                       (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);

@@ -10,12 +10,16 @@
 
 namespace {
 
+enum class Report { StandardError, AlsoLog };
+
 // Initialisation and finalisation have no result, so a failure is told to a
-// person on standard error and, when the log can be written, in the log.
-void report_failure(const std::string& what) noexcept {
+// person on standard error and, for initialisation, in the log when it can be
+// written (finalisation leaves the log alone).
+void report_failure(const std::string& what, Report where) noexcept {
     const std::string line = "Kalvorin: " + what;
     std::fprintf(stderr, "%s\n", line.c_str());
     std::fflush(stderr);
+    if (where != Report::AlsoLog) return;
     try {
         const std::string& log = kalvorin::plugin_state().logfile;
         if (!log.empty()) kalvorin::log_append(log, line);
@@ -24,13 +28,13 @@ void report_failure(const std::string& what) noexcept {
 }
 
 template <typename F>
-void guarded(const char* what, F&& body) noexcept {
+void guarded(const char* what, F&& body, Report where = Report::StandardError) noexcept {
     try {
         body();
     } catch (const std::exception& e) {
-        report_failure(std::string(what) + e.what());
+        report_failure(std::string(what) + e.what(), where);
     } catch (...) {
-        report_failure(std::string(what) + "unknown error");
+        report_failure(std::string(what) + "unknown error", where);
     }
 }
 
@@ -46,7 +50,9 @@ std::string version_text() { return kalvorin::plugin_state().version; }
 
 extern "C" {
 
-KALVORIN_EXPORT void KALVORIN_STDCALL TBP_Initialize() { guarded("", [] { kalvorin::initialize(); }); }
+KALVORIN_EXPORT void KALVORIN_STDCALL TBP_Initialize() {
+    guarded("", [] { kalvorin::initialize(); }, Report::AlsoLog);
+}
 
 KALVORIN_EXPORT void KALVORIN_STDCALL TBP_Finalize() {
     guarded("finalisation stopped: ", [] { kalvorin::finalize(); });

@@ -12,7 +12,9 @@
 #endif
 
 #if defined(_WIN32)
-#define KALVORIN_EXPORT __declspec(dllexport)
+// Kalvorin.def exports the undecorated names; dllexport would add the
+// decorated stdcall ones of a 32-bit build.
+#define KALVORIN_EXPORT
 #else
 #define KALVORIN_EXPORT __attribute__((visibility("default")))
 #endif

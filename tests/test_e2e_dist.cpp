@@ -2,9 +2,12 @@
 // temporary hive and base folder, with the files checked byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <map>
 
+#include "platform/dynlib.h"
+#include "plugin/tbp.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin {
@@ -201,11 +204,12 @@ TEST_F(DistTest, MissingCompiledTrashList) {
     {
         auto r = host({"--parts", message("hit", {{"SNDER", "bob"}})});
         EXPECT_EQ(r.out, "-1000\t" + tmp_ / "hit" + "\n");
+        // Finalisation fails at the same list; it says so but leaves the log alone.
+        EXPECT_NE(r.err.find("Kalvorin: finalisation stopped: Access denied"), std::string::npos) << r.err;
         EXPECT_EQ(log(), lines({init_fail}) + kNewMail + idx(100003, 3) + dump({"bob", "", "", "", "", ""}) +
                              lines({"secure.filters.dat", "snder=#bob#", "#- filtred(snder=#bob#)",
                                     "#- la_descompone(snder=#bob#)", "#- procesa(snder=#bob#,snder,=,#,bob)",
-                                    "#- la_descompone.result:=1", "get_score(1)", "trash.filters.dat",
-                                    "Kalvorin: finalisation stopped: Access denied"}));
+                                    "#- la_descompone.result:=1", "get_score(1)", "trash.filters.dat"}));
     }
     auto r = host({"--parts", message("miss", {{"SNDER", "eve"}})});
     EXPECT_EQ(r.out, "0\t" + tmp_ / "miss" + "\n");
@@ -271,6 +275,52 @@ TEST_F(DistTest, ALineOfABlankThenAColonIsTestedAndEndsTheMessage) {
                                 "#- la_descompone.result:= :"}));
 }
 
+TEST_F(DistTest, AnEmptyListLineIsLoggedAndSkipped) {
+    list("secure", "\r\nsnder=#bob#\r\n");
+    auto r = host({"--parts", message("m", {{"SNDER", "bob"}})});
+    EXPECT_EQ(r.out, "-1000\t" + tmp_ / "m" + "\n");
+    EXPECT_NE(log().find(lines({"secure.filters.dat", "", "snder=#bob#", "#- filtred(snder=#bob#)"})), std::string::npos)
+        << log();
+}
+
+TEST_F(DistTest, PartsAreLoggedTrimmedAtTheirTwoEndsOnly) {
+    auto r = host({"--parts", message("m", {{"MBODY", "  first line \r\n\tsecond line  \r\n"}})});
+    EXPECT_NE(log().find(lines({"K A L V O R I N  S P E A K: BODY", "K A L V O R I N  S P E A K: BODY",
+                                "first line ", "\tsecond line"})),
+              std::string::npos)
+        << log();
+}
+
+TEST_F(DistTest, TrashImageRuleMovesAnyScoreEqualToTheSuspectScore) {
+    setting("scores", "secure", "REG_DWORD", "70");
+    setting("settings", "extimg", "REG_SZ", "trash");
+    list("secure", "snder=#friend#\r\n");
+    const std::string m = message("m", {{"SNDER", "friend"}, {"RWMSG", "<IMG SRC=\\\"Http://x/\">"}});
+    EXPECT_EQ(host({"--parts", m}).out, "1000\t" + m + "\n");
+}
+
+TEST_F(DistTest, TheInformationalExportsAnswerZeroAndTextsComeByCopyOut) {
+    spit(base() + "version.ini", "3.2\r\n");
+    platform::DynLib lib(dist("Kalvorin.TBP"));
+    for (const char* name : {"TBP_GetStatus", "TBP_NeedConfig", "TBP_NeedCOM", "TBP_Setup"})
+        EXPECT_EQ(reinterpret_cast<TBP_GetInt_t>(lib.symbol(name))(), 0) << name;
+    auto get_name = reinterpret_cast<TBP_GetText_t>(lib.symbol("TBP_GetName"));
+    auto get_version = reinterpret_cast<TBP_GetText_t>(lib.symbol("TBP_GetVersion"));
+    EXPECT_EQ(get_name(nullptr, 0), 12);  // "Kalvorin in " before initialisation
+    reinterpret_cast<TBP_Initialize_t>(lib.symbol("TBP_Initialize"))();
+    const std::string name = "Kalvorin in " + base();
+    std::string buf(name.size() + 4, '#');
+    EXPECT_EQ(get_name(nullptr, 5), static_cast<std::int32_t>(name.size()));
+    EXPECT_EQ(get_name(buf.data(), -1), static_cast<std::int32_t>(name.size()));
+    EXPECT_EQ(get_name(buf.data(), 0), 0);
+    EXPECT_EQ(buf, std::string(buf.size(), '#'));
+    EXPECT_EQ(get_name(buf.data(), static_cast<std::int32_t>(buf.size())), static_cast<std::int32_t>(name.size()));
+    EXPECT_EQ(buf, name + "####");
+    EXPECT_EQ(get_version(buf.data(), 2), 2);
+    EXPECT_EQ(buf.substr(0, 3), "3.l");
+    reinterpret_cast<TBP_Finalize_t>(lib.symbol("TBP_Finalize"))();
+}
+
 TEST_F(DistTest, LogSizeZeroStillKeepsTheLogBounded) {
     setting("settings", "logsize", "REG_DWORD", "0");
     std::vector<std::string> args{"--parts"};
@@ -298,6 +348,26 @@ TEST_F(DistTest, RegToolReproducesTheStoredEdgeCases) {
     EXPECT_EQ(test::reg({"delete", "HKCU\\Software\\kalvorin\\scores", "/v", "secure"}).status, 0);
     EXPECT_EQ(test::reg({"query", "HKCU\\Software\\kalvorin\\scores", "/v", "secure"}).status, 1);
     EXPECT_EQ(test::reg({"add", "HKCU\\Software\\kalvorin\\scores", "/v", "x", "/t", "REG_DWORD", "/d", "12z"}).status, 1);
+}
+
+TEST_F(DistTest, RegToolRefusalsLeaveTheStoreAsItWas) {
+    const std::vector<std::vector<std::string>> refused = {
+        {"add", "HKCU\\Software\\new1", "/v", "x", "/t", "REG_FOO", "/d", "1"},
+        {"add", "HKCU\\Software\\new2", "/v", "x", "/t", "REG_DWORD", "/d", "0x-1"},
+        {"add", "HKCU\\Software\\new3", "/v", "x", "/t", "REG_BINARY", "/raw", "abc"},
+        {"add", "HKCU\\Software\\new4", "/t", "REG_SZ"},
+    };
+    for (const auto& args : refused) {
+        auto r = test::reg(args);
+        EXPECT_EQ(r.status, 1) << args[1];
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_EQ(test::reg({"query", args[1]}).status, 1) << args[1];
+    }
+    ASSERT_EQ(test::reg({"deny", "HKCU\\Software\\kalvorin\\directorys"}).status, 0);
+    auto r = test::reg({"delete", "HKCU\\Software\\kalvorin\\directorys", "/v", "basefolder"});
+    EXPECT_EQ(r.err, "ERROR: Access is denied.\n");
+    EXPECT_EQ(test::reg({"delete", "HKCU\\Software\\kalvorin\\directorys"}).status, 1);
+    EXPECT_EQ(test::reg({"query", "HKCU\\Software\\kalvorin\\directorys", "/v", "basefolder"}).status, 0);
 }
 
 }  // namespace

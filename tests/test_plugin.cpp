@@ -114,6 +114,24 @@ TEST_F(PluginTest, AFailingStepLeavesEarlierStepsDoneAndRunsNoLaterOne) {
     EXPECT_EQ(plugin_state().mailcount, 5);
 }
 
+TEST_F(PluginTest, FailuresAtTheSettingsAndAtTheLogStopThere) {
+    test::spit(base() + "secure.filters.dat", "kept");
+    set_score("secure", 0);
+    test::store_value("Software\\kalvorin\\scores", "trash", platform::kRegSz, std::string("70\0", 3));
+    EXPECT_EQ(test::error_text<InitFailure>([] { initialize(); }),
+              "initialisation stopped at step 3 (read the scores): Invalid data type for 'trash'");
+    EXPECT_EQ(plugin_state().secure, 0);  // the zero rule comes later
+    EXPECT_FALSE(test::exists(base() + "plugin.log.txt"));
+    EXPECT_EQ(test::slurp(base() + "secure.filters.dat"), "kept");
+
+    set_score("trash", 5);
+    test::make_dir(base() + "plugin.log.txt");
+    EXPECT_EQ(test::error_text<InitFailure>([] { initialize(); }),
+              "initialisation stopped at step 8 (reset the log): Access denied");
+    EXPECT_EQ(plugin_state().secure, 0);
+    EXPECT_EQ(test::slurp(base() + "secure.filters.dat"), "kept");
+}
+
 TEST_F(PluginTest, MissingVersionFileStopsBeforeTheLog) {
     std::remove((base() + "version.ini").c_str());
     test::spit(base() + "plugin.log.txt", "kept\r\n");
@@ -216,10 +234,43 @@ TEST_F(GetPartTest, BytesAreKeptAsTheyCome) {
 
 TEST_F(GetPartTest, The50000ByteCapFollowsTheSetting) {
     ScriptedHost host;
-    host.parts[kPartBody] = std::string(60000, 'b');
-    EXPECT_EQ(fetch(host, kPartBody).size(), 50000u);
+    for (const auto& [size, capped] : {std::pair{50000u, 50000u}, {50001u, 50000u}, {60000u, 50000u}}) {
+        host.parts[kPartBody] = std::string(size, 'b');
+        EXPECT_EQ(fetch(host, kPartBody).size(), capped) << size;
+    }
     plugin_state().up50kb = false;
     EXPECT_EQ(fetch(host, kPartBody).size(), 60000u);
+}
+
+class ScoringTest : public GetPartTest {
+protected:
+    std::int32_t score(ScriptedHost& host) { return get_spam_score(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback); }
+};
+
+TEST_F(ScoringTest, AfterFinalisationOnlyTheImageRuleScores) {
+    test::spit(base() + "secure.filters.txt", "snder=#bob#\r\n");
+    initialize();
+    plugin_state().extimg = "susp";
+    finalize();
+    ScriptedHost host;
+    host.parts[kPartSender] = "bob";
+    EXPECT_EQ(score(host), 0);
+    host.parts[kPartRawMessage] = "<img src=\"http://x\">";
+    EXPECT_EQ(score(host), 70);
+}
+
+TEST_F(ScoringTest, ACompiledListMissingWhileScoringEndsTheMessage) {
+    test::spit(base() + "secure.filters.txt", "snder=#bob#\r\n");
+    initialize();
+    std::remove((base() + "trash.filters.dat").c_str());
+    ScriptedHost host;
+    host.parts[kPartSender] = "bob";
+    EXPECT_EQ(score(host), -1000);
+    const std::string l = log();
+    const std::string tail = "get_score(1)\r\ntrash.filters.dat\r\n";
+    EXPECT_EQ(l.substr(l.size() - tail.size()), tail);
+    host.parts[kPartSender] = "eve";
+    EXPECT_EQ(score(host), 0);
 }
 
 TEST(Uninitialised, ExportsDoNotFailBeforeInitialisation) {

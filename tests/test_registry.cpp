@@ -97,6 +97,7 @@ TEST_F(RegistryTest, TypeAndSizeErrorsNameTheValue) {
     EXPECT_EQ(error_of([&] { s.read_str("dword", ""); }), "Invalid data type for 'dword'");
     EXPECT_EQ(s.read_int("dword", 0), 70);
     EXPECT_EQ(s.read_int("short", 0), 70);
+    EXPECT_EQ(s.read_int("short", 1000), 0x346);  // 0x46 over the default's 0xE8 0x03 0x00 0x00
 }
 
 TEST_F(RegistryTest, AValueThatCannotBeSetRaises) {

@@ -88,10 +88,16 @@ std::uint64_t parse_number(const std::string& text, int bytes) {
     try {
         std::size_t used = 0;
         long long v;
-        if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0)
-            v = static_cast<long long>(std::stoull(text.substr(2), &used, 16)), used += 2;
-        else
+        if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) {
+            // stoull would take a sign after the prefix.
+            const std::string hex = text.substr(2);
+            if (hex.empty() || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+                throw std::invalid_argument(text);
+            v = static_cast<long long>(std::stoull(hex, &used, 16));
+            used += 2;
+        } else {
             v = std::stoll(text, &used, 10);
+        }
         if (used != text.size()) throw std::invalid_argument(text);
         const long long lo = bytes == 4 ? INT32_MIN : INT64_MIN;
         const unsigned long long hi = bytes == 4 ? UINT32_MAX : UINT64_MAX;
@@ -163,6 +169,7 @@ Options parse_options(const std::vector<std::string>& args, std::size_t from) {
 }
 
 const char* kNotFound = "ERROR: The system was unable to find the specified registry key or value.";
+const char* kDenied = "ERROR: Access is denied.";
 
 int query(const std::string& key, const Options& o) {
     auto k = RegKey::open_read(key_path(key));
@@ -184,37 +191,36 @@ int query(const std::string& key, const Options& o) {
 }
 
 int add(const std::string& key, const Options& o) {
-    auto k = RegKey::create(key_path(key));
-    if (!k) throw std::runtime_error("ERROR: Access is denied.");
-    if (!o.value) {
-        if (o.type || o.data || o.raw) throw UsageError("ERROR: /t, /d and /raw need /v");
-        return 0;
-    }
+    // Everything is checked before anything is written, so a refused command
+    // leaves the store as it was.
+    const std::string path = key_path(key);
+    if (!o.value && (o.type || o.data || o.raw)) throw UsageError("ERROR: /t, /d and /raw need /v");
+    if (o.raw && o.data) throw UsageError("ERROR: /d and /raw cannot be used together");
     std::uint32_t type = kalvorin::platform::kRegSz;
     if (o.type) {
         auto it = kTypes.find(*o.type);
         if (it == kTypes.end()) throw UsageError("ERROR: Invalid type: " + *o.type);
         type = it->second;
     }
-    if (o.raw && o.data) throw UsageError("ERROR: /d and /raw cannot be used together");
     const std::string bytes = o.raw ? parse_hex(*o.raw) : encode(type, o.data.value_or(""));
-    if (!k->set(*o.value, type, bytes)) throw std::runtime_error("ERROR: Access is denied.");
+    auto k = RegKey::create(path);
+    if (!k) throw std::runtime_error(kDenied);
+    if (o.value && !k->set(*o.value, type, bytes)) throw std::runtime_error(kDenied);
     std::cout << "The operation completed successfully.\n";
     return 0;
 }
 
 int remove(const std::string& key, const Options& o) {
     const std::string path = key_path(key);
+    if (!RegKey::open_read(path)) throw std::runtime_error(kNotFound);
+    auto k = RegKey::open(path);
+    if (!k) throw std::runtime_error(kDenied);
     if (!o.value && !o.all_values) {
-        if (!kalvorin::platform::reg_delete_key(path)) throw std::runtime_error(kNotFound);
-    } else {
-        auto k = RegKey::open(path);
-        if (!k) throw std::runtime_error(kNotFound);
-        if (o.all_values) {
-            for (const auto& v : k->values()) k->remove_value(v.name);
-        } else if (!k->remove_value(*o.value)) {
-            throw std::runtime_error(kNotFound);
-        }
+        kalvorin::platform::reg_delete_key(path);
+    } else if (o.all_values) {
+        for (const auto& v : k->values()) k->remove_value(v.name);
+    } else if (!k->remove_value(*o.value)) {
+        throw std::runtime_error(kNotFound);
     }
     std::cout << "The operation completed successfully.\n";
     return 0;
@@ -239,6 +245,10 @@ const char* kUsage =
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "/?")) {
+        std::cout << kUsage;
+        return 0;
+    }
     try {
         if (args.size() < 2) throw UsageError("ERROR: Invalid syntax.");
         const std::string verb = upper(args[0]);
@@ -251,7 +261,7 @@ int main(int argc, char** argv) {
         if (verb == "ALLOW") return mark(key, false);
         throw UsageError("ERROR: Unknown operation: " + args[0]);
     } catch (const UsageError& e) {
-        std::cerr << e.what() << "\n" << kUsage;
+        std::cerr << e.what() << " (kalvorin-reg --help for the usage)\n";
         return 1;
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";

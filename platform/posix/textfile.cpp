@@ -90,7 +90,8 @@ TextWriter::TextWriter(const std::string& path, Mode mode)
 
 void TextWriter::write(std::string_view text) {
     if (text.empty()) return;
-    if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) raise_io(errno, path_);
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) raise_io(errno ? errno : EIO, path_);
 }
 
 void TextWriter::write_line(std::string_view text) {
@@ -101,7 +102,8 @@ void TextWriter::write_line(std::string_view text) {
 void TextWriter::close() {
     if (!file_) return;
     std::FILE* f = file_.release();
-    if (std::fclose(f) != 0) raise_io(errno, path_);
+    errno = 0;
+    if (std::fclose(f) != 0) raise_io(errno ? errno : EIO, path_);
 }
 
 std::vector<std::string> read_lines(const std::string& path) {
