@@ -1,0 +1,73 @@
+#pragma once
+// The SQLite store behind the registry stand-in, shared by its reading and
+// its writing half (the plug-in links only the reading one).
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "CodigoComun/Errors.h"
+
+namespace kalvorin::platform::hive {
+
+struct DbCloser {
+    void operator()(sqlite3* db) const noexcept { sqlite3_close(db); }
+};
+struct StmtFinalizer {
+    void operator()(sqlite3_stmt* s) const noexcept { sqlite3_finalize(s); }
+};
+using Db = std::unique_ptr<sqlite3, DbCloser>;
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
+
+class Stmt {
+public:
+    Stmt(sqlite3* db, const char* sql) : db_(db) {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK)
+            throw ERegistryError(std::string("registry store: ") + sqlite3_errmsg(db));
+        stmt_.reset(s);
+    }
+    Stmt& bind(int i, const std::string& text) {
+        sqlite3_bind_text(stmt_.get(), i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Stmt& bind_blob(int i, const std::string& data) {
+        // A zero-length blob still binds as a blob, not as NULL.
+        sqlite3_bind_blob(stmt_.get(), i, data.data(), static_cast<int>(data.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Stmt& bind(int i, std::int64_t v) {
+        sqlite3_bind_int64(stmt_.get(), i, v);
+        return *this;
+    }
+    bool step() {
+        int rc = sqlite3_step(stmt_.get());
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
+        throw ERegistryError(std::string("registry store: ") + sqlite3_errmsg(db_));
+    }
+    std::string text(int col) const {
+        auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_.get(), col));
+        int n = sqlite3_column_bytes(stmt_.get(), col);
+        return p ? std::string(p, static_cast<std::size_t>(n)) : std::string();
+    }
+    std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
+
+private:
+    sqlite3* db_;
+    StmtPtr stmt_;
+};
+
+// A key path as stored: no leading or trailing backslash.
+std::string normalise(const std::string& path);
+void exec(sqlite3* db, const char* sql);
+// Opens the hive; for reading, a hive that does not exist yet gives no
+// database (a read creates nothing).
+Db open_db(bool for_write);
+bool has_schema(sqlite3* db);
+// The key's write-denied mark, or nullopt when the key does not exist.
+std::optional<bool> key_state(sqlite3* db, const std::string& path);
+
+}  // namespace kalvorin::platform::hive
