@@ -21,14 +21,22 @@ void cambia_caracter(std::string& s, char find, char replacement) {
 }
 
 void reduce_parentesis(std::string& s) {
-    for (std::size_t q = s.find('('); q != std::string::npos; q = s.find('(')) {
-        // The three added characters give every scan below a hit, so a group
-        // without ")" is the only case with k = 0.
-        const std::string rest = s.substr(q + 1) + "(+*";
-        const std::size_t k = rest.find(')') + 1;  // npos + 1 wraps to 0
-        const std::size_t a = rest.find('(') + 1;
-        const std::size_t b = rest.find('+') + 1;
-        const std::size_t m = rest.find('*') + 1;
+    // Every "(" before q has become "L", and a replacement of a group that
+    // starts with "(" cannot reach before q, so each search resumes at q.
+    for (std::size_t q = s.find('('); q != std::string::npos; q = s.find('(', q)) {
+        // Positions in rest, the text after q followed by "(+*": found in s
+        // itself, and a character not found there stands at its place among
+        // the three added ones. A group without ")" is the only case with k = 0.
+        const std::size_t rest_length = s.size() - q - 1;
+        auto position = [&](char c, std::size_t added) {
+            const std::size_t at = s.find(c, q + 1);
+            return at == std::string::npos ? rest_length + added : at - q;
+        };
+        const std::size_t close = s.find(')', q + 1);
+        const std::size_t k = close == std::string::npos ? 0 : close - q;
+        const std::size_t a = position('(', 1);
+        const std::size_t b = position('+', 2);
+        const std::size_t m = position('*', 3);
         if (k > a || k > b || k > m) {
             s[q] = 'L';
             continue;
@@ -102,18 +110,23 @@ std::string_view right_number(std::string_view s, std::size_t p) {
 // `placeholder`.
 template <typename Fold>
 void operator_pass(std::string& s, char op, char placeholder, Fold fold, const std::string& expression) {
-    for (std::size_t p = s.find(op); p != std::string::npos; p = s.find(op)) {
+    // Every `op` before the one found has been folded or parked, and no
+    // replacement reaches before the left number, so each search resumes there.
+    for (std::size_t p = s.find(op); p != std::string::npos; p = s.find(op, p)) {
         if (p == 0 || p + 1 >= s.size() || !es_digito(s[p - 1]) || !es_digito(s[p + 1])) {
             s[p] = placeholder;
             continue;
         }
-        const std::int32_t l = to_int(left_number(s, p));
+        const std::string_view left = left_number(s, p);
+        const std::int32_t l = to_int(left);
         const std::int32_t r = to_int(right_number(s, p));
         // t is built from the values, so "1+01" looks for "1+1"; when it does
         // not occur this operator could never be folded.
         const std::string t = int_to_str(l) + op + int_to_str(r);
         if (s.find(t) == std::string::npos) irreducible(expression, "'" + t + "' does not occur in '" + s + "'");
+        const std::size_t left_start = p - left.size();
         s = replace_all(s, t, int_to_str(checked_result(fold(std::int64_t{l}, std::int64_t{r}))));
+        p = left_start;
     }
 }
 

@@ -51,6 +51,12 @@ TEST(Evalua, ReducesToTheValueOfTheRewritingCycles) {
         {"46340*46340", 2147395600},
         {"(1+0)*1", 1},
         {"1)(", 1},  // "(1)()": the groups pair up differently
+        {"(1)(1)", 11},  // groups side by side join into one number
+        {"1*(1+1)*1", 2},
+        {"10+1+10", 21},
+        {"2*2+2*2", 16},
+        {"2+3*2+3", 25},
+        {"12+12+1", 25},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("expression: " + c.expression);
@@ -133,6 +139,15 @@ TEST(EvaluaDetail, ParenthesisPassUnwrapsPlainGroupsEverywhere) {
         reduce_parentesis(s);
         EXPECT_EQ(s, after) << before;
     }
+}
+
+TEST(Evalua, DeepNestingIsReducedOneLevelPerCycle) {
+    // Thousands of levels, as a hand-made line may hold, still come out right.
+    const int depth = 3000;
+    EXPECT_EQ(evalua(std::string(depth, '(') + "1" + std::string(depth, ')')), 1);
+    std::string sum = "1";
+    for (int i = 0; i < depth; ++i) sum = "(1+" + sum + ")";
+    EXPECT_EQ(evalua(sum), depth + 1);
 }
 
 }  // namespace
