@@ -1,7 +1,9 @@
 #include "CodigoComun/TrxDialect.h"
 
+#include <algorithm>
 #include <array>
 #include <bitset>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -259,10 +261,6 @@ private:
             case '?': r.min = 0, r.max = 1; break;
             default: braces(r.min, r.max); break;
         }
-        // PCRE2 writes out a counted group once per count, which no pattern
-        // buffer holds for counts beyond its limit.
-        const bool big = r.min > kPcreMaxCount || (r.max != kUnbounded && r.max > kPcreMaxCount);
-        if (big && a.node.kind == Node::Kind::group) fail("Braces {} Argument Too Big For A Group", pos_);
         r.lazy = !mods_.g;
         if (next_is('?')) {
             ++pos_;
@@ -472,30 +470,28 @@ private:
         const bool negated = next_is('^');
         if (negated) ++pos_;
         ByteSet members;
-        int range_start = -1;
         for (bool first = true;; first = false) {
             if (at_end()) fail("Unmatched []", pos_);
             if (next_is(']') && !first) {
                 ++pos_;
                 break;
             }
-            if (next_is('-') && range_start >= 0 && pos_ + 1 < p_.size() && p_[pos_ + 1] != ']') {
-                ++pos_;
-                const ClassMember end = class_member();
-                if (end.shorthand) fail("Metachar After \"-\" In [] Range", pos_);
-                add_range(members, static_cast<unsigned char>(range_start), end.byte);
-                range_start = -1;
-                continue;
-            }
             const ClassMember m = class_member();
             if (m.shorthand) {
                 members |= m.shorthand->bytes;
-                range_start = -1;
                 continue;
             }
             const unsigned char b = mods_.i ? upper(m.byte) : m.byte;
+            // A byte that starts a range is a member only through the range,
+            // which under i may be empty.
+            if (next_is('-') && pos_ + 1 < p_.size() && p_[pos_ + 1] != ']') {
+                ++pos_;
+                const ClassMember end = class_member();
+                if (end.shorthand) fail("Metachar After \"-\" In [] Range", pos_);
+                add_range(members, b, end.byte);
+                continue;
+            }
             members.set(b);
-            range_start = b;
         }
         ByteSet matched = members;
         if (mods_.i) {
@@ -595,7 +591,80 @@ std::string start_guard(const std::vector<std::vector<Node>>& branches) {
     return "(?:" + guard + ")";
 }
 
+// ---- Repeat counts against the subject ------------------------------------------
+
+// The fewest bytes a node can match. Sums and products stop at kWide, beyond
+// any subject, so that nested counts cannot overflow.
+using Width = std::uint64_t;
+constexpr Width kWide = Width{1} << 36;
+
+Width saturated(Width w) { return std::min(w, kWide); }
+
+Width min_width(const std::vector<Node>& items);
+
+Width min_width(const Node& n) {
+    switch (n.kind) {
+        case Node::Kind::literal:
+        case Node::Kind::set: return 1;
+        case Node::Kind::group: {
+            Width w = kWide;
+            for (const auto& b : n.branches) w = std::min(w, min_width(b));
+            return w;
+        }
+        case Node::Kind::repeat: return saturated(n.min * min_width(n.operand.front()));
+        default: return 0;  // assertions, the end of the subject, backrefs (the group may be empty)
+    }
+}
+
+Width min_width(const std::vector<Node>& items) {
+    Width w = 0;
+    for (const Node& n : items) w = saturated(w + min_width(n));
+    return w;
+}
+
+struct Counts {
+    unsigned long min, max;
+};
+
+// The counts a repeat needs on a subject of the given length, as far as
+// whether a match exists goes; nothing when it can never match. An operand of
+// width w fits at most length / w times, so a larger maximum is as good as
+// none (and PCRE2 then holds one copy of a group instead of one per count).
+// An operand that can match empty matches something at most length times;
+// every other run is empty, so one more than that is as good as any larger
+// minimum, and a maximum beyond it is as good as none.
+std::optional<Counts> fit_to_subject(const Node& repeat, std::size_t subject_length) {
+    const Width w = min_width(repeat.operand.front());
+    const Width length = std::min<Width>(subject_length, kWide);
+    Counts c{repeat.min, repeat.max};
+    const Width most_runs = w > 0 ? length / w : length;
+    if (w > 0 && c.min > most_runs) return std::nullopt;
+    if (w == 0 && c.min > most_runs + 1) c.min = static_cast<unsigned long>(most_runs + 1);
+    if (c.max != kUnbounded && c.max > most_runs) c.max = kUnbounded;
+    return c;
+}
+
 // ---- Emitter -----------------------------------------------------------------------
+
+// Whether any node of the tree satisfies the test.
+template <class Test>
+bool any_node(const Node& n, const Test& test) {
+    if (test(n)) return true;
+    for (const auto& b : n.branches)
+        for (const Node& m : b)
+            if (any_node(m, test)) return true;
+    for (const Node& m : n.operand)
+        if (any_node(m, test)) return true;
+    return false;
+}
+
+template <class Test>
+bool any_node(const std::vector<std::vector<Node>>& branches, const Test& test) {
+    for (const auto& b : branches)
+        for (const Node& n : b)
+            if (any_node(n, test)) return true;
+    return false;
+}
 
 std::string count_text(unsigned long min, unsigned long max, bool lazy) {
     std::string q;
@@ -608,11 +677,66 @@ std::string count_text(unsigned long min, unsigned long max, bool lazy) {
     return lazy ? q + "?" : q;
 }
 
+// Counts beyond PCRE2's limit, which only a subject longer than the limit
+// leaves after fit_to_subject, are built from blocks of kPcreMaxCount copies.
+// Each number of copies is reachable in one way only, so that backtracking
+// over them stays linear.
+
+// Exactly n copies.
+std::string exact_copies(const std::string& unit, unsigned long n) {
+    const unsigned long blocks = n / kPcreMaxCount, rest = n % kPcreMaxCount;
+    const std::string block = unit + count_text(kPcreMaxCount, kPcreMaxCount, false);
+    std::string out;
+    if (blocks == 1) out = block;
+    else if (blocks > 1) out = "(?:" + block + ")" + count_text(blocks, blocks, false);
+    if (rest) out += unit + count_text(rest, rest, false);
+    return out;
+}
+
+// From none up to k copies: either all k / B full blocks and up to k % B more,
+// or fewer full blocks and fewer than B more (B = kPcreMaxCount).
+std::string optional_copies(const std::string& unit, unsigned long k, bool lazy) {
+    if (k <= kPcreMaxCount) return unit + count_text(0, k, lazy);
+    const unsigned long blocks = k / kPcreMaxCount, rest = k % kPcreMaxCount;
+    std::string all = exact_copies(unit, blocks * kPcreMaxCount);
+    if (rest) all += unit + count_text(0, rest, lazy);
+    std::string fewer;
+    if (blocks > 1) fewer = "(?:" + unit + count_text(kPcreMaxCount, kPcreMaxCount, false) + ")" +
+                            count_text(0, blocks - 1, lazy);
+    fewer += unit + count_text(0, kPcreMaxCount - 1, lazy);
+    return lazy ? "(?:" + fewer + "|" + all + ")" : "(?:" + all + "|" + fewer + ")";
+}
+
+// A group that PCRE2 would write out more often than this many characters of
+// its text is instead defined once and called (PCRE2 holds 64 KB of compiled
+// pattern, and a class takes up to two and a half times its text).
+constexpr std::size_t kMaxCopiedText = 4096;
+// Such a group is counted in digits of this base.
+constexpr unsigned long kCallBase = 16;
+
+// One translation. Groups defined for calls gather in helpers_ and end up in
+// a (?(DEFINE)...) after the pattern, numbered after its own groups.
 class Emitter {
 public:
-    explicit Emitter(int captures) : captures_(captures) {}
+    Emitter(const std::vector<std::vector<Node>>& tree, int captures, std::size_t subject_length)
+        : tree_(tree),
+          captures_(captures),
+          // Captures that no backreference reads cannot change whether a match exists.
+          keep_captures_(any_node(tree, [captures](const Node& n) {
+              return n.kind == Node::Kind::backref && n.number <= captures;
+          })),
+          subject_length_(subject_length) {}
 
-    std::string alternation(const std::vector<std::vector<Node>>& branches) const {
+    std::string pattern() {
+        const std::string body = alternation(tree_);
+        if (helpers_.empty()) return body;
+        std::string defined;
+        for (const std::string& h : helpers_) defined += "(" + h + ")";
+        return "(?:" + body + ")(?(DEFINE)" + defined + ")";
+    }
+
+private:
+    std::string alternation(const std::vector<std::vector<Node>>& branches) {
         std::string out;
         for (std::size_t k = 0; k < branches.size(); ++k) {
             if (k) out += '|';
@@ -621,7 +745,6 @@ public:
         return out;
     }
 
-private:
     // A case-insensitive ASCII letter that PCRE2 can fold with its own rules.
     static bool ascii_caseless(const Node& n) {
         return n.kind == Node::Kind::literal && n.caseless && n.byte < 0x80;
@@ -638,7 +761,7 @@ private:
     }
 
     // Adjacent case-insensitive ASCII letters share one (?i:...).
-    std::string sequence(const std::vector<Node>& items) const {
+    std::string sequence(const std::vector<Node>& items) {
         std::string out;
         for (std::size_t k = 0; k < items.size();) {
             if (ascii_caseless(items[k])) {
@@ -653,7 +776,7 @@ private:
         return out;
     }
 
-    std::string item(const Node& n) const {
+    std::string item(const Node& n) {
         switch (n.kind) {
             case Node::Kind::empty: return {};
             case Node::Kind::literal:
@@ -667,7 +790,8 @@ private:
                 const std::string ref = "\\g{" + std::to_string(n.number) + "}";
                 return n.caseless ? "(?i:" + ref + ")" : ref;
             }
-            case Node::Kind::group: return (n.number ? "(" : "(?:") + alternation(n.branches) + ")";
+            case Node::Kind::group:
+                return (n.number && keep_captures_ ? "(" : "(?:") + alternation(n.branches) + ")";
             case Node::Kind::repeat: return repeat(n);
         }
         return {};
@@ -693,7 +817,7 @@ private:
 
     // The operand as one PCRE2 item. A case-insensitive letter becomes a class
     // of its two cases, since PCRE2 writes out a counted group once per count.
-    std::string repeat_unit(const Node& n) const {
+    std::string repeat_unit(const Node& n) {
         switch (n.kind) {
             case Node::Kind::literal: return n.caseless ? both_cases(n.byte) : item(n);
             case Node::Kind::group:
@@ -703,47 +827,92 @@ private:
         }
     }
 
-    // PCRE2 counts stop at 65535; larger ones (up to 99,999,999) are built
-    // from nested and chained repeats of the same operand.
-    std::string repeat(const Node& n) const {
+    std::string repeat(const Node& n) {
         const Node& op = n.operand.front();
         if (never_matches(op)) return n.min == 0 ? "" : "(?!)";
         // The end of the subject can be met only once.
         if (op.kind == Node::Kind::nul) return n.min == 0 ? "(?:\\z)?" : "\\z";
+        const auto counts = fit_to_subject(n, subject_length_);
+        // Groups inside stay, never reached, so that backreferences keep their numbers.
+        if (!counts) return captures_nothing(op) ? "(?!)" : "(?!)" + repeat_unit(op);
         const std::string unit = repeat_unit(op);
-        const bool big = n.min > kPcreMaxCount || (n.max != kUnbounded && n.max > kPcreMaxCount);
-        if (!big) return unit + count_text(n.min, n.max, n.lazy);
-        const std::string lazy = n.lazy ? "?" : "";
-        std::string out;
-        unsigned long fixed = n.min;
-        if (fixed > kPcreMaxCount) {
-            const unsigned long blocks = fixed / kPcreMaxCount;
-            const std::string block = unit + count_text(kPcreMaxCount, kPcreMaxCount, false);
-            out += blocks == 1 ? block : "(?:" + block + ")" + count_text(blocks, blocks, false);
-            fixed %= kPcreMaxCount;
-        }
-        if (fixed) out += unit + count_text(fixed, fixed, false);
-        if (n.max == kUnbounded) return out + unit + "*" + lazy;
-        unsigned long optional = n.max - n.min;
-        if (optional > kPcreMaxCount) {
-            out += "(?:" + unit + count_text(0, kPcreMaxCount, n.lazy) + ")" +
-                   count_text(0, optional / kPcreMaxCount, n.lazy);
-            optional %= kPcreMaxCount;
-        }
-        if (optional) out += unit + count_text(0, optional, n.lazy);
-        return out;
+        const auto [min, max] = *counts;
+        const unsigned long copies = max == kUnbounded ? min + 1 : max;
+        if (op.kind == Node::Kind::group && copies > kMaxCopiedText / unit.size() && captures_nothing(op))
+            return called_repeat(unit, min, max, n.lazy);
+        if (min <= kPcreMaxCount && (max == kUnbounded || max <= kPcreMaxCount))
+            return unit + count_text(min, max, n.lazy);
+        const std::string fixed = exact_copies(unit, min);
+        if (max == kUnbounded) return fixed + unit + count_text(0, kUnbounded, n.lazy);
+        return max == min ? fixed : fixed + optional_copies(unit, max - min, n.lazy);
     }
 
+    // Whether the node's text has no capturing group. A call leaves the
+    // captures as they were before it, so only such a group may be called in
+    // place of its copies.
+    bool captures_nothing(const Node& group) const {
+        const auto captures = [](const Node& n) { return n.kind == Node::Kind::group && n.number != 0; };
+        return !keep_captures_ || !any_node(group, captures);
+    }
+
+    // A group of the DEFINE part, and the call to it.
+    std::string define(const std::string& text) {
+        helpers_.push_back(text);
+        const int first = (keep_captures_ ? captures_ : 0) + 1;
+        return "(?" + std::to_string(first + static_cast<int>(helpers_.size()) - 1) + ")";
+    }
+
+    // Between min and max copies of the unit through calls to groups of
+    // kCallBase^k copies; every number of copies is reached in one way only.
+    std::string called_repeat(const std::string& unit, unsigned long min, unsigned long max, bool lazy) {
+        const unsigned long top = max == kUnbounded ? min : max;
+        std::vector<std::string> blocks{define(unit)};
+        for (unsigned long size = kCallBase; size <= top; size *= kCallBase)
+            blocks.push_back(define(blocks.back() + count_text(kCallBase, kCallBase, false)));
+        const auto digits = [&](unsigned long n) {
+            std::vector<unsigned long> d;
+            for (std::size_t k = 0; k < blocks.size(); ++k, n /= kCallBase) d.push_back(n % kCallBase);
+            return d;
+        };
+        const auto calls = [&](std::size_t level, unsigned long lo, unsigned long hi) {
+            return hi == 0 ? std::string() : blocks[level] + count_text(lo, hi, lazy && lo != hi);
+        };
+        std::string out;
+        const auto fixed = digits(min);
+        for (std::size_t k = blocks.size(); k-- > 0;) out += calls(k, fixed[k], fixed[k]);
+        if (max == kUnbounded) return out + blocks.front() + count_text(0, kUnbounded, lazy);
+        const auto limit = digits(max - min);
+        // Up to the value of the digits below level: either the same digit
+        // there and at most the rest below it, or a smaller digit and anything below.
+        std::string within;
+        for (std::size_t level = 0; level < blocks.size(); ++level) {
+            std::string same = calls(level, limit[level], limit[level]) + within;
+            if (limit[level] == 0) {
+                within = same;
+                continue;
+            }
+            std::string smaller = calls(level, 0, limit[level] - 1);
+            for (std::size_t k = level; k-- > 0;) smaller += calls(k, 0, kCallBase - 1);
+            within = lazy ? "(?:" + smaller + "|" + same + ")" : "(?:" + same + "|" + smaller + ")";
+        }
+        return out + within;
+    }
+
+    const std::vector<std::vector<Node>>& tree_;
     int captures_;
+    bool keep_captures_;
+    std::size_t subject_length_;
+    std::vector<std::string> helpers_;
 };
 
 }  // namespace
 
-std::string trx_to_pcre2(const std::string& pattern) {
+std::string trx_to_pcre2(const std::string& pattern, std::size_t subject_length) {
     if (pattern.empty()) throw ERegExpr("TRegExpr(exec): Not Assigned Expression Property");
     Parser parser(pattern);
     const auto branches = parser.parse();
-    const std::string body = Emitter(parser.captures()).alternation(branches);
+    // The whole pattern is checked before anything is dropped for the subject's sake.
+    const std::string body = Emitter(branches, parser.captures(), subject_length).pattern();
     const std::string guard = start_guard(branches);
     return guard.empty() ? body : guard + "(?:" + body + ")";
 }

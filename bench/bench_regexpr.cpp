@@ -27,9 +27,14 @@ void run(benchmark::State& state, const std::string& pattern) {
 void BM_TypicalFilterPattern(benchmark::State& state) { run(state, "(?i)v[i1!|]agra|c[i1]al[i1]s|rol[e3]x"); }
 void BM_CaseSensitiveWord(benchmark::State& state) { run(state, "\\bFREE\\b"); }
 void BM_MultilineHeaderPattern(benchmark::State& state) { run(state, "(?m)^Subject:.*\\$\\d+"); }
+void BM_RepeatedWordsPattern(benchmark::State& state) { run(state, "(\\w+\\s?){2,4}viagra"); }
+// A group counted more often than PCRE2 can write out, run through calls.
+void BM_GroupCountedThousandsOfTimes(benchmark::State& state) { run(state, "^(?:[^\\r\\n]*\\r\\n){100,3000}Subject:"); }
 
 BENCHMARK(BM_TypicalFilterPattern);
 BENCHMARK(BM_CaseSensitiveWord);
 BENCHMARK(BM_MultilineHeaderPattern);
+BENCHMARK(BM_RepeatedWordsPattern);
+BENCHMARK(BM_GroupCountedThousandsOfTimes);
 
 }  // namespace

@@ -133,6 +133,51 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"(?-g)a{2,}?b", "aaab", true}, Case{"(?x)a ?b", "ab", true}, Case{"(?x)[ ]a", " a", true},
         Case{"(?x)a\\ b", "a b", true}, Case{"(?x) a # note\r b", "ab", true}));
 
+// Under i a range holds the upper cases of its ends and what lies between;
+// its first byte is no member of its own.
+INSTANTIATE_TEST_SUITE_P(
+    CaselessRanges, ModeAnswers,
+    ::testing::Values(Case{"(?i)[\\xe0-\\xff]", "\xE0", false}, Case{"(?i)[\\xe0-\\xff]", "\xC0", false},
+                      Case{"(?i)[^\\xe0-\\xff]", "\xC0", true}, Case{"(?i)[\\xe1-\\xff]", "\xC1", false},
+                      Case{"(?i)[Z-a]", "z", false}, Case{"(?i)[_-a]", "_", false},
+                      Case{"(?i)[a-Z]", "q", true}, Case{"(?i)[x-z-]", "-", true},
+                      Case{"(?i)[-a]", "-", true}, Case{"[a-c-e]", "d", false}, Case{"[a-c-e]", "-", true}));
+
+// Counts up to 99,999,999, on operands of every kind, answered on the
+// subject at hand.
+INSTANTIATE_TEST_SUITE_P(
+    CountedRepeats, ModeAnswers,
+    ::testing::Values(
+        Case{"(ab){1,4000}", "ab", true}, Case{"(?:a|b){1,3300}", "a", true},
+        Case{"(?:<[^>]*>){0,1300}", "<b>", true}, Case{"^(?:<[^>]*>){2,1300}$", "<b>", false},
+        Case{"(?:[a-z]+\\s+){1,1400}", "ab ", true}, Case{"(?:[a-z]+\\s+){2,1400}", "ab cd", false},
+        Case{"[a-z]{1,99999999}", "abc", true}, Case{"[ab]{99999999}", "ab", false},
+        Case{"x{0,99999999}x", "x", true}, Case{".{0,99999999}x", "abcx", true},
+        Case{"\\d{1,99999999}\\.", "12 3.", true}, Case{"\\d{1,99999999}\\.", "12 3", false},
+        Case{"\\d{1,99999999}\\.", "12 .3", false}, Case{"^x{1,99999999}$", "xxz", false},
+        Case{"b\\w{0,99999999}z", "bay z", false}, Case{"a{1,99999999}?b", "aaab", true},
+        Case{"a{1,99999999}?b", "aaa", false}, Case{"^x{1,1000000}$", "xxxxxxxxxxz", false},
+        Case{"(ab){1,70000}", "ab", true}, Case{"(?:ab){70000}", "ab", false},
+        Case{"(a|b){2,100000}c", "abc", true},
+        // a minimum beyond the subject
+        Case{"a{3}", "aa", false}, Case{"a{3}|b", "aab", true}, Case{"(?:ab){2}", "aba", false},
+        Case{"x(?:a{4}){2}", "xaaaaaaaa", true}, Case{"x(?:a{4}){2}", "xaaaaaaa", false},
+        Case{"((a{99999999}){99999999}){99999999}", "a", false},
+        Case{"x(ab){3}|(c)\\2", "cc", true}, Case{"x(ab){3}|(c)\\2", "xab", false},
+        // a huge maximum on a group
+        Case{"^(?:ab){2,99999999}$", "ababab", true}, Case{"^(?:ab){2,99999999}$", "aba", false},
+        Case{"(a|bc){3,99999999}d", "abcad", true}, Case{"(a|bc){3,99999999}d", "abcd", false},
+        // lazy forms
+        Case{"(?:ab){2,99999999}?c", "ababc", true}, Case{"(?-g)x{1,99999999}y", "xxy", true},
+        Case{"a{3,99999999}?", "aa", false}, Case{"(?-g)(?:a|b){2,99999999}c", "abc", true},
+        // backreferences, which may be empty
+        Case{"(a)(?:\\1b){2,99999999}c", "aababc", true}, Case{"(a)(?:\\1b){2,99999999}c", "aabc", false},
+        Case{"(a)\\1{2,99999999}", "aa", false}, Case{"(a)\\1{2,99999999}", "aaa", true},
+        Case{"(a?)\\1{5,99999999}b", "b", true}, Case{"(a|b)(?:x\\1){1,99999999}$", "bxbxb", true},
+        // operands that can match empty under a counted group
+        Case{"(?:a{0,2}){99999999}b", "b", true}, Case{"^(?:a{0,1}){3,99999999}$", "aaaaa", true},
+        Case{"^(?:a{0,1}b?){3,99999999}$", "abbab", true}, Case{"^(?:a{0,1}){0,99999999}c", "aab", false}));
+
 // ---- Messages ----------------------------------------------------------------------
 
 struct Failure {
@@ -162,6 +207,54 @@ INSTANTIATE_TEST_SUITE_P(
                       Failure{"a**", "TRegExpr(comp): Nested *?+ (pos 3)"},
                       Failure{"[z-a]", "TRegExpr(comp): Invalid [] Range (pos 4)"}));
 
+TEST(RegExpr, RepeatsBeyondTheSubjectStillRaiseForBadPatterns) {
+    // The repeat that can never match is dropped, but what follows it is still checked.
+    EXPECT_THROW(regexpr_exec("(?:ab){3}[z-a]", "ab"), ERegExpr);
+    EXPECT_THROW(regexpr_exec("a{99999999}\\x4", "a"), ERegExpr);
+    EXPECT_THROW(regexpr_exec("(a{5})**", "a"), ERegExpr);
+    EXPECT_THROW(regexpr_exec("a{99999999}(", ""), ERegExpr);
+    EXPECT_THROW(regexpr_exec("(?:ab){100000000}", "ab"), ERegExpr);
+}
+
+TEST(RegExpr, CountsBeyondPcre2sOwnOnALongSubject) {
+    // Counts still above 65535 after fitting them to the subject are built
+    // from blocks; a failing search over them stays linear.
+    const std::string a100k(100000, 'a');
+    EXPECT_TRUE(regexpr_exec("^a{100000}$", a100k));
+    EXPECT_FALSE(regexpr_exec("^a{100000}$", a100k + "a"));
+    EXPECT_TRUE(regexpr_exec("^a{70000,80000}b", std::string(75000, 'a') + "b"));
+    EXPECT_TRUE(regexpr_exec("^a{0,150000}b", a100k + "b"));
+    EXPECT_TRUE(regexpr_exec("^a{0,90000}b", std::string(90000, 'a') + "b" + a100k));
+    EXPECT_FALSE(regexpr_exec("^a{0,90000}b", a100k + "b"));
+    EXPECT_FALSE(regexpr_exec("^a{0,90000}?b", a100k + "b"));
+    EXPECT_TRUE(regexpr_exec("^a{0,150000}?b", a100k + "b"));
+    EXPECT_FALSE(regexpr_exec("^a{0,150000}?c", a100k + "b" + a100k));
+    EXPECT_FALSE(regexpr_exec("^x{0,150000}y", std::string(200000, 'x')));
+    EXPECT_TRUE(regexpr_exec("^(?:a{0,1}){0,99999999}$", a100k));
+}
+
+TEST(RegExpr, GroupsCountedThousandsOfTimes) {
+    std::string tags, ab;
+    while (tags.size() < 50000) tags += "<p>text</p> ";
+    while (ab.size() < 200000) ab += "ab";
+    EXPECT_TRUE(regexpr_exec("(?:<[^>]*>){0,1300}", tags));
+    EXPECT_TRUE(regexpr_exec("^(?:<[^>]*>[a-z ]*){1000,1300}", tags));
+    EXPECT_FALSE(regexpr_exec("^(?:<[^>]*>[a-z ]*){9000,9100}", tags));
+    EXPECT_TRUE(regexpr_exec("(?:[a-z]+[^a-z]+){1,1400}", tags));
+    EXPECT_TRUE(regexpr_exec("^(ab){70000}", ab));
+    EXPECT_FALSE(regexpr_exec("^(ab){70000}$", ab));
+    EXPECT_TRUE(regexpr_exec("^(ab){1,99999999}?$", ab));
+    EXPECT_TRUE(regexpr_exec("^(?:a|b){3333,4444}?b", ab));
+    // A backreference reads the captures, so a capturing group counted that
+    // often has to be written out, which PCRE2 cannot hold.
+    try {
+        regexpr_exec("(a)\\1(b){70000}", ab);
+        ADD_FAILURE() << "a capturing group counted 70000 times compiled";
+    } catch (const ERegExpr& e) {
+        EXPECT_STREQ(e.what(), "TRegExpr(comp): Expression Too Big For This Text (pos 15)");
+    }
+}
+
 TEST(RegExpr, EmptySubjectNeverMatchesButBadPatternsStillRaise) {
     EXPECT_FALSE(regexpr_exec("x*", ""));
     EXPECT_FALSE(regexpr_exec("^$", std::string("\0abc", 4)));
@@ -173,14 +266,20 @@ TEST(RegExpr, EmptySubjectNeverMatchesButBadPatternsStillRaise) {
 
 TEST(RegExpr, CatastrophicBacktrackingRaisesTooCostly) {
     // One start position over the limit, and a text where every start
-    // position stays just under it: both end with the same error.
-    std::string under_at_each_start;
-    while (under_at_each_start.size() < 50000) under_at_each_start += std::string(16, 'a') + "b";
-    for (const std::string& hostile : {std::string(30, 'a') + "b", under_at_each_start}) {
-        for (const char* pattern : {"(a+)+$", "(a|aa)+$"}) {
+    // position stays just under it (runs of a's as long as the pattern allows
+    // without reaching the limit) but that costs far beyond the budget: both
+    // end with the same error.
+    struct Hostile {
+        const char* pattern;
+        std::size_t run_under_the_limit;
+    };
+    for (const Hostile& h : {Hostile{"(a+)+$", 16}, Hostile{"(a|aa)+$", 20}}) {
+        std::string under_at_each_start;
+        while (under_at_each_start.size() < 50000) under_at_each_start += std::string(h.run_under_the_limit, 'a') + "b";
+        for (const std::string& hostile : {std::string(30, 'a') + "b", under_at_each_start}) {
             try {
-                regexpr_exec(pattern, hostile);
-                ADD_FAILURE() << "no limit was hit: " << pattern << " on " << hostile.size() << " bytes";
+                regexpr_exec(h.pattern, hostile);
+                ADD_FAILURE() << "no limit was hit: " << h.pattern << " on " << hostile.size() << " bytes";
             } catch (const ERegExpr& e) {
                 EXPECT_NE(std::string(e.what()).find("Too Costly"), std::string::npos) << e.what();
             }
@@ -205,6 +304,10 @@ TEST(RegExpr, LongOrdinaryWorkStaysWithinTheLimits) {
     EXPECT_TRUE(regexpr_exec("^(ab|cd)+$", message));
     EXPECT_FALSE(regexpr_exec("(ab)+c", message + "x"));
     EXPECT_TRUE(regexpr_exec("a.*b", message));
+    // Linear work on a long text fits the budget, which grows with the text.
+    std::string words;
+    while (words.size() < 100000) words += "the minutes of the meeting are attached ";
+    EXPECT_FALSE(regexpr_exec("(\\w+\\s?){2,4}viagra", words));
 }
 
 }  // namespace

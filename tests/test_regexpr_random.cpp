@@ -1,11 +1,13 @@
 // Random pattern text through the dialect adapter: every pattern either is
-// rejected with ERegExpr or becomes a PCRE2 pattern that compiles and runs.
+// rejected with ERegExpr or becomes a PCRE2 pattern that compiles and runs,
+// and counts fitted to a subject do not change the answer on it.
 #include <gtest/gtest.h>
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -22,6 +24,12 @@ struct CodeFree {
 struct ContextFree {
     void operator()(pcre2_compile_context* c) const noexcept { pcre2_compile_context_free(c); }
 };
+
+const std::string too_large = [] {
+    PCRE2_UCHAR text[256];
+    pcre2_get_error_message(PCRE2_ERROR_PATTERN_TOO_LARGE, text, sizeof text);
+    return std::string(reinterpret_cast<const char*>(text));
+}();
 
 // Compiles as the engine does; returns PCRE2's complaint, empty when it compiled.
 std::string pcre2_complaint(const std::string& translated) {
@@ -64,6 +72,29 @@ std::string random_pattern(std::mt19937& rng) {
     return p;
 }
 
+struct MatchDataFree {
+    void operator()(pcre2_match_data* d) const noexcept { pcre2_match_data_free(d); }
+};
+
+// Whether the translation matches the subject, run as the engine runs it
+// (without its limits); nothing when PCRE2 refuses it.
+std::optional<bool> pcre2_matches(const std::string& translated, const std::string& subject) {
+    std::unique_ptr<pcre2_compile_context, ContextFree> context(pcre2_compile_context_create(nullptr));
+    pcre2_set_character_tables(context.get(), regexpr_character_tables());
+    int error = 0;
+    PCRE2_SIZE offset = 0;
+    std::unique_ptr<pcre2_code, CodeFree> code(pcre2_compile(
+        reinterpret_cast<PCRE2_SPTR>(translated.data()), translated.size(),
+        PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP | PCRE2_NEVER_BACKSLASH_C, &error,
+        &offset, context.get()));
+    if (!code) return std::nullopt;
+    std::unique_ptr<pcre2_match_data, MatchDataFree> data(pcre2_match_data_create(1, nullptr));
+    const int rc = pcre2_match(code.get(), reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), 0, 0,
+                               data.get(), nullptr);
+    if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) return std::nullopt;
+    return rc >= 0;
+}
+
 std::string random_subject(std::mt19937& rng) {
     static const std::string alphabet = std::string("ab AZ09_\n\r\x0B\x0C\t\xE9\xC9\xFF\x9F:-") + '\0';
     std::uniform_int_distribution<std::size_t> length(0, 24), pick(0, alphabet.size() - 1);
@@ -74,24 +105,68 @@ std::string random_subject(std::mt19937& rng) {
 
 TEST(DialectAdapterRandom, EveryPatternIsRejectedOrCompilesAndRuns) {
     std::mt19937 rng(20240604);
+    // A text longer than PCRE2's counts reach keeps the blocks of copies that
+    // stand for counts above 65535; there a group copied that often may be
+    // too big for PCRE2, and nothing else may fail.
+    constexpr std::size_t long_text = 1000000;
     int accepted = 0;
     for (int round = 0; round < 30000; ++round) {
         const std::string pattern = random_pattern(rng);
+        const std::string subject = random_subject(rng);
         std::string translated;
         try {
-            translated = trx_to_pcre2(pattern);
+            translated = trx_to_pcre2(pattern, subject.size());
         } catch (const ERegExpr&) {
+            EXPECT_THROW(trx_to_pcre2(pattern, long_text), ERegExpr) << "pattern [" << pattern << "]";
             continue;
         }
         ++accepted;
         ASSERT_EQ(pcre2_complaint(translated), "") << "pattern [" << pattern << "] became [" << translated << "]";
+        const std::string for_long_text = trx_to_pcre2(pattern, long_text);
+        const std::string complaint = pcre2_complaint(for_long_text);
+        if (!complaint.empty()) {
+            ASSERT_EQ(complaint.rfind(too_large, 0), 0u) << "pattern [" << pattern << "] became [" << for_long_text
+                                                         << "]: " << complaint;
+        }
         try {
-            regexpr_exec(pattern, random_subject(rng));
+            regexpr_exec(pattern, subject);
         } catch (const ERegExpr& e) {
             ADD_FAILURE() << "pattern [" << pattern << "] raised at run time: " << e.what();
         }
     }
     EXPECT_GT(accepted, 3000);
+}
+
+// Counts are fitted to the subject's length. Fitted to a longer subject they
+// drop less, and the answer on the same subject must be the same.
+TEST(DialectAdapterRandom, CountsFittedToTheSubjectGiveTheSameAnswer) {
+    static const char* const pieces[] = {
+        "(", ")", "(?:", "|", "a", "b", "ab", "[ab]", ".", "\\1", "\\2", "a{0,2}", "{2}", "{0,3}", "{1,}",
+        "{3,5}", "{2,99999999}", "{0,99999999}", "{7}", "?", "*", "+", "{1,4}?", "^", "$", "\\b", "(?-g)", "(?i)",
+        "A", "\\x00", "){7}", "){2,99999999}"};
+    constexpr std::size_t count = sizeof pieces / sizeof pieces[0];
+    constexpr std::size_t longer = 40;
+    std::mt19937 rng(20240611);
+    std::uniform_int_distribution<std::size_t> length(1, 10), pick(0, count - 1), subject_length(1, 9), letter(0, 4);
+    int compared = 0;
+    for (int round = 0; round < 30000; ++round) {
+        std::string pattern, subject;
+        for (std::size_t n = length(rng); n > 0; --n) pattern += pieces[pick(rng)];
+        for (std::size_t n = subject_length(rng); n > 0; --n) subject += "abAB "[letter(rng)];
+        std::string fitted, loose;
+        try {
+            fitted = trx_to_pcre2(pattern, subject.size());
+            loose = trx_to_pcre2(pattern, longer);
+        } catch (const ERegExpr&) {
+            continue;
+        }
+        const auto expected = pcre2_matches(loose, subject);
+        if (!expected) continue;
+        ++compared;
+        ASSERT_EQ(pcre2_matches(fitted, subject), expected)
+            << "pattern [" << pattern << "] on [" << subject << "] became [" << fitted << "], not [" << loose << "]";
+    }
+    EXPECT_GT(compared, 5000);
 }
 
 }  // namespace
