@@ -16,14 +16,22 @@ namespace {
 // read them the way the file system does.
 QString file_system_name(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
+// A message box with one OK button that shows its text exactly as given,
+// never as markup.
+void show_box(QWidget* owner, QMessageBox::Icon icon, const QString& title, const std::string& text) {
+    QMessageBox box(icon, title, from_ansi(text), QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
 }  // namespace
 
 void QtSeam::showError(QWidget* owner, const std::string& text) {
-    QMessageBox::critical(owner, "Error", from_ansi(text));
+    show_box(owner, QMessageBox::Critical, "Error", text);
 }
 
 void QtSeam::showWarning(QWidget* owner, const std::string& title, const std::string& text) {
-    QMessageBox::warning(owner, from_ansi(title), from_ansi(text));
+    show_box(owner, QMessageBox::Warning, from_ansi(title), text);
 }
 
 std::optional<std::string> QtSeam::openFileDialog(QWidget* owner, const std::string& default_ext) {

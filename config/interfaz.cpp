@@ -1,7 +1,10 @@
 #include "config/interfaz.h"
 
-#include <cstdio>
-#include <memory>
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <limits>
+#include <system_error>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -9,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -65,11 +69,79 @@ private:
     int max_;
 };
 
-// A file counts as missing when it cannot be opened for reading.
-bool opens_for_reading(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
-    return f != nullptr;
+// Keeps an edit box to one line, as the platform's single-line edit box does:
+// of a text pasted or dropped in, only what comes before its first line break
+// is kept, and the box's own text around it stays. Text set from code is cut
+// the same way; the box's change signal then reports only the kept text, so
+// its handler runs once, as for any other change.
+class SingleLineValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& position) const override {
+        const auto is_break = [](QChar c) { return c == u'\r' || c == u'\n'; };
+        const auto first = std::find_if(input.cbegin(), input.cend(), is_break);
+        if (first == input.cend()) return Acceptable;
+        // The box never holds a break, so every break lies in the text just
+        // inserted, which ends at the cursor.
+        const auto last = std::find_if(input.crbegin(), input.crend(), is_break);
+        const qsizetype from = first - input.cbegin();
+        const qsizetype to = std::max<qsizetype>(position, input.crend() - last);
+        input.remove(from, to - from);
+        position = static_cast<int>(from);
+        return Acceptable;
+    }
+};
+
+// A single-line box whose text has no length limit.
+void single_line(QLineEdit* edit) {
+    edit->setMaxLength(std::numeric_limits<int>::max());
+    edit->setValidator(new SingleLineValidator(edit));
 }
+
+// The file a list's name stands for: a symbolic link is followed to the file
+// it points to, so that saving rewrites that file and leaves the link a link.
+std::string resolved_list(const std::string& list) {
+    constexpr int kMaxLinks = 40;
+    std::filesystem::path path(list);
+    std::error_code error;
+    for (int links = 0; std::filesystem::is_symlink(path, error); ++links) {
+        if (links == kMaxLinks) throw EInOutError(platform::io_message(ELOOP, list));
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error) throw EInOutError(platform::io_message(error.value(), list));
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path.string();
+}
+
+// Opening for appending changes nothing in the file but fails as a write would.
+void check_writable(const std::string& path) {
+    platform::TextWriter file(path, platform::TextWriter::Mode::Append);
+    file.close();
+}
+
+// The new content of a list on its way into the list's place. Until it is
+// there, the scratch file is removed again when the object goes, so that a
+// failed save leaves nothing behind.
+class ScratchFile {
+public:
+    explicit ScratchFile(std::string path) : path_(std::move(path)) {}
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    ~ScratchFile() {
+        std::error_code ignored;
+        // Only a file is ours to remove; a folder of that name is not.
+        if (!placed_ && platform::file_exists(path_)) std::filesystem::remove(path_, ignored);
+    }
+    void write(std::string_view content) { platform::write_file(path_, content); }
+    void put_in_place_of(const std::string& target) {
+        platform::replace_file(path_, target);
+        placed_ = true;
+    }
+
+private:
+    std::string path_;
+    bool placed_ = false;
+};
 
 struct ListFiles {
     const char* list;
@@ -162,20 +234,25 @@ void TForm1::build_window() {
     lbl_homelink->installEventFilter(this);
 
     OpenDialog1 = new TOpenDialog(seam_, this);
+
+    // Captions are shown exactly as the language files have them, never as markup.
+    for (QLabel* label : findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
 }
 
 void TForm1::build_editor() {
     ts_editor = tab_page(pg_ppal, "ts_editor");
     QWidget* p = ts_editor;
 
-    lbl_record = captioned<QLabel>(p, "lbl_record", 8, 6, 124, 15);
-    lbl_have = captioned<QLabel>(p, "lbl_have", 138, 6, 100, 15);
-    lbl_tstring = captioned<QLabel>(p, "lbl_tstring", 244, 6, 136, 15);
-    lbl_string = captioned<QLabel>(p, "lbl_string", 386, 6, 106, 15);
-    cbox_record = make<QComboBox>(p, "cbox_record", 8, 22, 124, 22);
-    cbox_have = make<QComboBox>(p, "cbox_have", 138, 22, 100, 22);
-    cbox_tstring = make<QComboBox>(p, "cbox_tstring", 244, 22, 136, 22);
-    edt_string = make<QLineEdit>(p, "edt_string", 386, 22, 106, 22);
+    // The pick-lists are as wide as their longest item needs.
+    lbl_record = captioned<QLabel>(p, "lbl_record", 8, 6, 140, 15);
+    lbl_have = captioned<QLabel>(p, "lbl_have", 154, 6, 95, 15);
+    lbl_tstring = captioned<QLabel>(p, "lbl_tstring", 255, 6, 140, 15);
+    lbl_string = captioned<QLabel>(p, "lbl_string", 401, 6, 91, 15);
+    cbox_record = make<QComboBox>(p, "cbox_record", 8, 22, 140, 22);
+    cbox_have = make<QComboBox>(p, "cbox_have", 154, 22, 95, 22);
+    cbox_tstring = make<QComboBox>(p, "cbox_tstring", 255, 22, 140, 22);
+    edt_string = make<QLineEdit>(p, "edt_string", 401, 22, 91, 22);
+    single_line(edt_string);
     btn_add = captioned<QPushButton>(p, "btn_add", 498, 21, 90, 24);
 
     // The level lines, level 4 at the top and level 0, the working line, at the bottom.
@@ -187,6 +264,7 @@ void TForm1::build_editor() {
         box->setEnabled(false);
         line = make<QLineEdit>(p, edit, 30, y, 558, 22);
         line->setReadOnly(true);
+        single_line(line);
     };
     level(0, "chk_l4", "edt_4", chk_l4, edt_4);
     level(1, "chk_l3", "edt_3", chk_l3, edt_3);
@@ -209,12 +287,12 @@ void TForm1::build_bulk() {
     ts_bulk = tab_page(pg_ppal, "ts_bulk");
     QWidget* p = ts_bulk;
 
-    lbl_bulkrecord = captioned<QLabel>(p, "lbl_bulkrecord", 8, 6, 124, 15);
-    lbl_bulkhave = captioned<QLabel>(p, "lbl_bulkhave", 138, 6, 100, 15);
-    lbl_bulktstring = captioned<QLabel>(p, "lbl_bulktstring", 244, 6, 136, 15);
-    cbox_bulkrecord = make<QComboBox>(p, "cbox_bulkrecord", 8, 22, 124, 22);
-    cbox_bulkhave = make<QComboBox>(p, "cbox_bulkhave", 138, 22, 100, 22);
-    cbox_bulktstring = make<QComboBox>(p, "cbox_bulktstring", 244, 22, 136, 22);
+    lbl_bulkrecord = captioned<QLabel>(p, "lbl_bulkrecord", 8, 6, 140, 15);
+    lbl_bulkhave = captioned<QLabel>(p, "lbl_bulkhave", 154, 6, 95, 15);
+    lbl_bulktstring = captioned<QLabel>(p, "lbl_bulktstring", 255, 6, 140, 15);
+    cbox_bulkrecord = make<QComboBox>(p, "cbox_bulkrecord", 8, 22, 140, 22);
+    cbox_bulkhave = make<QComboBox>(p, "cbox_bulkhave", 154, 22, 95, 22);
+    cbox_bulktstring = make<QComboBox>(p, "cbox_bulktstring", 255, 22, 140, 22);
 
     rd_bulkstring = captioned<QRadioButton>(p, "rd_bulkstring", 8, 52, 290, 18);
     mmo_origen = make<QPlainTextEdit>(p, "mmo_origen", 8, 72, 290, 134);
@@ -365,9 +443,10 @@ void TForm1::connect_handlers() {
     on_toggle(chk_bodyattach, &TForm1::chk_bodyattachClick);
 }
 
-// Mouse clicks on the memo, the file name and the home-page link.
+// Left-button clicks on the memo, the file name and the home-page link.
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease) {
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<const QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == mmo_origen->viewport()) guarded(&TForm1::mmo_origenClick);
         else if (watched == edt_filename) guarded(&TForm1::edt_filenameClick);
         else if (watched == lbl_homelink) guarded(&TForm1::lbl_homelinkClick);
@@ -388,13 +467,14 @@ void TForm1::FormCreate() {
     const std::string& sep = platform::path_separator();
     clsConfigSys config;
 
-    // 2. Unless the marker says otherwise, the program's folder is the base folder.
-    if (!opens_for_reading(program_folder_ + sep + "depure.dat")) config.set_basefolder(program_folder_);
+    // 2. Unless the marker says otherwise, the program's folder is the base
+    // folder. Here and in step 3 only a file counts, not a folder of that name.
+    if (!platform::file_exists(program_folder_ + sep + "depure.dat")) config.set_basefolder(program_folder_);
 
     // 3. Default lists in the program folder; an existing list is never touched.
     for (const ListFiles& files : kLists) {
         const std::string path = program_folder_ + sep + files.list;
-        if (opens_for_reading(path)) continue;
+        if (platform::file_exists(path)) continue;
         platform::write_file(path, std::string(files.title) + "\r\n" + ": <-- this is a comment\r\n" +
                                        "snder=\"put your filters here\"\r\n" + "snder=\"and here\"\r\n" + ":\r\n");
     }
@@ -569,16 +649,23 @@ void TForm1::btn_saveallClick() {
 
 // The new list is the old list's lines and the waiting lines longer than 5
 // characters, keeping only lines longer than 2 characters, each ended, and a
-// final ":" without a line end. It is written to a scratch file beside the
-// list and put in the list's place in one step, so the list on disk is always
-// the old one or the new one, whole; the pending file is emptied only once the
-// new list is in place, so a failed save loses no waiting line. Reading the
-// list as lines also ends a hand-written last line that has no line end,
-// instead of joining the next line onto it.
+// final ":" without a line end. Each list is merged and compacted in one pass,
+// so after a failure the lists done before are complete and the others
+// untouched. Reading the list as lines also ends a hand-written last line that
+// has no line end, instead of joining the next line onto it.
+//
+// The new list is written to a scratch file beside the list and put in the
+// list's place in one step, so the list on disk is always the old one or the
+// new one, whole. The pending file is emptied only once the new list is in
+// place, so a failed save loses no waiting line; and as both files are first
+// checked to be writable, a save that fails stops before the list changes,
+// so no waiting line can be merged twice.
 void TForm1::save_list(const std::string& list, const std::string& pending) {
+    const std::string target = resolved_list(list);
     const std::vector<std::string> waiting = platform::read_lines(pending);
     std::vector<std::string> lines;
-    if (platform::file_exists(list)) lines = platform::read_lines(list);
+    const bool exists = platform::file_exists(target);
+    if (exists) lines = platform::read_lines(target);
     for (const std::string& line : waiting)
         if (line.size() > kMinPendingLine) lines.push_back(line);
 
@@ -587,9 +674,13 @@ void TForm1::save_list(const std::string& list, const std::string& pending) {
         if (line.size() > kMinListLine) content += line + "\r\n";
     content += ":";
 
-    const std::string scratch = basefolder + "~save.tmp";
-    platform::write_file(scratch, content);
-    platform::replace_file(scratch, list);
+    check_writable(pending);
+    // Replacing needs only the folder to be writable; a list that may not be
+    // rewritten must refuse the save as rewriting it in place would.
+    if (exists) check_writable(target);
+    ScratchFile scratch((std::filesystem::path(target).parent_path() / "~save.tmp").string());
+    scratch.write(content);
+    scratch.put_in_place_of(target);
     platform::reset_file(pending);
 }
 

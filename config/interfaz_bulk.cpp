@@ -157,18 +157,24 @@ void TForm1::generate_from_memo(const TestKind& kind) {
     mmo_origen->clear();
 }
 
+// The source is read to its end before the first test is staged: a source
+// that is the staging file itself is then taken as it was when generation
+// began, instead of being read on as it grows.
 void TForm1::generate_from_file(const TestKind& kind) {
     const std::string source = to_ansi(edt_filename->text());
-    platform::TextReader reader(source);
-    BatchWriter staging(basefolder + kStagingFile);
-    BatchProgress progress(this, source);
-    std::string line;
-    while (reader.next_line(line)) {
-        if (line.size() >= kMinFileLine) staging.append(kind.test(line));
-        progress.advance(line.size() + 1);
+    std::vector<std::string> tests;
+    {
+        platform::TextReader reader(source);
+        BatchProgress progress(this, source);
+        std::string line;
+        while (reader.next_line(line)) {
+            if (line.size() >= kMinFileLine) tests.push_back(kind.test(line));
+            progress.advance(line.size() + 1);
+        }
     }
+    BatchWriter staging(basefolder + kStagingFile);
+    for (const std::string& test : tests) staging.append(test);
     staging.close();
-    reader.close();
     edt_filename->clear();
 }
 

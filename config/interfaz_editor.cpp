@@ -144,6 +144,9 @@ void TForm1::move_down() {
     set_level_text(kLevels - 1, "");
 }
 
+// No line-break check here: the text box itself keeps only one line of what
+// is pasted or set (single_line in interfaz.cpp), so a test never spans two
+// lines of a list.
 void TForm1::btn_addClick() {
     const std::optional<TestKind> kind = chosen_kind(cbox_record, cbox_have, cbox_tstring);
     const std::string text = to_ansi(edt_string->text());

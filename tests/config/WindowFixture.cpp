@@ -2,6 +2,11 @@
 
 #include <memory>
 
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QApplication>
 
 namespace kalvorin::test {
@@ -27,6 +32,50 @@ private:
     ::testing::AddGlobalTestEnvironment(new QtApplication);
 
 }  // namespace
+
+namespace {
+
+// The calling thread's capabilities, as the kernel reports and takes them.
+struct Capabilities {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+
+    Capabilities() { EXPECT_EQ(::syscall(SYS_capget, &header, data), 0); }
+    void apply() { EXPECT_EQ(::syscall(SYS_capset, &header, data), 0); }
+};
+
+// The powers to read and write files whatever their mode.
+constexpr std::uint32_t kFileOverrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH);
+
+}  // namespace
+
+ReadOnlyFile::ReadOnlyFile(std::string path) : path_(std::move(path)), mode_(std::filesystem::status(path_).permissions()) {
+    using std::filesystem::perms;
+    std::filesystem::permissions(path_, perms::owner_read | perms::group_read | perms::others_read);
+    Capabilities caps;
+    effective_ = caps.data[0].effective;
+    caps.data[0].effective &= ~kFileOverrides;
+    caps.apply();
+}
+
+ReadOnlyFile::~ReadOnlyFile() {
+    Capabilities caps;
+    caps.data[0].effective = effective_;
+    caps.apply();
+    std::filesystem::permissions(path_, mode_);
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+    EXPECT_EQ(::getrlimit(RLIMIT_FSIZE, &saved_), 0);
+    saved_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, saved_.rlim_max};
+    EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, saved_handler_);
+}
 
 std::string language_lines(const std::string& prefix, int count) {
     std::string out;

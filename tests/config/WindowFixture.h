@@ -1,10 +1,15 @@
 #pragma once
 // Shared by the configuration window's tests: a seam that records instead of
 // showing, and a fixture that opens TForm1 on a private hive and base folder.
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "config/Seam.h"
 #include "config/interfaz.h"
@@ -35,6 +40,38 @@ public:
     std::optional<std::string> dialog_answer;  // what the next file dialog returns
     std::vector<std::string> opened_files;
     std::vector<std::string> opened_urls;
+};
+
+// Makes a file readable but not writable while the object lives. Root writes
+// any file whatever its mode, so the calling thread also gives up that power
+// meanwhile; the window does its file work on the thread that drives it.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(std::string path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+private:
+    std::string path_;
+    std::filesystem::perms mode_;
+    std::uint32_t effective_ = 0;  // the thread's first word of effective capabilities
+};
+
+// Limits the size of every file that the process writes while the object
+// lives: a write beyond it fails ("I/O error 27") instead of ending the
+// process. A test of code that might grow a file without end cannot fill the
+// disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*saved_handler_)(int) = nullptr;
 };
 
 // "<prefix>1" to "<prefix><count>", each line ended by CR LF.

@@ -46,11 +46,10 @@ std::vector<std::string> lines_of(const std::string& content) {
     return out;
 }
 
-void click_on(QWidget* widget) {
+void click_on(QWidget* widget, Qt::MouseButton button = Qt::LeftButton) {
     const QPointF at(2, 2);
-    QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+    QMouseEvent press(QEvent::MouseButtonPress, at, widget->mapToGlobal(at), button, button, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, widget->mapToGlobal(at), button, Qt::NoButton,
                         Qt::NoModifier);
     QApplication::sendEvent(widget, &press);
     QApplication::sendEvent(widget, &release);
@@ -112,6 +111,22 @@ TEST_F(BulkTest, ClicksSelectTheirSourceAndTheDialogFillsTheFileName) {
     w().btn_bulkexaminar->click();
     EXPECT_TRUE(w().rd_bulkfromfile->isChecked());
     EXPECT_EQ(file_name(), "/some/where/list\xE9.txt");
+}
+
+TEST_F(BulkTest, OnlyTheLeftButtonSelectsASource) {
+    const std::vector<std::pair<QWidget*, QRadioButton*>> targets = {{w().mmo_origen->viewport(), w().rd_bulkstring},
+                                                                     {w().edt_filename, w().rd_bulkfromfile}};
+    for (const auto& [target, source] : targets) {
+        SCOPED_TRACE(source->objectName().toStdString());
+        w().rd_bulkstring->setChecked(false);
+        w().rd_bulkfromfile->setChecked(false);
+        for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton, Qt::BackButton}) {
+            click_on(target, button);
+            EXPECT_FALSE(source->isChecked()) << button;
+        }
+        click_on(target, Qt::LeftButton);
+        EXPECT_TRUE(source->isChecked());
+    }
 }
 
 TEST_F(BulkTest, TheMemoTakesAtMost3500Characters) {
@@ -264,6 +279,32 @@ TEST_F(BulkTest, AHundredThousandLineFileBecomesOneBatch) {
     w().btn_bulkaddsuspect->click();
     EXPECT_EQ(pending("suspect"), batch);
     EXPECT_EQ(staging(), "");
+}
+
+// The staging file as its own source is read as it was when generation began.
+// Its content is larger than the buffers of a reader and a writer, so that
+// following it as it grows would never reach its end; the size limit stops
+// such a run long before the disk is full.
+TEST_F(BulkTest, TheStagingFileAsSourceIsReadOnceAsItWas) {
+    std::string batch, wrapped;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string test = "SBJCT=#lottery" + std::to_string(i) + "#";
+        batch += test + "\r\n";
+        wrapped += "SBJCT=#" + test + "#\r\n";
+    }
+    spit(base() + "~tmp.dat", batch);
+    kind('2', '=', '#');
+    seam.dialog_answer = base() + "~tmp.dat";
+    w().btn_bulkexaminar->click();
+    {
+        FileSizeLimit limit(1024 * 1024);
+        generate();
+    }
+    EXPECT_TRUE(seam.errors.empty());
+    const std::string staged = staging();
+    EXPECT_EQ(staged.size(), batch.size() + wrapped.size());
+    EXPECT_EQ(staged, batch + wrapped);
+    EXPECT_TRUE(add_buttons_enabled());
 }
 
 // ------------------------------------------------------------------ adding the batch

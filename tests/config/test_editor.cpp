@@ -7,7 +7,9 @@
 #include <vector>
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -359,6 +361,85 @@ TEST_F(EditorTest, ExpertModeMakesTheLinesEditableAndEnablesSaveAllEachTime) {
         EXPECT_TRUE(w().btn_saveall->isEnabled());
         for (int level = 0; level < 5; ++level) EXPECT_EQ(line(level)->isReadOnly(), !on) << level;
         EXPECT_EQ(levels()[0], T0);
+    }
+}
+
+// ------------------------------------------------------------------ one line per box
+
+struct InsertCase {
+    const char* name;
+    std::string before;  // the box's text
+    int cursor;
+    std::string inserted;
+    std::string after;
+};
+
+// As the platform's single-line edit box does with a paste, a box keeps an
+// inserted text only up to its first line break.
+TEST_F(EditorTest, TextBoxesKeepAnInsertedTextUpToItsFirstLineBreak) {
+    const InsertCase cases[] = {
+        {"into an empty box", "", 0, "free\r\noffer", "free"},
+        {"line feeds", "", 0, "free\noffer\nnow", "free"},
+        {"carriage return", "", 0, "free\roffer", "free"},
+        {"the box's own text stays", "ab", 1, "X\r\nY", "aXb"},
+        {"break first", "ab", 2, "\r\nxy", "ab"},
+        {"no break", "ab", 2, "cd", "abcd"},
+    };
+    w().chk_expert->setChecked(true);
+    for (QLineEdit* box : {w().edt_string, w().edt_0, w().edt_1, w().edt_2, w().edt_3, w().edt_4}) {
+        for (const InsertCase& c : cases) {
+            SCOPED_TRACE(box->objectName().toStdString() + ", " + c.name);
+            box->setText(from_ansi(c.before));
+            box->setCursorPosition(c.cursor);
+            box->insert(from_ansi(c.inserted));
+            EXPECT_EQ(to_ansi(box->text()), c.after);
+        }
+    }
+}
+
+TEST_F(EditorTest, APastedLineBreakNeverReachesAList) {
+    QGuiApplication::clipboard()->setText("free\r\noffer");
+    choose(w().cbox_record, '2');
+    choose(w().cbox_have, '=');
+    choose(w().cbox_tstring, '#');
+    w().edt_string->paste();
+    w().btn_add->click();
+    EXPECT_EQ(levels()[0], "SBJCT=#free#");
+
+    w().chk_expert->setChecked(true);
+    line(1)->clear();
+    line(1)->paste();
+    EXPECT_EQ(to_ansi(line(1)->text()), "free");
+    w().btn_addsecure->click();
+    EXPECT_EQ(pending("secure"), "SBJCT=#free#\r\n");
+}
+
+TEST_F(EditorTest, ACutTextRunsTheChangeHandlerOnceWithWhatIsKept) {
+    w().chk_expert->setChecked(true);
+    std::vector<std::string> seen;
+    QObject::connect(line(1), &QLineEdit::textChanged, line(1),
+                     [&seen](const QString& text) { seen.push_back(to_ansi(text)); });
+    line(1)->setText("one\r\ntwo");
+    EXPECT_EQ(seen, std::vector<std::string>{"one"});
+    EXPECT_TRUE(box(1)->isChecked()) << "edt_1Change ran";
+    line(1)->setText("one");
+    line(1)->setText("");
+    EXPECT_EQ(seen, (std::vector<std::string>{"one", ""}));
+    EXPECT_FALSE(box(1)->isChecked());
+}
+
+TEST_F(EditorTest, LongTextsAreKeptWhole) {
+    const std::string text(33000, 'a');
+    add('2', '=', '#', text);
+    EXPECT_EQ(to_ansi(w().edt_string->text()), text);
+    EXPECT_EQ(levels()[0], "SBJCT=#" + text + "#");
+
+    w().chk_expert->setChecked(true);
+    for (int level = 0; level < 5; ++level) {
+        line(level)->setText(from_ansi(text));
+        line(level)->end(false);
+        line(level)->insert("b");
+        EXPECT_EQ(to_ansi(line(level)->text()), text + "b") << level;
     }
 }
 

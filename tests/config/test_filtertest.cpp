@@ -1,9 +1,12 @@
 // The filter test: every line of every list run once through the filter code.
 #include <filesystem>
+#include <map>
 
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "CodigoComun/CapturaSpam.h"
+#include "CodigoComun/Errors.h"
 #include "config/WindowFixture.h"
 #include "config/cp1252.h"
 
@@ -18,6 +21,14 @@ bool is_open(const std::string& path) {
         if (std::filesystem::read_symlink(fd.path(), ec) == target) return true;
     }
     return false;
+}
+
+// Every file below a folder with its content.
+std::map<std::string, std::string> files_below(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) files[entry.path().string()] = slurp(entry.path().string());
+    return files;
 }
 
 class FilterTest : public WindowTest {
@@ -65,6 +76,26 @@ TEST_F(FilterTest, StopsAtARegularExpressionThatDoesNotCompile) {
     EXPECT_EQ(text.find(":only"), std::string::npos) << "later lists are not read";
 
     EXPECT_FALSE(is_open(base() + "trash.filters.txt")) << "the list at fault was released";
+}
+
+TEST_F(FilterTest, TheErrorBoxShowsTheRegularExpressionEnginesOwnMessage) {
+    spit(base() + "secure.filters.txt", "SBJCT=%(abc%\r\n");
+    open_window();
+    run_test();
+    const std::string engine = error_text<ERegExpr>([] { busca_regexp("(abc", "none"); });
+    ASSERT_NE(engine, "no error");
+    EXPECT_EQ(seam.errors, std::vector<std::string>{engine});
+}
+
+TEST_F(FilterTest, WritesNoFileAndChangesNoSetting) {
+    spit(base() + "trash.filters.txt", "SNDER=\"none\"*SBJCT=%no.e%\r\nRWMSG-#x#\r\n");
+    open_window();
+    // The settings and every file, the hive among them, lie below this folder.
+    const auto before = files_below(tmp_.path());
+    run_test();
+    ASSERT_TRUE(seam.errors.empty());
+    EXPECT_EQ(files_below(tmp_.path()), before);
+    EXPECT_FALSE(exists(base() + "plugin.log.txt"));
 }
 
 TEST_F(FilterTest, MissingListStopsBeforeItsFirstLine) {

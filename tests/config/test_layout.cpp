@@ -4,8 +4,11 @@
 #include <filesystem>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTabWidget>
 
 #include "config/WindowFixture.h"
@@ -67,6 +70,15 @@ TEST_P(LayoutTest, CaptionsFitAndNothingOverlaps) {
             EXPECT_FALSE(a->geometry().intersects(b->geometry()))
                 << a->objectName().toStdString() << " overlaps " << b->objectName().toStdString();
 
+    // The pictures show each pick-list with its widest item chosen.
+    for (QComboBox* box : w.findChildren<QComboBox*>()) {
+        int widest = -1;
+        for (int i = 0; i < box->count(); ++i)
+            if (widest < 0 || box->fontMetrics().horizontalAdvance(box->itemText(i)) >
+                                  box->fontMetrics().horizontalAdvance(box->itemText(widest)))
+                widest = i;
+        box->setCurrentIndex(widest);
+    }
     const std::string shots = std::string(KALVORIN_DIST) + "/../screenshots/";
     std::filesystem::create_directories(shots);
     for (int i = 0; i < w.pg_ppal->count(); ++i) {
@@ -74,6 +86,29 @@ TEST_P(LayoutTest, CaptionsFitAndNothingOverlaps) {
         const std::string file = shots + std::string(GetParam()) + "." + std::to_string(i) + "." +
                                  w.pg_ppal->widget(i)->objectName().toStdString() + ".png";
         w.grab().save(QString::fromStdString(file));
+    }
+}
+
+// The chosen item is drawn in the box's text field, which is all the room an
+// item has once the list is closed.
+TEST_P(LayoutTest, EveryPickListItemFitsItsBox) {
+    TForm1& w = open_window();
+    ASSERT_TRUE(seam.errors.empty());
+    w.show();
+    for (QComboBox* box : w.findChildren<QComboBox*>()) {
+        ASSERT_GT(box->count(), 0) << box->objectName().toStdString();
+        for (int i = 0; i < box->count(); ++i) {
+            box->setCurrentIndex(i);
+            QStyleOptionComboBox option;
+            option.initFrom(box);
+            option.editable = box->isEditable();
+            option.currentText = box->currentText();
+            const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                             QStyle::SC_ComboBoxEditField, box);
+            EXPECT_LE(box->fontMetrics().horizontalAdvance(box->itemText(i)), field.width())
+                << box->objectName().toStdString() << ": " << config::to_ansi(box->itemText(i));
+        }
+        box->setCurrentIndex(-1);
     }
 }
 

@@ -56,6 +56,27 @@ TEST_F(SaveTest, StoresScoresRuleSwitchesAndLogSize) {
     EXPECT_FALSE(w().btn_saveall->isEnabled());
 }
 
+struct RuleChange {
+    const char* stored;
+    QRadioButton* TForm1::*chosen;
+    const char* saved;
+};
+
+TEST_F(SaveTest, TheChosenRuleReplacesTheStoredOne) {
+    const RuleChange cases[] = {{"trash", &TForm1::rd_none, "none"},
+                                {"none", &TForm1::rd_suspect, "susp"},
+                                {"susp", &TForm1::rd_trash, "trash"}};
+    for (const RuleChange& c : cases) {
+        SCOPED_TRACE(c.stored);
+        form.reset();
+        clsConfigSys().set_extimg(c.stored);
+        (w().*c.chosen)->setChecked(true);
+        save();
+        EXPECT_EQ(clsConfigSys().get_extimg(), c.saved);
+    }
+    EXPECT_TRUE(seam.errors.empty());
+}
+
 TEST_F(SaveTest, FieldsWithoutAnIntegerStoreTheirDefaults) {
     w().edt_secure->setText("12 ");
     w().edt_trash->setText("lots");
@@ -178,6 +199,7 @@ TEST_F(SaveTest, ListThatCannotBeReplacedKeepsItsWaitingLines) {
     EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
     EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SBJCT=#prize#\r\n");
     EXPECT_TRUE(std::filesystem::is_directory(base() + "trash.filters.txt"));
+    EXPECT_FALSE(exists(base() + "~save.tmp")) << "the scratch file is removed";
 
     // Once the obstacle is gone, the same lines are saved exactly once.
     std::filesystem::remove(base() + "trash.filters.txt");
@@ -195,6 +217,93 @@ TEST_F(SaveTest, ScratchFileThatCannotBeWrittenLeavesTheOldListWhole) {
     EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
     EXPECT_EQ(list("secure"), before);
     EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "SBJCT=#prize#\r\n");
+    EXPECT_TRUE(std::filesystem::is_directory(base() + "~save.tmp")) << "a folder is not the save's to remove";
+}
+
+TEST_F(SaveTest, ScratchFileCutShortIsRemovedAndTheListKept) {
+    w();
+    const std::string before = list("secure");
+    std::string lines;
+    for (int i = 0; i < 40000; ++i) lines += "SNDER=#sender" + std::to_string(i) + "@example.org#\r\n";
+    pending("secure", lines);
+    {
+        // Smaller than the new list, larger than anything else the save writes.
+        FileSizeLimit limit(1024 * 1024);
+        save();
+    }
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"I/O error 27"});
+    EXPECT_EQ(list("secure"), before);
+    EXPECT_EQ(slurp(base() + "secure.edt.tmp"), lines);
+    EXPECT_FALSE(exists(base() + "~save.tmp"));
+}
+
+TEST_F(SaveTest, PendingFileThatCannotBeEmptiedStopsTheSaveBeforeTheListChanges) {
+    w();
+    const std::string before = list("secure");
+    pending("secure", "SNDER=#once#\r\n");
+    {
+        ReadOnlyFile locked(base() + "secure.edt.tmp");
+        save();
+        save();
+    }
+    EXPECT_EQ(seam.errors, (std::vector<std::string>{"Access denied", "Access denied"}));
+    EXPECT_EQ(list("secure"), before);
+    EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "SNDER=#once#\r\n");
+    EXPECT_TRUE(w().btn_saveall->isEnabled());
+    EXPECT_FALSE(exists(base() + "~save.tmp"));
+
+    // Writable again, the waiting line reaches the list exactly once.
+    save();
+    const std::string after = list("secure");
+    EXPECT_EQ(after.find("SNDER=#once#"), after.rfind("SNDER=#once#"));
+    EXPECT_TRUE(after.ends_with("\r\nSNDER=#once#\r\n:")) << after;
+    EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "");
+}
+
+TEST_F(SaveTest, ListThatMayNotBeRewrittenStopsTheSave) {
+    w();
+    const std::string before = list("trash");
+    pending("trash", "SBJCT=#prize#\r\n");
+    {
+        ReadOnlyFile locked(base() + "trash.filters.txt");
+        save();
+    }
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(list("trash"), before);
+    EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SBJCT=#prize#\r\n");
+    EXPECT_FALSE(exists(base() + "~save.tmp"));
+    EXPECT_TRUE(w().btn_saveall->isEnabled());
+}
+
+struct LinkedList {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;  // link, what it points to; the list's link first
+};
+
+TEST_F(SaveTest, ListThatIsASymbolicLinkRewritesTheFileItPointsTo) {
+    const LinkedList cases[] = {
+        {"absolute", {{"secure.filters.txt", tmp_ / "kept/mine.txt"}}},
+        {"relative", {{"secure.filters.txt", "../kept/mine.txt"}}},
+        {"two links", {{"secure.filters.txt", "link.txt"}, {"link.txt", tmp_ / "kept/mine.txt"}}},
+    };
+    w();
+    make_dir(tmp_ / "kept");
+    for (const LinkedList& c : cases) {
+        SCOPED_TRACE(c.name);
+        spit(tmp_ / "kept/mine.txt", ":mine\r\n");
+        for (const auto& [link, target] : c.links) {
+            std::filesystem::remove(base() + link);
+            std::filesystem::create_symlink(target, base() + link);
+        }
+        pending("secure", "SNDER=#friend#\r\n");
+        save();
+
+        EXPECT_TRUE(seam.errors.empty());
+        for (const auto& [link, target] : c.links) EXPECT_TRUE(std::filesystem::is_symlink(base() + link)) << link;
+        EXPECT_EQ(slurp(tmp_ / "kept/mine.txt"), ":mine\r\nSNDER=#friend#\r\n:");
+        EXPECT_FALSE(exists(base() + "~save.tmp"));
+        EXPECT_FALSE(exists(tmp_ / "kept/~save.tmp"));
+    }
 }
 
 TEST_F(SaveTest, CloseMessageAfterACompletedSaveStaysWhateverFollows) {

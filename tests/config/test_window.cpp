@@ -1,5 +1,6 @@
 // The window as a whole: its components, start-up and the plain handlers of
 // the options, filter files and window level.
+#include <filesystem>
 #include <functional>
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 
 #include "CodigoComun/ConfigSys.h"
 #include "config/WindowFixture.h"
+#include "platform/registry.h"
 #include "config/cp1252.h"
 
 namespace kalvorin::test {
@@ -116,6 +118,34 @@ TEST_F(WindowTest, StartUpLeavesExistingListsAsTheyAre) {
     EXPECT_EQ(slurp(base() + "suspect.filters.txt").substr(0, 18), ":Suspect filters\r\n");
 }
 
+// Without a marker file the program folder replaces whatever the setting held;
+// a folder of the marker's name is no marker.
+TEST_F(WindowTest, WithoutAMarkerFileAnOldBaseFolderSettingIsReplaced) {
+    const std::vector<std::pair<const char*, std::function<void()>>> markers = {
+        {"no marker", [] {}},
+        {"a folder named like the marker", [this] { make_dir(base() + "depure.dat"); }},
+    };
+    for (const auto& [name, make_marker] : markers) {
+        SCOPED_TRACE(name);
+        TempDir elsewhere;
+        set_basefolder_setting(elsewhere.path());
+        make_marker();
+        open_window();
+        EXPECT_TRUE(seam.errors.empty());
+        EXPECT_EQ(clsConfigSys().get_basefolder(), base());
+        form.reset();
+    }
+}
+
+TEST_F(WindowTest, AFolderNamedLikeAListIsNoListAndStopsStartUp) {
+    make_dir(base() + "secure.filters.txt");
+    TForm1& w = open_window();
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_TRUE(std::filesystem::is_directory(base() + "secure.filters.txt"));
+    EXPECT_FALSE(exists(base() + "trash.filters.txt")) << "start-up stopped at the first list";
+    EXPECT_EQ(text_of(w.btn_add), "btn_add");
+}
+
 TEST_F(WindowTest, MarkerKeepsTheBaseFolderSettingAndListsStillGoToTheProgramFolder) {
     TempDir elsewhere;
     spit(elsewhere / "version.ini", "7.5\r\n");
@@ -198,6 +228,18 @@ TEST_F(WindowTest, LinesAfterTheHundredthAreIgnored) {
     EXPECT_EQ(text_of(w.btn_bulkprocesa), "S66");
 }
 
+TEST_F(WindowTest, CaptionsAreShownAsWrittenNeverAsMarkup) {
+    std::string lines = language_lines("S", 66);
+    lines.replace(lines.find("S8\r\n"), 2, "<b>bold</b>");
+    spit(base() + "lang.txt", lines);
+    TForm1& w = open_window();
+    ASSERT_TRUE(seam.errors.empty());
+    EXPECT_EQ(text_of(w.lbl_scoresecure), "<b>bold</b>");
+    EXPECT_EQ(text_of(w.lbl_scoretrash), "S9");
+    for (const QLabel* label : w.findChildren<QLabel*>())
+        EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->objectName().toStdString();
+}
+
 TEST_F(WindowTest, LanguageLinesAreTakenAsBytes) {
     spit(base() + "lang.txt", "T\xe9\r\nEspa\xf1ol \x80\r\n");
     TForm1& w = open_window();
@@ -232,6 +274,20 @@ TEST_P(StartUpFailure, ShowsTheFileErrorAndTheWindowKeepsItsPlaceholders) {
 INSTANTIATE_TEST_SUITE_P(Files, StartUpFailure,
                          ::testing::Values(MissingFile{"version.ini", false}, MissingFile{"lang.eng.txt", true},
                                            MissingFile{"lang.txt", true}));
+
+TEST_F(WindowTest, AStoredValueOfTheWrongTypeStopsStartUpAndTheWindowStillOpens) {
+    store_value("Software\\kalvorin\\settings", "uppercase", platform::kRegDword, dword(1));
+    TForm1& w = open_window();
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Invalid data type for 'uppercase'"});
+    EXPECT_EQ(text_of(w.btn_add), "S43") << "the captions were set before";
+    EXPECT_TRUE(w.rd_none->isChecked()) << "the settings read before it are shown";
+    // Step 10 did not run: the buttons keep what the earlier steps left.
+    EXPECT_TRUE(w.btn_saveall->isEnabled());
+    for (const QPushButton* b : {w.btn_bulkaddsecure, w.btn_bulkaddtrash, w.btn_bulkaddsuspect})
+        EXPECT_TRUE(b->isEnabled());
+    w.show();
+    EXPECT_TRUE(w.isVisible());
+}
 
 // ------------------------------------------------------------------ settings shown
 
@@ -272,6 +328,18 @@ TEST_F(WindowTest, PreparedSettingsAreShownAndSaveAllEndsDisabled) {
     EXPECT_FALSE(w.btn_saveall->isEnabled());
     for (const QPushButton* b : {w.btn_bulkaddsecure, w.btn_bulkaddtrash, w.btn_bulkaddsuspect})
         EXPECT_FALSE(b->isEnabled());
+}
+
+TEST_F(WindowTest, StoredExpertModeMakesTheLevelLinesEditableFromTheStart) {
+    for (const bool expert : {true, false}) {
+        SCOPED_TRACE(expert);
+        clsConfigSys().set_xpertmode(expert);
+        TForm1& w = open_window();
+        EXPECT_EQ(w.chk_expert->isChecked(), expert);
+        for (const QLineEdit* line : {w.edt_0, w.edt_1, w.edt_2, w.edt_3, w.edt_4})
+            EXPECT_EQ(line->isReadOnly(), !expert) << line->objectName().toStdString();
+        form.reset();
+    }
 }
 
 TEST_F(WindowTest, DefaultsAreShownOnAnEmptyStore) {
@@ -336,6 +404,20 @@ TEST_F(WindowTest, HomeLinkOpensItsAddressWhenClicked) {
     QApplication::sendEvent(w.lbl_homelink, &press);
     QApplication::sendEvent(w.lbl_homelink, &release);
     EXPECT_EQ(seam.opened_urls, std::vector<std::string>{TForm1::kHomePage});
+}
+
+TEST_F(WindowTest, HomeLinkIgnoresButtonsOtherThanTheLeftOne) {
+    TForm1& w = open_window();
+    for (const Qt::MouseButton button : {Qt::RightButton, Qt::MiddleButton, Qt::BackButton}) {
+        const QPointF at(2, 2);
+        QMouseEvent press(QEvent::MouseButtonPress, at, w.lbl_homelink->mapToGlobal(at), button, button,
+                          Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, w.lbl_homelink->mapToGlobal(at), button, Qt::NoButton,
+                            Qt::NoModifier);
+        QApplication::sendEvent(w.lbl_homelink, &press);
+        QApplication::sendEvent(w.lbl_homelink, &release);
+    }
+    EXPECT_TRUE(seam.opened_urls.empty());
 }
 
 TEST_F(WindowTest, ClosingShowsTheCloseMessageOnlyAfterACompletedSave) {
