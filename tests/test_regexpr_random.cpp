@@ -31,17 +31,23 @@ const std::string too_large = [] {
     return std::string(reinterpret_cast<const char*>(text));
 }();
 
-// Compiles as the engine does; returns PCRE2's complaint, empty when it compiled.
-std::string pcre2_complaint(const std::string& translated) {
+using Code = std::unique_ptr<pcre2_code, CodeFree>;
+
+// Compiles a translation as the engine does; error and offset tell why not.
+Code compile_as_engine(const std::string& translated, int& error, PCRE2_SIZE& offset) {
     std::unique_ptr<pcre2_compile_context, ContextFree> context(pcre2_compile_context_create(nullptr));
     pcre2_set_character_tables(context.get(), regexpr_character_tables());
+    return Code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated.data()), translated.size(),
+                              PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP |
+                                  PCRE2_NEVER_BACKSLASH_C,
+                              &error, &offset, context.get()));
+}
+
+// PCRE2's complaint about a translation, empty when it compiled.
+std::string pcre2_complaint(const std::string& translated) {
     int error = 0;
     PCRE2_SIZE offset = 0;
-    std::unique_ptr<pcre2_code, CodeFree> code(pcre2_compile(
-        reinterpret_cast<PCRE2_SPTR>(translated.data()), translated.size(),
-        PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP | PCRE2_NEVER_BACKSLASH_C, &error,
-        &offset, context.get()));
-    if (code) return {};
+    if (compile_as_engine(translated, error, offset)) return {};
     PCRE2_UCHAR text[256];
     pcre2_get_error_message(error, text, sizeof text);
     return reinterpret_cast<const char*>(text) + std::string(" at ") + std::to_string(offset);
@@ -79,14 +85,9 @@ struct MatchDataFree {
 // Whether the translation matches the subject, run as the engine runs it
 // (without its limits); nothing when PCRE2 refuses it.
 std::optional<bool> pcre2_matches(const std::string& translated, const std::string& subject) {
-    std::unique_ptr<pcre2_compile_context, ContextFree> context(pcre2_compile_context_create(nullptr));
-    pcre2_set_character_tables(context.get(), regexpr_character_tables());
     int error = 0;
     PCRE2_SIZE offset = 0;
-    std::unique_ptr<pcre2_code, CodeFree> code(pcre2_compile(
-        reinterpret_cast<PCRE2_SPTR>(translated.data()), translated.size(),
-        PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP | PCRE2_NEVER_BACKSLASH_C, &error,
-        &offset, context.get()));
+    const Code code = compile_as_engine(translated, error, offset);
     if (!code) return std::nullopt;
     std::unique_ptr<pcre2_match_data, MatchDataFree> data(pcre2_match_data_create(1, nullptr));
     const int rc = pcre2_match(code.get(), reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(), 0, 0,
