@@ -1,0 +1,100 @@
+// End-to-end: the configuration program of the program folder, started on a
+// fresh folder with the offscreen platform, writes what its start-up writes.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "CodigoComun/ConfigSys.h"
+#include "support/TestSupport.h"
+
+extern char** environ;
+
+namespace kalvorin {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The program copied into a folder of its own, with its runtime files.
+class FreshFolderTest : public test::HiveTest {
+protected:
+    void SetUp() override {
+        HiveTest::SetUp();
+        folder_ = tmp_ / "program";
+        test::make_dir(folder_);
+        for (const char* f : {"Kalvorin", "version.ini", "lang.eng.txt", "lang.txt"})
+            fs::copy_file(test::dist(f), folder_ + "/" + f);
+    }
+
+    // Starts the program, waits until its start-up has emptied the last
+    // working file in the base folder, and ends it.
+    void start_and_stop(const std::string& basefolder) const {
+        const std::string program = folder_ + "/Kalvorin";
+        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "KALVORIN_HIVE=" + hive_};
+        for (char** e = environ; *e; ++e)
+            if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0 && std::string(*e).rfind("KALVORIN_HIVE=", 0) != 0)
+                env.emplace_back(*e);
+        std::vector<char*> envp;
+        for (auto& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!test::exists(basefolder + "/suspect.edt.tmp") && std::chrono::steady_clock::now() < give_up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        // The window is up once start-up is done; give it a moment to finish.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::kill(pid, SIGTERM);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(test::exists(basefolder + "/suspect.edt.tmp")) << "start-up did not finish";
+    }
+
+    std::string stored_basefolder() const {
+        return settings::section(settings::kDirectorys).read_str(settings::kBasefolder, "<none>");
+    }
+
+    std::string folder_;
+};
+
+TEST_F(FreshFolderTest, StartUpStoresTheFolderAndCreatesTheFiles) {
+    set_basefolder_setting(tmp_ / "old");
+    start_and_stop(folder_);
+    EXPECT_EQ(stored_basefolder(), folder_);
+    const std::pair<const char*, const char*> lists[] = {
+        {"secure", ":Secure filters"}, {"trash", ":Trash filters"}, {"suspect", ":Suspect filters"}};
+    for (const auto& [name, title] : lists)
+        EXPECT_EQ(test::slurp(folder_ + "/" + name + ".filters.txt"),
+                  std::string(title) +
+                      "\r\n: <-- this is a comment\r\nsnder=\"put your filters here\"\r\nsnder=\"and here\"\r\n:\r\n");
+    for (const char* f : {"~tmp.dat", "secure.edt.tmp", "trash.edt.tmp", "suspect.edt.tmp"}) {
+        EXPECT_TRUE(test::exists(folder_ + "/" + f)) << f;
+        EXPECT_EQ(test::slurp(folder_ + "/" + f), "") << f;
+    }
+}
+
+TEST_F(FreshFolderTest, TheMarkerFileKeepsTheStoredFolder) {
+    // With the marker the stored folder stands: the working files go there,
+    // while missing lists are still created beside the program.
+    const std::string elsewhere = tmp_ / "elsewhere";
+    test::make_dir(elsewhere);
+    for (const char* f : {"version.ini", "lang.eng.txt", "lang.txt"}) fs::copy_file(folder_ + "/" + f, elsewhere + "/" + f);
+    set_basefolder_setting(elsewhere);
+    test::spit(folder_ + "/depure.dat", "");
+    test::spit(folder_ + "/secure.filters.txt", "mine\r\n");
+    start_and_stop(elsewhere);
+    EXPECT_EQ(stored_basefolder(), elsewhere);
+    EXPECT_EQ(test::slurp(folder_ + "/secure.filters.txt"), "mine\r\n");  // an existing list is never touched
+    EXPECT_TRUE(test::exists(folder_ + "/trash.filters.txt"));
+    EXPECT_FALSE(test::exists(folder_ + "/secure.edt.tmp"));
+}
+
+}  // namespace
+}  // namespace kalvorin
