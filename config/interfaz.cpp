@@ -50,6 +50,20 @@ W* captioned(QWidget* parent, const char* name, int x, int y, int w, int h) {
     return widget;
 }
 
+// The three pick-lists of the editor and bulk tabs stand in the same columns,
+// each as wide as its longest item needs, with its caption above it.
+struct PickColumn {
+    int x, width;
+};
+constexpr PickColumn kPickColumns[] = {{8, 140}, {154, 95}, {255, 140}};
+
+void pick_list(QWidget* p, int column, const char* label_name, QLabel*& label, const char* box_name,
+               QComboBox*& box) {
+    const PickColumn& c = kPickColumns[column];
+    label = captioned<QLabel>(p, label_name, c.x, 6, c.width, 15);
+    box = make<QComboBox>(p, box_name, c.x, 22, c.width, 22);
+}
+
 QWidget* tab_page(QTabWidget* tabs, const char* name) {
     auto* page = new QWidget(tabs);
     page->setObjectName(name);
@@ -243,14 +257,10 @@ void TForm1::build_editor() {
     ts_editor = tab_page(pg_ppal, "ts_editor");
     QWidget* p = ts_editor;
 
-    // The pick-lists are as wide as their longest item needs.
-    lbl_record = captioned<QLabel>(p, "lbl_record", 8, 6, 140, 15);
-    lbl_have = captioned<QLabel>(p, "lbl_have", 154, 6, 95, 15);
-    lbl_tstring = captioned<QLabel>(p, "lbl_tstring", 255, 6, 140, 15);
+    pick_list(p, 0, "lbl_record", lbl_record, "cbox_record", cbox_record);
+    pick_list(p, 1, "lbl_have", lbl_have, "cbox_have", cbox_have);
+    pick_list(p, 2, "lbl_tstring", lbl_tstring, "cbox_tstring", cbox_tstring);
     lbl_string = captioned<QLabel>(p, "lbl_string", 401, 6, 91, 15);
-    cbox_record = make<QComboBox>(p, "cbox_record", 8, 22, 140, 22);
-    cbox_have = make<QComboBox>(p, "cbox_have", 154, 22, 95, 22);
-    cbox_tstring = make<QComboBox>(p, "cbox_tstring", 255, 22, 140, 22);
     edt_string = make<QLineEdit>(p, "edt_string", 401, 22, 91, 22);
     single_line(edt_string);
     btn_add = captioned<QPushButton>(p, "btn_add", 498, 21, 90, 24);
@@ -287,12 +297,9 @@ void TForm1::build_bulk() {
     ts_bulk = tab_page(pg_ppal, "ts_bulk");
     QWidget* p = ts_bulk;
 
-    lbl_bulkrecord = captioned<QLabel>(p, "lbl_bulkrecord", 8, 6, 140, 15);
-    lbl_bulkhave = captioned<QLabel>(p, "lbl_bulkhave", 154, 6, 95, 15);
-    lbl_bulktstring = captioned<QLabel>(p, "lbl_bulktstring", 255, 6, 140, 15);
-    cbox_bulkrecord = make<QComboBox>(p, "cbox_bulkrecord", 8, 22, 140, 22);
-    cbox_bulkhave = make<QComboBox>(p, "cbox_bulkhave", 154, 22, 95, 22);
-    cbox_bulktstring = make<QComboBox>(p, "cbox_bulktstring", 255, 22, 140, 22);
+    pick_list(p, 0, "lbl_bulkrecord", lbl_bulkrecord, "cbox_bulkrecord", cbox_bulkrecord);
+    pick_list(p, 1, "lbl_bulkhave", lbl_bulkhave, "cbox_bulkhave", cbox_bulkhave);
+    pick_list(p, 2, "lbl_bulktstring", lbl_bulktstring, "cbox_bulktstring", cbox_bulktstring);
 
     rd_bulkstring = captioned<QRadioButton>(p, "rd_bulkstring", 8, 52, 290, 18);
     mmo_origen = make<QPlainTextEdit>(p, "mmo_origen", 8, 72, 290, 134);

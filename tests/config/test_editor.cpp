@@ -72,6 +72,15 @@ protected:
     }
     // What a user's click does: nothing on a locked box.
     void user_click(int level) { box(level)->click(); }
+
+    // From empty level lines: the texts stacked, one box ticked (0: none),
+    // then the button pressed.
+    void press_after(const std::vector<std::string>& filled, int ticked, QPushButton* TForm1::*button) {
+        for (int i = 0; i < 5; ++i) w().btn_clear->click();
+        stack(filled);
+        if (ticked > 0) user_click(ticked);
+        (w().*button)->click();
+    }
     std::string pending(const char* list) { return slurp(base() + list + ".edt.tmp"); }
 };
 
@@ -223,10 +232,7 @@ TEST_F(EditorTest, AndAndOrJoinTheSelectedLinesNewestFirstAndCloseTheGap) {
     };
     for (const CombineCase& c : cases) {
         SCOPED_TRACE(c.name);
-        for (int i = 0; i < 5; ++i) w().btn_clear->click();
-        stack(c.filled);
-        if (c.ticked > 0) user_click(c.ticked);
-        (w().*c.button)->click();
+        press_after(c.filled, c.ticked, c.button);
         EXPECT_EQ(levels(), c.after);
         EXPECT_EQ(boxes(), c.boxes_after);
     }
@@ -283,10 +289,7 @@ TEST_F(EditorTest, RotateAndClearMoveTheLines) {
     };
     for (const MoveCase& c : cases) {
         SCOPED_TRACE(c.name);
-        for (int i = 0; i < 5; ++i) w().btn_clear->click();
-        stack(c.filled);
-        if (c.ticked > 0) user_click(c.ticked);
-        (w().*c.button)->click();
+        press_after(c.filled, c.ticked, c.button);
         EXPECT_EQ(levels(), c.after);
     }
 }
