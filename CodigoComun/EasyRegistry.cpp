@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "platform/registry.h"
 
 namespace kalvorin {

@@ -1,5 +1,5 @@
 #include "CodigoComun/EasyRegistry.h"
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "platform/registry.h"
 
 namespace kalvorin {

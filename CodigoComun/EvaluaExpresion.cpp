@@ -4,7 +4,7 @@
 #include <limits>
 #include <string_view>
 
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "CodigoComun/Texto.h"
 
 namespace kalvorin {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "platform/ansi.h"
 
 namespace kalvorin {

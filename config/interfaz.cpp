@@ -21,7 +21,7 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "CodigoComun/Texto.h"
 #include "config/IntConversion.h"
 #include "config/cp1252.h"

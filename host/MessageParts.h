@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plugin/tbp.h"
+#include "kalvorin/tbp.h"
 
 namespace kalvorin::host {
 

@@ -6,7 +6,7 @@
 
 #include "host/MessageParts.h"
 #include "platform/dynlib.h"
-#include "plugin/tbp.h"
+#include "kalvorin/tbp.h"
 
 namespace kalvorin::host {
 

@@ -6,7 +6,7 @@
 #include "plugin/PluginLog.h"
 #include "plugin/PluginState.h"
 #include "plugin/Scoring.h"
-#include "plugin/tbp.h"
+#include "kalvorin/tbp.h"
 
 namespace {
 

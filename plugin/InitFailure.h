@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 
 namespace kalvorin {
 

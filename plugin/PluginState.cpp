@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "CodigoComun/ConfigSys.h"
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "platform/textfile.h"
 #include "plugin/InitFailure.h"
 #include "plugin/PluginLog.h"

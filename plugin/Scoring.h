@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "plugin/tbp.h"
+#include "kalvorin/tbp.h"
 
 namespace kalvorin {
 

@@ -7,7 +7,7 @@
 #include <map>
 
 #include "platform/dynlib.h"
-#include "plugin/tbp.h"
+#include "kalvorin/tbp.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "CodigoComun/EvaluaExpresion.h"
 
 namespace kalvorin {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "CodigoComun/CapturaSpam.h"
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "CodigoComun/EvaluaExpresion.h"
 #include "support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "CodigoComun/Texto.h"
 #include "platform/ansi.h"
 #include "platform/textfile.h"

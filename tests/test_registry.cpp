@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CodigoComun/EasyRegistry.h"
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "platform/registry.h"
 #include "support/TestSupport.h"
 

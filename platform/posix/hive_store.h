@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 
 namespace kalvorin::platform::hive {
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "platform/posix/hive_store.h"
 #include "platform/registry.h"
 

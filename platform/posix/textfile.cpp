@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <sys/stat.h>
 
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 
 namespace kalvorin::platform {
 

@@ -14,7 +14,7 @@
 #include <QPushButton>
 
 #include "CodigoComun/CapturaSpam.h"
-#include "CodigoComun/Errors.h"
+#include "platform/errors.h"
 #include "config/WindowFixture.h"
 #include "config/cp1252.h"
 
