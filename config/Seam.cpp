@@ -1,20 +1,15 @@
 #include "config/Seam.h"
 
-#include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QUrl>
 
 #include "config/cp1252.h"
+#include "platform/shell.h"
 
 namespace kalvorin::config {
 
 namespace {
-
-// File names are handed to the C runtime as they are, so the desktop must
-// read them the way the file system does.
-QString file_system_name(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 // A message box with one OK button that shows its text exactly as given,
 // never as markup.
@@ -44,8 +39,10 @@ std::optional<std::string> QtSeam::openFileDialog(QWidget* owner, const std::str
     return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }
 
-void QtSeam::openFile(const std::string& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(file_system_name(path))); }
+void QtSeam::openFile(const std::string& path) { platform::shell_open(path); }
 
-void QtSeam::openUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(from_ansi(url))); }
+// On Windows the address opens in the default browser, which every current
+// system has, rather than through a particular browser's automation object.
+void QtSeam::openUrl(const std::string& url) { platform::shell_open(url); }
 
 }  // namespace kalvorin::config

@@ -19,13 +19,14 @@ public:
     // File-open dialog: the chosen file must exist; the file's full path as
     // file-system bytes, nothing when the user cancels.
     virtual std::optional<std::string> openFileDialog(QWidget* owner, const std::string& default_ext) = 0;
-    // Opens a file in the program associated with it; never waits, never reports.
+    // Opens a file in the program associated with it; never waits. Raises
+    // EInOutError with the system's text when no program could be started.
     virtual void openFile(const std::string& path) = 0;
-    // Opens an address in the default browser; never waits.
+    // Opens an address in the default browser; never waits; raises as openFile.
     virtual void openUrl(const std::string& url) = 0;
 };
 
-// The desktop implementation: QMessageBox, QFileDialog and QDesktopServices.
+// The desktop implementation: QMessageBox, QFileDialog and the system's opener.
 class QtSeam final : public Seam {
 public:
     void showError(QWidget* owner, const std::string& text) override;

@@ -66,6 +66,8 @@ std::string text_of(GMimeObject* part) {
 
 }  // namespace
 
+bool mime_available() { return true; }
+
 void mime_init() {
     static const bool done = [] {
         g_mime_init();

@@ -6,6 +6,10 @@
 
 namespace kalvorin::host {
 
+// False in a build without a MIME parser (the Windows build): there the host
+// reads only parts folders.
+bool mime_available();
+
 // Calls g_mime_init once for the process.
 void mime_init();
 

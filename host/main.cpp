@@ -24,6 +24,16 @@ const char* kUsage =
     "       kalvorin-host [--plugin PATH] --filter        score standard input, write it out with a score header\n"
     "       kalvorin-host [--plugin PATH]                 print the plug-in's name and version\n";
 
+// The Windows build has no MIME parser.
+const char* kPartsOnly =
+    "This build reads only --parts folders: .eml, mbox and Maildir sources and --filter\n"
+    "need the Linux build.\n";
+
+void print_usage(std::ostream& out) {
+    out << kUsage;
+    if (!mime_available()) out << kPartsOnly;
+}
+
 // Shows a count on standard error when it is a terminal and the run is long.
 class Progress {
 public:
@@ -132,14 +142,15 @@ bool filter_stdin(const PluginHost& host) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    std::string plugin = kalvorin::platform::program_folder() + "/Kalvorin.TBP";
+    std::string plugin = kalvorin::platform::program_folder() + kalvorin::platform::path_separator() + "Kalvorin.TBP";
     bool parts_mode = false, filter_mode = false;
     std::vector<std::string> sources;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--plugin") {
             if (i + 1 >= argc) {
-                std::cerr << "kalvorin-host: --plugin needs a path\n" << kUsage;
+                std::cerr << "kalvorin-host: --plugin needs a path\n";
+                print_usage(std::cerr);
                 return 2;
             }
             plugin = argv[++i];
@@ -148,17 +159,23 @@ int main(int argc, char** argv) {
         } else if (a == "--filter") {
             filter_mode = true;
         } else if (a == "--help" || a == "-h") {
-            std::cout << kUsage;
+            print_usage(std::cout);
             return 0;
         } else if (a.rfind("--", 0) == 0) {
-            std::cerr << "kalvorin-host: unknown option " << a << "\n" << kUsage;
+            std::cerr << "kalvorin-host: unknown option " << a << "\n";
+            print_usage(std::cerr);
             return 2;
         } else {
             sources.push_back(a);
         }
     }
     if (filter_mode && (parts_mode || !sources.empty())) {
-        std::cerr << "kalvorin-host: --filter reads standard input and takes no sources\n" << kUsage;
+        std::cerr << "kalvorin-host: --filter reads standard input and takes no sources\n";
+        print_usage(std::cerr);
+        return 2;
+    }
+    if (!mime_available() && (filter_mode || (!parts_mode && !sources.empty()))) {
+        std::cerr << "kalvorin-host: " << kPartsOnly;
         return 2;
     }
     try {

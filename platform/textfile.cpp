@@ -1,10 +1,11 @@
+// Text files through the C runtime, the same on every system.
 #include "platform/textfile.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <sys/stat.h>
 
 #include "platform/errors.h"
+#include "platform/files_os.h"
 
 namespace kalvorin::platform {
 
@@ -14,25 +15,13 @@ void detail::FileCloser::operator()(std::FILE* f) const noexcept {
 
 namespace {
 
-std::string parent_of(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-bool is_dir(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 [[noreturn]] void raise_io(int err, const std::string& path) {
     throw EInOutError(io_message(err, path));
 }
 
 FileHandle open_file(const std::string& path, const char* mode) {
     // A directory where a file is expected cannot be opened as one.
-    if (is_dir(path)) raise_io(EISDIR, path);
+    if (os::is_dir(path)) raise_io(EISDIR, path);
     FileHandle f(std::fopen(path.c_str(), mode));
     if (!f) raise_io(errno, path);
     return f;
@@ -44,7 +33,7 @@ std::string io_message(int err, const std::string& path) {
     switch (err) {
         case ENOENT:
             // The runtime tells a missing folder from a missing file.
-            return is_dir(parent_of(path)) ? "File not found" : "Path not found";
+            return os::is_dir(os::parent_of(path)) ? "File not found" : "Path not found";
         case ENOTDIR:
             return "Path not found";
         case EACCES:
@@ -142,13 +131,10 @@ void write_file(const std::string& path, std::string_view content) {
 }
 
 void replace_file(const std::string& source, const std::string& target) {
-    if (is_dir(target)) raise_io(EISDIR, target);
-    if (std::rename(source.c_str(), target.c_str()) != 0) raise_io(errno, target);
+    if (os::is_dir(target)) raise_io(EISDIR, target);
+    os::rename_over(source, target);
 }
 
-bool file_exists(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
+bool file_exists(const std::string& path) { return os::is_regular_file(path); }
 
 }  // namespace kalvorin::platform

@@ -1,0 +1,15 @@
+// The host built without a MIME parser (Windows): messages come only as
+// parts folders.
+#include <stdexcept>
+
+#include "host/MimeParts.h"
+
+namespace kalvorin::host {
+
+bool mime_available() { return false; }
+
+MessageParts extract_parts(const std::string&) {
+    throw std::runtime_error("this build reads only parts folders (--parts)");
+}
+
+}  // namespace kalvorin::host

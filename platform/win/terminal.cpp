@@ -1,0 +1,9 @@
+#include <io.h>
+
+#include "platform/terminal.h"
+
+namespace kalvorin::platform {
+
+bool stderr_is_terminal() { return _isatty(2) != 0; }
+
+}  // namespace kalvorin::platform

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# Builds the Windows programs on Linux: installs the cross toolchain and Wine,
+# builds the third-party libraries that Debian ships only for Linux (PCRE2 and
+# a static Qt) when they are missing from the cache, then builds the project for
+# 32-bit and 64-bit Windows into build/win32 and build/win64, with a dist/
+# folder and a zip in each.
+#
+#   scripts/windows.sh [deps|build|all]      default: all
+#
+# The cache lives outside the source tree, keyed by library, version and
+# architecture, so only a fresh machine pays for the libraries:
+#   ${KALVORIN_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kalvorin-win}
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+cache=${KALVORIN_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kalvorin-win}
+pcre2_version=10.42
+qt_version=6.4.2
+jobs=$(nproc)
+
+# Kalvorin.exe needs a static Qt. Building it takes 11 to 17 minutes per
+# architecture on two cores, so only the 64-bit folder carries it; the mail
+# client's plug-in folder on a 32-bit system takes the 32-bit plug-in and
+# tools, and the 64-bit configuration program runs on every current Windows.
+qt_arches=(x86_64)
+
+log() { echo "windows: $*" >&2; }
+
+sudo_cmd() { if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi; }
+
+install_packages() {
+  local packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+                  wine wine64 wine32:i386 ninja-build dpkg-dev zip
+                  qt6-base-dev qt6-base-dev-tools cmake)
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    sudo_cmd dpkg --add-architecture i386
+  fi
+  sudo_cmd apt-get update -qq
+  sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Debian's source packages, for the libraries it ships only for Linux.
+enable_sources() {
+  local list=/etc/apt/sources.list.d/kalvorin-src.sources
+  grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list 2>/dev/null && return 0
+  log "adding Debian's source packages to apt"
+  sudo_cmd tee "$list" >/dev/null <<'SRC'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+  sudo_cmd apt-get update -qq
+}
+
+# Unpacks Debian's source of PACKAGE into the cache once; prints its folder.
+source_of() {
+  local package=$1 pattern=$2 dir=$cache/src
+  mkdir -p "$dir"
+  if ! compgen -G "$dir/$pattern" >/dev/null; then
+    enable_sources
+    (cd "$dir" && apt-get source -qq "$package" >/dev/null 2>&1)
+  fi
+  compgen -G "$dir/$pattern" | head -1
+}
+
+toolchain() { echo "$root/cmake/toolchain-mingw-$1.cmake"; }
+
+build_pcre2() {
+  local arch=$1 prefix=$cache/pcre2-$pcre2_version-$1
+  [ -f "$prefix/.done" ] && return 0
+  log "building PCRE2 $pcre2_version for $arch"
+  local src bld=$cache/build/pcre2-$arch
+  src=$(source_of pcre2 "pcre2-$pcre2_version")
+  rm -rf "$bld" "$prefix"
+  cmake -S "$src" -B "$bld" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$(toolchain "$arch")" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+    -DPCRE2_BUILD_PCRE2_8=ON -DPCRE2_BUILD_PCRE2_16=OFF -DPCRE2_BUILD_PCRE2_32=OFF \
+    -DPCRE2_SUPPORT_JIT=ON -DPCRE2_BUILD_TESTS=OFF -DPCRE2_BUILD_PCRE2GREP=OFF >/dev/null
+  cmake --build "$bld" -j"$jobs" >/dev/null
+  cmake --install "$bld" >/dev/null
+  rm -rf "$bld"
+  touch "$prefix/.done"
+}
+
+build_qt() {
+  local arch=$1 prefix=$cache/qt-$qt_version-$1
+  [ -f "$prefix/.done" ] && return 0
+  log "building static Qt $qt_version for $arch (11 to 17 minutes on two cores)"
+  local src bld=$cache/build/qt-$arch
+  src=$(source_of qt6-base "qt6-base-$qt_version*")
+  rm -rf "$bld" "$prefix"
+  # Only Core, Gui and Widgets. Debian's source lacks the tablet headers;
+  # OpenGL stays on because the Windows platform plug-in needs it.
+  cmake -S "$src" -B "$bld" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$(toolchain "$arch")" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQT_QMAKE_TARGET_MKSPEC=win32-g++ -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
+    -DFEATURE_tabletevent=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF \
+    -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_testlib=OFF \
+    -DFEATURE_sql=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF \
+    -DFEATURE_system_jpeg=OFF -DFEATURE_system_doubleconversion=OFF >"$cache/qt-$arch-configure.log" 2>&1 \
+    || { tail -30 "$cache/qt-$arch-configure.log" >&2; exit 1; }
+  cmake --build "$bld" -j"$jobs" >"$cache/qt-$arch-build.log" 2>&1 \
+    || { tail -30 "$cache/qt-$arch-build.log" >&2; exit 1; }
+  cmake --install "$bld" >/dev/null
+  rm -rf "$bld"
+  touch "$prefix/.done"
+}
+
+deps() {
+  install_packages
+  for arch in i686 x86_64; do build_pcre2 "$arch"; done
+  for arch in "${qt_arches[@]}"; do build_qt "$arch"; done
+}
+
+case "${1:-all}" in
+  deps) deps ;;
+  *) echo "usage: scripts/windows.sh [deps|build|all]" >&2; exit 2 ;;
+esac
