@@ -54,7 +54,9 @@ private:
 
 // Deletes the key with its values and subkeys; false when it does not exist.
 bool reg_delete_key(const std::string& path);
-// Marks the key write-denied (true) or clears the mark; false when it does not exist.
+// Marks the key write-denied (true) or clears the mark; false when it does not
+// exist. Only the settings file of other systems has the mark: on Windows it
+// raises ERegistryError.
 bool reg_set_denied(const std::string& path, bool denied);
 
 // The hive's file, for messages.

@@ -124,7 +124,42 @@ deps() {
   for arch in "${qt_arches[@]}"; do build_qt "$arch"; done
 }
 
+# Configures and builds one architecture into build/win32 or build/win64.
+build_arch() {
+  local arch=$1 bits=$2 prefixes="$cache/pcre2-$pcre2_version-$1" with_config=OFF
+  if [ -f "$cache/qt-$qt_version-$arch/.done" ]; then
+    prefixes="$prefixes;$cache/qt-$qt_version-$arch"
+    with_config=ON
+  fi
+  local bld=build/win$bits
+  log "building the $bits-bit programs into $bld/dist"
+  KALVORIN_WIN_PREFIX="$prefixes" cmake -S . -B "$bld" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$(toolchain "$arch")" -DCMAKE_BUILD_TYPE=Release \
+    -DKALVORIN_BUILD_TESTS=OFF -DKALVORIN_BUILD_BENCH=OFF -DKALVORIN_BUILD_CONFIG=$with_config >/dev/null
+  KALVORIN_WIN_PREFIX="$prefixes" cmake --build "$bld" -j"$jobs"
+  package "$bld" "$bits"
+}
+
+# The zip a user unpacks into the mail client's plug-in folder: the plug-in,
+# the programs and the runtime text files, in a folder of their own.
+package() {
+  local bld=$1 bits=$2 name=kalvorin-win$2
+  rm -rf "$bld/$name" "$bld/$name.zip"
+  mkdir "$bld/$name"
+  cp "$bld"/dist/* "$bld/$name/"
+  (cd "$bld" && zip -qr "$name.zip" "$name")
+  rm -rf "$bld/$name"
+}
+
+build() {
+  install_packages
+  build_arch i686 32
+  build_arch x86_64 64
+}
+
 case "${1:-all}" in
   deps) deps ;;
+  build) build ;;
+  all) deps; build ;;
   *) echo "usage: scripts/windows.sh [deps|build|all]" >&2; exit 2 ;;
 esac

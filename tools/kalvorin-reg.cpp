@@ -239,14 +239,14 @@ const char* kUsage =
     "       kalvorin-reg delete KEY [/v NAME | /va] [/f]\n"
     "       kalvorin-reg deny   KEY\n"
     "       kalvorin-reg allow  KEY\n"
-    "KEY: HKCU\\... or HKEY_CURRENT_USER\\...; the store is $KALVORIN_HIVE\n";
+    "KEY: HKCU\\... or HKEY_CURRENT_USER\\...\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "/?")) {
-        std::cout << kUsage;
+        std::cout << kUsage << "The store: " << kalvorin::platform::hive_location() << "\n";
         return 0;
     }
     try {

@@ -1,6 +1,7 @@
 // The writing half of the registry access.
 #include <windows.h>
 
+#include "platform/errors.h"
 #include "platform/registry.h"
 #include "platform/win/reg_key.h"
 
@@ -37,8 +38,11 @@ bool reg_delete_key(const std::string& path) {
     return RegDeleteTreeA(HKEY_CURRENT_USER, p.c_str()) == ERROR_SUCCESS;
 }
 
-// Windows keeps access rights in the key's security descriptor, which regedit
-// and the system's own tools edit; the settings tool does not mark keys there.
-bool reg_set_denied(const std::string&, bool) { return false; }
+// Windows keeps access rights in the key's security descriptor, which the
+// Registry Editor edits; the settings tool does not change them.
+bool reg_set_denied(const std::string&, bool) {
+    throw ERegistryError(
+        "ERROR: deny and allow are not available on Windows; set the key's permissions in the Registry Editor.");
+}
 
 }  // namespace kalvorin::platform
