@@ -134,7 +134,7 @@ std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
         buf = PartBuffer();
         log_parts(p);
         for (std::string* t : {&p.header, &p.body, &p.attachments, &p.sender, &p.subject, &p.rawmsg})
-            if (t->empty()) *t = ":";
+            if (t->empty()) t->assign(1, ':');
         searcher::searcher_init(p.sender, p.subject, p.body, p.attachments, p.header, p.rawmsg,
                                 plugin_state().uppercase);
         searcher::trace_on();

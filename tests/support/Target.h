@@ -1,0 +1,47 @@
+#pragma once
+// The programs under test: the native build of build/dist/, or a Windows
+// build run under Wine in a prefix of its own. End-to-end suites are compiled
+// once per target (KALVORIN_E2E_TARGET), so that each Wine prefix serves one
+// test at a time.
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+namespace kalvorin::test {
+
+class Target {
+public:
+    // The target this test program was built for.
+    static const Target& current();
+    // Every target of this build: the native one, then the Windows ones
+    // whose programs were built.
+    static std::vector<Target> all();
+
+    const std::string& name() const { return name_; }
+    bool windows() const { return !wineprefix_.empty(); }
+    // The program's full path (".exe" added on Windows).
+    std::string program(const std::string& name) const;
+    // A path of this machine as the target's programs see it: Wine's drive
+    // Z: is the root folder.
+    std::string path(const std::string& local) const;
+    // The separator the plug-in puts after the base folder.
+    std::string separator() const { return windows() ? "\\" : "/"; }
+    // Runs a program of the target's folder. Windows programs run under Wine
+    // with the C locale (code page 1252); their CR LF line ends on standard
+    // output and error come back as LF.
+    RunResult run(const std::string& name, const std::vector<std::string>& args, const std::string& input = {}) const;
+    // kalvorin-reg of the target.
+    RunResult reg(const std::vector<std::string>& args) const { return run("kalvorin-reg", args); }
+    // Empties the target's settings store under HKCU\Software\kalvorin.
+    void clear_settings() const;
+
+private:
+    Target(std::string name, std::string dist, std::string wineprefix)
+        : name_(std::move(name)), dist_(std::move(dist)), wineprefix_(std::move(wineprefix)) {}
+    std::string name_;
+    std::string dist_;
+    std::string wineprefix_;  // empty for the native target
+};
+
+}  // namespace kalvorin::test
