@@ -8,7 +8,6 @@
 #include <initializer_list>
 #include <map>
 
-#include "platform/dynlib.h"
 #include "kalvorin/tbp.h"
 #include "support/Target.h"
 #include "support/TestSupport.h"
@@ -16,7 +15,6 @@
 namespace kalvorin {
 namespace {
 
-using test::dist;
 using test::run;
 using test::Target;
 using test::slurp;
@@ -94,7 +92,7 @@ protected:
 
 // The names the library exports: its dynamic symbols, or a DLL's export table.
 std::vector<std::string> exported_names(const Target& t) {
-    const std::string lib = t.program("Kalvorin.TBP").substr(0, t.program("Kalvorin.TBP").size() - (t.windows() ? 4 : 0));
+    const std::string lib = t.plugin();
     std::vector<std::string> names;
     if (!t.windows()) {
         auto r = run({"/usr/bin/nm", "-D", "--defined-only", lib});
@@ -332,26 +330,18 @@ TEST_F(DistTest, TrashImageRuleMovesAnyScoreEqualToTheSuspectScore) {
 }
 
 TEST_F(DistTest, TheInformationalExportsAnswerZeroAndTextsComeByCopyOut) {
-    if (target().windows()) GTEST_SKIP() << "loads the library into the test: native only";
     spit(base() + "version.ini", "3.2\r\n");
-    platform::DynLib lib(dist("Kalvorin.TBP"));
-    for (const char* name : {"TBP_GetStatus", "TBP_NeedConfig", "TBP_NeedCOM", "TBP_Setup"})
-        EXPECT_EQ(reinterpret_cast<TBP_GetInt_t>(lib.symbol(name))(), 0) << name;
-    auto get_name = reinterpret_cast<TBP_GetText_t>(lib.symbol("TBP_GetName"));
-    auto get_version = reinterpret_cast<TBP_GetText_t>(lib.symbol("TBP_GetVersion"));
-    EXPECT_EQ(get_name(nullptr, 0), 12);  // "Kalvorin in " before initialisation
-    reinterpret_cast<TBP_Initialize_t>(lib.symbol("TBP_Initialize"))();
-    const std::string name = "Kalvorin in " + base();
-    std::string buf(name.size() + 4, '#');
-    EXPECT_EQ(get_name(nullptr, 5), static_cast<std::int32_t>(name.size()));
-    EXPECT_EQ(get_name(buf.data(), -1), static_cast<std::int32_t>(name.size()));
-    EXPECT_EQ(get_name(buf.data(), 0), 0);
-    EXPECT_EQ(buf, std::string(buf.size(), '#'));
-    EXPECT_EQ(get_name(buf.data(), static_cast<std::int32_t>(buf.size())), static_cast<std::int32_t>(name.size()));
-    EXPECT_EQ(buf, name + "####");
-    EXPECT_EQ(get_version(buf.data(), 2), 2);
-    EXPECT_EQ(buf.substr(0, 3), "3.l");
-    reinterpret_cast<TBP_Finalize_t>(lib.symbol("TBP_Finalize"))();
+    auto r = target().run_file(target().probe(), {T(target().plugin())});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string name = "Kalvorin in " + tbase();
+    const std::string n = std::to_string(name.size());
+    EXPECT_EQ(r.out, "TBP_GetStatus 0\nTBP_NeedConfig 0\nTBP_NeedCOM 0\nTBP_Setup 0\n"
+                     "name-before 12 []\n"  // "Kalvorin in " before initialisation
+                     "name-null " + n + " []\n"
+                     "name-minus-one " + n + " []\n"
+                     "name-zero 0 []\n"
+                     "name-roomy " + n + " [" + name + "####]\n"
+                     "version-two 2 [3.]\n");
 }
 
 TEST_F(DistTest, LogSizeZeroStillKeepsTheLogBounded) {

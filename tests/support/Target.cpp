@@ -44,13 +44,22 @@ std::string Target::path(const std::string& local) const {
     return p;
 }
 
+std::string Target::probe() const {
+    return dist_.substr(0, dist_.rfind('/')) + "/probe/tbp-probe" + (windows() ? ".exe" : "");
+}
+
 RunResult Target::run(const std::string& name, const std::vector<std::string>& args, const std::string& input) const {
+    return run_file(program(name), args, input);
+}
+
+RunResult Target::run_file(const std::string& file, const std::vector<std::string>& args,
+                           const std::string& input) const {
     if (!windows()) {
-        std::vector<std::string> argv{program(name)};
+        std::vector<std::string> argv{file};
         argv.insert(argv.end(), args.begin(), args.end());
         return test::run(argv, input);
     }
-    std::vector<std::string> argv{"/usr/bin/wine", program(name)};
+    std::vector<std::string> argv{"/usr/bin/wine", file};
     argv.insert(argv.end(), args.begin(), args.end());
     RunResult r = test::run(argv, input,
                             {"WINEPREFIX=" + wineprefix_, "WINEDEBUG=-all", "LC_ALL=C",

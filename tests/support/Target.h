@@ -31,6 +31,12 @@ public:
     // with the C locale (code page 1252); their CR LF line ends on standard
     // output and error come back as LF.
     RunResult run(const std::string& name, const std::vector<std::string>& args, const std::string& input = {}) const;
+    // Runs any program built for the target, given by its full path.
+    RunResult run_file(const std::string& file, const std::vector<std::string>& args,
+                       const std::string& input = {}) const;
+    std::string plugin() const { return dist_ + "/Kalvorin.TBP"; }
+    // The C client of the plug-in's header, built for the target.
+    std::string probe() const;
     // kalvorin-reg of the target.
     RunResult reg(const std::vector<std::string>& args) const { return run("kalvorin-reg", args); }
     // Empties the target's settings store under HKCU\Software\kalvorin.
