@@ -2,19 +2,10 @@
 // fresh folder with the offscreen platform, writes what its start-up writes.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "CodigoComun/ConfigSys.h"
 #include "support/TestSupport.h"
-
-extern char** environ;
 
 namespace kalvorin {
 namespace {
@@ -32,29 +23,12 @@ protected:
             fs::copy_file(test::dist(f), folder_ + "/" + f);
     }
 
-    // Starts the program, waits until its start-up has emptied the last
-    // working file in the base folder, and ends it.
+    // Starts the program and ends it once its start-up has emptied the last
+    // working file in the base folder.
     void start_and_stop(const std::string& basefolder) const {
-        const std::string program = folder_ + "/Kalvorin";
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen", "KALVORIN_HIVE=" + hive_};
-        for (char** e = environ; *e; ++e)
-            if (std::string(*e).rfind("QT_QPA_PLATFORM=", 0) != 0 && std::string(*e).rfind("KALVORIN_HIVE=", 0) != 0)
-                env.emplace_back(*e);
-        std::vector<char*> envp;
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
-        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!test::exists(basefolder + "/suspect.edt.tmp") && std::chrono::steady_clock::now() < give_up)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        // The window is up once start-up is done; give it a moment to finish.
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        ::kill(pid, SIGTERM);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        ASSERT_TRUE(test::exists(basefolder + "/suspect.edt.tmp")) << "start-up did not finish";
+        ASSERT_TRUE(test::run_until_file({folder_ + "/Kalvorin"}, {"QT_QPA_PLATFORM=offscreen", "KALVORIN_HIVE=" + hive_},
+                                         basefolder + "/suspect.edt.tmp"))
+            << "start-up did not finish";
     }
 
     std::string stored_basefolder() const {

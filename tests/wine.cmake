@@ -34,3 +34,6 @@ endforeach()
 
 kalvorin_wine_test(test_cross_platform linux PREFIX all SOURCES test_cross_platform.cpp)
 add_dependencies(test_cross_platform kalvorin_tbp kalvorin-host kalvorin-reg dist_resources)
+
+# Kalvorin.exe is built for 64-bit Windows only (scripts/windows.sh).
+kalvorin_wine_test(test_e2e_config_win64 win64 PREFIX win64 SOURCES test_e2e_config_win.cpp)

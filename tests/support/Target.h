@@ -34,11 +34,14 @@ public:
     // Runs any program built for the target, given by its full path.
     RunResult run_file(const std::string& file, const std::vector<std::string>& args,
                        const std::string& input = {}) const;
-    std::string plugin() const { return dist_ + "/Kalvorin.TBP"; }
+    // A file of the target's program folder, by its full name.
+    std::string file(const std::string& name) const { return dist_ + "/" + name; }
+    std::string plugin() const { return file("Kalvorin.TBP"); }
     // The C client of the plug-in's header, built for the target.
     std::string probe() const;
     // kalvorin-reg of the target.
     RunResult reg(const std::vector<std::string>& args) const { return run("kalvorin-reg", args); }
+    const std::string& wineprefix() const { return wineprefix_; }
     // Empties the target's settings store under HKCU\Software\kalvorin.
     void clear_settings() const;
 

@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -110,6 +113,45 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input, co
     r.out = slurp(out);
     r.err = slurp(err);
     return r;
+}
+
+namespace {
+
+// This process's environment with the given NAME=VALUE entries in place of its own.
+std::vector<std::string> environment_with(const std::vector<std::string>& overrides) {
+    std::vector<std::string> env(overrides);
+    for (char** e = environ; *e; ++e) {
+        const std::string entry(*e);
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        bool replaced = false;
+        for (const auto& o : overrides) replaced = replaced || o.rfind(name, 0) == 0;
+        if (!replaced) env.push_back(entry);
+    }
+    return env;
+}
+
+}  // namespace
+
+bool run_until_file(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                    const std::string& file) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::vector<std::string> envs = environment_with(env);
+    std::vector<char*> envp;
+    for (auto& e : envs) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), envp.data()) != 0) return false;
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!exists(file) && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The window is up once start-up is done; give it a moment to finish.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return exists(file);
 }
 
 std::string dist(const std::string& name) { return std::string(KALVORIN_DIST) + "/" + name; }

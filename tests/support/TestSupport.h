@@ -76,6 +76,12 @@ void store_value(const std::string& key, const std::string& name, std::uint32_t 
 // A 32-bit number as the 4 little-endian bytes of a REG_DWORD.
 std::string dword(std::int32_t v);
 
+// Starts a program that runs until it is ended (a window), waits until the
+// file exists (60 s at most) and a moment more, then kills it. env entries
+// NAME=VALUE replace those of this process. True when the file appeared.
+bool run_until_file(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                    const std::string& file);
+
 // A program or file of build/dist/.
 std::string dist(const std::string& name);
 
