@@ -20,9 +20,9 @@ qt_version=6.4.2
 jobs=$(nproc)
 
 # Kalvorin.exe needs a static Qt. Building it takes 11 to 17 minutes per
-# architecture on two cores, so only the 64-bit folder carries it; the mail
-# client's plug-in folder on a 32-bit system takes the 32-bit plug-in and
-# tools, and the 64-bit configuration program runs on every current Windows.
+# architecture on two cores, so only the 64-bit folder carries it: it runs on
+# any 64-bit Windows, beside a 32-bit or a 64-bit mail client, and nothing
+# passes between it and the plug-in but the registry and the base folder.
 qt_arches=(x86_64)
 
 log() { echo "windows: $*" >&2; }
@@ -141,14 +141,11 @@ build_arch() {
 }
 
 # The zip a user unpacks into the mail client's plug-in folder: the plug-in,
-# the programs and the runtime text files, in a folder of their own.
+# the programs and the runtime text files at its top level.
 package() {
-  local bld=$1 bits=$2 name=kalvorin-win$2
-  rm -rf "$bld/$name" "$bld/$name.zip"
-  mkdir "$bld/$name"
-  cp "$bld"/dist/* "$bld/$name/"
-  (cd "$bld" && zip -qr "$name.zip" "$name")
-  rm -rf "$bld/$name"
+  local bld=$1 bits=$2 zipfile=$PWD/$1/kalvorin-win$2.zip
+  rm -f "$zipfile"
+  (cd "$bld/dist" && zip -q "$zipfile" ./*)
 }
 
 build() {
