@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "platform/errors.h"
 #include "CodigoComun/Texto.h"
 #include "platform/ansi.h"
+#include "platform/shell.h"
 #include "platform/textfile.h"
 #include "support/TestSupport.h"
 
@@ -78,6 +84,31 @@ TEST(TextFile, ErrorsCarryTheRuntimeMessages) {
     EXPECT_EQ(message([&] { platform::append_line(d / "adir", "a"); }), "Access denied");
     EXPECT_EQ(message([&] { platform::reset_file(d / "adir"); }), "Access denied");
     EXPECT_EQ(message([&] { platform::read_lines(d / "adir"); }), "Access denied");
+}
+
+// The desktop's opener is whatever "xdg-open" the search path finds.
+class ShellOpen : public ::testing::Test {
+protected:
+    void SetUp() override { saved_path_ = std::getenv("PATH"); }
+    void TearDown() override { ::setenv("PATH", saved_path_.c_str(), 1); }
+    TempDir bin_;
+    std::string saved_path_;
+};
+
+TEST_F(ShellOpen, HandsTheTargetToTheOpenerWithoutWaiting) {
+    test::spit(bin_ / "xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.arg\"\n");
+    ASSERT_EQ(::chmod((bin_ / "xdg-open").c_str(), 0755), 0);
+    ::setenv("PATH", bin_.path().c_str(), 1);
+    platform::shell_open("/some folder/caf\xE9.txt");
+    for (int i = 0; i < 200 && !test::exists(bin_ / "xdg-open.arg"); ++i) ::usleep(10000);
+    EXPECT_EQ(test::slurp(bin_ / "xdg-open.arg"), "/some folder/caf\xE9.txt");
+}
+
+TEST_F(ShellOpen, NoOpenerIsAnError) {
+    ::setenv("PATH", bin_.path().c_str(), 1);
+    EXPECT_NE(test::error_text<EInOutError>([] { platform::shell_open("http://example.org/"); }).find(
+                  "Cannot open http://example.org/"),
+              std::string::npos);
 }
 
 }  // namespace
