@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "CodigoComun/ConfigSys.h"
-#include "platform/errors.h"
+#include "CodigoComun/Errors.h"
 #include "CodigoComun/EvaluaExpresion.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/Texto.h"

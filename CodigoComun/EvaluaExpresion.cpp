@@ -4,7 +4,7 @@
 #include <limits>
 #include <string_view>
 
-#include "platform/errors.h"
+#include "CodigoComun/Errors.h"
 #include "CodigoComun/Texto.h"
 
 namespace kalvorin {

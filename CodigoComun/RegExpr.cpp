@@ -10,7 +10,7 @@
 #include <new>
 #include <string_view>
 
-#include "platform/errors.h"
+#include "CodigoComun/Errors.h"
 #include "CodigoComun/TrxDialect.h"
 #include "platform/ansi.h"
 #include "platform/clock.h"

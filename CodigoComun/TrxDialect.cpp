@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/errors.h"
+#include "CodigoComun/Errors.h"
 #include "platform/ansi.h"
 
 namespace kalvorin {

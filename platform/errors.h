@@ -1,5 +1,6 @@
 #pragma once
-// The few error types of the system. Each carries the system's own message text.
+// The error types of the operating-system services, and the root of all the
+// system's error types. Each carries the system's own message text.
 #include <stdexcept>
 #include <string>
 
@@ -7,23 +8,6 @@ namespace kalvorin {
 
 struct KalvorinError : std::runtime_error {
     using std::runtime_error::runtime_error;
-};
-
-// A text that should be a number is not ("'x' is not a valid integer value"),
-// or a number is outside the signed 32-bit range.
-struct EConvertError : KalvorinError {
-    using KalvorinError::KalvorinError;
-};
-
-// A filter line or its expression that cannot be evaluated (a malformed field
-// test, or an expression that no reduction cycle can change).
-struct EFilterError : KalvorinError {
-    using KalvorinError::KalvorinError;
-};
-
-// A regular expression that does not compile, or that is too costly to run.
-struct ERegExpr : KalvorinError {
-    using KalvorinError::KalvorinError;
 };
 
 // A file that cannot be opened, read, written or created ("File not found", ...).

@@ -132,7 +132,7 @@ void write_file(const std::string& path, std::string_view content) {
 
 void replace_file(const std::string& source, const std::string& target) {
     if (os::is_dir(target)) raise_io(EISDIR, target);
-    os::rename_over(source, target);
+    if (const int err = os::rename_over(source, target)) raise_io(err, target);
 }
 
 bool file_exists(const std::string& path) { return os::is_regular_file(path); }

@@ -11,6 +11,7 @@
 # architecture, so only a fresh machine pays for the libraries:
 #   ${KALVORIN_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/kalvorin-win}
 set -euo pipefail
+shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
 root=$PWD
 
@@ -50,7 +51,7 @@ install_packages() {
 # Debian's source packages, for the libraries it ships only for Linux.
 enable_sources() {
   local list=/etc/apt/sources.list.d/kalvorin-src.sources
-  grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ /etc/apt/sources.list 2>/dev/null && return 0
+  apt-cache showsrc pcre2 2>/dev/null | grep -q '^Package:' && return 0
   log "adding Debian's source packages to apt"
   sudo_cmd tee "$list" >/dev/null <<'SRC'
 Types: deb-src
@@ -62,16 +63,29 @@ SRC
   sudo_cmd apt-get update -qq
 }
 
-# Unpacks Debian's source of PACKAGE into the cache once; prints its folder.
+# Unpacks Debian's source of PACKAGE (at VERSION when one is given) into the
+# cache once, through a scratch folder, so that a cut-off download is never
+# taken for a whole one; prints its folder.
 source_of() {
-  local package=$1 pattern=$2 dir=$cache/src
+  local package=$1 version=$2 pattern=$3 dir=$cache/src
   mkdir -p "$dir"
   if ! compgen -G "$dir/$pattern" >/dev/null; then
     enable_sources
-    (cd "$dir" && apt-get source -qq "$package" >/dev/null 2>&1)
+    local scratch
+    scratch=$(mktemp -d "$dir/.fetch.XXXXXX")
+    if ! (cd "$scratch" && apt-get source -qq "$package${version:+=$version}" >&2); then
+      rm -rf "$scratch"
+      echo "windows: could not fetch the source of $package $version" >&2
+      exit 1
+    fi
+    mv "$scratch"/$pattern "$dir/"
+    rm -rf "$scratch"
   fi
   compgen -G "$dir/$pattern" | head -1
 }
+
+# The version of the installed Debian package.
+installed_version() { dpkg-query -W -f='${Version}' "$1"; }
 
 toolchain() { echo "$root/cmake/toolchain-mingw-$1.cmake"; }
 
@@ -80,7 +94,7 @@ build_pcre2() {
   [ -f "$prefix/.done" ] && return 0
   log "building PCRE2 $pcre2_version for $arch"
   local src bld=$cache/build/pcre2-$arch
-  src=$(source_of pcre2 "pcre2-$pcre2_version")
+  src=$(source_of pcre2 "" "pcre2-$pcre2_version")
   rm -rf "$bld" "$prefix"
   cmake -S "$src" -B "$bld" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$(toolchain "$arch")" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
@@ -97,17 +111,18 @@ build_qt() {
   [ -f "$prefix/.done" ] && return 0
   log "building static Qt $qt_version for $arch (11 to 17 minutes on two cores)"
   local src bld=$cache/build/qt-$arch
-  src=$(source_of qt6-base "qt6-base-$qt_version*")
+  # The same version as the build machine's Qt, whose tools it uses.
+  src=$(source_of qt6-base "$(installed_version qt6-base-dev)" "qt6-base-$qt_version*")
   rm -rf "$bld" "$prefix"
   # Only Core, Gui and Widgets. Debian's source lacks the tablet headers;
   # OpenGL stays on because the Windows platform plug-in needs it.
   cmake -S "$src" -B "$bld" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$(toolchain "$arch")" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
-    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake" \
     -DQT_QMAKE_TARGET_MKSPEC=win32-g++ -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
     -DFEATURE_tabletevent=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF \
     -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_testlib=OFF \
-    -DFEATURE_sql=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF \
     -DFEATURE_system_jpeg=OFF -DFEATURE_system_doubleconversion=OFF >"$cache/qt-$arch-configure.log" 2>&1 \
     || { tail -30 "$cache/qt-$arch-configure.log" >&2; exit 1; }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "CodigoComun/CapturaSpam.h"
-#include "platform/errors.h"
+#include "CodigoComun/Errors.h"
 #include "CodigoComun/RegExpr.h"
 #include "support/TestSupport.h"
 

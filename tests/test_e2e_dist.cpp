@@ -57,9 +57,13 @@ class DistTest : public test::HiveTest {
 protected:
     void SetUp() override {
         HiveTest::SetUp();
+        reset_settings();
+        for (const char* l : {"secure", "trash", "suspect"}) spit(base() + l + ".filters.txt", "");
+    }
+    // No setting but the base folder.
+    void reset_settings() const {
         target().clear_settings();
         ASSERT_EQ(reg({"add", "HKCU\\Software\\kalvorin\\directorys", "/v", "basefolder", "/d", tmp_ / "base"}).status, 0);
-        for (const char* l : {"secure", "trash", "suspect"}) spit(base() + l + ".filters.txt", "");
     }
     void setting(const std::string& section, const std::string& name, const std::string& type,
                  const std::string& data) const {
@@ -124,6 +128,12 @@ TEST_F(DistTest, PluginExportsExactlyTheNineFunctions) {
               (std::vector<std::string>{"TBP_Finalize", "TBP_GetName", "TBP_GetSpamScore", "TBP_GetStatus",
                                         "TBP_GetVersion", "TBP_Initialize", "TBP_NeedCOM", "TBP_NeedConfig",
                                         "TBP_Setup"}));
+    if (target().name() != "win32") return;
+    // 32-bit stdcall functions carry their argument bytes in their symbols; a
+    // cdecl export would carry none, and a mail client would crash calling it.
+    auto r = run({"/usr/bin/i686-w64-mingw32-nm", target().object("plugin/CMakeFiles/kalvorin_tbp.dir/Exports.cpp.obj")});
+    for (const char* symbol : {"_TBP_Initialize@0", "_TBP_GetName@8", "_TBP_GetVersion@8", "_TBP_GetSpamScore@8"})
+        EXPECT_NE(r.out.find(std::string(" T ") + symbol + "\n"), std::string::npos) << symbol << "\n" << r.out;
 }
 
 TEST_F(DistTest, InitialisationCompilesAndFinalisationEmpties) {
@@ -373,6 +383,39 @@ TEST_F(DistTest, RegToolReproducesTheStoredEdgeCases) {
     EXPECT_EQ(reg({"delete", "HKCU\\Software\\kalvorin\\scores", "/v", "secure"}).status, 0);
     EXPECT_EQ(reg({"query", "HKCU\\Software\\kalvorin\\scores", "/v", "secure"}).status, 1);
     EXPECT_EQ(reg({"add", "HKCU\\Software\\kalvorin\\scores", "/v", "x", "/t", "REG_DWORD", "/d", "12z"}).status, 1);
+}
+
+std::string hex(const std::string& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) out += {digits[c >> 4], digits[c & 15]};
+    return out;
+}
+
+// The plug-in reads the settings as the store holds their bytes: here the
+// settings file, on Windows the registry.
+TEST_F(DistTest, StoredEdgeCasesReachThePlugInAsTheyAre) {
+    struct Case {
+        std::string section, name, type, data;
+        std::string expected;  // in the host's output or error
+    };
+    const std::string sep = target().separator();
+    const Case cases[] = {
+        {"directorys", "basefolder", "REG_EXPAND_SZ", std::string("%TEMP%") + sep + "kx\0",
+         "Kalvorin in %TEMP%" + sep + "kx" + sep + "\n"},
+        {"directorys", "basefolder", "REG_SZ", T(tmp_ / "base") + std::string("\0junk\0", 6),
+         "Kalvorin in " + tbase() + "\n1.0\n"},
+        {"scores", "secure", "REG_SZ", std::string("70\0", 3), "Invalid data type for 'secure'"},
+        {"scores", "secure", "REG_SZ", std::string("-1000\0", 6), "Failed to get data for 'secure'"},
+    };
+    for (const auto& c : cases) {
+        reset_settings();
+        auto stored = reg({"add", "HKCU\\Software\\kalvorin\\" + c.section, "/v", c.name, "/t", c.type, "/raw",
+                           hex(c.data), "/f"});
+        ASSERT_EQ(stored.status, 0) << stored.err;
+        auto r = host({});
+        EXPECT_NE((r.out + r.err).find(c.expected), std::string::npos) << c.type << " " << c.name << ": " << r.out << r.err;
+    }
 }
 
 TEST_F(DistTest, RegToolRefusalsLeaveTheStoreAsItWas) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/errors.h"
+#include "CodigoComun/Errors.h"
 #include "CodigoComun/EvaluaExpresion.h"
 
 namespace kalvorin {

@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "platform/errors.h"
+#include "CodigoComun/Errors.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/TrxDialect.h"
 

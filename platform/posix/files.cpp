@@ -3,9 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/errors.h"
 #include "platform/files_os.h"
-#include "platform/textfile.h"
 
 namespace kalvorin::platform::os {
 
@@ -35,8 +33,8 @@ std::string parent_of(const std::string& path) {
     return path.substr(0, slash);
 }
 
-void rename_over(const std::string& source, const std::string& target) {
-    if (std::rename(source.c_str(), target.c_str()) != 0) throw EInOutError(io_message(errno, target));
+int rename_over(const std::string& source, const std::string& target) {
+    return std::rename(source.c_str(), target.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace kalvorin::platform::os

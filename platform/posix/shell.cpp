@@ -17,6 +17,9 @@ namespace {
 
 struct Fd {
     int fd = -1;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
     ~Fd() {
         if (fd >= 0) ::close(fd);
     }

@@ -10,14 +10,10 @@ char ansi_upper(char c) {
     return c;
 }
 
+// Every text here is shorter than 2 GiB: message parts come with 32-bit lengths.
 std::string ansi_upper(std::string_view s) {
     std::string out(s);
-    // CharUpperBuffA takes a 32-bit length: convert long texts in slices.
-    constexpr std::size_t kSlice = 1u << 30;
-    for (std::size_t at = 0; at < out.size(); at += kSlice) {
-        const std::size_t n = std::min(kSlice, out.size() - at);
-        CharUpperBuffA(out.data() + at, static_cast<DWORD>(n));
-    }
+    if (!out.empty()) CharUpperBuffA(out.data(), static_cast<DWORD>(out.size()));
     return out;
 }
 

@@ -2,9 +2,7 @@
 
 #include <cerrno>
 
-#include "platform/errors.h"
 #include "platform/files_os.h"
-#include "platform/textfile.h"
 
 namespace kalvorin::platform::os {
 
@@ -53,9 +51,10 @@ std::string parent_of(const std::string& path) {
     return path.substr(0, slash);
 }
 
-void rename_over(const std::string& source, const std::string& target) {
-    if (!MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw EInOutError(io_message(errno_of(GetLastError()), target));
+int rename_over(const std::string& source, const std::string& target) {
+    return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? 0
+               : errno_of(GetLastError());
 }
 
 }  // namespace kalvorin::platform::os

@@ -56,13 +56,17 @@ std::vector<RegValue> RegKey::values() const {
     if (RegQueryInfoKeyA(k.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &max_name,
                          nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return out;
-    for (DWORD i = 0;; ++i) {
-        std::string name(max_name + 1, '\0');
+    std::string name(max_name + 1, '\0');
+    for (DWORD i = 0;;) {
         DWORD len = static_cast<DWORD>(name.size());
-        if (RegEnumValueA(k.get(), i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        name.resize(len);
-        if (auto v = query(name)) out.push_back(std::move(*v));
+        const LONG rc = RegEnumValueA(k.get(), i, name.data(), &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA) {  // an ANSI name longer than the count in characters
+            name.resize(name.size() * 2);
+            continue;
+        }
+        if (rc != ERROR_SUCCESS) break;
+        if (auto v = query(name.substr(0, len))) out.push_back(std::move(*v));
+        ++i;
     }
     return out;
 }

@@ -23,7 +23,11 @@ std::optional<RegKey> RegKey::create(const std::string& path) {
 
 bool RegKey::set(const std::string& name, std::uint32_t type, const std::string& data) const {
     Key k = open_key(path_, KEY_ALL_ACCESS);
-    return k && RegSetValueExA(k.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.data()),
+    // For string types the system stores one byte more when the data lacks its
+    // final NUL and a NUL follows it in memory; a non-zero byte there keeps
+    // the stored bytes exactly the data.
+    const std::string guarded = data + '\x01';
+    return k && RegSetValueExA(k.get(), name.c_str(), 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
                                static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 

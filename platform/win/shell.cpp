@@ -1,5 +1,5 @@
-// ShellExecute opens a document in its associated program and an address in
-// the default browser.
+// ShellExecute with no verb runs the default action: a document opens in its
+// associated program, an address in the default browser.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -33,7 +33,7 @@ std::string shell_message(INT_PTR code) {
 }  // namespace
 
 void shell_open(const std::string& target) {
-    const auto rc = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    const auto rc = reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     // Results above 32 mean the program was started.
     if (rc <= 32) throw EInOutError(shell_message(rc) + ": " + target);
 }

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "CodigoComun/CapturaSpam.h"
-#include "platform/errors.h"
+#include "CodigoComun/Errors.h"
 #include "config/WindowFixture.h"
 #include "config/cp1252.h"
 

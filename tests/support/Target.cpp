@@ -45,7 +45,7 @@ std::string Target::path(const std::string& local) const {
 }
 
 std::string Target::probe() const {
-    return dist_.substr(0, dist_.rfind('/')) + "/probe/tbp-probe" + (windows() ? ".exe" : "");
+    return object("probe/tbp-probe") + (windows() ? ".exe" : "");
 }
 
 RunResult Target::run(const std::string& name, const std::vector<std::string>& args, const std::string& input) const {

@@ -37,6 +37,8 @@ public:
     // A file of the target's program folder, by its full name.
     std::string file(const std::string& name) const { return dist_ + "/" + name; }
     std::string plugin() const { return file("Kalvorin.TBP"); }
+    // A file of the target's build folder, by its path there.
+    std::string object(const std::string& path) const { return dist_.substr(0, dist_.rfind('/')) + "/" + path; }
     // The C client of the plug-in's header, built for the target.
     std::string probe() const;
     // kalvorin-reg of the target.

@@ -84,37 +84,6 @@ bool exists(const std::string& path) { return std::filesystem::exists(path); }
 
 void make_dir(const std::string& path) { std::filesystem::create_directories(path); }
 
-RunResult run(const std::vector<std::string>& argv, const std::string& input, const std::vector<std::string>& env) {
-    TempDir io;
-    const std::string in = io / "in", out = io / "out", err = io / "err";
-    spit(in, input);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<std::string> envs;
-    for (char** e = environ; *e; ++e) envs.emplace_back(*e);
-    for (const auto& e : env) envs.push_back(e);
-    std::vector<char*> envp;
-    for (auto& e : envs) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    pid_t pid = 0;
-    RunResult r;
-    if (posix_spawn(&pid, args[0], &fa, nullptr, args.data(), envp.data()) == 0) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&fa);
-    r.out = slurp(out);
-    r.err = slurp(err);
-    return r;
-}
-
 namespace {
 
 // This process's environment with the given NAME=VALUE entries in place of its own.
@@ -131,6 +100,35 @@ std::vector<std::string> environment_with(const std::vector<std::string>& overri
 }
 
 }  // namespace
+
+RunResult run(const std::vector<std::string>& argv, const std::string& input, const std::vector<std::string>& env) {
+    TempDir io;
+    const std::string in = io / "in", out = io / "out", err = io / "err";
+    spit(in, input);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::vector<std::string> envs = environment_with(env);
+    std::vector<char*> envp;
+    for (auto& e : envs) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    RunResult r;
+    if (posix_spawn(&pid, args[0], &fa, nullptr, args.data(), envp.data()) == 0) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&fa);
+    r.out = slurp(out);
+    r.err = slurp(err);
+    return r;
+}
 
 bool run_until_file(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                     const std::string& file) {

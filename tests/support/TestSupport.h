@@ -55,7 +55,7 @@ struct RunResult {
     std::string err;
 };
 
-// Runs a program with arguments; environment additions as NAME=VALUE.
+// Runs a program with arguments; env entries NAME=VALUE replace those of this process.
 RunResult run(const std::vector<std::string>& argv, const std::string& input = std::string(),
               const std::vector<std::string>& env = {});
 
