@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QWidget>
 
+#include "config/FieldTest.h"
 #include "config/Seam.h"
 
 class QCheckBox;
@@ -221,8 +222,6 @@ private:
     void set_texts();
     void show_settings();
 
-    // Saving: merges the pending file into the list.
-    void save_list(const std::string& list, const std::string& pending);
     void open_in_shell(const std::string& file_name);
 
     Seam& seam_;
@@ -237,15 +236,8 @@ private:
     // Private helpers of the editor and bulk tabs (interfaz_editor.cpp,
     // interfaz_bulk.cpp) are declared below this line.
 
-    // The kind of field test that a tab's three pick-lists have chosen.
-    struct TestKind {
-        std::string keyword;
-        char op;
-        char delimiter;
-        // keyword + operator + delimiter + text + delimiter
-        std::string test(const std::string& text) const;
-    };
-    // Nothing when one of the pick-lists has no chosen item.
+    // The kind of field test that a tab's three pick-lists have chosen;
+    // nothing when one of them has no chosen item.
     static std::optional<TestKind> chosen_kind(const QComboBox* fields, const QComboBox* operators,
                                                const QComboBox* delimiters);
 
