@@ -22,9 +22,9 @@ std::string resolved_list(const std::string& list) {
     std::filesystem::path path(list);
     std::error_code error;
     for (int links = 0; std::filesystem::is_symlink(path, error); ++links) {
-        if (links == kMaxLinks) throw EInOutError(platform::io_message(ELOOP, list));
+        if (links == kMaxLinks) throw EInOutError(platform::io_message(ELOOP, list), list);
         const std::filesystem::path target = std::filesystem::read_symlink(path, error);
-        if (error) throw EInOutError(platform::io_message(error.value(), list));
+        if (error) throw EInOutError(platform::io_message(error.value(), list), list);
         path = target.is_absolute() ? target : path.parent_path() / target;
     }
     return path.string();

@@ -20,6 +20,7 @@
 #include "CodigoComun/ConfigSys.h"
 #include "platform/errors.h"
 #include "CodigoComun/Texto.h"
+#include "config/ErrorText.h"
 #include "config/FieldRules.h"
 #include "config/FilterLists.h"
 #include "config/IntConversion.h"
@@ -124,8 +125,8 @@ TForm1::TForm1(Seam& seam, const std::string& program_folder, QWidget* parent)
     connect_handlers();
     try {
         FormCreate();
-    } catch (const KalvorinError& e) {
-        seam_.showError(this, e.what());
+    } catch (const std::exception& e) {
+        seam_.showError(this, error_text(e));
     }
 }
 
@@ -134,8 +135,8 @@ const std::string& TForm1::slot(int n) const { return language.at(static_cast<st
 void TForm1::guarded(Handler handler) {
     try {
         (this->*handler)();
-    } catch (const KalvorinError& e) {
-        seam_.showError(this, e.what());
+    } catch (const std::exception& e) {
+        seam_.showError(this, error_text(e));
     }
 }
 

@@ -27,7 +27,7 @@ bool is_dir(const std::string& path) {
 }
 
 [[noreturn]] void raise_io(int err, const std::string& path) {
-    throw EInOutError(io_message(err, path));
+    throw EInOutError(io_message(err, path), path);
 }
 
 FileHandle open_file(const std::string& path, const char* mode) {

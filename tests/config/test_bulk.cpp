@@ -259,7 +259,7 @@ TEST_F(BulkTest, AnUnreadableFileShowsTheErrorAndKeepsItsName) {
     file("lottery\r\n");
     std::remove((tmp_ / "source.txt").c_str());
     generate();
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found: " + tmp_ / "source.txt"});
     EXPECT_EQ(file_name(), tmp_ / "source.txt");
     EXPECT_FALSE(add_buttons_enabled());
 }
@@ -344,7 +344,7 @@ TEST_F(BulkTest, AFailedAddKeepsTheBatchForARetry) {
     std::remove((base() + "trash.edt.tmp").c_str());
     make_dir(base() + "trash.edt.tmp");
     w().btn_bulkaddtrash->click();
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "trash.edt.tmp"});
     EXPECT_EQ(staging(), crlf({"SBJCT=#lottery#"}));
     EXPECT_TRUE(add_buttons_enabled());
     EXPECT_FALSE(w().btn_saveall->isEnabled());

@@ -349,7 +349,7 @@ TEST_F(EditorTest, AFailedAppendShowsTheErrorAndMovesNothing) {
     std::remove((base() + "secure.edt.tmp").c_str());
     make_dir(base() + "secure.edt.tmp");
     w().btn_addsecure->click();
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "secure.edt.tmp"});
     EXPECT_EQ(levels(), (Levels{T0, T1, "", "", ""}));
     EXPECT_FALSE(w().btn_saveall->isEnabled());
 }

@@ -175,7 +175,7 @@ TEST_F(SaveTest, MissingPendingFileStopsTheSaveWithEarlierStepsKept) {
     w().edt_secure->setText("-7");
     save();
 
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found: " + base() + "trash.edt.tmp"});
     std::int32_t secure = 0, trash = 0, suspect = 0;
     clsConfigSys().get_scores(secure, trash, suspect);
     EXPECT_EQ(secure, -7);
@@ -196,7 +196,7 @@ TEST_F(SaveTest, ListThatCannotBeReplacedKeepsItsWaitingLines) {
     pending("trash", "SBJCT=#prize#\r\n");
     save();
 
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "trash.filters.txt"});
     EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SBJCT=#prize#\r\n");
     EXPECT_TRUE(std::filesystem::is_directory(base() + "trash.filters.txt"));
     EXPECT_FALSE(exists(base() + "~save.tmp")) << "the scratch file is removed";
@@ -214,7 +214,7 @@ TEST_F(SaveTest, ScratchFileThatCannotBeWrittenLeavesTheOldListWhole) {
     pending("secure", "SBJCT=#prize#\r\n");
     save();
 
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "~save.tmp"});
     EXPECT_EQ(list("secure"), before);
     EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "SBJCT=#prize#\r\n");
     EXPECT_TRUE(std::filesystem::is_directory(base() + "~save.tmp")) << "a folder is not the save's to remove";
@@ -231,7 +231,7 @@ TEST_F(SaveTest, ScratchFileCutShortIsRemovedAndTheListKept) {
         FileSizeLimit limit(1024 * 1024);
         save();
     }
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"I/O error 27"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"I/O error 27: " + base() + "~save.tmp"});
     EXPECT_EQ(list("secure"), before);
     EXPECT_EQ(slurp(base() + "secure.edt.tmp"), lines);
     EXPECT_FALSE(exists(base() + "~save.tmp"));
@@ -246,7 +246,7 @@ TEST_F(SaveTest, PendingFileThatCannotBeEmptiedStopsTheSaveBeforeTheListChanges)
         save();
         save();
     }
-    EXPECT_EQ(seam.errors, (std::vector<std::string>{"Access denied", "Access denied"}));
+    EXPECT_EQ(seam.errors, (std::vector<std::string>(2, "Access denied: " + base() + "secure.edt.tmp")));
     EXPECT_EQ(list("secure"), before);
     EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "SNDER=#once#\r\n");
     EXPECT_TRUE(w().btn_saveall->isEnabled());
@@ -268,7 +268,7 @@ TEST_F(SaveTest, ListThatMayNotBeRewrittenStopsTheSave) {
         ReadOnlyFile locked(base() + "trash.filters.txt");
         save();
     }
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "trash.filters.txt"});
     EXPECT_EQ(list("trash"), before);
     EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SBJCT=#prize#\r\n");
     EXPECT_FALSE(exists(base() + "~save.tmp"));

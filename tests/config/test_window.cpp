@@ -140,7 +140,7 @@ TEST_F(WindowTest, WithoutAMarkerFileAnOldBaseFolderSettingIsReplaced) {
 TEST_F(WindowTest, AFolderNamedLikeAListIsNoListAndStopsStartUp) {
     make_dir(base() + "secure.filters.txt");
     TForm1& w = open_window();
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "secure.filters.txt"});
     EXPECT_TRUE(std::filesystem::is_directory(base() + "secure.filters.txt"));
     EXPECT_FALSE(exists(base() + "trash.filters.txt")) << "start-up stopped at the first list";
     EXPECT_EQ(text_of(w.btn_add), "btn_add");
@@ -258,7 +258,7 @@ TEST_P(StartUpFailure, ShowsTheFileErrorAndTheWindowKeepsItsPlaceholders) {
     std::remove((base() + GetParam().file).c_str());
     TForm1& w = open_window();
 
-    ASSERT_EQ(seam.errors, std::vector<std::string>{"File not found"});
+    ASSERT_EQ(seam.errors, std::vector<std::string>{"File not found: " + base() + GetParam().file});
     EXPECT_EQ(clsConfigSys().get_basefolder(), base());
     EXPECT_TRUE(exists(base() + "secure.filters.txt"));
     EXPECT_EQ(exists(base() + "~tmp.dat"), GetParam().working_files_made);
