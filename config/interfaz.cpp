@@ -23,7 +23,6 @@
 #include "config/ErrorText.h"
 #include "config/FieldRules.h"
 #include "config/FilterLists.h"
-#include "config/IntConversion.h"
 #include "config/Options.h"
 #include "config/cp1252.h"
 #include "platform/paths.h"
@@ -125,8 +124,10 @@ TForm1::TForm1(Seam& seam, const std::string& program_folder, QWidget* parent)
     connect_handlers();
     try {
         FormCreate();
+        started = true;
     } catch (const std::exception& e) {
-        seam_.showError(this, error_text(e));
+        startup_failure = error_text(e);
+        seam_.showError(this, startup_failure);
     }
 }
 
@@ -545,7 +546,16 @@ void TForm1::chk_uppercaseClick() { btn_saveall->setEnabled(true); }
 void TForm1::chk_up50kbClick() { btn_saveall->setEnabled(true); }
 void TForm1::chk_bodyattachClick() { btn_saveall->setEnabled(true); }
 
+// After a start-up that stopped early the fields may not hold the stored
+// settings and the pending files may hold lines of an earlier run, so saving
+// would overwrite what the window never loaded: it is refused.
 void TForm1::btn_saveallClick() {
+    if (!started) {
+        seam_.showError(this, "Nothing was saved. Start-up stopped at \"" + startup_failure +
+                                  "\", so the window did not load the stored settings. Mend the cause and start "
+                                  "the program again.");
+        return;
+    }
     // 1. A prepared batch must be prepared again after a save.
     btn_bulkaddsecure->setEnabled(false);
     btn_bulkaddtrash->setEnabled(false);
@@ -561,9 +571,7 @@ void TForm1::btn_saveallClick() {
     fields.xpertmode = chk_expert->isChecked();
     fields.up50kb = chk_up50kb->isChecked();
     fields.logsize = to_ansi(edt_logsize->text());
-    const OptionValues stored = store_options(fields);
-    if (stored.logsize != str_to_int_def(fields.logsize, kDefaultLogsize))
-        edt_logsize->setText(QString::number(stored.logsize));
+    show_stored(store_options(fields));
 
     // 6, 7. The waiting lines into the lists.
     for (const ListFiles& files : kLists) save_list(basefolder + files.list, basefolder + files.pending);
@@ -571,6 +579,15 @@ void TForm1::btn_saveallClick() {
     // 8.
     saved = true;
     btn_saveall->setEnabled(false);
+}
+
+// The number fields show what was stored: a text that held no integer shows
+// the default, a log size of 0 the one stored instead.
+void TForm1::show_stored(const OptionValues& stored) {
+    edt_secure->setText(from_ansi(int_to_str(stored.secure)));
+    edt_trash->setText(from_ansi(int_to_str(stored.trash)));
+    edt_suspect->setText(from_ansi(int_to_str(stored.suspect)));
+    edt_logsize->setText(from_ansi(int_to_str(stored.logsize)));
 }
 
 void TForm1::FormClose() {

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include "config/FieldTest.h"
+#include "config/Options.h"
 #include "config/Seam.h"
 
 class QCheckBox;
@@ -221,6 +222,7 @@ private:
     void read_language_files();
     void set_texts();
     void show_settings();
+    void show_stored(const OptionValues& stored);
 
     void open_in_shell(const std::string& file_name);
 
@@ -231,6 +233,9 @@ private:
     std::string version;
     std::string close_message;
     bool saved = false;
+    // Whether start-up ran to its end; if not, the error that stopped it.
+    bool started = false;
+    std::string startup_failure;
     std::array<std::string, kSlots> language{};
 
     // Private helpers of the editor and bulk tabs (interfaz_editor.cpp,

@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include "CodigoComun/ConfigSys.h"
+#include "platform/registry.h"
 #include "config/WindowFixture.h"
 
 namespace kalvorin::test {
@@ -96,6 +97,29 @@ TEST_F(SaveTest, FieldsWithoutAnIntegerStoreTheirDefaults) {
     EXPECT_TRUE(seam.errors.empty());
 }
 
+struct ShownAfterSave {
+    QLineEdit* TForm1::*field;
+    const char* typed;
+    const char* shown;
+};
+
+TEST_F(SaveTest, EveryNumberFieldShowsWhatWasStored) {
+    const ShownAfterSave cases[] = {
+        {&TForm1::edt_secure, "abc", "-1000"},  {&TForm1::edt_trash, "99999999999", "1000"},
+        {&TForm1::edt_suspect, " 12", "12"},    {&TForm1::edt_trash, "$10", "16"},
+        {&TForm1::edt_secure, "12 ", "-1000"}, {&TForm1::edt_logsize, "0", "9"},
+        {&TForm1::edt_logsize, "x", "9"},       {&TForm1::edt_logsize, "-5", "-5"},
+    };
+    for (const ShownAfterSave& c : cases) {
+        SCOPED_TRACE(c.typed);
+        (w().*c.field)->setText(c.typed);
+        save();
+        EXPECT_EQ((w().*c.field)->text().toStdString(), c.shown);
+        EXPECT_FALSE(w().btn_saveall->isEnabled());
+    }
+    EXPECT_TRUE(seam.errors.empty());
+}
+
 TEST_F(SaveTest, LogSizeZeroNeverReachesTheStore) {
     w().edt_logsize->setText("0");
     save();
@@ -165,6 +189,57 @@ TEST_F(SaveTest, ListEndingInTheColonOfAnEarlierSaveGetsNoExtraLine) {
 }
 
 // ------------------------------------------------------------------ failures
+
+struct StartUpStop {
+    const char* name;
+    void (*cause)(const std::string& base);
+};
+
+// Settings and waiting lines of an earlier run that the window never loaded
+// stay as they are, whichever start-up step stopped.
+TEST_F(SaveTest, AfterAStartUpThatStoppedNothingIsSaved) {
+    const StartUpStop cases[] = {
+        {"version.ini", [](const std::string& b) { std::remove((b + "version.ini").c_str()); }},
+        {"lang.txt", [](const std::string& b) { std::remove((b + "lang.txt").c_str()); }},
+        {"wrong type", [](const std::string&) {
+             store_value("Software\\kalvorin\\settings", "xpertmode", platform::kRegDword, dword(1));
+         }},
+    };
+    for (const StartUpStop& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        seam.errors.clear();
+        clsConfigSys config;
+        config.set_scores(-2000, 5000, 70);
+        config.set_logsize(50);
+        config.set_up50kb(true);
+        spit(base() + "trash.filters.txt", ":old\r\n");
+        c.cause(base());
+        pending("trash", "SBJCT=#from an earlier run#\r\n");
+        w();
+        ASSERT_EQ(seam.errors.size(), 1u);
+        w().chk_up50kb->setChecked(!w().chk_up50kb->isChecked());
+        w().btn_saveall->click();
+
+        ASSERT_EQ(seam.errors.size(), 2u);
+        EXPECT_EQ(seam.errors[1], "Nothing was saved. Start-up stopped at \"" + seam.errors[0] +
+                                      "\", so the window did not load the stored settings. Mend the cause and "
+                                      "start the program again.");
+        std::int32_t secure = 0, trash = 0, suspect = 0;
+        config.get_scores(secure, trash, suspect);
+        EXPECT_EQ(secure, -2000);
+        EXPECT_EQ(trash, 5000);
+        EXPECT_EQ(config.get_logsize(), 50);
+        EXPECT_TRUE(config.get_up50kb());
+        EXPECT_EQ(list("trash"), ":old\r\n");
+        spit(base() + "version.ini", "1.0\r\n");
+        spit(base() + "lang.txt", language_lines("S", 66));
+        clsConfigSys().set_xpertmode(false);
+    }
+    w().close();
+    EXPECT_TRUE(seam.warnings.empty());
+}
+
 
 TEST_F(SaveTest, MissingPendingFileStopsTheSaveWithEarlierStepsKept) {
     w();
