@@ -44,8 +44,10 @@ std::optional<std::string> QtSeam::openFileDialog(QWidget* owner, const std::str
     return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }
 
-void QtSeam::openFile(const std::string& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(file_system_name(path))); }
+bool QtSeam::openFile(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(file_system_name(path)));
+}
 
-void QtSeam::openUrl(const std::string& url) { QDesktopServices::openUrl(QUrl(from_ansi(url))); }
+bool QtSeam::openUrl(const std::string& url) { return QDesktopServices::openUrl(QUrl(from_ansi(url))); }
 
 }  // namespace kalvorin::config

@@ -1,6 +1,7 @@
 #include "config/interfaz.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 
 #include <QCheckBox>
@@ -596,8 +597,13 @@ void TForm1::FormClose() {
 
 // ---------------------------------------------------------------- filter files, help texts, home page
 
-// Another program opens the file; its success is not this program's business.
-void TForm1::open_in_shell(const std::string& file_name) { seam_.openFile(trim(basefolder + file_name)); }
+// Another program opens the file. What that program does with it is its own
+// business, but a file that is not there or that no program takes is said.
+void TForm1::open_in_shell(const std::string& file_name) {
+    const std::string path = trim(basefolder + file_name);
+    if (!platform::file_exists(path)) throw EInOutError(platform::io_message(ENOENT, path), path);
+    if (!seam_.openFile(path)) throw EInOutError("No program is associated with this file", path);
+}
 
 void TForm1::btn_secureClick() { open_in_shell("secure.filters.txt"); }
 void TForm1::btn_trashClick() { open_in_shell("trash.filters.txt"); }
@@ -606,7 +612,9 @@ void TForm1::btn_helpfiltersClick() { open_in_shell("filters.hlp.txt"); }
 void TForm1::btn_readmeClick() { open_in_shell("leame.txt"); }
 void TForm1::btn_faqClick() { open_in_shell("faq.txt"); }
 
-void TForm1::lbl_homelinkClick() { seam_.openUrl(kHomePage); }
+void TForm1::lbl_homelinkClick() {
+    if (!seam_.openUrl(kHomePage)) throw EInOutError("No browser could be started for the address", kHomePage);
+}
 
 // Runs every filter line once against a message whose parts all read "none",
 // so that a line the filter code cannot handle shows up: the memo's last line

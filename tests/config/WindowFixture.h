@@ -27,8 +27,14 @@ public:
         dialog_extensions.push_back(default_ext);
         return dialog_answer;
     }
-    void openFile(const std::string& path) override { opened_files.push_back(path); }
-    void openUrl(const std::string& url) override { opened_urls.push_back(url); }
+    bool openFile(const std::string& path) override {
+        opened_files.push_back(path);
+        return desktop_opens;
+    }
+    bool openUrl(const std::string& url) override {
+        opened_urls.push_back(url);
+        return desktop_opens;
+    }
 
     struct Box {
         std::string title;
@@ -40,6 +46,7 @@ public:
     std::optional<std::string> dialog_answer;  // what the next file dialog returns
     std::vector<std::string> opened_files;
     std::vector<std::string> opened_urls;
+    bool desktop_opens = true;  // whether a program is there to open files and addresses
 };
 
 // Makes a file readable but not writable while the object lives. Root writes

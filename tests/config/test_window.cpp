@@ -380,13 +380,16 @@ TEST_F(WindowTest, EveryOptionChangeEnablesSaveAll) {
 
 // ------------------------------------------------------------------ shell, help, home page, close
 
+std::vector<std::pair<QPushButton*, const char*>> file_buttons(TForm1& w) {
+    return {{w.btn_secure, "secure.filters.txt"}, {w.btn_trash, "trash.filters.txt"},
+            {w.btn_suspect, "suspect.filters.txt"}, {w.btn_readme, "leame.txt"},
+            {w.btn_faq, "faq.txt"},               {w.btn_helpfilters, "filters.hlp.txt"}};
+}
+
 TEST_F(WindowTest, FileButtonsOpenTheirFileInTheBaseFolderAndSayNothing) {
     TForm1& w = open_window();
-    const std::vector<std::pair<QPushButton*, const char*>> buttons = {
-        {w.btn_secure, "secure.filters.txt"}, {w.btn_trash, "trash.filters.txt"},
-        {w.btn_suspect, "suspect.filters.txt"}, {w.btn_readme, "leame.txt"},
-        {w.btn_faq, "faq.txt"},               {w.btn_helpfilters, "filters.hlp.txt"}};
-    for (const auto& [button, file] : buttons) {
+    for (const char* help : {"leame.txt", "faq.txt", "filters.hlp.txt"}) spit(base() + help, "help\r\n");
+    for (const auto& [button, file] : file_buttons(w)) {
         seam.opened_files.clear();
         button->click();
         EXPECT_EQ(seam.opened_files, std::vector<std::string>{base() + file}) << file;
@@ -395,15 +398,54 @@ TEST_F(WindowTest, FileButtonsOpenTheirFileInTheBaseFolderAndSayNothing) {
     EXPECT_TRUE(seam.warnings.empty());
 }
 
+struct OpeningFailure {
+    const char* name;
+    bool file_there;
+    bool desktop_opens;
+    const char* said;  // followed by ": " and the file's path
+};
+
+TEST_F(WindowTest, AFileThatCannotBeOpenedIsSaidInTheErrorBox) {
+    const OpeningFailure cases[] = {
+        {"no program", true, false, "No program is associated with this file"},
+        {"missing file", false, true, "File not found"},
+    };
+    TForm1& w = open_window();
+    for (const OpeningFailure& c : cases) {
+        SCOPED_TRACE(c.name);
+        seam.desktop_opens = c.desktop_opens;
+        for (const auto& [button, file] : file_buttons(w)) {
+            if (c.file_there) spit(base() + file, "text\r\n");
+            else std::remove((base() + file).c_str());
+            seam.errors.clear();
+            button->click();
+            EXPECT_EQ(seam.errors, std::vector<std::string>{std::string(c.said) + ": " + base() + file});
+        }
+    }
+}
+
+void left_click(QWidget* widget) {
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+}
+
 TEST_F(WindowTest, HomeLinkOpensItsAddressWhenClicked) {
     TForm1& w = open_window();
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), w.lbl_homelink->mapToGlobal(QPointF(2, 2)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), w.lbl_homelink->mapToGlobal(QPointF(2, 2)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w.lbl_homelink, &press);
-    QApplication::sendEvent(w.lbl_homelink, &release);
+    left_click(w.lbl_homelink);
     EXPECT_EQ(seam.opened_urls, std::vector<std::string>{TForm1::kHomePage});
+    EXPECT_TRUE(seam.errors.empty());
+}
+
+TEST_F(WindowTest, AHomeLinkNoBrowserOpensIsSaidInTheErrorBox) {
+    TForm1& w = open_window();
+    seam.desktop_opens = false;
+    left_click(w.lbl_homelink);
+    EXPECT_EQ(seam.errors,
+              std::vector<std::string>{std::string("No browser could be started for the address: ") + TForm1::kHomePage});
 }
 
 TEST_F(WindowTest, HomeLinkIgnoresButtonsOtherThanTheLeftOne) {
