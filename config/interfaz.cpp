@@ -332,6 +332,8 @@ void TForm1::connect_handlers() {
     on_click(btn_faq, &TForm1::btn_faqClick);
 
     on_click(btn_add, &TForm1::btn_addClick);
+    // Enter in the test's text box adds the test, as the button does.
+    connect(edt_string, &QLineEdit::returnPressed, this, [this] { guarded(&TForm1::btn_addClick); });
     on_click(btn_and, &TForm1::btn_andClick);
     on_click(btn_or, &TForm1::btn_orClick);
     on_click(btn_rotate, &TForm1::btn_rotateClick);
