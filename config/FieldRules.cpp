@@ -22,6 +22,22 @@ BoxEdit first_line_only(BoxEdit edit) {
     return edit;
 }
 
-bool fits_typed_length(const std::u16string& text, std::size_t max) { return text.size() <= max; }
+BoxEdit limit_typed(const std::u16string& before, BoxEdit after, std::size_t max) {
+    const std::u16string& text = after.text;
+    if (text.size() <= before.size() || text.size() <= max) return after;
+    // The inserted text lies between the part kept before it, which ends no
+    // later than the cursor, and the part kept after it.
+    const std::size_t limit = std::min(after.cursor, before.size());
+    std::size_t prefix = 0;
+    while (prefix < limit && before[prefix] == text[prefix]) ++prefix;
+    std::size_t suffix = 0;
+    while (prefix + suffix < before.size() && before[before.size() - 1 - suffix] == text[text.size() - 1 - suffix])
+        ++suffix;
+    const std::size_t kept = prefix + suffix;
+    const std::size_t room = kept < max ? max - kept : 0;
+    after.text = text.substr(0, prefix + room) + text.substr(text.size() - suffix);
+    after.cursor = prefix + room;
+    return after;
+}
 
 }  // namespace kalvorin::config

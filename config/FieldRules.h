@@ -17,7 +17,10 @@ struct BoxEdit {
 // box's own text around it stays.
 BoxEdit first_line_only(BoxEdit edit);
 
-// Whether a typed text fits a box that takes at most `max` typed characters.
-bool fits_typed_length(const std::u16string& text, std::size_t max);
+// A box that takes at most `max` typed characters, as the platform's edit box
+// with a text limit: what a change inserted (it ends at the cursor) is cut to
+// the room left, so a paste keeps its first characters. A text set from code
+// may be longer; it takes nothing more, but may be shortened.
+BoxEdit limit_typed(const std::u16string& before, BoxEdit after, std::size_t max);
 
 }  // namespace kalvorin::config

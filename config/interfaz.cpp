@@ -72,18 +72,29 @@ QWidget* tab_page(QTabWidget* tabs, const char* name) {
     return page;
 }
 
-// Limits what the user types to a number of characters. Unlike a maximum
-// length, it leaves text set from code whole (a stored log size of 100 is
-// shown as 100, not cut to 10).
+// Limits what the user types into a box to a number of characters
+// (limit_typed). Unlike a maximum length, it leaves text set from code whole:
+// a stored log size of 100 is shown as 100, not cut to 10. The box tells the
+// two apart: a change the user makes marks it modified, setting its text
+// clears the mark.
 class TypedLengthValidator final : public QValidator {
 public:
-    TypedLengthValidator(int max, QObject* parent) : QValidator(parent), max_(static_cast<std::size_t>(max)) {}
-    State validate(QString& input, int&) const override {
-        return fits_typed_length(input.toStdU16String(), max_) ? Acceptable : Invalid;
+    TypedLengthValidator(std::size_t max, QLineEdit* edit) : QValidator(edit), edit_(edit), max_(max) {
+        connect(edit, &QLineEdit::textChanged, this, [this] { before_ = edit_->text().toStdU16String(); });
+    }
+    State validate(QString& input, int& position) const override {
+        if (!edit_->isModified()) return Acceptable;
+        const BoxEdit kept = limit_typed(before_, {input.toStdU16String(), static_cast<std::size_t>(position)}, max_);
+        if (kept.text == before_) return Invalid;  // nothing of the change fits
+        input = QString::fromStdU16String(kept.text);
+        position = static_cast<int>(kept.cursor);
+        return Acceptable;
     }
 
 private:
+    QLineEdit* edit_;
     std::size_t max_;
+    std::u16string before_;
 };
 
 // Keeps an edit box to one line (first_line_only). Text set from code is cut

@@ -342,6 +342,29 @@ TEST_F(WindowTest, StoredExpertModeMakesTheLevelLinesEditableFromTheStart) {
     }
 }
 
+struct LogSizeTyping {
+    const char* shown;   // what the box holds before
+    const char* typed;   // inserted at the end, as a keystroke or a paste
+    const char* result;
+};
+
+TEST_F(WindowTest, TheLogSizeBoxTakesAtMostTwoTypedCharacters) {
+    const LogSizeTyping cases[] = {
+        {"", "123", "12"}, {"5", "123", "51"}, {"12", "3", "12"}, {"", "7", "7"}, {"100", "5", "100"},
+    };
+    clsConfigSys().set_logsize(100);
+    TForm1& w = open_window();
+    EXPECT_EQ(text_of(w.edt_logsize), "100") << "a stored value is shown whole";
+    for (const LogSizeTyping& c : cases) {
+        SCOPED_TRACE(std::string(c.shown) + " + " + c.typed);
+        if (std::string(c.shown) != "100") w.edt_logsize->setText(c.shown);
+        w.edt_logsize->end(false);
+        w.edt_logsize->insert(c.typed);
+        EXPECT_EQ(text_of(w.edt_logsize), c.result);
+        w.edt_logsize->setText("100");
+    }
+}
+
 TEST_F(WindowTest, DefaultsAreShownOnAnEmptyStore) {
     TForm1& w = open_window();
     EXPECT_EQ(text_of(w.edt_secure), "-1000");
