@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QWidget>
 
+#include "config/BulkBatch.h"
 #include "config/FieldTest.h"
 #include "config/Options.h"
 #include "config/Seam.h"
@@ -264,6 +265,7 @@ private:
     void generate_from_memo(const TestKind& kind);
     void generate_from_file(const TestKind& kind);
     void add_batch(const char* pending);
+    void tell_skipped(const BatchCount& count, char delimiter);
 };
 
 }  // namespace kalvorin::config

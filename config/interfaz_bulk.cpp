@@ -128,16 +128,26 @@ void TForm1::btn_bulkexaminarClick() {
 }
 
 void TForm1::generate_from_memo(const TestKind& kind) {
-    generate_from_rows(kind, memo_rows(mmo_origen), basefolder + kStagingFile);
+    const BatchCount count = generate_from_rows(kind, memo_rows(mmo_origen), basefolder + kStagingFile);
     mmo_origen->clear();
+    tell_skipped(count, kind.delimiter);
 }
 
 void TForm1::generate_from_file(const TestKind& kind) {
     const std::string source = to_ansi(edt_filename->text());
-    BatchProgress progress(this, source);
-    config::generate_from_file(kind, source, basefolder + kStagingFile,
-                               [&progress](std::size_t bytes) { progress.advance(bytes); });
+    BatchCount count;
+    {
+        BatchProgress progress(this, source);
+        count = config::generate_from_file(kind, source, basefolder + kStagingFile,
+                                           [&progress](std::size_t bytes) { progress.advance(bytes); });
+    }
     edt_filename->clear();
+    tell_skipped(count, kind.delimiter);
+}
+
+void TForm1::tell_skipped(const BatchCount& count, char delimiter) {
+    const std::string message = skipped_message(count, delimiter);
+    if (!message.empty()) seam_.showWarning(this, "Warning", message);
 }
 
 // Generating with the file source chosen but no file named yet does nothing

@@ -1,5 +1,6 @@
 #include "config/WindowFixture.h"
 
+#include <fstream>
 #include <memory>
 
 #include <linux/capability.h>
@@ -76,6 +77,26 @@ FileSizeLimit::~FileSizeLimit() {
     ::setrlimit(RLIMIT_FSIZE, &saved_);
     std::signal(SIGXFSZ, saved_handler_);
 }
+
+namespace {
+
+// The address space the process holds now, from /proc/self/statm (in pages).
+std::size_t address_space() {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+}  // namespace
+
+AddressSpaceLimit::AddressSpaceLimit(std::size_t bytes) {
+    EXPECT_EQ(::getrlimit(RLIMIT_AS, &saved_), 0);
+    const rlimit limit{address_space() + bytes, saved_.rlim_max};
+    EXPECT_EQ(::setrlimit(RLIMIT_AS, &limit), 0);
+}
+
+AddressSpaceLimit::~AddressSpaceLimit() { ::setrlimit(RLIMIT_AS, &saved_); }
 
 std::string language_lines(const std::string& prefix, int count) {
     std::string out;

@@ -81,6 +81,19 @@ private:
     void (*saved_handler_)(int) = nullptr;
 };
 
+// Lets the process take at most `bytes` more address space while the object
+// lives, so that an allocation beyond it raises std::bad_alloc.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(std::size_t bytes);
+    ~AddressSpaceLimit();
+    AddressSpaceLimit(const AddressSpaceLimit&) = delete;
+    AddressSpaceLimit& operator=(const AddressSpaceLimit&) = delete;
+
+private:
+    rlimit saved_{};
+};
+
 // "<prefix>1" to "<prefix><count>", each line ended by CR LF.
 std::string language_lines(const std::string& prefix, int count);
 
