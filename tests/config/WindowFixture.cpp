@@ -52,7 +52,9 @@ constexpr std::uint32_t kFileOverrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_D
 
 ReadOnlyFile::ReadOnlyFile(std::string path) : path_(std::move(path)), mode_(std::filesystem::status(path_).permissions()) {
     using std::filesystem::perms;
-    std::filesystem::permissions(path_, perms::owner_read | perms::group_read | perms::others_read);
+    const perms read = perms::owner_read | perms::group_read | perms::others_read;
+    const perms search = perms::owner_exec | perms::group_exec | perms::others_exec;
+    std::filesystem::permissions(path_, std::filesystem::is_directory(path_) ? read | search : read);
     Capabilities caps;
     effective_ = caps.data[0].effective;
     caps.data[0].effective &= ~kFileOverrides;

@@ -49,8 +49,9 @@ public:
     bool desktop_opens = true;  // whether a program is there to open files and addresses
 };
 
-// Makes a file readable but not writable while the object lives. Root writes
-// any file whatever its mode, so the calling thread also gives up that power
+// Makes a file readable but not writable while the object lives; a folder
+// then lists and opens its files but takes no new one. Root writes any file
+// whatever its mode, so the calling thread also gives up that power
 // meanwhile; the window does its file work on the thread that drives it.
 class ReadOnlyFile {
 public:

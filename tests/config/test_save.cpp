@@ -1,6 +1,8 @@
 // Save All: the stored settings, the merge of the pending lines into the
 // lists, and what a failing save leaves behind.
 #include <filesystem>
+#include <iterator>
+#include <set>
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -26,6 +28,17 @@ protected:
     std::string list(const std::string& name) const { return slurp(base() + name + ".filters.txt"); }
     void pending(const std::string& name, const std::string& content) const {
         spit(base() + name + ".edt.tmp", content);
+    }
+    // What the base folder holds beyond the files of the window and the fixture.
+    std::set<std::string> leftovers() const {
+        const std::set<std::string> known = {"version.ini",     "lang.eng.txt",      "lang.txt",
+                                             "~tmp.dat",        "secure.filters.txt", "trash.filters.txt",
+                                             "suspect.filters.txt", "secure.edt.tmp", "trash.edt.tmp",
+                                             "suspect.edt.tmp", "link.txt"};
+        std::set<std::string> out;
+        for (const auto& entry : std::filesystem::directory_iterator(base()))
+            if (!known.contains(entry.path().filename().string())) out.insert(entry.path().filename().string());
+        return out;
     }
 };
 
@@ -274,7 +287,7 @@ TEST_F(SaveTest, ListThatCannotBeReplacedKeepsItsWaitingLines) {
     EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "trash.filters.txt"});
     EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SBJCT=#prize#\r\n");
     EXPECT_TRUE(std::filesystem::is_directory(base() + "trash.filters.txt"));
-    EXPECT_FALSE(exists(base() + "~save.tmp")) << "the scratch file is removed";
+    EXPECT_TRUE(leftovers().empty()) << "the new list's file is removed";
 
     // Once the obstacle is gone, the same lines are saved exactly once.
     std::filesystem::remove(base() + "trash.filters.txt");
@@ -282,17 +295,63 @@ TEST_F(SaveTest, ListThatCannotBeReplacedKeepsItsWaitingLines) {
     EXPECT_EQ(list("trash"), "SBJCT=#prize#\r\n:");
 }
 
-TEST_F(SaveTest, ScratchFileThatCannotBeWrittenLeavesTheOldListWhole) {
+TEST_F(SaveTest, AUsersOwnFileOfAnyNameBesideTheListIsLeftAlone) {
     w();
-    const std::string before = list("secure");
-    std::filesystem::create_directory(base() + "~save.tmp");
+    for (const char* name : {"~save.tmp", "~secure.filters.txt.tmp", "~secure.filters.txt."}) spit(base() + name, "mine");
+    make_dir(base() + "~save.dir");
     pending("secure", "SBJCT=#prize#\r\n");
     save();
 
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "~save.tmp"});
-    EXPECT_EQ(list("secure"), before);
-    EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "SBJCT=#prize#\r\n");
-    EXPECT_TRUE(std::filesystem::is_directory(base() + "~save.tmp")) << "a folder is not the save's to remove";
+    EXPECT_TRUE(seam.errors.empty());
+    EXPECT_TRUE(list("secure").ends_with("SBJCT=#prize#\r\n:"));
+    for (const char* name : {"~save.tmp", "~secure.filters.txt.tmp", "~secure.filters.txt."})
+        EXPECT_EQ(slurp(base() + name), "mine") << name;
+    EXPECT_EQ(leftovers(), (std::set<std::string>{"~save.tmp", "~secure.filters.txt.tmp", "~secure.filters.txt.",
+                                                  "~save.dir"}));
+}
+
+TEST_F(SaveTest, TheListKeepsItsPermissionBits) {
+    using std::filesystem::perms;
+    const perms cases[] = {perms::owner_read | perms::owner_write,
+                           perms::owner_read | perms::owner_write | perms::group_read,
+                           perms::owner_all | perms::group_read | perms::others_read};
+    w();
+    for (const perms mode : cases) {
+        std::filesystem::permissions(base() + "trash.filters.txt", mode);
+        pending("trash", "SBJCT=#prize#\r\n");
+        save();
+        EXPECT_EQ(std::filesystem::status(base() + "trash.filters.txt").permissions(), mode);
+    }
+    EXPECT_TRUE(seam.errors.empty());
+}
+
+// Root may write anywhere; ReadOnlyFile takes that power away while it lives.
+TEST_F(SaveTest, AFolderThatTakesNoNewFileStillLetsItsListsBeRewritten) {
+    spit(base() + "secure.filters.txt", ":mine\r\n");
+    w();
+    pending("secure", "SNDER=#friend#\r\n");
+    {
+        ReadOnlyFile locked(folder());
+        save();
+    }
+    EXPECT_TRUE(seam.errors.empty()) << seam.errors.front();
+    EXPECT_EQ(list("secure"), ":mine\r\nSNDER=#friend#\r\n:");
+    EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "");
+    EXPECT_FALSE(w().btn_saveall->isEnabled());
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(SaveTest, AFolderThatTakesNoNewFileIsNamedWhenAListMustBeMade) {
+    w();
+    std::remove((base() + "trash.filters.txt").c_str());
+    pending("trash", "SNDER=#friend#\r\n");
+    {
+        ReadOnlyFile locked(folder());
+        save();
+    }
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + folder()});
+    EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SNDER=#friend#\r\n");
+    EXPECT_FALSE(exists(base() + "trash.filters.txt"));
 }
 
 TEST_F(SaveTest, ScratchFileCutShortIsRemovedAndTheListKept) {
@@ -306,10 +365,11 @@ TEST_F(SaveTest, ScratchFileCutShortIsRemovedAndTheListKept) {
         FileSizeLimit limit(1024 * 1024);
         save();
     }
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"I/O error 27: " + base() + "~save.tmp"});
+    ASSERT_EQ(seam.errors.size(), 1u);
+    EXPECT_TRUE(seam.errors[0].starts_with("I/O error 27: " + base() + "~secure.filters.txt.")) << seam.errors[0];
     EXPECT_EQ(list("secure"), before);
     EXPECT_EQ(slurp(base() + "secure.edt.tmp"), lines);
-    EXPECT_FALSE(exists(base() + "~save.tmp"));
+    EXPECT_TRUE(leftovers().empty());
 }
 
 TEST_F(SaveTest, PendingFileThatCannotBeEmptiedStopsTheSaveBeforeTheListChanges) {
@@ -325,7 +385,7 @@ TEST_F(SaveTest, PendingFileThatCannotBeEmptiedStopsTheSaveBeforeTheListChanges)
     EXPECT_EQ(list("secure"), before);
     EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "SNDER=#once#\r\n");
     EXPECT_TRUE(w().btn_saveall->isEnabled());
-    EXPECT_FALSE(exists(base() + "~save.tmp"));
+    EXPECT_TRUE(leftovers().empty());
 
     // Writable again, the waiting line reaches the list exactly once.
     save();
@@ -346,7 +406,7 @@ TEST_F(SaveTest, ListThatMayNotBeRewrittenStopsTheSave) {
     EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "trash.filters.txt"});
     EXPECT_EQ(list("trash"), before);
     EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SBJCT=#prize#\r\n");
-    EXPECT_FALSE(exists(base() + "~save.tmp"));
+    EXPECT_TRUE(leftovers().empty());
     EXPECT_TRUE(w().btn_saveall->isEnabled());
 }
 
@@ -376,8 +436,8 @@ TEST_F(SaveTest, ListThatIsASymbolicLinkRewritesTheFileItPointsTo) {
         EXPECT_TRUE(seam.errors.empty());
         for (const auto& [link, target] : c.links) EXPECT_TRUE(std::filesystem::is_symlink(base() + link)) << link;
         EXPECT_EQ(slurp(tmp_ / "kept/mine.txt"), ":mine\r\nSNDER=#friend#\r\n:");
-        EXPECT_FALSE(exists(base() + "~save.tmp"));
-        EXPECT_FALSE(exists(tmp_ / "kept/~save.tmp"));
+        EXPECT_TRUE(leftovers().empty());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp_ / "kept"), {}), 1);
     }
 }
 
