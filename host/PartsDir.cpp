@@ -13,7 +13,13 @@ MessageParts read_parts_dir(const std::string& dir) {
     MessageParts parts;
     for (std::size_t i = 0; i < kPartFileNames.size(); ++i) {
         const std::string path = dir + "/" + kPartFileNames[i];
-        if (platform::file_exists(path)) parts.text[i] = platform::read_file(path);
+        if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) continue;
+        if (std::filesystem::is_directory(path, ec)) throw std::runtime_error(path + ": a folder, not a part file");
+        try {
+            parts.text[i] = platform::read_file(path);
+        } catch (const std::exception& e) {
+            throw std::runtime_error(path + ": " + e.what());
+        }
     }
     return parts;
 }

@@ -66,7 +66,7 @@ std::vector<std::string> maildir_files(const std::string& dir) {
         if (!fs::is_directory(d, ec)) continue;
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(d, ec))
-            if (e.is_regular_file(ec)) names.push_back(e.path().string());
+            if (!e.is_directory(ec)) names.push_back(e.path().string());
         std::sort(names.begin(), names.end());
         out.insert(out.end(), names.begin(), names.end());
     }
