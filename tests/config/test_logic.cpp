@@ -4,7 +4,11 @@
 
 #include <string>
 
+#include "config/BulkBatch.h"
 #include "config/FieldRules.h"
+#include "config/FieldTest.h"
+#include "config/FilterLists.h"
+#include "support/TestSupport.h"
 
 namespace kalvorin::config {
 namespace {
@@ -62,6 +66,83 @@ TEST_P(FirstLineOnly, KeepsThePastedTextUpToItsFirstBreak) {
 INSTANTIATE_TEST_SUITE_P(Pastes, FirstLineOnly,
                          ::testing::Values(OneLine{u"abc", 3, u"abc", 3}, OneLine{u"ab\r\ncdXY", 6, u"abXY", 2},
                                            OneLine{u"Xa\nb\nc", 6, u"Xa", 2}, OneLine{u"\nabc", 1, u"abc", 0}));
+
+// ------------------------------------------------------------------ field tests
+
+struct Refused {
+    char delimiter;
+    const char* text;
+    Refusal refusal;
+};
+
+class TextInATest : public ::testing::TestWithParam<Refused> {};
+
+TEST_P(TextInATest, IsRefusedOnlyForTheChosenDelimiterOrAKeyword) {
+    const Refused& c = GetParam();
+    const TestKind kind = *TestKind::from_codes('2', '=', c.delimiter);
+    EXPECT_EQ(kind.refusal(c.text), c.refusal) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TextInATest,
+    ::testing::Values(Refused{'#', "a#b", Refusal::Delimiter}, Refused{'%', "a#b", Refusal::None},
+                      Refused{'"', "say \"hi\"", Refusal::Delimiter}, Refused{'#', "(x)*y+z%\"", Refusal::None},
+                      Refused{'#', "about sbjct", Refusal::Keyword}, Refused{'#', "RwMsG", Refusal::Keyword},
+                      Refused{'#', "my subject line", Refusal::None},
+                      // only a to z fold: an accented letter is no keyword letter
+                      Refused{'#', "sb\xCA" "ct", Refusal::None}));
+
+TEST(TestKind, FieldNumbersOutsideOneToSixGiveNoKind) {
+    EXPECT_EQ(TestKind::from_codes('6', '-', '%')->test("x.*y"), "RWMSG-%x.*y%");
+    EXPECT_EQ(TestKind::from_codes('3', '=', '#')->keyword, "MBODY");
+    EXPECT_FALSE(TestKind::from_codes('0', '=', '#'));
+    EXPECT_FALSE(TestKind::from_codes('7', '=', '#'));
+}
+
+// ------------------------------------------------------------------ the list after a save
+
+struct Merge {
+    const char* name;
+    std::vector<std::string> list, waiting;
+    std::string merged;
+};
+
+TEST(MergedList, KeepsLinesLongerThanTwoAndWaitingLinesLongerThanFive) {
+    const Merge cases[] = {
+        {"empty", {}, {}, ":"},
+        {"list line lengths", {"ab", "abc", "", "::", ":"}, {}, "abc\r\n:"},
+        {"waiting line lengths", {}, {"12345", "123456", ""}, "123456\r\n:"},
+        {"order kept", {":T", ":mine"}, {"SNDER=#a#", "SBJCT=#b#"}, ":mine\r\nSNDER=#a#\r\nSBJCT=#b#\r\n:"},
+        {"saved twice", {"SNDER=#a#", ":"}, {}, "SNDER=#a#\r\n:"},
+    };
+    for (const Merge& c : cases) EXPECT_EQ(merged_list(c.list, c.waiting), c.merged) << c.name;
+}
+
+// ------------------------------------------------------------------ bulk batches
+
+TEST(SkippedMessage, SaysHowManyAndWhy) {
+    EXPECT_EQ(skipped_message({5, 0, 0}, '#'), "");
+    EXPECT_EQ(skipped_message({0, 1, 0}, '%'),
+              "1 text skipped: 1 text held the delimiter %. A filter line cannot hold such a text; the editor "
+              "refuses it too.");
+    EXPECT_EQ(skipped_message({1, 2, 3}, '"'),
+              "5 texts skipped: 2 texts held the delimiter \", 3 texts held a field keyword (SNDER, SBJCT, MBODY, "
+              "ATTCH, HEADR or RWMSG). A filter line cannot hold such a text; the editor refuses it too.");
+}
+
+TEST(GenerateFromFile, TheStagingFileAsItsOwnSourceIsTakenAsItWas) {
+    test::TempDir dir;
+    const std::string staging = dir / "~tmp.dat";
+    test::spit(staging, "lottery\r\nwin#big\r\nabc\r\n");
+    const TestKind kind = *TestKind::from_codes('2', '=', '#');
+    std::size_t bytes = 0;
+    const BatchCount count = generate_from_file(kind, staging, staging, [&bytes](std::size_t n) { bytes += n; });
+    EXPECT_EQ(count.written, 1u);
+    EXPECT_EQ(count.with_delimiter, 1u);
+    EXPECT_EQ(count.with_keyword, 0u);
+    EXPECT_EQ(test::slurp(staging), "lottery\r\nwin#big\r\nabc\r\nSBJCT=#lottery#\r\n");
+    EXPECT_EQ(bytes, 8u + 8u + 4u);
+}
 
 }  // namespace
 }  // namespace kalvorin::config
