@@ -1,8 +1,10 @@
 #pragma once
 // TForm1, the configuration program's one window. Its child widgets carry the
 // component names as object names, and its handlers are named after the
-// component and the event. A handler lets file, registry and filter errors
-// rise; the signal connection around it shows them in an error box.
+// component and the event. A handler lets its errors rise; the signal
+// connection around it shows any of them in an error box (error_text). The
+// logic that is not about widgets lives in FilterLists, FieldTest, BulkBatch,
+// Options and FieldRules.
 #include <array>
 #include <cstdint>
 #include <optional>
