@@ -341,6 +341,22 @@ TEST_F(SaveTest, AFolderThatTakesNoNewFileStillLetsItsListsBeRewritten) {
     EXPECT_TRUE(leftovers().empty());
 }
 
+TEST_F(SaveTest, ARewriteInPlaceCutShortPutsTheOldListBack) {
+    spit(base() + "secure.filters.txt", ":mine\r\nSNDER=#friend#\r\n");
+    w();
+    std::string lines;
+    for (int i = 0; i < 40000; ++i) lines += "SNDER=#sender" + std::to_string(i) + "@example.org#\r\n";
+    pending("secure", lines);
+    {
+        ReadOnlyFile locked(folder());
+        FileSizeLimit limit(1024 * 1024);
+        save();
+    }
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"I/O error 27: " + base() + "secure.filters.txt"});
+    EXPECT_EQ(list("secure"), ":mine\r\nSNDER=#friend#\r\n");
+    EXPECT_EQ(slurp(base() + "secure.edt.tmp"), lines);
+}
+
 TEST_F(SaveTest, AFolderThatTakesNoNewFileIsNamedWhenAListMustBeMade) {
     w();
     std::remove((base() + "trash.filters.txt").c_str());
