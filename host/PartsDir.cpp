@@ -14,7 +14,11 @@ MessageParts read_parts_dir(const std::string& dir) {
     for (std::size_t i = 0; i < kPartFileNames.size(); ++i) {
         const std::string path = dir + "/" + kPartFileNames[i];
         if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) continue;
-        if (std::filesystem::is_directory(path, ec)) throw std::runtime_error(path + ": a folder, not a part file");
+        // Anything but a file would be read as nothing, or never read to its end.
+        const auto target = std::filesystem::status(path, ec);
+        if (std::filesystem::is_directory(target)) throw std::runtime_error(path + ": a folder, not a part file");
+        if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target))
+            throw std::runtime_error(path + ": not a file");
         try {
             parts.text[i] = platform::read_file(path);
         } catch (const std::exception& e) {

@@ -1,6 +1,8 @@
 // The host stand-in: message sources, part extraction and its command line.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "host/MimeParts.h"
@@ -157,12 +159,15 @@ TEST_F(HostCommandTest, VersionAndUsageErrors) {
 
 TEST_F(HostCommandTest, APartThatIsAFolderIsAnError) {
     test::make_dir(tmp_ / "bad/SBJCT");
+    test::make_dir(tmp_ / "pipe");
+    ASSERT_EQ(::mkfifo((tmp_ / "pipe/MBODY").c_str(), 0600), 0);
     test::make_dir(tmp_ / "good");
     spit(tmp_ / "good/SBJCT", "viagra");
-    const auto r = test::run({test::dist("kalvorin-host"), "--parts", tmp_ / "bad", tmp_ / "good"});
+    const auto r = test::run({test::dist("kalvorin-host"), "--parts", tmp_ / "bad", tmp_ / "pipe", tmp_ / "good"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "1000\t" + tmp_ / "good" + "\n");
-    EXPECT_EQ(r.err, "kalvorin-host: " + tmp_ / "bad/SBJCT" + ": a folder, not a part file\n");
+    EXPECT_EQ(r.err, "kalvorin-host: " + tmp_ / "bad/SBJCT" + ": a folder, not a part file\nkalvorin-host: " +
+                         tmp_ / "pipe/MBODY" + ": not a file\n");
 }
 
 TEST_F(HostCommandTest, APluginNamedWithoutAFolderIsTakenFromTheCurrentFolder) {
@@ -180,6 +185,7 @@ TEST_F(HostCommandTest, ALinkInAMaildirThatLeadsNowhereIsReported) {
     test::make_dir(tmp_ / "md/cur");
     spit(tmp_ / "md/cur/1", "Subject: viagra\n\nb\n");
     std::filesystem::create_symlink(tmp_ / "gone", tmp_ / "md/cur/2");
+    ASSERT_EQ(::mkfifo((tmp_ / "md/cur/3").c_str(), 0600), 0);  // never read: it would not end
     const auto r = test::run({test::dist("kalvorin-host"), tmp_ / "md"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "1000\t" + tmp_ / "md/cur/1" + "\n");
