@@ -92,13 +92,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // only a to z fold: an accented letter is no keyword letter
                       Refused{'#', "sb\xCA" "ct", Refusal::None}));
 
-TEST(TestKind, FieldNumbersOutsideOneToSixGiveNoKind) {
-    EXPECT_EQ(TestKind::from_codes('6', '-', '%')->test("x.*y"), "RWMSG-%x.*y%");
-    EXPECT_EQ(TestKind::from_codes('3', '=', '#')->keyword, "MBODY");
-    EXPECT_FALSE(TestKind::from_codes('0', '=', '#'));
-    EXPECT_FALSE(TestKind::from_codes('7', '=', '#'));
-}
-
 // ------------------------------------------------------------------ the list after a save
 
 struct Merge {
@@ -119,16 +112,6 @@ TEST(MergedList, KeepsLinesLongerThanTwoAndWaitingLinesLongerThanFive) {
 }
 
 // ------------------------------------------------------------------ bulk batches
-
-TEST(SkippedMessage, SaysHowManyAndWhy) {
-    EXPECT_EQ(skipped_message({5, 0, 0}, '#'), "");
-    EXPECT_EQ(skipped_message({0, 1, 0}, '%'),
-              "1 text skipped: 1 text held the delimiter %. A filter line cannot hold such a text; the editor "
-              "refuses it too.");
-    EXPECT_EQ(skipped_message({1, 2, 3}, '"'),
-              "5 texts skipped: 2 texts held the delimiter \", 3 texts held a field keyword (SNDER, SBJCT, MBODY, "
-              "ATTCH, HEADR or RWMSG). A filter line cannot hold such a text; the editor refuses it too.");
-}
 
 TEST(GenerateFromFile, TheStagingFileAsItsOwnSourceIsTakenAsItWas) {
     test::TempDir dir;
