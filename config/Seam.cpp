@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include "config/cp1252.h"
+#include "platform/errors.h"
 #include "platform/shell.h"
 
 namespace kalvorin::config {
@@ -17,6 +18,16 @@ void show_box(QWidget* owner, QMessageBox::Icon icon, const QString& title, cons
     QMessageBox box(icon, title, from_ansi(text), QMessageBox::Ok, owner);
     box.setTextFormat(Qt::PlainText);
     box.exec();
+}
+
+// The window words the failure itself, so the system's text is not needed.
+bool shell_started(const std::string& target) {
+    try {
+        platform::shell_open(target);
+        return true;
+    } catch (const EInOutError&) {
+        return false;
+    }
 }
 
 }  // namespace
@@ -39,10 +50,10 @@ std::optional<std::string> QtSeam::openFileDialog(QWidget* owner, const std::str
     return QFile::encodeName(dialog.selectedFiles().front()).toStdString();
 }
 
-void QtSeam::openFile(const std::string& path) { platform::shell_open(path); }
+bool QtSeam::openFile(const std::string& path) { return shell_started(path); }
 
 // On Windows the address opens in the default browser, which every current
 // system has, rather than through a particular browser's automation object.
-void QtSeam::openUrl(const std::string& url) { platform::shell_open(url); }
+bool QtSeam::openUrl(const std::string& url) { return shell_started(url); }
 
 }  // namespace kalvorin::config

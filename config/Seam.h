@@ -19,11 +19,12 @@ public:
     // File-open dialog: the chosen file must exist; the file's full path as
     // file-system bytes, nothing when the user cancels.
     virtual std::optional<std::string> openFileDialog(QWidget* owner, const std::string& default_ext) = 0;
-    // Opens a file in the program associated with it; never waits. Raises
-    // EInOutError with the system's text when no program could be started.
-    virtual void openFile(const std::string& path) = 0;
-    // Opens an address in the default browser; never waits; raises as openFile.
-    virtual void openUrl(const std::string& url) = 0;
+    // Opens a file in the program associated with it; never waits. False when
+    // no program could be started for it.
+    virtual bool openFile(const std::string& path) = 0;
+    // Opens an address in the default browser; never waits. False when no
+    // browser could be started.
+    virtual bool openUrl(const std::string& url) = 0;
 };
 
 // The desktop implementation: QMessageBox, QFileDialog and the system's opener.
@@ -32,8 +33,8 @@ public:
     void showError(QWidget* owner, const std::string& text) override;
     void showWarning(QWidget* owner, const std::string& title, const std::string& text) override;
     std::optional<std::string> openFileDialog(QWidget* owner, const std::string& default_ext) override;
-    void openFile(const std::string& path) override;
-    void openUrl(const std::string& url) override;
+    bool openFile(const std::string& path) override;
+    bool openUrl(const std::string& url) override;
 };
 
 }  // namespace kalvorin::config

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -23,7 +21,10 @@
 #include "CodigoComun/ConfigSys.h"
 #include "platform/errors.h"
 #include "CodigoComun/Texto.h"
-#include "config/IntConversion.h"
+#include "config/ErrorText.h"
+#include "config/FieldRules.h"
+#include "config/FilterLists.h"
+#include "config/Options.h"
 #include "config/cp1252.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
@@ -71,37 +72,41 @@ QWidget* tab_page(QTabWidget* tabs, const char* name) {
     return page;
 }
 
-// Limits what the user types to a number of characters. Unlike a maximum
-// length, it leaves text set from code whole (a stored log size of 100 is
-// shown as 100, not cut to 10).
+// Limits what the user types into a box to a number of characters
+// (limit_typed). Unlike a maximum length, it leaves text set from code whole:
+// a stored log size of 100 is shown as 100, not cut to 10. The box tells the
+// two apart: a change the user makes marks it modified, setting its text
+// clears the mark.
 class TypedLengthValidator final : public QValidator {
 public:
-    TypedLengthValidator(int max, QObject* parent) : QValidator(parent), max_(max) {}
-    State validate(QString& input, int&) const override { return input.size() <= max_ ? Acceptable : Invalid; }
+    TypedLengthValidator(std::size_t max, QLineEdit* edit) : QValidator(edit), edit_(edit), max_(max) {
+        connect(edit, &QLineEdit::textChanged, this, [this] { before_ = edit_->text().toStdU16String(); });
+    }
+    State validate(QString& input, int& position) const override {
+        if (!edit_->isModified()) return Acceptable;
+        const BoxEdit kept = limit_typed(before_, {input.toStdU16String(), static_cast<std::size_t>(position)}, max_);
+        if (kept.text == before_) return Invalid;  // nothing of the change fits
+        input = QString::fromStdU16String(kept.text);
+        position = static_cast<int>(kept.cursor);
+        return Acceptable;
+    }
 
 private:
-    int max_;
+    QLineEdit* edit_;
+    std::size_t max_;
+    std::u16string before_;
 };
 
-// Keeps an edit box to one line, as the platform's single-line edit box does:
-// of a text pasted or dropped in, only what comes before its first line break
-// is kept, and the box's own text around it stays. Text set from code is cut
+// Keeps an edit box to one line (first_line_only). Text set from code is cut
 // the same way; the box's change signal then reports only the kept text, so
 // its handler runs once, as for any other change.
 class SingleLineValidator final : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString& input, int& position) const override {
-        const auto is_break = [](QChar c) { return c == u'\r' || c == u'\n'; };
-        const auto first = std::find_if(input.cbegin(), input.cend(), is_break);
-        if (first == input.cend()) return Acceptable;
-        // The box never holds a break, so every break lies in the text just
-        // inserted, which ends at the cursor.
-        const auto last = std::find_if(input.crbegin(), input.crend(), is_break);
-        const qsizetype from = first - input.cbegin();
-        const qsizetype to = std::max<qsizetype>(position, input.crend() - last);
-        input.remove(from, to - from);
-        position = static_cast<int>(from);
+        const BoxEdit kept = first_line_only({input.toStdU16String(), static_cast<std::size_t>(position)});
+        input = QString::fromStdU16String(kept.text);
+        position = static_cast<int>(kept.cursor);
         return Acceptable;
     }
 };
@@ -111,75 +116,6 @@ void single_line(QLineEdit* edit) {
     edit->setMaxLength(std::numeric_limits<int>::max());
     edit->setValidator(new SingleLineValidator(edit));
 }
-
-// The file a list's name stands for: a symbolic link is followed to the file
-// it points to, so that saving rewrites that file and leaves the link a link.
-std::string resolved_list(const std::string& list) {
-    constexpr int kMaxLinks = 40;
-    std::filesystem::path path(list);
-    std::error_code error;
-    for (int links = 0; std::filesystem::is_symlink(path, error); ++links) {
-        if (links == kMaxLinks) throw EInOutError(platform::io_message(ELOOP, list));
-        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
-        if (error) throw EInOutError(platform::io_message(error.value(), list));
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    return path.string();
-}
-
-// Opening for appending changes nothing in the file but fails as a write would.
-void check_writable(const std::string& path) {
-    platform::TextWriter file(path, platform::TextWriter::Mode::Append);
-    file.close();
-}
-
-// The new content of a list on its way into the list's place. Until it is
-// there, the scratch file is removed again when the object goes, so that a
-// failed save leaves nothing behind.
-class ScratchFile {
-public:
-    explicit ScratchFile(std::string path) : path_(std::move(path)) {}
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-    ~ScratchFile() {
-        std::error_code ignored;
-        // Only a file is ours to remove; a folder of that name is not.
-        if (!placed_ && platform::file_exists(path_)) std::filesystem::remove(path_, ignored);
-    }
-    void write(std::string_view content) { platform::write_file(path_, content); }
-    void put_in_place_of(const std::string& target) {
-        platform::replace_file(path_, target);
-        placed_ = true;
-    }
-
-private:
-    std::string path_;
-    bool placed_ = false;
-};
-
-struct ListFiles {
-    const char* list;
-    const char* pending;
-    const char* title;
-};
-
-constexpr ListFiles kLists[] = {
-    {"secure.filters.txt", "secure.edt.tmp", ":Secure filters"},
-    {"trash.filters.txt", "trash.edt.tmp", ":Trash filters"},
-    {"suspect.filters.txt", "suspect.edt.tmp", ":Suspect filters"},
-};
-
-constexpr const char* kStagingFile = "~tmp.dat";
-
-// Default score and log-size values, stored when a field holds no integer.
-constexpr std::int32_t kDefaultSecure = -1000;
-constexpr std::int32_t kDefaultTrash = 1000;
-constexpr std::int32_t kDefaultSuspect = 70;
-constexpr std::int32_t kDefaultLogsize = 9;
-
-// Lines kept in a list, and pending lines taken into it, must be longer than these.
-constexpr std::size_t kMinListLine = 2;
-constexpr std::size_t kMinPendingLine = 5;
 
 }  // namespace
 
@@ -200,8 +136,10 @@ TForm1::TForm1(Seam& seam, const std::string& program_folder, QWidget* parent)
     connect_handlers();
     try {
         FormCreate();
-    } catch (const KalvorinError& e) {
-        seam_.showError(this, e.what());
+        started = true;
+    } catch (const std::exception& e) {
+        startup_failure = error_text(e);
+        seam_.showError(this, startup_failure);
     }
 }
 
@@ -210,8 +148,8 @@ const std::string& TForm1::slot(int n) const { return language.at(static_cast<st
 void TForm1::guarded(Handler handler) {
     try {
         (this->*handler)();
-    } catch (const KalvorinError& e) {
-        seam_.showError(this, e.what());
+    } catch (const std::exception& e) {
+        seam_.showError(this, error_text(e));
     }
 }
 
@@ -405,6 +343,8 @@ void TForm1::connect_handlers() {
     on_click(btn_faq, &TForm1::btn_faqClick);
 
     on_click(btn_add, &TForm1::btn_addClick);
+    // Enter in the test's text box adds the test, as the button does.
+    connect(edt_string, &QLineEdit::returnPressed, this, [this] { guarded(&TForm1::btn_addClick); });
     on_click(btn_and, &TForm1::btn_andClick);
     on_click(btn_or, &TForm1::btn_orClick);
     on_click(btn_rotate, &TForm1::btn_rotateClick);
@@ -482,8 +422,7 @@ void TForm1::FormCreate() {
     for (const ListFiles& files : kLists) {
         const std::string path = program_folder_ + sep + files.list;
         if (platform::file_exists(path)) continue;
-        platform::write_file(path, std::string(files.title) + "\r\n" + ": <-- this is a comment\r\n" +
-                                       "snder=\"put your filters here\"\r\n" + "snder=\"and here\"\r\n" + ":\r\n");
+        platform::write_file(path, default_list(files));
     }
 
     // 4, 5. The values held for the run.
@@ -587,6 +526,8 @@ void TForm1::set_texts() {
     fill(cbox_bulkrecord, cbox_bulkhave, cbox_bulktstring);
 }
 
+// Each setting is shown as soon as it is read, so a value of the wrong type
+// stops start-up with the settings read before it shown.
 void TForm1::show_settings() {
     clsConfigSys config;
     edt_logsize->setText(from_ansi(int_to_str(config.get_logsize())));
@@ -619,32 +560,32 @@ void TForm1::chk_uppercaseClick() { btn_saveall->setEnabled(true); }
 void TForm1::chk_up50kbClick() { btn_saveall->setEnabled(true); }
 void TForm1::chk_bodyattachClick() { btn_saveall->setEnabled(true); }
 
+// After a start-up that stopped early the fields may not hold the stored
+// settings and the pending files may hold lines of an earlier run, so saving
+// would overwrite what the window never loaded: it is refused.
 void TForm1::btn_saveallClick() {
+    if (!started) {
+        seam_.showError(this, "Nothing was saved. Start-up stopped at \"" + startup_failure +
+                                  "\", so the window did not load the stored settings. Mend the cause and start "
+                                  "the program again.");
+        return;
+    }
     // 1. A prepared batch must be prepared again after a save.
     btn_bulkaddsecure->setEnabled(false);
     btn_bulkaddtrash->setEnabled(false);
     btn_bulkaddsuspect->setEnabled(false);
 
     // 2 to 5. The settings.
-    clsConfigSys config;
-    config.set_scores(str_to_int_def(to_ansi(edt_secure->text()), kDefaultSecure),
-                      str_to_int_def(to_ansi(edt_trash->text()), kDefaultTrash),
-                      str_to_int_def(to_ansi(edt_suspect->text()), kDefaultSuspect));
-    if (rd_none->isChecked()) config.set_extimg("none");
-    if (rd_suspect->isChecked()) config.set_extimg("susp");
-    if (rd_trash->isChecked()) config.set_extimg("trash");
-    config.set_uppercase(chk_uppercase->isChecked());
-    config.set_xpertmode(chk_expert->isChecked());
-    config.set_up50kb(chk_up50kb->isChecked());
-    // The plug-in empties its log every "logsize" messages and divides by it,
-    // so 0 is no size: it is stored as the default, and the field shows what
-    // was stored.
-    std::int32_t logsize = str_to_int_def(to_ansi(edt_logsize->text()), kDefaultLogsize);
-    if (logsize == 0) {
-        logsize = kDefaultLogsize;
-        edt_logsize->setText(QString::number(logsize));
-    }
-    config.set_logsize(logsize);
+    OptionFields fields;
+    fields.secure = to_ansi(edt_secure->text());
+    fields.trash = to_ansi(edt_trash->text());
+    fields.suspect = to_ansi(edt_suspect->text());
+    fields.extimg = rd_trash->isChecked() ? "trash" : rd_suspect->isChecked() ? "susp" : "none";
+    fields.uppercase = chk_uppercase->isChecked();
+    fields.xpertmode = chk_expert->isChecked();
+    fields.up50kb = chk_up50kb->isChecked();
+    fields.logsize = to_ansi(edt_logsize->text());
+    show_stored(store_options(fields));
 
     // 6, 7. The waiting lines into the lists.
     for (const ListFiles& files : kLists) save_list(basefolder + files.list, basefolder + files.pending);
@@ -654,41 +595,13 @@ void TForm1::btn_saveallClick() {
     btn_saveall->setEnabled(false);
 }
 
-// The new list is the old list's lines and the waiting lines longer than 5
-// characters, keeping only lines longer than 2 characters, each ended, and a
-// final ":" without a line end. Each list is merged and compacted in one pass,
-// so after a failure the lists done before are complete and the others
-// untouched. Reading the list as lines also ends a hand-written last line that
-// has no line end, instead of joining the next line onto it.
-//
-// The new list is written to a scratch file beside the list and put in the
-// list's place in one step, so the list on disk is always the old one or the
-// new one, whole. The pending file is emptied only once the new list is in
-// place, so a failed save loses no waiting line; and as both files are first
-// checked to be writable, a save that fails stops before the list changes,
-// so no waiting line can be merged twice.
-void TForm1::save_list(const std::string& list, const std::string& pending) {
-    const std::string target = resolved_list(list);
-    const std::vector<std::string> waiting = platform::read_lines(pending);
-    std::vector<std::string> lines;
-    const bool exists = platform::file_exists(target);
-    if (exists) lines = platform::read_lines(target);
-    for (const std::string& line : waiting)
-        if (line.size() > kMinPendingLine) lines.push_back(line);
-
-    std::string content;
-    for (const std::string& line : lines)
-        if (line.size() > kMinListLine) content += line + "\r\n";
-    content += ":";
-
-    check_writable(pending);
-    // Replacing needs only the folder to be writable; a list that may not be
-    // rewritten must refuse the save as rewriting it in place would.
-    if (exists) check_writable(target);
-    ScratchFile scratch((std::filesystem::path(target).parent_path() / "~save.tmp").string());
-    scratch.write(content);
-    scratch.put_in_place_of(target);
-    platform::reset_file(pending);
+// The number fields show what was stored: a text that held no integer shows
+// the default, a log size of 0 the one stored instead.
+void TForm1::show_stored(const OptionValues& stored) {
+    edt_secure->setText(from_ansi(int_to_str(stored.secure)));
+    edt_trash->setText(from_ansi(int_to_str(stored.trash)));
+    edt_suspect->setText(from_ansi(int_to_str(stored.suspect)));
+    edt_logsize->setText(from_ansi(int_to_str(stored.logsize)));
 }
 
 void TForm1::FormClose() {
@@ -697,8 +610,13 @@ void TForm1::FormClose() {
 
 // ---------------------------------------------------------------- filter files, help texts, home page
 
-// Another program opens the file; its success is not this program's business.
-void TForm1::open_in_shell(const std::string& file_name) { seam_.openFile(trim(basefolder + file_name)); }
+// Another program opens the file. What that program does with it is its own
+// business, but a file that is not there or that no program takes is said.
+void TForm1::open_in_shell(const std::string& file_name) {
+    const std::string path = trim(basefolder + file_name);
+    if (!platform::file_exists(path)) throw EInOutError(platform::io_message(ENOENT, path), path);
+    if (!seam_.openFile(path)) throw EInOutError("No program is associated with this file", path);
+}
 
 void TForm1::btn_secureClick() { open_in_shell("secure.filters.txt"); }
 void TForm1::btn_trashClick() { open_in_shell("trash.filters.txt"); }
@@ -707,7 +625,9 @@ void TForm1::btn_helpfiltersClick() { open_in_shell("filters.hlp.txt"); }
 void TForm1::btn_readmeClick() { open_in_shell("leame.txt"); }
 void TForm1::btn_faqClick() { open_in_shell("faq.txt"); }
 
-void TForm1::lbl_homelinkClick() { seam_.openUrl(kHomePage); }
+void TForm1::lbl_homelinkClick() {
+    if (!seam_.openUrl(kHomePage)) throw EInOutError("No browser could be started for the address", kHomePage);
+}
 
 // Runs every filter line once against a message whose parts all read "none",
 // so that a line the filter code cannot handle shows up: the memo's last line

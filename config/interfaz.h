@@ -1,8 +1,10 @@
 #pragma once
 // TForm1, the configuration program's one window. Its child widgets carry the
 // component names as object names, and its handlers are named after the
-// component and the event. A handler lets file, registry and filter errors
-// rise; the signal connection around it shows them in an error box.
+// component and the event. A handler lets its errors rise; the signal
+// connection around it shows any of them in an error box (error_text). The
+// logic that is not about widgets lives in FilterLists, FieldTest, BulkBatch,
+// Options and FieldRules.
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -11,6 +13,9 @@
 #include <QObject>
 #include <QWidget>
 
+#include "config/BulkBatch.h"
+#include "config/FieldTest.h"
+#include "config/Options.h"
 #include "config/Seam.h"
 
 class QCheckBox;
@@ -220,9 +225,8 @@ private:
     void read_language_files();
     void set_texts();
     void show_settings();
+    void show_stored(const OptionValues& stored);
 
-    // Saving: merges the pending file into the list.
-    void save_list(const std::string& list, const std::string& pending);
     void open_in_shell(const std::string& file_name);
 
     Seam& seam_;
@@ -232,20 +236,16 @@ private:
     std::string version;
     std::string close_message;
     bool saved = false;
+    // Whether start-up ran to its end; if not, the error that stopped it.
+    bool started = false;
+    std::string startup_failure;
     std::array<std::string, kSlots> language{};
 
     // Private helpers of the editor and bulk tabs (interfaz_editor.cpp,
     // interfaz_bulk.cpp) are declared below this line.
 
-    // The kind of field test that a tab's three pick-lists have chosen.
-    struct TestKind {
-        std::string keyword;
-        char op;
-        char delimiter;
-        // keyword + operator + delimiter + text + delimiter
-        std::string test(const std::string& text) const;
-    };
-    // Nothing when one of the pick-lists has no chosen item.
+    // The kind of field test that a tab's three pick-lists have chosen;
+    // nothing when one of them has no chosen item.
     static std::optional<TestKind> chosen_kind(const QComboBox* fields, const QComboBox* operators,
                                                const QComboBox* delimiters);
 
@@ -267,6 +267,7 @@ private:
     void generate_from_memo(const TestKind& kind);
     void generate_from_file(const TestKind& kind);
     void add_batch(const char* pending);
+    void tell_skipped(const BatchCount& count, char delimiter);
 };
 
 }  // namespace kalvorin::config

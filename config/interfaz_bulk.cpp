@@ -19,38 +19,16 @@
 #include <QTextDocument>
 #include <QTextLayout>
 
+#include "config/BulkBatch.h"
+#include "config/FilterLists.h"
 #include "config/cp1252.h"
 #include "config/interfaz.h"
-#include "platform/textfile.h"
 
 namespace kalvorin::config {
 
 namespace {
 
-constexpr const char* kStagingFile = "~tmp.dat";
 constexpr int kMemoMaxLength = 3500;
-// Shorter source lines are skipped.
-constexpr std::size_t kMinMemoLine = 2;
-constexpr std::size_t kMinFileLine = 4;
-
-// Appends lines to a file that is opened at the first line and stays open for
-// the whole batch: one open per batch instead of one per line, and none for a
-// batch without lines. Closing it reports a failed write.
-class BatchWriter {
-public:
-    explicit BatchWriter(std::string path) : path_(std::move(path)) {}
-    void append(std::string_view line) {
-        if (!file_) file_.emplace(path_, platform::TextWriter::Mode::Append);
-        file_->write_line(line);
-    }
-    void close() {
-        if (file_) file_->close();
-    }
-
-private:
-    std::string path_;
-    std::optional<platform::TextWriter> file_;
-};
 
 // A progress dialog that the user cannot dismiss: a batch runs to its end.
 class BatchProgressDialog final : public QProgressDialog {
@@ -150,32 +128,26 @@ void TForm1::btn_bulkexaminarClick() {
 }
 
 void TForm1::generate_from_memo(const TestKind& kind) {
-    BatchWriter staging(basefolder + kStagingFile);
-    for (const std::string& row : memo_rows(mmo_origen))
-        if (row.size() >= kMinMemoLine) staging.append(kind.test(row));
-    staging.close();
+    const BatchCount count = generate_from_rows(kind, memo_rows(mmo_origen), basefolder + kStagingFile);
     mmo_origen->clear();
+    tell_skipped(count, kind.delimiter);
 }
 
-// The source is read to its end before the first test is staged: a source
-// that is the staging file itself is then taken as it was when generation
-// began, instead of being read on as it grows.
 void TForm1::generate_from_file(const TestKind& kind) {
     const std::string source = to_ansi(edt_filename->text());
-    std::vector<std::string> tests;
+    BatchCount count;
     {
-        platform::TextReader reader(source);
         BatchProgress progress(this, source);
-        std::string line;
-        while (reader.next_line(line)) {
-            if (line.size() >= kMinFileLine) tests.push_back(kind.test(line));
-            progress.advance(line.size() + 1);
-        }
+        count = config::generate_from_file(kind, source, basefolder + kStagingFile,
+                                           [&progress](std::size_t bytes) { progress.advance(bytes); });
     }
-    BatchWriter staging(basefolder + kStagingFile);
-    for (const std::string& test : tests) staging.append(test);
-    staging.close();
     edt_filename->clear();
+    tell_skipped(count, kind.delimiter);
+}
+
+void TForm1::tell_skipped(const BatchCount& count, char delimiter) {
+    const std::string message = skipped_message(count, delimiter);
+    if (!message.empty()) seam_.showWarning(this, "Warning", message);
 }
 
 // Generating with the file source chosen but no file named yet does nothing
@@ -195,21 +167,10 @@ void TForm1::btn_bulkprocesaClick() {
     btn_bulkaddsuspect->setEnabled(true);
 }
 
-// The staging file is emptied only once every line has reached the list, so
-// a failed add can be retried with the same batch.
 void TForm1::add_batch(const char* pending) {
     const std::string staging = basefolder + kStagingFile;
-    platform::TextReader reader(staging);
-    BatchWriter list(basefolder + pending);
     BatchProgress progress(this, staging);
-    std::string line;
-    while (reader.next_line(line)) {
-        list.append(line);
-        progress.advance(line.size() + 1);
-    }
-    list.close();
-    reader.close();
-    platform::reset_file(staging);
+    config::add_batch(staging, basefolder + pending, [&progress](std::size_t bytes) { progress.advance(bytes); });
 
     btn_bulkaddsecure->setEnabled(false);
     btn_bulkaddtrash->setEnabled(false);

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "CodigoComun/Texto.h"
 #include "config/cp1252.h"
 #include "config/interfaz.h"
 #include "platform/textfile.h"
@@ -15,19 +14,6 @@
 namespace kalvorin::config {
 
 namespace {
-
-// The field keyword for each field number, 1 to 6.
-constexpr std::array<std::string_view, 6> kKeywords = {"SNDER", "SBJCT", "MBODY", "ATTCH", "HEADR", "RWMSG"};
-
-// A keyword inside a test's text could be taken for the start of another
-// test, so the editor refuses such texts; only a to z are folded, as the
-// filter code folds them when it looks for keywords.
-bool names_a_field(const std::string& text) {
-    const std::string upper = plain_upper(text);
-    for (std::string_view keyword : kKeywords)
-        if (upper.find(keyword) != std::string::npos) return true;
-    return false;
-}
 
 // The one-character code that starts the chosen item of a pick-list.
 std::optional<char> chosen_code(const QComboBox* box) {
@@ -39,18 +25,13 @@ std::optional<char> chosen_code(const QComboBox* box) {
 
 }  // namespace
 
-std::string TForm1::TestKind::test(const std::string& text) const {
-    return keyword + op + delimiter + text + delimiter;
-}
-
-std::optional<TForm1::TestKind> TForm1::chosen_kind(const QComboBox* fields, const QComboBox* operators,
+std::optional<TestKind> TForm1::chosen_kind(const QComboBox* fields, const QComboBox* operators,
                                                     const QComboBox* delimiters) {
     const std::optional<char> field = chosen_code(fields);
     const std::optional<char> op = chosen_code(operators);
     const std::optional<char> delimiter = chosen_code(delimiters);
     if (!field || !op || !delimiter) return std::nullopt;
-    if (*field < '1' || *field > '6') return std::nullopt;
-    return TestKind{std::string(kKeywords[static_cast<std::size_t>(*field - '1')]), *op, *delimiter};
+    return TestKind::from_codes(*field, *op, *delimiter);
 }
 
 // ---------------------------------------------------------------- level lines
@@ -150,10 +131,7 @@ void TForm1::move_down() {
 void TForm1::btn_addClick() {
     const std::optional<TestKind> kind = chosen_kind(cbox_record, cbox_have, cbox_tstring);
     const std::string text = to_ansi(edt_string->text());
-    if (!kind || text.empty()) return;
-    // The delimiter would end the text early.
-    if (text.find(kind->delimiter) != std::string::npos) return;
-    if (names_a_field(text)) return;
+    if (!kind || text.empty() || kind->refusal(text) != Refusal::None) return;
     push_test(kind->test(text));
 }
 

@@ -64,6 +64,13 @@ std::string text_of(GMimeObject* part) {
     return to_cp1252(text.get());
 }
 
+MessageParts body_only(const std::string& raw) {
+    MessageParts parts;
+    parts[kPartRawMessage] = raw;
+    parts[kPartBody] = raw;
+    return parts;
+}
+
 }  // namespace
 
 bool mime_available() { return true; }
@@ -91,7 +98,9 @@ MessageParts extract_parts(const std::string& raw) {
     GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(raw.data(), raw.size()));
     GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     GPtr<GMimeMessage> msg(g_mime_parser_construct_message(parser.get(), nullptr));
-    if (!msg) throw std::runtime_error("not a mail message");
+    // Mail clients take a text without a header as a body, so it is scored
+    // as one rather than refused.
+    if (!msg) return body_only(raw);
 
     MessageParts parts;
     parts[kPartRawMessage] = raw;

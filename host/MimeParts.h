@@ -16,8 +16,9 @@ void mime_init();
 // HEADR the raw header block; MBODY the first text/plain part (else
 // text/html), transfer-decoded, in Windows-1252; ATTCH the attachments' file
 // names, one per line; SNDER the From header and SBJCT the Subject, decoded
-// into Windows-1252; RWMSG the raw message byte for byte. Raises
-// std::runtime_error when the message cannot be parsed.
+// into Windows-1252; RWMSG the raw message byte for byte. A text that does
+// not begin with a header is a body with an empty header: MBODY and RWMSG are
+// the text as it is, the other parts empty.
 MessageParts extract_parts(const std::string& raw);
 
 // The header block: everything before the first empty line.

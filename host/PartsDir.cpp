@@ -13,7 +13,17 @@ MessageParts read_parts_dir(const std::string& dir) {
     MessageParts parts;
     for (std::size_t i = 0; i < kPartFileNames.size(); ++i) {
         const std::string path = dir + "/" + kPartFileNames[i];
-        if (platform::file_exists(path)) parts.text[i] = platform::read_file(path);
+        if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) continue;
+        // Anything but a file would be read as nothing, or never read to its end.
+        const auto target = std::filesystem::status(path, ec);
+        if (std::filesystem::is_directory(target)) throw std::runtime_error(path + ": a folder, not a part file");
+        if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target))
+            throw std::runtime_error(path + ": not a file");
+        try {
+            parts.text[i] = platform::read_file(path);
+        } catch (const std::exception& e) {
+            throw std::runtime_error(path + ": " + e.what());
+        }
     }
     return parts;
 }

@@ -7,7 +7,8 @@ namespace kalvorin::host {
 
 // The six parts from the raw files SNDER SBJCT MBODY ATTCH HEADR RWMSG of a
 // folder; a missing file is an empty part. Raises std::runtime_error when the
-// folder does not exist.
+// folder does not exist, when a part is a folder, and when a part cannot be
+// read (a link that leads nowhere among them).
 MessageParts read_parts_dir(const std::string& dir);
 
 }  // namespace kalvorin::host

@@ -65,8 +65,10 @@ std::vector<std::string> maildir_files(const std::string& dir) {
         std::error_code ec;
         if (!fs::is_directory(d, ec)) continue;
         std::vector<std::string> names;
+        // Files, and links that lead nowhere; not folders, and not pipes or
+        // devices, which would never be read to their end.
         for (const auto& e : fs::directory_iterator(d, ec))
-            if (e.is_regular_file(ec)) names.push_back(e.path().string());
+            if (e.is_regular_file(ec) || (e.is_symlink(ec) && !e.exists(ec))) names.push_back(e.path().string());
         std::sort(names.begin(), names.end());
         out.insert(out.end(), names.begin(), names.end());
     }

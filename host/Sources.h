@@ -23,7 +23,9 @@ void for_each_message(const std::string& source, const std::function<void(const 
 // the empty line that ends each one.
 std::vector<std::string> split_mbox(const std::string& content);
 
-// The message files of a Maildir: cur/ then new/, each sorted by name.
+// The message files of a Maildir: cur/ then new/, each sorted by name. A link
+// that leads nowhere counts too, so that it is reported rather than passed
+// over.
 std::vector<std::string> maildir_files(const std::string& dir);
 
 }  // namespace kalvorin::host

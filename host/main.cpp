@@ -2,6 +2,7 @@
 // messages given and prints one line per message: SCORE<TAB>SOURCE.
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <string>
@@ -22,7 +23,8 @@ const char* kUsage =
     "usage: kalvorin-host [--plugin PATH] SOURCE...       score .eml files, mbox files, Maildir folders\n"
     "       kalvorin-host [--plugin PATH] --parts DIR...  score messages given as six part files\n"
     "       kalvorin-host [--plugin PATH] --filter        score standard input, write it out with a score header\n"
-    "       kalvorin-host [--plugin PATH]                 print the plug-in's name and version\n";
+    "       kalvorin-host [--plugin PATH]                 print the plug-in's name and version\n"
+    "       kalvorin-host --version                       print this program's version\n";
 
 // The Windows build has no MIME parser.
 const char* kPartsOnly =
@@ -32,6 +34,19 @@ const char* kPartsOnly =
 void print_usage(std::ostream& out) {
     out << kUsage;
     if (!mime_available()) out << kPartsOnly;
+}
+
+int usage_error(const std::string& what) {
+    std::cerr << "kalvorin-host: " << what << "\n";
+    print_usage(std::cerr);
+    return 2;
+}
+
+// A bare file name is a file in the current folder, as for any other program
+// that takes a path; the system's library search never sees it.
+std::string plugin_path(const std::string& given) {
+    if (std::filesystem::path(given).has_parent_path()) return given;
+    return (std::filesystem::current_path() / given).string();
 }
 
 // Shows a count on standard error when it is a terminal and the run is long.
@@ -148,12 +163,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--plugin") {
-            if (i + 1 >= argc) {
-                std::cerr << "kalvorin-host: --plugin needs a path\n";
-                print_usage(std::cerr);
-                return 2;
-            }
-            plugin = argv[++i];
+            if (i + 1 >= argc) return usage_error("--plugin needs a path");
+            plugin = plugin_path(argv[++i]);
+        } else if (a == "--version") {
+            std::cout << "kalvorin-host " << KALVORIN_VERSION << "\n";
+            return 0;
         } else if (a == "--parts") {
             parts_mode = true;
         } else if (a == "--filter") {
@@ -162,18 +176,14 @@ int main(int argc, char** argv) {
             print_usage(std::cout);
             return 0;
         } else if (a.rfind("--", 0) == 0) {
-            std::cerr << "kalvorin-host: unknown option " << a << "\n";
-            print_usage(std::cerr);
-            return 2;
+            return usage_error("unknown option " + a);
         } else {
             sources.push_back(a);
         }
     }
-    if (filter_mode && (parts_mode || !sources.empty())) {
-        std::cerr << "kalvorin-host: --filter reads standard input and takes no sources\n";
-        print_usage(std::cerr);
-        return 2;
-    }
+    if (filter_mode && (parts_mode || !sources.empty()))
+        return usage_error("--filter reads standard input and takes no sources");
+    if (parts_mode && sources.empty()) return usage_error("--parts needs at least one folder");
     if (!mime_available() && (filter_mode || (!parts_mode && !sources.empty()))) {
         std::cerr << "kalvorin-host: " << kPartsOnly;
         return 2;

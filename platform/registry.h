@@ -43,6 +43,9 @@ public:
     bool set(const std::string& name, std::uint32_t type, const std::string& data) const;
     // Every value of the key, in the order they were created.
     std::vector<RegValue> values() const;
+    // The names of the key's direct subkeys, in alphabetical order without
+    // regard to ASCII case.
+    std::vector<std::string> subkeys() const;
     bool remove_value(const std::string& name) const;
 
     const std::string& path() const { return path_; }

@@ -16,7 +16,7 @@ void detail::FileCloser::operator()(std::FILE* f) const noexcept {
 namespace {
 
 [[noreturn]] void raise_io(int err, const std::string& path) {
-    throw EInOutError(io_message(err, path));
+    throw EInOutError(io_message(err, path), path);
 }
 
 FileHandle open_file(const std::string& path, const char* mode) {

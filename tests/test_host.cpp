@@ -1,6 +1,10 @@
 // The host stand-in: message sources, part extraction and its command line.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "host/MimeParts.h"
 #include "host/Sources.h"
 #include "support/TestSupport.h"
@@ -129,6 +133,80 @@ TEST_F(HostCommandTest, FilterAddsTheScoreHeader) {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, c.out);
     }
+}
+
+TEST_F(HostCommandTest, VersionAndUsageErrors) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string out_start, err_start;
+    };
+    const Case cases[] = {
+        {{"--version"}, 0, "kalvorin-host " KALVORIN_VERSION "\n", ""},
+        {{"--parts"}, 2, "", "kalvorin-host: --parts needs at least one folder\nusage:"},
+        {{"--plugin"}, 2, "", "kalvorin-host: --plugin needs a path\nusage:"},
+        {{"--frob"}, 2, "", "kalvorin-host: unknown option --frob\nusage:"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> argv{test::dist("kalvorin-host")};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const auto r = test::run(argv);
+        EXPECT_EQ(r.status, c.status) << c.args[0];
+        EXPECT_TRUE(r.out.starts_with(c.out_start)) << c.args[0] << ": " << r.out;
+        EXPECT_TRUE(r.err.starts_with(c.err_start)) << c.args[0] << ": " << r.err;
+    }
+}
+
+TEST_F(HostCommandTest, APartThatIsAFolderIsAnError) {
+    test::make_dir(tmp_ / "bad/SBJCT");
+    test::make_dir(tmp_ / "pipe");
+    ASSERT_EQ(::mkfifo((tmp_ / "pipe/MBODY").c_str(), 0600), 0);
+    test::make_dir(tmp_ / "good");
+    spit(tmp_ / "good/SBJCT", "viagra");
+    const auto r = test::run({test::dist("kalvorin-host"), "--parts", tmp_ / "bad", tmp_ / "pipe", tmp_ / "good"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "1000\t" + tmp_ / "good" + "\n");
+    EXPECT_EQ(r.err, "kalvorin-host: " + tmp_ / "bad/SBJCT" + ": a folder, not a part file\nkalvorin-host: " +
+                         tmp_ / "pipe/MBODY" + ": not a file\n");
+}
+
+TEST_F(HostCommandTest, APluginNamedWithoutAFolderIsTakenFromTheCurrentFolder) {
+    const std::string folder = test::dist("");
+    const auto r = test::run({"/bin/sh", "-c", "cd '" + folder + "' && ./kalvorin-host --plugin Kalvorin.TBP"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(r.out.empty());
+    const auto elsewhere = test::run({"/bin/sh", "-c", "cd '" + tmp_.path() + "' && '" + folder +
+                                                           "kalvorin-host' --plugin Kalvorin.TBP"});
+    EXPECT_EQ(elsewhere.status, 1);
+    EXPECT_NE(elsewhere.err.find(tmp_ / "Kalvorin.TBP"), std::string::npos) << elsewhere.err;
+}
+
+TEST_F(HostCommandTest, ALinkInAMaildirThatLeadsNowhereIsReported) {
+    test::make_dir(tmp_ / "md/cur");
+    spit(tmp_ / "md/cur/1", "Subject: viagra\n\nb\n");
+    std::filesystem::create_symlink(tmp_ / "gone", tmp_ / "md/cur/2");
+    ASSERT_EQ(::mkfifo((tmp_ / "md/cur/3").c_str(), 0600), 0);  // never read: it would not end
+    const auto r = test::run({test::dist("kalvorin-host"), tmp_ / "md"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "1000\t" + tmp_ / "md/cur/1" + "\n");
+    EXPECT_EQ(r.err, "kalvorin-host: " + tmp_ / "md/cur/2" + ": File not found\n");
+}
+
+// A text that does not begin with a header is scored as a body with an empty header.
+TEST_F(HostCommandTest, ATextWithoutAHeaderIsScoredAsABody) {
+    spit(base() + "trash.filters.txt", "mbody=#viagra#\r\n");
+    spit(tmp_ / "note.txt", "cheap viagra here\nsecond line\n");
+    const auto r = test::run({test::dist("kalvorin-host"), tmp_ / "note.txt"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "1000\t" + tmp_ / "note.txt" + "\n");
+}
+
+TEST(ExtractParts, ATextWithoutAHeaderIsABodyWithAnEmptyHeader) {
+    const std::string text = "no header here\r\njust words\r\n";
+    const MessageParts parts = extract_parts(text);
+    EXPECT_EQ(parts[kPartBody], text);
+    EXPECT_EQ(parts[kPartRawMessage], text);
+    for (const auto part : {kPartHeader, kPartSender, kPartSubject, kPartAttachments}) EXPECT_EQ(parts[part], "");
 }
 
 TEST_F(HostCommandTest, AMissingExportIsNamed) {

@@ -59,7 +59,7 @@ std::vector<std::string> split_tabs(const std::string& line) {
 }
 
 std::vector<DialectCase> load_cases() {
-    std::ifstream in(KALVORIN_SHARED_DIR "/regex-cases.tsv", std::ios::binary);
+    std::ifstream in(KALVORIN_TEST_DATA "/regex-cases.tsv", std::ios::binary);
     std::vector<DialectCase> cases;
     std::string line;
     for (int n = 1; std::getline(in, line); ++n) {

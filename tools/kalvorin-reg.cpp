@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/terminal.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ std::string key_path(const std::string& key) {
         if (u == r) return std::string();
         if (u.rfind(r + "\\", 0) == 0) return key.substr(r.size() + 1);
     }
-    throw UsageError("ERROR: Invalid key name (only HKCU or HKEY_CURRENT_USER): " + key);
+    throw UsageError("Invalid key name (only HKCU or HKEY_CURRENT_USER): " + key);
 }
 
 std::string hex_bytes(const std::string& data) {
@@ -59,15 +60,13 @@ std::string hex_bytes(const std::string& data) {
     return out;
 }
 
+// Hexadecimal digits, two per byte.
 std::string parse_hex(const std::string& hex) {
-    if (hex.size() % 2 != 0) throw UsageError("ERROR: Invalid hex data (odd number of digits): " + hex);
+    if (hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        throw UsageError("The data is not hexadecimal (digits 0-9 and A-F, two per byte): " + hex);
+    if (hex.size() % 2 != 0) throw UsageError("The hexadecimal data has an odd number of digits: " + hex);
     std::string out;
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const std::string pair = hex.substr(i, 2);
-        if (pair.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-            throw UsageError("ERROR: Invalid hex data: " + hex);
-        out.push_back(static_cast<char>(std::stoul(pair, nullptr, 16)));
-    }
+    for (std::size_t i = 0; i < hex.size(); i += 2) out.push_back(static_cast<char>(std::stoul(hex.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -104,7 +103,7 @@ std::uint64_t parse_number(const std::string& text, int bytes) {
         if (v < lo || (v > 0 && static_cast<unsigned long long>(v) > hi)) throw std::out_of_range(text);
         return static_cast<std::uint64_t>(v);
     } catch (const std::logic_error&) {
-        throw UsageError("ERROR: Invalid number: " + text);
+        throw UsageError("Invalid number: " + text);
     }
 }
 
@@ -146,6 +145,7 @@ struct Options {
     std::optional<std::string> type;   // /t
     std::optional<std::string> data;   // /d
     std::optional<std::string> raw;    // /raw
+    bool force = false;                // /f
 };
 
 Options parse_options(const std::vector<std::string>& args, std::size_t from) {
@@ -153,7 +153,7 @@ Options parse_options(const std::vector<std::string>& args, std::size_t from) {
     for (std::size_t i = from; i < args.size(); ++i) {
         const std::string a = upper(args[i]);
         auto next = [&]() -> std::string {
-            if (i + 1 >= args.size()) throw UsageError("ERROR: " + args[i] + " needs a value");
+            if (i + 1 >= args.size()) throw UsageError("" + args[i] + " needs a value");
             return args[++i];
         };
         if (a == "/V") o.value = next();
@@ -162,14 +162,36 @@ Options parse_options(const std::vector<std::string>& args, std::size_t from) {
         else if (a == "/T") o.type = upper(next());
         else if (a == "/D") o.data = next();
         else if (a == "/RAW") o.raw = next();
-        else if (a == "/F") continue;
-        else throw UsageError("ERROR: Invalid syntax: " + args[i]);
+        else if (a == "/F") o.force = true;
+        else throw UsageError("Invalid syntax: " + args[i]);
     }
+    // One value, or all of them: never both.
+    if (o.value && o.all_values) throw UsageError("Invalid syntax: /v and /va cannot be used together");
     return o;
 }
 
-const char* kNotFound = "ERROR: The system was unable to find the specified registry key or value.";
-const char* kDenied = "ERROR: Access is denied.";
+// Without /f, a change that replaces or removes something is confirmed
+// first, when there is someone at a terminal to ask. False when the answer
+// is no.
+bool confirmed(const Options& o, const std::string& question) {
+    if (o.force || !kalvorin::platform::stdin_is_terminal()) return true;
+    for (;;) {
+        std::cout << question << " (Yes/No)? " << std::flush;
+        std::string answer;
+        if (!std::getline(std::cin, answer)) return false;
+        answer = upper(answer);
+        if (answer == "Y" || answer == "YES") return true;
+        if (answer == "N" || answer == "NO") return false;
+    }
+}
+
+int cancelled() {
+    std::cout << "The operation was cancelled by the user.\n";
+    return 0;
+}
+
+const char* kNotFound = "The system was unable to find the specified registry key or value.";
+const char* kDenied = "Access is denied.";
 
 int query(const std::string& key, const Options& o) {
     auto k = RegKey::open_read(key_path(key));
@@ -187,6 +209,9 @@ int query(const std::string& key, const Options& o) {
         std::cout << "    " << (v.name.empty() ? "(Default)" : v.name) << "    " << type_name(v.type) << "    "
                   << show(v) << "\n";
     std::cout << "\n";
+    // The subkeys follow the values, each as a full key name.
+    if (!o.value)
+        for (const auto& name : k->subkeys()) std::cout << key << (key.ends_with('\\') ? "" : "\\") << name << "\n";
     return 0;
 }
 
@@ -194,15 +219,21 @@ int add(const std::string& key, const Options& o) {
     // Everything is checked before anything is written, so a refused command
     // leaves the store as it was.
     const std::string path = key_path(key);
-    if (!o.value && (o.type || o.data || o.raw)) throw UsageError("ERROR: /t, /d and /raw need /v");
-    if (o.raw && o.data) throw UsageError("ERROR: /d and /raw cannot be used together");
+    if (!o.value && (o.type || o.data || o.raw)) throw UsageError("/t, /d and /raw need /v");
+    if (o.raw && o.data) throw UsageError("/d and /raw cannot be used together");
     std::uint32_t type = kalvorin::platform::kRegSz;
     if (o.type) {
         auto it = kTypes.find(*o.type);
-        if (it == kTypes.end()) throw UsageError("ERROR: Invalid type: " + *o.type);
+        if (it == kTypes.end()) throw UsageError("Invalid type: " + *o.type);
         type = it->second;
     }
     const std::string bytes = o.raw ? parse_hex(*o.raw) : encode(type, o.data.value_or(""));
+    if (o.value) {
+        const auto existing = RegKey::open_read(path);
+        if (existing && existing->query(*o.value) &&
+            !confirmed(o, "Value " + (o.value->empty() ? std::string("(Default)") : *o.value) + " exists, overwrite"))
+            return cancelled();
+    }
     auto k = RegKey::create(path);
     if (!k) throw std::runtime_error(kDenied);
     if (o.value && !k->set(*o.value, type, bytes)) throw std::runtime_error(kDenied);
@@ -210,16 +241,34 @@ int add(const std::string& key, const Options& o) {
     return 0;
 }
 
+// Whether the key and every key below it may be changed: a write-denied key
+// anywhere in the tree keeps the whole tree.
+bool tree_writable(const std::string& path) {
+    const auto k = RegKey::open(path);
+    if (!k) return false;
+    for (const auto& name : k->subkeys())
+        if (!tree_writable(path + "\\" + name)) return false;
+    return true;
+}
+
 int remove(const std::string& key, const Options& o) {
     const std::string path = key_path(key);
-    if (!RegKey::open_read(path)) throw std::runtime_error(kNotFound);
-    auto k = RegKey::open(path);
-    if (!k) throw std::runtime_error(kDenied);
-    if (!o.value && !o.all_values) {
+    const bool whole_key = !o.value && !o.all_values;
+    if (whole_key && path.empty()) throw UsageError("Invalid key name: the root " + key + " cannot be deleted");
+    const auto readable = RegKey::open_read(path);
+    if (!readable) throw std::runtime_error(kNotFound);
+    if (o.value && !readable->query(*o.value)) throw std::runtime_error(kNotFound);
+    if (whole_key ? !tree_writable(path) : !RegKey::open(path)) throw std::runtime_error(kDenied);
+
+    const std::string question = whole_key        ? "Permanently delete the registry key " + key
+                                 : o.all_values ? "Delete all values under the registry key " + key
+                                                : "Delete the registry value " + *o.value;
+    if (!confirmed(o, question)) return cancelled();
+    if (whole_key) {
         kalvorin::platform::reg_delete_key(path);
     } else if (o.all_values) {
-        for (const auto& v : k->values()) k->remove_value(v.name);
-    } else if (!k->remove_value(*o.value)) {
+        for (const auto& v : readable->values()) RegKey::open(path)->remove_value(v.name);
+    } else if (!RegKey::open(path)->remove_value(*o.value)) {
         throw std::runtime_error(kNotFound);
     }
     std::cout << "The operation completed successfully.\n";
@@ -250,7 +299,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
-        if (args.size() < 2) throw UsageError("ERROR: Invalid syntax.");
+        if (args.size() < 2) throw UsageError("Invalid syntax.");
         const std::string verb = upper(args[0]);
         const std::string& key = args[1];
         const Options o = parse_options(args, 2);
@@ -259,12 +308,12 @@ int main(int argc, char** argv) {
         if (verb == "DELETE") return remove(key, o);
         if (verb == "DENY") return mark(key, true);
         if (verb == "ALLOW") return mark(key, false);
-        throw UsageError("ERROR: Unknown operation: " + args[0]);
+        throw UsageError("Unknown operation: " + args[0]);
     } catch (const UsageError& e) {
-        std::cerr << e.what() << " (kalvorin-reg --help for the usage)\n";
+        std::cerr << "ERROR: " << e.what() << " (kalvorin-reg --help for the usage)\n";
         return 1;
     } catch (const std::exception& e) {
-        std::cerr << e.what() << "\n";
+        std::cerr << "ERROR: " << e.what() << "\n";
         return 1;
     }
 }

@@ -144,4 +144,27 @@ std::vector<RegValue> RegKey::values() const {
     return out;
 }
 
+std::vector<std::string> RegKey::subkeys() const {
+    std::vector<std::string> out;
+    Db db = open_db(false);
+    if (!db || !has_schema(db.get())) return out;
+    // Paths are compared as bytes, ASCII letters without regard to case, as
+    // the keys' own collation does.
+    const std::string prefix = path_.empty() ? std::string() : path_ + "\\";
+    auto lower = [](std::string text) {
+        for (char& c : text)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return text;
+    };
+    const std::string wanted = lower(prefix);
+    Stmt s(db.get(), "SELECT path FROM keys ORDER BY path COLLATE NOCASE");
+    while (s.step()) {
+        const std::string path = s.text(0);
+        if (path.size() <= prefix.size() || lower(path.substr(0, prefix.size())) != wanted) continue;
+        const std::string name = path.substr(prefix.size());
+        if (name.find('\\') == std::string::npos) out.push_back(name);
+    }
+    return out;
+}
+
 }  // namespace kalvorin::platform

@@ -71,4 +71,18 @@ std::vector<RegValue> RegKey::values() const {
     return out;
 }
 
+std::vector<std::string> RegKey::subkeys() const {
+    std::vector<std::string> out;
+    Key k = open_key(path_, KEY_READ);
+    if (!k) return out;
+    std::string name(256, '\0');  // key names are at most 255 characters
+    for (DWORD i = 0;; ++i) {
+        DWORD len = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExA(k.get(), i, name.data(), &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        out.push_back(name.substr(0, len));
+    }
+    // The registry keeps subkeys in alphabetical order without regard to case.
+    return out;
+}
+
 }  // namespace kalvorin::platform

@@ -6,4 +6,6 @@ namespace kalvorin::platform {
 
 bool stderr_is_terminal() { return _isatty(2) != 0; }
 
+bool stdin_is_terminal() { return _isatty(0) != 0; }
+
 }  // namespace kalvorin::platform

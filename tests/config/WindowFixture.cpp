@@ -1,5 +1,6 @@
 #include "config/WindowFixture.h"
 
+#include <fstream>
 #include <memory>
 
 #include <linux/capability.h>
@@ -51,7 +52,9 @@ constexpr std::uint32_t kFileOverrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_D
 
 ReadOnlyFile::ReadOnlyFile(std::string path) : path_(std::move(path)), mode_(std::filesystem::status(path_).permissions()) {
     using std::filesystem::perms;
-    std::filesystem::permissions(path_, perms::owner_read | perms::group_read | perms::others_read);
+    const perms read = perms::owner_read | perms::group_read | perms::others_read;
+    const perms search = perms::owner_exec | perms::group_exec | perms::others_exec;
+    std::filesystem::permissions(path_, std::filesystem::is_directory(path_) ? read | search : read);
     Capabilities caps;
     effective_ = caps.data[0].effective;
     caps.data[0].effective &= ~kFileOverrides;
@@ -76,6 +79,26 @@ FileSizeLimit::~FileSizeLimit() {
     ::setrlimit(RLIMIT_FSIZE, &saved_);
     std::signal(SIGXFSZ, saved_handler_);
 }
+
+namespace {
+
+// The address space the process holds now, from /proc/self/statm (in pages).
+std::size_t address_space() {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+}
+
+}  // namespace
+
+AddressSpaceLimit::AddressSpaceLimit(std::size_t bytes) {
+    EXPECT_EQ(::getrlimit(RLIMIT_AS, &saved_), 0);
+    const rlimit limit{address_space() + bytes, saved_.rlim_max};
+    EXPECT_EQ(::setrlimit(RLIMIT_AS, &limit), 0);
+}
+
+AddressSpaceLimit::~AddressSpaceLimit() { ::setrlimit(RLIMIT_AS, &saved_); }
 
 std::string language_lines(const std::string& prefix, int count) {
     std::string out;

@@ -27,8 +27,14 @@ public:
         dialog_extensions.push_back(default_ext);
         return dialog_answer;
     }
-    void openFile(const std::string& path) override { opened_files.push_back(path); }
-    void openUrl(const std::string& url) override { opened_urls.push_back(url); }
+    bool openFile(const std::string& path) override {
+        opened_files.push_back(path);
+        return desktop_opens;
+    }
+    bool openUrl(const std::string& url) override {
+        opened_urls.push_back(url);
+        return desktop_opens;
+    }
 
     struct Box {
         std::string title;
@@ -40,10 +46,12 @@ public:
     std::optional<std::string> dialog_answer;  // what the next file dialog returns
     std::vector<std::string> opened_files;
     std::vector<std::string> opened_urls;
+    bool desktop_opens = true;  // whether a program is there to open files and addresses
 };
 
-// Makes a file readable but not writable while the object lives. Root writes
-// any file whatever its mode, so the calling thread also gives up that power
+// Makes a file readable but not writable while the object lives; a folder
+// then lists and opens its files but takes no new one. Root writes any file
+// whatever its mode, so the calling thread also gives up that power
 // meanwhile; the window does its file work on the thread that drives it.
 class ReadOnlyFile {
 public:
@@ -72,6 +80,19 @@ public:
 private:
     rlimit saved_{};
     void (*saved_handler_)(int) = nullptr;
+};
+
+// Lets the process take at most `bytes` more address space while the object
+// lives, so that an allocation beyond it raises std::bad_alloc.
+class AddressSpaceLimit {
+public:
+    explicit AddressSpaceLimit(std::size_t bytes);
+    ~AddressSpaceLimit();
+    AddressSpaceLimit(const AddressSpaceLimit&) = delete;
+    AddressSpaceLimit& operator=(const AddressSpaceLimit&) = delete;
+
+private:
+    rlimit saved_{};
 };
 
 // "<prefix>1" to "<prefix><count>", each line ended by CR LF.

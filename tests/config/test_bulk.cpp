@@ -83,6 +83,13 @@ protected:
     std::string pending(const char* list) { return slurp(base() + list + ".edt.tmp"); }
     std::string memo_text() { return to_ansi(w().mmo_origen->toPlainText()); }
     std::string file_name() { return to_ansi(w().edt_filename->text()); }
+    // The one warning box shown, or "" when none was.
+    std::string said() {
+        if (seam.warnings.empty()) return "";
+        EXPECT_EQ(seam.warnings.size(), 1u);
+        EXPECT_EQ(seam.warnings.front().title, "Warning");
+        return seam.warnings.front().text;
+    }
     bool add_buttons_enabled() {
         const bool secure = w().btn_bulkaddsecure->isEnabled();
         EXPECT_EQ(w().btn_bulkaddtrash->isEnabled(), secure);
@@ -149,14 +156,21 @@ struct GenerateCase {
     char field, op, delimiter;
     std::string source;
     std::string staged;
+    std::string warning = "";  // what is said after generation
 };
+
+const std::string kCannotHold = ". A filter line cannot hold such a text; the editor refuses it too.";
 
 TEST_F(BulkTest, MemoLinesOfTwoCharactersOrMoreBecomeTestsUnchanged) {
     const GenerateCase cases[] = {
         {"short lines skipped", '2', '=', '#', "lottery\na\n\nfree money", crlf({"SBJCT=#lottery#", "SBJCT=#free money#"})},
         {"three characters taken", '1', '-', '"', "abc\nab", crlf({"SNDER-\"abc\"", "SNDER-\"ab\""})},
         {"blanks kept", '5', '=', '%', "  x \n ", crlf({"HEADR=%  x %"})},
-        {"delimiter and keyword kept", '6', '=', '#', "a#b\nsnder here", crlf({"RWMSG=#a#b#", "RWMSG=#snder here#"})},
+        {"delimiter and keyword skipped", '6', '=', '#', "a#b\nsnder here\nab\"c\nx#", crlf({"RWMSG=#ab\"c#"}),
+         "3 texts skipped: 2 texts held the delimiter #, 1 text held a field keyword (SNDER, SBJCT, MBODY, ATTCH, "
+         "HEADR or RWMSG)" + kCannotHold},
+        {"keyword in any case", '2', '=', '%', "about Sbjct", "",
+         "1 text skipped: 1 text held a field keyword (SNDER, SBJCT, MBODY, ATTCH, HEADR or RWMSG)" + kCannotHold},
         {"repeats kept", '2', '=', '#', "dup\ndup", crlf({"SBJCT=#dup#", "SBJCT=#dup#"})},
         {"bytes kept", '2', '=', '#', "caf\xE9", crlf({"SBJCT=#caf\xE9#"})},
         {"nothing qualifies", '2', '=', '#', "a\n\nb", ""},
@@ -166,8 +180,10 @@ TEST_F(BulkTest, MemoLinesOfTwoCharactersOrMoreBecomeTestsUnchanged) {
         spit(base() + "~tmp.dat", "");
         kind(c.field, c.op, c.delimiter);
         memo(c.source);
+        seam.warnings.clear();
         generate();
         EXPECT_EQ(staging(), c.staged);
+        EXPECT_EQ(said(), c.warning);
         EXPECT_EQ(memo_text(), "");
         EXPECT_TRUE(add_buttons_enabled());
     }
@@ -178,7 +194,10 @@ TEST_F(BulkTest, FileLinesOfFourCharactersOrMoreBecomeTestsUnchanged) {
         {"short lines skipped", '2', '=', '#', "lottery\r\na\r\n\r\nabc\r\nfree money\r\n",
          crlf({"SBJCT=#lottery#", "SBJCT=#free money#"})},
         {"four characters taken, last line unended", '1', '=', '"', "abcd\nab\nwxyz", crlf({"SNDER=\"abcd\"", "SNDER=\"wxyz\""})},
-        {"blanks, delimiter and keyword kept", '6', '-', '#', "  a \r\nx#RWMSG", crlf({"RWMSG-#  a #", "RWMSG-#x#RWMSG#"})},
+        {"blanks kept, delimiter skipped", '6', '-', '#', "  a \r\nx#RWMSG\r\nabc#", crlf({"RWMSG-#  a #"}),
+         "2 texts skipped: 2 texts held the delimiter #" + kCannotHold},
+        {"keyword skipped, too short not counted", '5', '=', '"', "headr:x\r\nrw\r\nwhole", crlf({"HEADR=\"whole\""}),
+         "1 text skipped: 1 text held a field keyword (SNDER, SBJCT, MBODY, ATTCH, HEADR or RWMSG)" + kCannotHold},
         {"empty file", '2', '=', '#', "", ""},
     };
     for (const GenerateCase& c : cases) {
@@ -186,8 +205,10 @@ TEST_F(BulkTest, FileLinesOfFourCharactersOrMoreBecomeTestsUnchanged) {
         spit(base() + "~tmp.dat", "");
         kind(c.field, c.op, c.delimiter);
         file(c.source);
+        seam.warnings.clear();
         generate();
         EXPECT_EQ(staging(), c.staged);
+        EXPECT_EQ(said(), c.warning);
         EXPECT_EQ(file_name(), "");
         EXPECT_TRUE(add_buttons_enabled());
     }
@@ -259,7 +280,7 @@ TEST_F(BulkTest, AnUnreadableFileShowsTheErrorAndKeepsItsName) {
     file("lottery\r\n");
     std::remove((tmp_ / "source.txt").c_str());
     generate();
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found: " + tmp_ / "source.txt"});
     EXPECT_EQ(file_name(), tmp_ / "source.txt");
     EXPECT_FALSE(add_buttons_enabled());
 }
@@ -288,9 +309,9 @@ TEST_F(BulkTest, AHundredThousandLineFileBecomesOneBatch) {
 TEST_F(BulkTest, TheStagingFileAsSourceIsReadOnceAsItWas) {
     std::string batch, wrapped;
     for (int i = 0; i < 3000; ++i) {
-        const std::string test = "SBJCT=#lottery" + std::to_string(i) + "#";
-        batch += test + "\r\n";
-        wrapped += "SBJCT=#" + test + "#\r\n";
+        const std::string text = "lottery number " + std::to_string(i);
+        batch += text + "\r\n";
+        wrapped += "SBJCT=#" + text + "#\r\n";
     }
     spit(base() + "~tmp.dat", batch);
     kind('2', '=', '#');
@@ -305,6 +326,20 @@ TEST_F(BulkTest, TheStagingFileAsSourceIsReadOnceAsItWas) {
     EXPECT_EQ(staged.size(), batch.size() + wrapped.size());
     EXPECT_EQ(staged, batch + wrapped);
     EXPECT_TRUE(add_buttons_enabled());
+}
+
+// A line too long for the memory left raises std::bad_alloc, which is no file
+// error; it is shown like any other, and the window keeps running.
+TEST_F(BulkTest, AnErrorOfAnyKindIsShownInTheErrorBox) {
+    kind('2', '=', '#');
+    file(std::string(64 * 1024 * 1024, 'a'));
+    {
+        AddressSpaceLimit limit(16 * 1024 * 1024);
+        generate();
+    }
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"std::bad_alloc"});
+    EXPECT_EQ(staging(), "");
+    EXPECT_FALSE(add_buttons_enabled());
 }
 
 // ------------------------------------------------------------------ adding the batch
@@ -344,7 +379,7 @@ TEST_F(BulkTest, AFailedAddKeepsTheBatchForARetry) {
     std::remove((base() + "trash.edt.tmp").c_str());
     make_dir(base() + "trash.edt.tmp");
     w().btn_bulkaddtrash->click();
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "trash.edt.tmp"});
     EXPECT_EQ(staging(), crlf({"SBJCT=#lottery#"}));
     EXPECT_TRUE(add_buttons_enabled());
     EXPECT_FALSE(w().btn_saveall->isEnabled());

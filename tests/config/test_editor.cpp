@@ -9,7 +9,9 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -137,6 +139,18 @@ TEST_F(EditorTest, AddKeepsTheChoicesSoTheSameTestCanBeAddedAgain) {
     w().btn_add->click();
     EXPECT_EQ(levels(), (Levels{"SNDER=\"friend\"", "SNDER=\"friend\"", "", "", ""}));
     EXPECT_EQ(to_ansi(w().edt_string->text()), "friend");
+}
+
+TEST_F(EditorTest, EnterInTheTextBoxAddsTheTestAsTheButtonDoes) {
+    add('1', '=', '"', "friend");
+    w().edt_string->setText("other");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    QApplication::sendEvent(w().edt_string, &enter);
+    EXPECT_EQ(levels(), (Levels{"SNDER=\"other\"", "SNDER=\"friend\"", "", "", ""}));
+    // A refused text stays refused.
+    w().edt_string->setText("a\"b");
+    QApplication::sendEvent(w().edt_string, &enter);
+    EXPECT_EQ(levels()[0], "SNDER=\"other\"");
 }
 
 TEST_F(EditorTest, SixAddsKeepTheFiveNewestNewestOnLevelZero) {
@@ -349,7 +363,7 @@ TEST_F(EditorTest, AFailedAppendShowsTheErrorAndMovesNothing) {
     std::remove((base() + "secure.edt.tmp").c_str());
     make_dir(base() + "secure.edt.tmp");
     w().btn_addsecure->click();
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "secure.edt.tmp"});
     EXPECT_EQ(levels(), (Levels{T0, T1, "", "", ""}));
     EXPECT_FALSE(w().btn_saveall->isEnabled());
 }

@@ -104,7 +104,7 @@ TEST_F(FilterTest, MissingListStopsBeforeItsFirstLine) {
     open_window();
     std::remove((base() + "trash.filters.txt").c_str());
     run_test();
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found: " + base() + "trash.filters.txt"});
     EXPECT_EQ(memo().find(":only"), std::string::npos);
 }
 

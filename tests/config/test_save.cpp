@@ -1,6 +1,8 @@
 // Save All: the stored settings, the merge of the pending lines into the
 // lists, and what a failing save leaves behind.
 #include <filesystem>
+#include <iterator>
+#include <set>
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -8,6 +10,7 @@
 #include <QRadioButton>
 
 #include "CodigoComun/ConfigSys.h"
+#include "platform/registry.h"
 #include "config/WindowFixture.h"
 
 namespace kalvorin::test {
@@ -25,6 +28,17 @@ protected:
     std::string list(const std::string& name) const { return slurp(base() + name + ".filters.txt"); }
     void pending(const std::string& name, const std::string& content) const {
         spit(base() + name + ".edt.tmp", content);
+    }
+    // What the base folder holds beyond the files of the window and the fixture.
+    std::set<std::string> leftovers() const {
+        const std::set<std::string> known = {"version.ini",     "lang.eng.txt",      "lang.txt",
+                                             "~tmp.dat",        "secure.filters.txt", "trash.filters.txt",
+                                             "suspect.filters.txt", "secure.edt.tmp", "trash.edt.tmp",
+                                             "suspect.edt.tmp", "link.txt"};
+        std::set<std::string> out;
+        for (const auto& entry : std::filesystem::directory_iterator(base()))
+            if (!known.contains(entry.path().filename().string())) out.insert(entry.path().filename().string());
+        return out;
     }
 };
 
@@ -93,6 +107,29 @@ TEST_F(SaveTest, FieldsWithoutAnIntegerStoreTheirDefaults) {
     EXPECT_EQ(suspect, 70);
     EXPECT_EQ(config.get_logsize(), 9);
     EXPECT_EQ(config.get_extimg(), "susp");
+    EXPECT_TRUE(seam.errors.empty());
+}
+
+struct ShownAfterSave {
+    QLineEdit* TForm1::*field;
+    const char* typed;
+    const char* shown;
+};
+
+TEST_F(SaveTest, EveryNumberFieldShowsWhatWasStored) {
+    const ShownAfterSave cases[] = {
+        {&TForm1::edt_secure, "abc", "-1000"},  {&TForm1::edt_trash, "99999999999", "1000"},
+        {&TForm1::edt_suspect, " 12", "12"},    {&TForm1::edt_trash, "$10", "16"},
+        {&TForm1::edt_secure, "12 ", "-1000"}, {&TForm1::edt_logsize, "0", "9"},
+        {&TForm1::edt_logsize, "x", "9"},       {&TForm1::edt_logsize, "-5", "-5"},
+    };
+    for (const ShownAfterSave& c : cases) {
+        SCOPED_TRACE(c.typed);
+        (w().*c.field)->setText(c.typed);
+        save();
+        EXPECT_EQ((w().*c.field)->text().toStdString(), c.shown);
+        EXPECT_FALSE(w().btn_saveall->isEnabled());
+    }
     EXPECT_TRUE(seam.errors.empty());
 }
 
@@ -166,6 +203,57 @@ TEST_F(SaveTest, ListEndingInTheColonOfAnEarlierSaveGetsNoExtraLine) {
 
 // ------------------------------------------------------------------ failures
 
+struct StartUpStop {
+    const char* name;
+    void (*cause)(const std::string& base);
+};
+
+// Settings and waiting lines of an earlier run that the window never loaded
+// stay as they are, whichever start-up step stopped.
+TEST_F(SaveTest, AfterAStartUpThatStoppedNothingIsSaved) {
+    const StartUpStop cases[] = {
+        {"version.ini", [](const std::string& b) { std::remove((b + "version.ini").c_str()); }},
+        {"lang.txt", [](const std::string& b) { std::remove((b + "lang.txt").c_str()); }},
+        {"wrong type", [](const std::string&) {
+             store_value("Software\\kalvorin\\settings", "xpertmode", platform::kRegDword, dword(1));
+         }},
+    };
+    for (const StartUpStop& c : cases) {
+        SCOPED_TRACE(c.name);
+        form.reset();
+        seam.errors.clear();
+        clsConfigSys config;
+        config.set_scores(-2000, 5000, 70);
+        config.set_logsize(50);
+        config.set_up50kb(true);
+        spit(base() + "trash.filters.txt", ":old\r\n");
+        c.cause(base());
+        pending("trash", "SBJCT=#from an earlier run#\r\n");
+        w();
+        ASSERT_EQ(seam.errors.size(), 1u);
+        w().chk_up50kb->setChecked(!w().chk_up50kb->isChecked());
+        w().btn_saveall->click();
+
+        ASSERT_EQ(seam.errors.size(), 2u);
+        EXPECT_EQ(seam.errors[1], "Nothing was saved. Start-up stopped at \"" + seam.errors[0] +
+                                      "\", so the window did not load the stored settings. Mend the cause and "
+                                      "start the program again.");
+        std::int32_t secure = 0, trash = 0, suspect = 0;
+        config.get_scores(secure, trash, suspect);
+        EXPECT_EQ(secure, -2000);
+        EXPECT_EQ(trash, 5000);
+        EXPECT_EQ(config.get_logsize(), 50);
+        EXPECT_TRUE(config.get_up50kb());
+        EXPECT_EQ(list("trash"), ":old\r\n");
+        spit(base() + "version.ini", "1.0\r\n");
+        spit(base() + "lang.txt", language_lines("S", 66));
+        clsConfigSys().set_xpertmode(false);
+    }
+    w().close();
+    EXPECT_TRUE(seam.warnings.empty());
+}
+
+
 TEST_F(SaveTest, MissingPendingFileStopsTheSaveWithEarlierStepsKept) {
     w();
     pending("secure", "SNDER=#first#\r\n");
@@ -175,7 +263,7 @@ TEST_F(SaveTest, MissingPendingFileStopsTheSaveWithEarlierStepsKept) {
     w().edt_secure->setText("-7");
     save();
 
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"File not found: " + base() + "trash.edt.tmp"});
     std::int32_t secure = 0, trash = 0, suspect = 0;
     clsConfigSys().get_scores(secure, trash, suspect);
     EXPECT_EQ(secure, -7);
@@ -196,10 +284,10 @@ TEST_F(SaveTest, ListThatCannotBeReplacedKeepsItsWaitingLines) {
     pending("trash", "SBJCT=#prize#\r\n");
     save();
 
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "trash.filters.txt"});
     EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SBJCT=#prize#\r\n");
     EXPECT_TRUE(std::filesystem::is_directory(base() + "trash.filters.txt"));
-    EXPECT_FALSE(exists(base() + "~save.tmp")) << "the scratch file is removed";
+    EXPECT_TRUE(leftovers().empty()) << "the new list's file is removed";
 
     // Once the obstacle is gone, the same lines are saved exactly once.
     std::filesystem::remove(base() + "trash.filters.txt");
@@ -207,17 +295,79 @@ TEST_F(SaveTest, ListThatCannotBeReplacedKeepsItsWaitingLines) {
     EXPECT_EQ(list("trash"), "SBJCT=#prize#\r\n:");
 }
 
-TEST_F(SaveTest, ScratchFileThatCannotBeWrittenLeavesTheOldListWhole) {
+TEST_F(SaveTest, AUsersOwnFileOfAnyNameBesideTheListIsLeftAlone) {
     w();
-    const std::string before = list("secure");
-    std::filesystem::create_directory(base() + "~save.tmp");
+    for (const char* name : {"~save.tmp", "~secure.filters.txt.tmp", "~secure.filters.txt."}) spit(base() + name, "mine");
+    make_dir(base() + "~save.dir");
     pending("secure", "SBJCT=#prize#\r\n");
     save();
 
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
-    EXPECT_EQ(list("secure"), before);
-    EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "SBJCT=#prize#\r\n");
-    EXPECT_TRUE(std::filesystem::is_directory(base() + "~save.tmp")) << "a folder is not the save's to remove";
+    EXPECT_TRUE(seam.errors.empty());
+    EXPECT_TRUE(list("secure").ends_with("SBJCT=#prize#\r\n:"));
+    for (const char* name : {"~save.tmp", "~secure.filters.txt.tmp", "~secure.filters.txt."})
+        EXPECT_EQ(slurp(base() + name), "mine") << name;
+    EXPECT_EQ(leftovers(), (std::set<std::string>{"~save.tmp", "~secure.filters.txt.tmp", "~secure.filters.txt.",
+                                                  "~save.dir"}));
+}
+
+TEST_F(SaveTest, TheListKeepsItsPermissionBits) {
+    using std::filesystem::perms;
+    const perms cases[] = {perms::owner_read | perms::owner_write,
+                           perms::owner_read | perms::owner_write | perms::group_read,
+                           perms::owner_all | perms::group_read | perms::others_read};
+    w();
+    for (const perms mode : cases) {
+        std::filesystem::permissions(base() + "trash.filters.txt", mode);
+        pending("trash", "SBJCT=#prize#\r\n");
+        save();
+        EXPECT_EQ(std::filesystem::status(base() + "trash.filters.txt").permissions(), mode);
+    }
+    EXPECT_TRUE(seam.errors.empty());
+}
+
+// Root may write anywhere; ReadOnlyFile takes that power away while it lives.
+TEST_F(SaveTest, AFolderThatTakesNoNewFileStillLetsItsListsBeRewritten) {
+    spit(base() + "secure.filters.txt", ":mine\r\n");
+    w();
+    pending("secure", "SNDER=#friend#\r\n");
+    {
+        ReadOnlyFile locked(folder());
+        save();
+    }
+    EXPECT_TRUE(seam.errors.empty()) << seam.errors.front();
+    EXPECT_EQ(list("secure"), ":mine\r\nSNDER=#friend#\r\n:");
+    EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "");
+    EXPECT_FALSE(w().btn_saveall->isEnabled());
+    EXPECT_TRUE(leftovers().empty());
+}
+
+TEST_F(SaveTest, ARewriteInPlaceCutShortPutsTheOldListBack) {
+    spit(base() + "secure.filters.txt", ":mine\r\nSNDER=#friend#\r\n");
+    w();
+    std::string lines;
+    for (int i = 0; i < 40000; ++i) lines += "SNDER=#sender" + std::to_string(i) + "@example.org#\r\n";
+    pending("secure", lines);
+    {
+        ReadOnlyFile locked(folder());
+        FileSizeLimit limit(1024 * 1024);
+        save();
+    }
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"I/O error 27: " + base() + "secure.filters.txt"});
+    EXPECT_EQ(list("secure"), ":mine\r\nSNDER=#friend#\r\n");
+    EXPECT_EQ(slurp(base() + "secure.edt.tmp"), lines);
+}
+
+TEST_F(SaveTest, AFolderThatTakesNoNewFileIsNamedWhenAListMustBeMade) {
+    w();
+    std::remove((base() + "trash.filters.txt").c_str());
+    pending("trash", "SNDER=#friend#\r\n");
+    {
+        ReadOnlyFile locked(folder());
+        save();
+    }
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + folder()});
+    EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SNDER=#friend#\r\n");
+    EXPECT_FALSE(exists(base() + "trash.filters.txt"));
 }
 
 TEST_F(SaveTest, ScratchFileCutShortIsRemovedAndTheListKept) {
@@ -231,10 +381,11 @@ TEST_F(SaveTest, ScratchFileCutShortIsRemovedAndTheListKept) {
         FileSizeLimit limit(1024 * 1024);
         save();
     }
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"I/O error 27"});
+    ASSERT_EQ(seam.errors.size(), 1u);
+    EXPECT_TRUE(seam.errors[0].starts_with("I/O error 27: " + base() + "~secure.filters.txt.")) << seam.errors[0];
     EXPECT_EQ(list("secure"), before);
     EXPECT_EQ(slurp(base() + "secure.edt.tmp"), lines);
-    EXPECT_FALSE(exists(base() + "~save.tmp"));
+    EXPECT_TRUE(leftovers().empty());
 }
 
 TEST_F(SaveTest, PendingFileThatCannotBeEmptiedStopsTheSaveBeforeTheListChanges) {
@@ -246,11 +397,11 @@ TEST_F(SaveTest, PendingFileThatCannotBeEmptiedStopsTheSaveBeforeTheListChanges)
         save();
         save();
     }
-    EXPECT_EQ(seam.errors, (std::vector<std::string>{"Access denied", "Access denied"}));
+    EXPECT_EQ(seam.errors, (std::vector<std::string>(2, "Access denied: " + base() + "secure.edt.tmp")));
     EXPECT_EQ(list("secure"), before);
     EXPECT_EQ(slurp(base() + "secure.edt.tmp"), "SNDER=#once#\r\n");
     EXPECT_TRUE(w().btn_saveall->isEnabled());
-    EXPECT_FALSE(exists(base() + "~save.tmp"));
+    EXPECT_TRUE(leftovers().empty());
 
     // Writable again, the waiting line reaches the list exactly once.
     save();
@@ -268,10 +419,10 @@ TEST_F(SaveTest, ListThatMayNotBeRewrittenStopsTheSave) {
         ReadOnlyFile locked(base() + "trash.filters.txt");
         save();
     }
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "trash.filters.txt"});
     EXPECT_EQ(list("trash"), before);
     EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "SBJCT=#prize#\r\n");
-    EXPECT_FALSE(exists(base() + "~save.tmp"));
+    EXPECT_TRUE(leftovers().empty());
     EXPECT_TRUE(w().btn_saveall->isEnabled());
 }
 
@@ -301,8 +452,8 @@ TEST_F(SaveTest, ListThatIsASymbolicLinkRewritesTheFileItPointsTo) {
         EXPECT_TRUE(seam.errors.empty());
         for (const auto& [link, target] : c.links) EXPECT_TRUE(std::filesystem::is_symlink(base() + link)) << link;
         EXPECT_EQ(slurp(tmp_ / "kept/mine.txt"), ":mine\r\nSNDER=#friend#\r\n:");
-        EXPECT_FALSE(exists(base() + "~save.tmp"));
-        EXPECT_FALSE(exists(tmp_ / "kept/~save.tmp"));
+        EXPECT_TRUE(leftovers().empty());
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp_ / "kept"), {}), 1);
     }
 }
 

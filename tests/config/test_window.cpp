@@ -140,7 +140,7 @@ TEST_F(WindowTest, WithoutAMarkerFileAnOldBaseFolderSettingIsReplaced) {
 TEST_F(WindowTest, AFolderNamedLikeAListIsNoListAndStopsStartUp) {
     make_dir(base() + "secure.filters.txt");
     TForm1& w = open_window();
-    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied"});
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "secure.filters.txt"});
     EXPECT_TRUE(std::filesystem::is_directory(base() + "secure.filters.txt"));
     EXPECT_FALSE(exists(base() + "trash.filters.txt")) << "start-up stopped at the first list";
     EXPECT_EQ(text_of(w.btn_add), "btn_add");
@@ -258,7 +258,7 @@ TEST_P(StartUpFailure, ShowsTheFileErrorAndTheWindowKeepsItsPlaceholders) {
     std::remove((base() + GetParam().file).c_str());
     TForm1& w = open_window();
 
-    ASSERT_EQ(seam.errors, std::vector<std::string>{"File not found"});
+    ASSERT_EQ(seam.errors, std::vector<std::string>{"File not found: " + base() + GetParam().file});
     EXPECT_EQ(clsConfigSys().get_basefolder(), base());
     EXPECT_TRUE(exists(base() + "secure.filters.txt"));
     EXPECT_EQ(exists(base() + "~tmp.dat"), GetParam().working_files_made);
@@ -342,6 +342,29 @@ TEST_F(WindowTest, StoredExpertModeMakesTheLevelLinesEditableFromTheStart) {
     }
 }
 
+struct LogSizeTyping {
+    const char* shown;   // what the box holds before
+    const char* typed;   // inserted at the end, as a keystroke or a paste
+    const char* result;
+};
+
+TEST_F(WindowTest, TheLogSizeBoxTakesAtMostTwoTypedCharacters) {
+    const LogSizeTyping cases[] = {
+        {"", "123", "12"}, {"5", "123", "51"}, {"12", "3", "12"}, {"", "7", "7"}, {"100", "5", "100"},
+    };
+    clsConfigSys().set_logsize(100);
+    TForm1& w = open_window();
+    EXPECT_EQ(text_of(w.edt_logsize), "100") << "a stored value is shown whole";
+    for (const LogSizeTyping& c : cases) {
+        SCOPED_TRACE(std::string(c.shown) + " + " + c.typed);
+        if (std::string(c.shown) != "100") w.edt_logsize->setText(c.shown);
+        w.edt_logsize->end(false);
+        w.edt_logsize->insert(c.typed);
+        EXPECT_EQ(text_of(w.edt_logsize), c.result);
+        w.edt_logsize->setText("100");
+    }
+}
+
 TEST_F(WindowTest, DefaultsAreShownOnAnEmptyStore) {
     TForm1& w = open_window();
     EXPECT_EQ(text_of(w.edt_secure), "-1000");
@@ -380,13 +403,16 @@ TEST_F(WindowTest, EveryOptionChangeEnablesSaveAll) {
 
 // ------------------------------------------------------------------ shell, help, home page, close
 
+std::vector<std::pair<QPushButton*, const char*>> file_buttons(TForm1& w) {
+    return {{w.btn_secure, "secure.filters.txt"}, {w.btn_trash, "trash.filters.txt"},
+            {w.btn_suspect, "suspect.filters.txt"}, {w.btn_readme, "leame.txt"},
+            {w.btn_faq, "faq.txt"},               {w.btn_helpfilters, "filters.hlp.txt"}};
+}
+
 TEST_F(WindowTest, FileButtonsOpenTheirFileInTheBaseFolderAndSayNothing) {
     TForm1& w = open_window();
-    const std::vector<std::pair<QPushButton*, const char*>> buttons = {
-        {w.btn_secure, "secure.filters.txt"}, {w.btn_trash, "trash.filters.txt"},
-        {w.btn_suspect, "suspect.filters.txt"}, {w.btn_readme, "leame.txt"},
-        {w.btn_faq, "faq.txt"},               {w.btn_helpfilters, "filters.hlp.txt"}};
-    for (const auto& [button, file] : buttons) {
+    for (const char* help : {"leame.txt", "faq.txt", "filters.hlp.txt"}) spit(base() + help, "help\r\n");
+    for (const auto& [button, file] : file_buttons(w)) {
         seam.opened_files.clear();
         button->click();
         EXPECT_EQ(seam.opened_files, std::vector<std::string>{base() + file}) << file;
@@ -395,15 +421,54 @@ TEST_F(WindowTest, FileButtonsOpenTheirFileInTheBaseFolderAndSayNothing) {
     EXPECT_TRUE(seam.warnings.empty());
 }
 
+struct OpeningFailure {
+    const char* name;
+    bool file_there;
+    bool desktop_opens;
+    const char* said;  // followed by ": " and the file's path
+};
+
+TEST_F(WindowTest, AFileThatCannotBeOpenedIsSaidInTheErrorBox) {
+    const OpeningFailure cases[] = {
+        {"no program", true, false, "No program is associated with this file"},
+        {"missing file", false, true, "File not found"},
+    };
+    TForm1& w = open_window();
+    for (const OpeningFailure& c : cases) {
+        SCOPED_TRACE(c.name);
+        seam.desktop_opens = c.desktop_opens;
+        for (const auto& [button, file] : file_buttons(w)) {
+            if (c.file_there) spit(base() + file, "text\r\n");
+            else std::remove((base() + file).c_str());
+            seam.errors.clear();
+            button->click();
+            EXPECT_EQ(seam.errors, std::vector<std::string>{std::string(c.said) + ": " + base() + file});
+        }
+    }
+}
+
+void left_click(QWidget* widget) {
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), widget->mapToGlobal(QPointF(2, 2)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+    QApplication::sendEvent(widget, &release);
+}
+
 TEST_F(WindowTest, HomeLinkOpensItsAddressWhenClicked) {
     TForm1& w = open_window();
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), w.lbl_homelink->mapToGlobal(QPointF(2, 2)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), w.lbl_homelink->mapToGlobal(QPointF(2, 2)),
-                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(w.lbl_homelink, &press);
-    QApplication::sendEvent(w.lbl_homelink, &release);
+    left_click(w.lbl_homelink);
     EXPECT_EQ(seam.opened_urls, std::vector<std::string>{TForm1::kHomePage});
+    EXPECT_TRUE(seam.errors.empty());
+}
+
+TEST_F(WindowTest, AHomeLinkNoBrowserOpensIsSaidInTheErrorBox) {
+    TForm1& w = open_window();
+    seam.desktop_opens = false;
+    left_click(w.lbl_homelink);
+    EXPECT_EQ(seam.errors,
+              std::vector<std::string>{std::string("No browser could be started for the address: ") + TForm1::kHomePage});
 }
 
 TEST_F(WindowTest, HomeLinkIgnoresButtonsOtherThanTheLeftOne) {

@@ -1,0 +1,38 @@
+#include "config/FieldTest.h"
+
+#include <array>
+#include <string_view>
+
+#include "CodigoComun/Texto.h"
+
+namespace kalvorin::config {
+
+namespace {
+
+// The field keyword for each field number, 1 to 6.
+constexpr std::array<std::string_view, 6> kKeywords = {"SNDER", "SBJCT", "MBODY", "ATTCH", "HEADR", "RWMSG"};
+
+// Only a to z are folded, as the filter code folds them when it looks for keywords.
+bool names_a_field(const std::string& text) {
+    const std::string upper = plain_upper(text);
+    for (std::string_view keyword : kKeywords)
+        if (upper.find(keyword) != std::string::npos) return true;
+    return false;
+}
+
+}  // namespace
+
+std::optional<TestKind> TestKind::from_codes(char field, char op, char delimiter) {
+    if (field < '1' || field > '6') return std::nullopt;
+    return TestKind{std::string(kKeywords[static_cast<std::size_t>(field - '1')]), op, delimiter};
+}
+
+std::string TestKind::test(const std::string& text) const { return keyword + op + delimiter + text + delimiter; }
+
+Refusal TestKind::refusal(const std::string& text) const {
+    if (text.find(delimiter) != std::string::npos) return Refusal::Delimiter;
+    if (names_a_field(text)) return Refusal::Keyword;
+    return Refusal::None;
+}
+
+}  // namespace kalvorin::config

@@ -1,0 +1,163 @@
+#include "config/FilterLists.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <system_error>
+
+#include "platform/errors.h"
+#include "platform/textfile.h"
+
+namespace kalvorin::config {
+
+namespace {
+
+// Lines kept in a list, and pending lines taken into it, must be longer than these.
+constexpr std::size_t kMinListLine = 2;
+constexpr std::size_t kMinPendingLine = 5;
+
+// The file a list's name stands for: a symbolic link is followed to the file
+// it points to, so that saving rewrites that file and leaves the link a link.
+std::string resolved_list(const std::string& list) {
+    constexpr int kMaxLinks = 40;
+    std::filesystem::path path(list);
+    std::error_code error;
+    for (int links = 0; std::filesystem::is_symlink(path, error); ++links) {
+        if (links == kMaxLinks) throw EInOutError(platform::io_message(ELOOP, list), list);
+        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+        if (error) throw EInOutError(platform::io_message(error.value(), list), list);
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    return path.string();
+}
+
+// Opening for appending changes nothing in the file but fails as a write would.
+void check_writable(const std::string& path) {
+    platform::TextWriter file(path, platform::TextWriter::Mode::Append);
+    file.close();
+}
+
+// A name beside the list that no file has: a user's own file of any name is
+// never overwritten.
+std::filesystem::path unused_name_beside(const std::filesystem::path& target) {
+    std::random_device random;
+    std::uniform_int_distribution<std::uint64_t> any;
+    std::error_code error;
+    for (;;) {
+        char suffix[17];
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(any(random)));
+        const std::filesystem::path name = target.parent_path() / ("~" + target.filename().string() + "." + suffix);
+        if (!std::filesystem::exists(std::filesystem::symlink_status(name, error))) return name;
+    }
+}
+
+// The new content of a list on its way into the list's place, in a new file
+// beside the list. Until it is there, the file is removed again when the
+// object goes, so that a failed save leaves nothing behind.
+class ScratchFile {
+public:
+    // Raises EInOutError when the folder takes no new file.
+    explicit ScratchFile(const std::filesystem::path& target)
+        : path_(unused_name_beside(target).string()), file_(path_, platform::TextWriter::Mode::Truncate) {}
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    ~ScratchFile() {
+        std::error_code ignored;
+        if (!placed_) std::filesystem::remove(path_, ignored);
+    }
+    // Writes the content and gives the file the permission bits of the list
+    // it replaces.
+    void write(std::string_view content, const std::optional<std::filesystem::perms>& mode) {
+        file_.write(content);
+        file_.close();
+        if (mode) std::filesystem::permissions(path_, *mode);
+    }
+    void put_in_place_of(const std::string& target) {
+        platform::replace_file(path_, target);
+        placed_ = true;
+    }
+
+private:
+    std::string path_;
+    platform::TextWriter file_;
+    bool placed_ = false;
+};
+
+// The list rewritten where it is, for a folder that takes no new file. If the
+// rewrite fails, the old content is written back before the error goes on.
+void rewrite_in_place(const std::string& target, std::string_view content) {
+    const std::string old = platform::read_file(target);
+    try {
+        platform::write_file(target, content);
+    } catch (const EInOutError&) {
+        try {
+            platform::write_file(target, old);
+        } catch (const EInOutError&) {
+        }
+        throw;
+    }
+}
+
+// Puts the new content in the list's place in one step through a new file
+// beside it, keeping the list's permission bits. A folder that takes no new
+// file still lets an existing list be rewritten where it is; a list that does
+// not exist yet cannot be made there, and the error names the folder.
+void replace_list(const std::string& target, bool exists, std::string_view content) {
+    std::optional<ScratchFile> scratch;
+    try {
+        scratch.emplace(std::filesystem::path(target));
+    } catch (const EInOutError& e) {
+        if (exists) return rewrite_in_place(target, content);
+        throw EInOutError(e.what(), std::filesystem::path(target).parent_path().string());
+    }
+    std::optional<std::filesystem::perms> mode;
+    if (exists) mode = std::filesystem::status(target).permissions();
+    scratch->write(content, mode);
+    scratch->put_in_place_of(target);
+}
+
+}  // namespace
+
+std::string default_list(const ListFiles& files) {
+    return std::string(files.title) + "\r\n" + ": <-- this is a comment\r\n" + "snder=\"put your filters here\"\r\n" +
+           "snder=\"and here\"\r\n" + ":\r\n";
+}
+
+// Reading the list as lines also ends a hand-written last line that has no
+// line end, instead of joining the next line onto it.
+std::string merged_list(const std::vector<std::string>& list_lines, const std::vector<std::string>& waiting) {
+    std::string content;
+    auto keep = [&content](const std::string& line, std::size_t shorter) {
+        if (line.size() > shorter && line.size() > kMinListLine) content += line + "\r\n";
+    };
+    for (const std::string& line : list_lines) keep(line, kMinListLine);
+    for (const std::string& line : waiting) keep(line, kMinPendingLine);
+    return content + ":";
+}
+
+// Each list is merged and compacted in one pass, so after a failure the lists
+// done before are complete and the others untouched.
+//
+// The new list is written to a new file beside the list and put in the
+// list's place in one step (replace_list). The pending file is emptied only once the new
+// list is in place, so a failed save loses no waiting line; and as both files
+// are first checked to be writable, a save that fails stops before the list
+// changes, so no waiting line can be merged twice.
+void save_list(const std::string& list, const std::string& pending) {
+    const std::string target = resolved_list(list);
+    const std::vector<std::string> waiting = platform::read_lines(pending);
+    const bool exists = platform::file_exists(target);
+    const std::string content = merged_list(exists ? platform::read_lines(target) : std::vector<std::string>{}, waiting);
+
+    check_writable(pending);
+    // Replacing needs only the folder to be writable; a list that may not be
+    // rewritten must refuse the save as rewriting it in place would.
+    if (exists) check_writable(target);
+    replace_list(target, exists, content);
+    platform::reset_file(pending);
+}
+
+}  // namespace kalvorin::config

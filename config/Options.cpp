@@ -1,0 +1,32 @@
+#include "config/Options.h"
+
+#include "CodigoComun/ConfigSys.h"
+#include "config/IntConversion.h"
+
+namespace kalvorin::config {
+
+OptionValues store_options(const OptionFields& fields) {
+    OptionValues v;
+    v.secure = str_to_int_def(fields.secure, kDefaultSecure);
+    v.trash = str_to_int_def(fields.trash, kDefaultTrash);
+    v.suspect = str_to_int_def(fields.suspect, kDefaultSuspect);
+    v.extimg = fields.extimg;
+    v.uppercase = fields.uppercase;
+    v.xpertmode = fields.xpertmode;
+    v.up50kb = fields.up50kb;
+    // The plug-in empties its log every "logsize" messages and divides by it,
+    // so 0 is no size: it is stored as the default.
+    v.logsize = str_to_int_def(fields.logsize, kDefaultLogsize);
+    if (v.logsize == 0) v.logsize = kDefaultLogsize;
+
+    clsConfigSys config;
+    config.set_scores(v.secure, v.trash, v.suspect);
+    config.set_extimg(v.extimg);
+    config.set_uppercase(v.uppercase);
+    config.set_xpertmode(v.xpertmode);
+    config.set_up50kb(v.up50kb);
+    config.set_logsize(v.logsize);
+    return v;
+}
+
+}  // namespace kalvorin::config
