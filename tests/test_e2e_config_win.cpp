@@ -26,7 +26,7 @@ TEST(WindowsConfig, StartUpStoresTheFolderInTheRegistryAndCreatesTheLists) {
         << "start-up did not finish";
 
     auto r = t.reg({"query", "HKCU\\Software\\kalvorin\\directorys", "/v", "basefolder"});
-    EXPECT_EQ(r.out, "\nHKEY_CURRENT_USER\\Software\\kalvorin\\directorys\n    basefolder    REG_SZ    " +
+    EXPECT_EQ(r.out, "\nHKCU\\Software\\kalvorin\\directorys\n    basefolder    REG_SZ    " +
                          t.path(folder) + "\n\n");
     for (const char* l : {"secure", "trash", "suspect"})
         EXPECT_NE(test::slurp(folder + "/" + l + ".filters.txt").find("snder=\"put your filters here\"\r\n"),
