@@ -1,11 +1,14 @@
 #include "CodigoComun/CapturaSpam.h"
 
-#include <array>
 #include <cstddef>
+#include <unordered_map>
+#include <vector>
 #include <string_view>
 #include <utility>
 
 #include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/FieldTests.h"
+#include "CodigoComun/FilterPlan.h"
 #include "platform/errors.h"
 #include "CodigoComun/EvaluaExpresion.h"
 #include "CodigoComun/RegExpr.h"
@@ -19,36 +22,27 @@ namespace {
 
 // The searcher's per-message values: one set for the whole process.
 struct SearcherState {
-    std::string sender, subject, body, attachments, header, rawmsg;
+    MessageParts parts;  // in the order of kFieldKeywords
     bool uppercase = false;
     std::string basefolder;
     bool trace_switch = false;
     std::string trace_path;
+    bool literal = false;
+    // Kept from line to line and message to message, unless literal.
+    FieldTests tests{parts};
+    std::unordered_map<std::string, LinePlan> plans;
 };
 
 SearcherState g_searcher;
 
-struct Field {
-    std::string_view keyword;
-    std::string SearcherState::*part;
-};
-
-// The order in which la_descompone takes the keywords.
-constexpr std::array<Field, 6> kFields{{
-    {"SNDER", &SearcherState::sender},
-    {"SBJCT", &SearcherState::subject},
-    {"MBODY", &SearcherState::body},
-    {"ATTCH", &SearcherState::attachments},
-    {"HEADR", &SearcherState::header},
-    {"RWMSG", &SearcherState::rawmsg},
-}};
-
-const std::string& part_for(const std::string& keyword) {
+std::size_t part_for(const std::string& keyword) {
     const std::string upper = plain_upper(keyword);
-    for (const Field& f : kFields)
-        if (f.keyword == upper) return g_searcher.*f.part;
+    for (std::size_t k = 0; k < kFieldKeywords.size(); ++k)
+        if (kFieldKeywords[k] == upper) return k;
     throw EFilterError("'" + keyword + "' is not a field keyword");
 }
+
+const std::string& rawmsg() { return g_searcher.parts[5]; }
 
 // Numbers 1 to 35 of the separator set, then line feed, apostrophe, carriage
 // return and tab.
@@ -83,29 +77,100 @@ std::size_t replace_test(std::string& line, const std::string& test, const std::
     return count;
 }
 
+[[noreturn]] void throw_no_delimiter(const std::string& test, const std::string& line) {
+    throw EFilterError("Field test '" + test + "' has no delimiter in the line '" + line + "'");
+}
+
+[[noreturn]] void throw_not_in_line(const std::string& test, const std::string& line) {
+    throw EFilterError("Field test '" + test + "' does not occur in the line '" + line + "'");
+}
+
+// A match mode's answer for a part: worked out afresh in the literal mode,
+// otherwise from what the message has kept.
+bool decide(MatchMode mode, std::size_t part, const std::string& text) {
+    if (!g_searcher.literal) return g_searcher.tests.answer(g_searcher.tests.add(mode, part, text));
+    const std::string& subject = g_searcher.parts[part];
+    switch (mode) {
+        case MatchMode::contains: return busca_texto(text, subject);
+        case MatchMode::word: return busca_palabra(text, subject);
+        case MatchMode::regexp: return busca_regexp(text, subject);
+        case MatchMode::none: break;
+    }
+    return false;
+}
+
+const LinePlan& plan_for(const std::string& line) {
+    const auto found = g_searcher.plans.find(line);
+    if (found != g_searcher.plans.end()) return found->second;
+    LinePlan plan = plan_line(line);
+    for (PlannedTest& t : plan.tests())
+        if (t.mode() != MatchMode::none) t.query = g_searcher.tests.add(t.mode(), t.part, t.text);
+    return g_searcher.plans.emplace(line, std::move(plan)).first->second;
+}
+
+// filtred on a planned line: the same trace lines, answers, errors and
+// expression as la_descompone and procesa would give.
+bool run_plan(const std::string& line, const LinePlan& plan) {
+    const bool tracing = g_searcher.trace_switch;
+    if (tracing) trace("filtred(" + line + ")");
+    if (plan.by_values()) return evalua(la_descompone(line)) > 0;
+    if (tracing) trace("la_descompone(" + line + ")");
+    const std::vector<PlannedTest>& tests = plan.tests();
+    std::vector<char> digits(tests.size(), '0');
+    for (std::size_t k = 0; k < tests.size(); ++k) {
+        const PlannedTest& t = tests[k];
+        if (tracing)
+            trace("procesa(" + plan.render(k, digits) + "," + t.keyword + "," + t.op + "," + t.delim + "," + t.text + ")");
+        const bool value = t.query >= 0 && g_searcher.tests.answer(t.query) != t.negated();
+        if (t.fault == PlannedTest::Fault::no_delimiter) throw_no_delimiter(t.test_text(), plan.render(k, digits));
+        if (t.fault == PlannedTest::Fault::not_in_line) throw_not_in_line(t.test_text(), plan.render(k, digits));
+        digits[k] = value ? '1' : '0';
+    }
+    const std::string expression = plan.render(tests.size(), digits);
+    if (tracing) trace("la_descompone.result:=" + expression);
+    return evalua(expression) > 0;
+}
+
 }  // namespace
 
 void searcher::searcher_init(const std::string& sender, const std::string& subject, const std::string& body,
                              const std::string& attachments, const std::string& header, const std::string& rawmsg,
                              bool uppercase) {
-    g_searcher.sender = sender;
-    g_searcher.subject = subject;
-    g_searcher.body = body;
-    g_searcher.attachments = attachments;
-    g_searcher.header = header;
-    g_searcher.rawmsg = rawmsg;
+    g_searcher.parts = {sender, subject, body, attachments, header, rawmsg};
     g_searcher.uppercase = uppercase;
     g_searcher.basefolder = get_basefolder();
     g_searcher.trace_switch = false;
+    if (!g_searcher.literal) g_searcher.tests.new_message(uppercase);
 }
 
 bool searcher::filtred(const std::string& line) {
-    trace("filtred(" + line + ")");
-    return evalua(la_descompone(line)) > 0;
+    if (g_searcher.literal) {
+        trace("filtred(" + line + ")");
+        return evalua(la_descompone(line)) > 0;
+    }
+    return run_plan(line, plan_for(line));
 }
 
+void searcher::prepare(const std::vector<std::string>& lines) {
+    forget();
+    for (const std::string& line : lines)
+        if (!line.empty() && line[0] != ':') plan_for(line);
+}
+
+void searcher::forget() {
+    g_searcher.plans.clear();
+    g_searcher.tests.clear();
+}
+
+void set_literal_mode(bool on) {
+    g_searcher.literal = on;
+    searcher::forget();
+}
+
+bool literal_mode() { return g_searcher.literal; }
+
 bool searcher::haveimg() {
-    const std::string raw = trim(plain_upper(g_searcher.rawmsg));
+    const std::string raw = trim(plain_upper(rawmsg()));
     return busca_texto("SRC=\"HTTP", raw) || busca_texto("SRC=\\\"HTTP", raw);
 }
 
@@ -123,10 +188,10 @@ void trace(const std::string& text) {
 std::string la_descompone(const std::string& line) {
     trace("la_descompone(" + line + ")");
     std::string current = line;
-    for (const Field& f : kFields) {
-        for (std::size_t p = plain_upper(current).find(f.keyword); p != std::string::npos;
-             p = plain_upper(current).find(f.keyword)) {
-            const std::string keyword = current.substr(p, f.keyword.size());
+    for (const std::string_view field : kFieldKeywords) {
+        for (std::size_t p = plain_upper(current).find(field); p != std::string::npos;
+             p = plain_upper(current).find(field)) {
+            const std::string keyword = current.substr(p, field.size());
             const std::string op = char_at(current, p + 5);
             const std::string delim = char_at(current, p + 6);
             std::string text;
@@ -146,24 +211,14 @@ std::string la_descompone(const std::string& line) {
 void procesa(std::string& line, const std::string& keyword, const std::string& op, const std::string& delim,
              const std::string& text) {
     trace("procesa(" + line + "," + keyword + "," + op + "," + delim + "," + text + ")");
-    const bool negate = op == "-";
-    const std::string& part = part_for(keyword);
-    bool value = false;
-    if (delim == "#")
-        value = busca_texto(text, part) != negate;
-    else if (delim == "\"")
-        value = busca_palabra(text, part) != negate;
-    else if (delim == "%")
-        value = busca_regexp(text, part) != negate;
-
+    const MatchMode mode = mode_of(delim);
+    const bool value = mode != MatchMode::none && decide(mode, part_for(keyword), text) != (op == "-");
     const std::string test = keyword + op + delim + text + delim;
     // A test cut off before its delimiter would be replaced as the bare
     // keyword; it is refused like a test that does not occur, since either
     // would otherwise leave the line as it was and be found again forever.
-    if (delim.empty())
-        throw EFilterError("Field test '" + test + "' has no delimiter in the line '" + line + "'");
-    if (replace_test(line, test, value ? "1" : "0") == 0)
-        throw EFilterError("Field test '" + test + "' does not occur in the line '" + line + "'");
+    if (delim.empty()) throw_no_delimiter(test, line);
+    if (replace_test(line, test, value ? "1" : "0") == 0) throw_not_in_line(test, line);
 }
 
 std::string normaliza(const std::string& text) { return g_searcher.uppercase ? trim(plain_upper(text)) : text; }
