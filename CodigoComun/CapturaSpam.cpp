@@ -9,12 +9,12 @@
 #include "CodigoComun/ConfigSys.h"
 #include "CodigoComun/FieldTests.h"
 #include "CodigoComun/FilterPlan.h"
+#include "CodigoComun/LogQueue.h"
 #include "platform/errors.h"
 #include "CodigoComun/EvaluaExpresion.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/Texto.h"
 #include "platform/ansi.h"
-#include "platform/textfile.h"
 
 namespace kalvorin {
 
@@ -182,7 +182,7 @@ void searcher::trace_on() {
 void searcher::trace_off() { g_searcher.trace_switch = false; }
 
 void trace(const std::string& text) {
-    if (g_searcher.trace_switch) platform::append_line(g_searcher.trace_path, "#- " + text);
+    if (g_searcher.trace_switch) log_queue().append(g_searcher.trace_path, "#- " + text);
 }
 
 std::string la_descompone(const std::string& line) {
