@@ -28,30 +28,21 @@ std::string char_at(const std::string& line, std::size_t pos) {
     return pos < line.size() ? line.substr(pos, 1) : std::string();
 }
 
-// Could the upper-case test text meet a slot at some start, with the slot's
-// digit either 0 or 1? Only a text that holds a 0 or a 1 can.
-bool could_meet_slot(const Working& w, const std::string& upper_test) {
-    if (upper_test.find_first_of("01") == std::string::npos) return false;
-    const std::size_t n = upper_test.size();
-    if (n > w.text.size()) return false;
-    for (std::size_t start = 0; start + n <= w.text.size(); ++start) {
-        if (!w.any_slot(start, start + n)) continue;
-        bool same = true;
-        for (std::size_t j = 0; j < n && same; ++j) {
-            const char t = upper_test[j];
-            same = w.is_slot(start + j) ? (t == '0' || t == '1') : platform::ansi_upper(w.text[start + j]) == t;
-        }
-        if (same) return true;
-    }
-    return false;
+// The starts of the occurrences procesa would replace, with each slot read
+// as the digit that stands in for it.
+std::vector<std::size_t> occurrences(const Working& w, const std::string& upper_test) {
+    const std::string upper_line = platform::ansi_upper(w.text);
+    std::vector<std::size_t> hits;
+    for (std::size_t hit = upper_line.find(upper_test); hit != std::string::npos;
+         hit = upper_line.find(upper_test, hit + upper_test.size()))
+        hits.push_back(hit);
+    return hits;
 }
 
-// Replaces every occurrence as procesa does, each by a slot of test k; returns
-// how many there were.
-std::size_t replace_by_slot(Working& w, const std::string& upper_test, int k) {
-    const std::string upper_line = platform::ansi_upper(w.text);
+// Replaces the occurrences, each by a slot of test k.
+void replace_by_slot(Working& w, const std::vector<std::size_t>& hits, std::size_t length, int k) {
     Working out;
-    std::size_t count = 0, pos = 0;
+    std::size_t pos = 0;
     const auto keep = [&](std::size_t from, std::size_t to) {
         out.text.append(w.text, from, to - from);
         out.owner.insert(out.owner.end(), w.owner.begin() + static_cast<std::ptrdiff_t>(from),
@@ -59,18 +50,15 @@ std::size_t replace_by_slot(Working& w, const std::string& upper_test, int k) {
         out.replaced.insert(out.replaced.end(), w.replaced.begin() + static_cast<std::ptrdiff_t>(from),
                             w.replaced.begin() + static_cast<std::ptrdiff_t>(to));
     };
-    for (std::size_t hit = upper_line.find(upper_test); hit != std::string::npos;
-         hit = upper_line.find(upper_test, pos)) {
+    for (const std::size_t hit : hits) {
         keep(pos, hit);
         out.text += '0';
         out.owner.push_back(k);
-        out.replaced.push_back(w.text.substr(hit, upper_test.size()));
-        pos = hit + upper_test.size();
-        ++count;
+        out.replaced.push_back(w.text.substr(hit, length));
+        pos = hit + length;
     }
     keep(pos, w.text.size());
     w = std::move(out);
-    return count;
 }
 
 }  // namespace
@@ -93,9 +81,12 @@ std::string LinePlan::render(std::size_t k, const std::vector<char>& digits) con
     return out;
 }
 
-// The steps are la_descompone's. The line becomes "by values" as soon as an
-// operator, a delimiter or a text would be read from a slot, or a test text
-// could take in a slot's digit.
+// The steps are la_descompone's, with a 0 standing in each slot. The line
+// becomes "by values" when an operator, a delimiter or a text (with its
+// closing delimiter) would be read from a slot, or when an occurrence to
+// replace takes in a slot. An occurrence that would take in a slot only with
+// the other digit begins with the keyword, so the search for it reaches that
+// occurrence later and finds the slot in its text.
 LinePlan plan_line(const std::string& line) {
     LinePlan plan;
     Working w{line, std::vector<int>(line.size(), kPlain), std::vector<std::string>(line.size())};
@@ -126,8 +117,11 @@ LinePlan plan_line(const std::string& line) {
             if (t.delim.empty()) {
                 t.fault = PlannedTest::Fault::no_delimiter;
             } else {
-                if (could_meet_slot(w, upper_test)) return by_values();
-                if (replace_by_slot(w, upper_test, k) == 0) t.fault = PlannedTest::Fault::not_in_line;
+                const std::vector<std::size_t> hits = occurrences(w, upper_test);
+                for (const std::size_t hit : hits)
+                    if (w.any_slot(hit, hit + upper_test.size())) return by_values();
+                if (hits.empty()) t.fault = PlannedTest::Fault::not_in_line;
+                replace_by_slot(w, hits, upper_test.size(), k);
             }
             const bool last = t.fault != PlannedTest::Fault::none;
             plan.tests_.push_back(std::move(t));
