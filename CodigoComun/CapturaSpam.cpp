@@ -99,7 +99,7 @@ bool decide(MatchMode mode, std::size_t part, const std::string& text) {
     return false;
 }
 
-const LinePlan& plan_for(const std::string& line) {
+LinePlan& plan_for(const std::string& line) {
     const auto found = g_searcher.plans.find(line);
     if (found != g_searcher.plans.end()) return found->second;
     LinePlan plan = plan_line(line);
@@ -110,13 +110,13 @@ const LinePlan& plan_for(const std::string& line) {
 
 // filtred on a planned line: the same trace lines, answers, errors and
 // expression as la_descompone and procesa would give.
-bool run_plan(const std::string& line, const LinePlan& plan) {
+bool run_plan(const std::string& line, LinePlan& plan) {
     const bool tracing = g_searcher.trace_switch;
     if (tracing) trace("filtred(" + line + ")");
     if (plan.by_values()) return evalua(la_descompone(line)) > 0;
     if (tracing) trace("la_descompone(" + line + ")");
     const std::vector<PlannedTest>& tests = plan.tests();
-    std::vector<char> digits(tests.size(), '0');
+    std::string digits(tests.size(), '0');
     for (std::size_t k = 0; k < tests.size(); ++k) {
         const PlannedTest& t = tests[k];
         if (tracing)
@@ -126,9 +126,8 @@ bool run_plan(const std::string& line, const LinePlan& plan) {
         if (t.fault == PlannedTest::Fault::not_in_line) throw_not_in_line(t.test_text(), plan.render(k, digits));
         digits[k] = value ? '1' : '0';
     }
-    const std::string expression = plan.render(tests.size(), digits);
-    if (tracing) trace("la_descompone.result:=" + expression);
-    return evalua(expression) > 0;
+    if (tracing) trace("la_descompone.result:=" + plan.render(tests.size(), digits));
+    return plan.value(digits) > 0;
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include "CodigoComun/FilterPlan.h"
 
+#include <algorithm>
+
+#include "CodigoComun/EvaluaExpresion.h"
 #include "CodigoComun/Texto.h"
+#include "platform/errors.h"
 #include "platform/ansi.h"
 
 namespace kalvorin {
@@ -8,6 +12,7 @@ namespace kalvorin {
 namespace {
 
 constexpr int kPlain = -1;
+constexpr std::size_t kKeptValues = 16;
 
 // The line while it is taken apart: a digit stands in each slot, and each
 // byte knows the test whose slot it is (kPlain for the line's own bytes).
@@ -70,7 +75,7 @@ MatchMode mode_of(const std::string& delim) {
     return MatchMode::none;
 }
 
-std::string LinePlan::render(std::size_t k, const std::vector<char>& digits) const {
+std::string LinePlan::render(std::size_t k, const std::string& digits) const {
     std::string out;
     for (const Piece& p : pieces_) {
         if (p.test != kPlain && static_cast<std::size_t>(p.test) < k)
@@ -79,6 +84,30 @@ std::string LinePlan::render(std::size_t k, const std::vector<char>& digits) con
             out += p.text;
     }
     return out;
+}
+
+std::int32_t LinePlan::value(const std::string& digits) {
+    auto kept = std::find_if(values_.begin(), values_.end(), [&](const Value& v) { return v.digits == digits; });
+    if (kept == values_.end()) {
+        // A line of many tests is evaluated afresh once its few kept answers run out.
+        if (values_.size() == kKeptValues) values_.erase(values_.begin());
+        Value v;
+        v.digits = digits;
+        try {
+            v.value = evalua(render(tests_.size(), digits));
+        } catch (const EConvertError& e) {
+            v.error = Value::Error::convert;
+            v.message = e.what();
+        } catch (const EFilterError& e) {
+            v.error = Value::Error::filter;
+            v.message = e.what();
+        }
+        values_.push_back(std::move(v));
+        kept = values_.end() - 1;
+    }
+    if (kept->error == Value::Error::convert) throw EConvertError(kept->message);
+    if (kept->error == Value::Error::filter) throw EFilterError(kept->message);
+    return kept->value;
 }
 
 // The steps are la_descompone's, with a 0 standing in each slot. The line

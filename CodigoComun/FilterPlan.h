@@ -4,6 +4,7 @@
 // line and the final expression are written once the tests' values are known.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,10 @@ public:
     const std::vector<PlannedTest>& tests() const { return tests_; }
     // The line as it stands before test k is replaced, earlier tests written
     // as digits[j]; k = tests().size() gives the expression.
-    std::string render(std::size_t k, const std::vector<char>& digits) const;
+    std::string render(std::size_t k, const std::string& digits) const;
+    // evalua of the expression for these digits (one per test), raising what
+    // it raises. A line meets few combinations, so the answers are kept.
+    std::int32_t value(const std::string& digits);
 
 private:
     friend LinePlan plan_line(const std::string& line);
@@ -50,9 +54,16 @@ private:
         std::string text;  // a slot keeps the text it replaced
         int test = -1;     // the test whose digit fills the slot, -1 for plain text
     };
+    struct Value {
+        std::string digits;
+        std::int32_t value = 0;
+        enum class Error { none, convert, filter } error = Error::none;
+        std::string message;
+    };
     bool by_values_ = false;
     std::vector<PlannedTest> tests_;
     std::vector<Piece> pieces_;
+    std::vector<Value> values_;
 };
 
 // la_descompone's steps on the line, with every test's value left open.
