@@ -8,6 +8,7 @@
 
 #include "CodigoComun/ConfigSys.h"
 #include "CodigoComun/FieldTests.h"
+#include "CodigoComun/FileNames.h"
 #include "CodigoComun/FilterPlan.h"
 #include "CodigoComun/LogQueue.h"
 #include "platform/errors.h"
@@ -174,7 +175,7 @@ bool searcher::haveimg() {
 }
 
 void searcher::trace_on() {
-    g_searcher.trace_path = g_searcher.basefolder + "plugin.log.txt";
+    g_searcher.trace_path = g_searcher.basefolder + kLogName;
     g_searcher.trace_switch = true;
 }
 

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "CodigoComun/CapturaSpam.h"
+#include "CodigoComun/ConfigSys.h"
 #include "CodigoComun/LogQueue.h"
 #include "CodigoComun/Texto.h"
 #include "platform/textfile.h"
@@ -15,7 +16,6 @@ namespace kalvorin {
 namespace {
 
 constexpr std::int32_t kPartCap = 50000;
-constexpr std::int32_t kDefaultLogSize = 9;
 
 struct Parts {
     std::string header, body, attachments, sender, subject, rawmsg;
@@ -49,7 +49,7 @@ void start_message() {
     s.mailcount = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.mailcount) + 1u);
     // A log size of 0 or less (stored so, or no initialisation) would divide by
     // zero or never reset; the default keeps the log bounded.
-    const std::int32_t every = s.logsize > 0 ? s.logsize : kDefaultLogSize;
+    const std::int32_t every = s.logsize > 0 ? s.logsize : settings::kDefaultLogsize;
     if (s.mailcount % every == 0) {
         try {
             log_reset(s.logfile);
