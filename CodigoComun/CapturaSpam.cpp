@@ -21,6 +21,14 @@ namespace kalvorin {
 
 namespace {
 
+constexpr std::size_t kNotPrepared = static_cast<std::size_t>(-1);
+
+struct KeptPlan {
+    LinePlan plan;
+    std::size_t position = kNotPrepared;  // its first place among the prepared lines
+};
+using KeptPlans = std::unordered_map<std::string, KeptPlan>;
+
 // The searcher's per-message values: one set for the whole process.
 struct SearcherState {
     MessageParts parts;  // in the order of kFieldKeywords
@@ -31,7 +39,11 @@ struct SearcherState {
     bool literal = false;
     // Kept from line to line and message to message, unless literal.
     FieldTests tests{parts};
-    std::unordered_map<std::string, LinePlan> plans;
+    KeptPlans plans;
+    // The prepared lines in list order. Message after message they come in
+    // this order, so the one after the last used is tried before the table.
+    std::vector<KeptPlans::value_type*> in_order;
+    std::size_t next = 0;
 };
 
 SearcherState g_searcher;
@@ -43,7 +55,8 @@ std::size_t part_for(const std::string& keyword) {
     throw EFilterError("'" + keyword + "' is not a field keyword");
 }
 
-const std::string& rawmsg() { return g_searcher.parts[5]; }
+// RWMSG is the last keyword.
+const std::string& rawmsg() { return g_searcher.parts.back(); }
 
 // Numbers 1 to 35 of the separator set, then line feed, apostrophe, carriage
 // return and tab.
@@ -100,13 +113,22 @@ bool decide(MatchMode mode, std::size_t part, const std::string& text) {
     return false;
 }
 
-LinePlan& plan_for(const std::string& line) {
+KeptPlans::value_type& keep_plan(const std::string& line) {
     const auto found = g_searcher.plans.find(line);
-    if (found != g_searcher.plans.end()) return found->second;
+    if (found != g_searcher.plans.end()) return *found;
     LinePlan plan = plan_line(line);
     for (PlannedTest& t : plan.tests())
         if (t.mode() != MatchMode::none) t.query = g_searcher.tests.add(t.mode(), t.part, t.text);
-    return g_searcher.plans.emplace(line, std::move(plan)).first->second;
+    return *g_searcher.plans.emplace(line, KeptPlan{std::move(plan)}).first;
+}
+
+LinePlan& plan_for(const std::string& line) {
+    auto& order = g_searcher.in_order;
+    std::size_t& next = g_searcher.next;
+    if (next < order.size() && order[next]->first == line) return order[next++]->second.plan;
+    KeptPlan& kept = keep_plan(line).second;
+    if (kept.position != kNotPrepared) next = kept.position + 1;
+    return kept.plan;
 }
 
 // filtred on a planned line: the same trace lines, answers, errors and
@@ -154,11 +176,17 @@ bool searcher::filtred(const std::string& line) {
 void searcher::prepare(const std::vector<std::string>& lines) {
     forget();
     for (const std::string& line : lines)
-        if (!line.empty() && line[0] != ':') plan_for(line);
+        if (!line.empty() && line[0] != ':') {
+            KeptPlans::value_type& kept = keep_plan(line);
+            if (kept.second.position == kNotPrepared) kept.second.position = g_searcher.in_order.size();
+            g_searcher.in_order.push_back(&kept);
+        }
 }
 
 void searcher::forget() {
     g_searcher.plans.clear();
+    g_searcher.in_order.clear();
+    g_searcher.next = 0;
     g_searcher.tests.clear();
 }
 

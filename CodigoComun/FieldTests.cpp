@@ -142,16 +142,16 @@ bool FieldTests::decide(const Test& t, int number) {
 
 bool FieldTests::answer(int test) {
     Answer& a = answers_[static_cast<std::size_t>(test)];
-    if (a.value < 0) {
+    if (a.state == Answer::State::unasked) {
         try {
-            a.value = decide(tests_[static_cast<std::size_t>(test)], test) ? 1 : 0;
+            a.state = decide(tests_[static_cast<std::size_t>(test)], test) ? Answer::State::yes : Answer::State::no;
         } catch (const ERegExpr& e) {
-            a.value = 2;
+            a.state = Answer::State::raised;
             a.error = e.what();
         }
     }
-    if (a.value == 2) throw ERegExpr(a.error);
-    return a.value == 1;
+    if (a.state == Answer::State::raised) throw ERegExpr(a.error);
+    return a.state == Answer::State::yes;
 }
 
 }  // namespace kalvorin

@@ -57,8 +57,8 @@ private:
         std::vector<int> text_of_test;           // index in its search, -1 for a text never found
     };
     struct Answer {
-        signed char value = -1;  // -1 not asked yet
-        std::string error;       // a pattern that raised
+        enum class State { unasked, no, yes, raised } state = State::unasked;
+        std::string error;  // what a pattern raised
     };
 
     static std::size_t search_index(MatchMode mode, std::size_t part) {
