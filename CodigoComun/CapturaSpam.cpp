@@ -197,7 +197,14 @@ void set_literal_mode(bool on) {
 
 bool literal_mode() { return g_searcher.literal; }
 
+// With the upper-case option on, the raw message's form for the whole-word
+// mode is already this test's text; its letters are in upper case, so the
+// ANSI mapping that busca_texto would add cannot change what is found.
 bool searcher::haveimg() {
+    if (!g_searcher.literal && g_searcher.uppercase) {
+        const std::string_view raw = up_to_nul(g_searcher.tests.word_form(kFieldKeywords.size() - 1));
+        return raw.find("SRC=\"HTTP") != std::string_view::npos || raw.find("SRC=\\\"HTTP") != std::string_view::npos;
+    }
     const std::string raw = trim(plain_upper(rawmsg()));
     return busca_texto("SRC=\"HTTP", raw) || busca_texto("SRC=\\\"HTTP", raw);
 }

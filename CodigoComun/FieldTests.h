@@ -37,6 +37,8 @@ public:
     bool answer(int test);
     // Forgets every test and compiled pattern.
     void clear();
+    // normaliza's form of the part, made once per message.
+    const std::string& word_form(std::size_t part);
 
 private:
     struct Test {
@@ -67,7 +69,6 @@ private:
     std::string needle(const Test& t) const;
     void build_searches();
     const std::string& contains_form(std::size_t part);
-    const std::string& word_form(std::size_t part);
     const std::vector<std::size_t>& first_ends(std::size_t search);
     bool decide(const Test& t, int number);
     bool word_at(const std::string& form, std::size_t end, std::size_t length) const;

@@ -96,7 +96,7 @@ public:
     std::string part(std::size_t max_words) {
         static const std::vector<std::string> words = {
             "win",   "WIN",  "Win!",  "free",     "offer", "Free offer", "caf\xE9", "\xE9t\xE9", "10",
-            "x1y",   "aaaa", "ababab", "http://x", "src=\"http", "bob@example.net", " ", "\r\n", "\t",
+            "x1y",   "aaaa", "ababab", "http://x", "src=\"http", "SRC=\\\"Http", "bob@example.net", " ", "\r\n", "\t",
             "viagra", "-",   "X",     std::string(1, '\0'), "w", "i", "n"};
         std::string s;
         for (std::size_t n = below(max_words + 1); n > 0; --n) s += pick(words) + (below(3) ? " " : "");
