@@ -9,6 +9,10 @@ constexpr std::uint32_t kNoState = ~std::uint32_t{0};
 }  // namespace
 
 TextSet::TextSet(const std::vector<std::string>& texts) : count_(texts.size()) {
+    if (count_ <= kFewTexts) {
+        few_ = texts;
+        return;
+    }
     for (const std::string& t : texts)
         for (const char c : t) {
             std::uint16_t& k = class_of_[static_cast<unsigned char>(c)];
@@ -67,6 +71,13 @@ TextSet::TextSet(const std::vector<std::string>& texts) : count_(texts.size()) {
 // end where it ends; so the walk down a chain stops at the first found one.
 std::vector<std::size_t> TextSet::first_ends(std::string_view subject) const {
     std::vector<std::size_t> ends(count_, npos);
+    if (!few_.empty()) {
+        for (std::size_t k = 0; k < few_.size(); ++k) {
+            const std::size_t p = subject.find(few_[k]);
+            if (p != std::string_view::npos) ends[k] = p + few_[k].size();
+        }
+        return ends;
+    }
     std::size_t left = count_;
     State s = 0;
     for (std::size_t i = 0; i < subject.size() && left > 0; ++i) {

@@ -33,6 +33,7 @@ TEST(TextSet, FirstEndsOfTextsThatOverlapAndNest) {
         {{"x"}, ""},
         {{std::string("\0b", 2), "\xE9"}, std::string("a\0b\xE9", 4)},
         {{"WIN", "IN", "N!"}, "WIN WIN!"},
+        {{"he", "she", "his", "hers", "h", "e", "rs", "x"}, "ushers his"},  // enough texts for the automaton
     };
     for (const Case& c : cases)
         EXPECT_EQ(TextSet(c.texts).first_ends(c.subject), one_by_one(c.texts, c.subject)) << c.subject;
