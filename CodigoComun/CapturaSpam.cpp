@@ -37,6 +37,7 @@ struct SearcherState {
     bool trace_switch = false;
     std::string trace_path;
     bool literal = false;
+    std::string trace_line;  // reused for each trace line of a planned line
     // Kept from line to line and message to message, unless literal.
     FieldTests tests{parts};
     KeptPlans plans;
@@ -131,25 +132,45 @@ LinePlan& plan_for(const std::string& line) {
     return kept.plan;
 }
 
+// Writes the trace line of a planned line, built in place by `write`.
+template <class Write>
+void trace_planned(Write&& write) {
+    std::string& out = g_searcher.trace_line;
+    out.assign("#- ");
+    write(out);
+    log_queue().append(g_searcher.trace_path, out);
+}
+
 // filtred on a planned line: the same trace lines, answers, errors and
 // expression as la_descompone and procesa would give.
 bool run_plan(const std::string& line, LinePlan& plan) {
     const bool tracing = g_searcher.trace_switch;
-    if (tracing) trace("filtred(" + line + ")");
+    if (tracing) trace_planned([&](std::string& out) { out.append("filtred(").append(line).append(")"); });
     if (plan.by_values()) return evalua(la_descompone(line)) > 0;
-    if (tracing) trace("la_descompone(" + line + ")");
+    if (tracing) trace_planned([&](std::string& out) { out.append("la_descompone(").append(line).append(")"); });
     const std::vector<PlannedTest>& tests = plan.tests();
     std::string digits(tests.size(), '0');
     for (std::size_t k = 0; k < tests.size(); ++k) {
         const PlannedTest& t = tests[k];
-        if (tracing)
-            trace("procesa(" + plan.render(k, digits) + "," + t.keyword + "," + t.op + "," + t.delim + "," + t.text + ")");
+        if (tracing) {
+            trace_planned([&](std::string& out) {
+                out.append("procesa(");
+                plan.render_into(out, k, digits);
+                out.append(",").append(t.keyword).append(",").append(t.op).append(",").append(t.delim);
+                out.append(",").append(t.text).append(")");
+            });
+        }
         const bool value = t.query >= 0 && g_searcher.tests.answer(t.query) != t.negated();
         if (t.fault == PlannedTest::Fault::no_delimiter) throw_no_delimiter(t.test_text(), plan.render(k, digits));
         if (t.fault == PlannedTest::Fault::not_in_line) throw_not_in_line(t.test_text(), plan.render(k, digits));
         digits[k] = value ? '1' : '0';
     }
-    if (tracing) trace("la_descompone.result:=" + plan.render(tests.size(), digits));
+    if (tracing) {
+        trace_planned([&](std::string& out) {
+            out.append("la_descompone.result:=");
+            plan.render_into(out, tests.size(), digits);
+        });
+    }
     return plan.value(digits) > 0;
 }
 

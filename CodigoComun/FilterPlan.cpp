@@ -77,13 +77,17 @@ MatchMode mode_of(const std::string& delim) {
 
 std::string LinePlan::render(std::size_t k, const std::string& digits) const {
     std::string out;
+    render_into(out, k, digits);
+    return out;
+}
+
+void LinePlan::render_into(std::string& out, std::size_t k, const std::string& digits) const {
     for (const Piece& p : pieces_) {
         if (p.test != kPlain && static_cast<std::size_t>(p.test) < k)
             out += digits[static_cast<std::size_t>(p.test)];
         else
             out += p.text;
     }
-    return out;
 }
 
 std::int32_t LinePlan::value(const std::string& digits) {

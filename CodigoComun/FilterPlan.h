@@ -44,6 +44,8 @@ public:
     // The line as it stands before test k is replaced, earlier tests written
     // as digits[j]; k = tests().size() gives the expression.
     std::string render(std::size_t k, const std::string& digits) const;
+    // The same, appended to out.
+    void render_into(std::string& out, std::size_t k, const std::string& digits) const;
     // evalua of the expression for these digits (one per test), raising what
     // it raises. A line meets few combinations, so the answers are kept.
     std::int32_t value(const std::string& digits);

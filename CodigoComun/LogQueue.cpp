@@ -21,10 +21,14 @@ void LogQueue::append(const std::string& path, std::string_view text) {
 
 void LogQueue::flush() {
     if (waiting_.empty()) return;
-    std::string lines;
-    lines.swap(waiting_);
+    // The lines go whether or not they could be written; the buffer keeps its
+    // room for the next round.
+    struct Emptied {
+        std::string& lines;
+        ~Emptied() { lines.clear(); }
+    } emptied{waiting_};
     platform::TextWriter w(path_, platform::TextWriter::Mode::Append);
-    w.write(lines);
+    w.write(waiting_);
     w.close();
 }
 
