@@ -196,6 +196,7 @@ bool searcher::filtred(const std::string& line) {
 
 void searcher::prepare(const std::vector<std::string>& lines) {
     forget();
+    if (g_searcher.literal) return;
     for (const std::string& line : lines)
         if (!line.empty() && line[0] != ':') {
             KeptPlans::value_type& kept = keep_plan(line);

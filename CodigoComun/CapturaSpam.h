@@ -20,7 +20,8 @@ public:
     // Takes the lines apart ahead of the messages, so that the contains and
     // whole-word texts of all of them are found in one pass over each part.
     // Comment lines are skipped; lines met later are taken apart at their
-    // first filtred. What an earlier prepare kept is dropped.
+    // first filtred. What an earlier prepare kept is dropped; the literal mode
+    // keeps nothing.
     static void prepare(const std::vector<std::string>& lines);
     // Drops every line taken apart and every pattern compiled.
     static void forget();

@@ -1,6 +1,5 @@
 #pragma once
 // The plug-in's process-wide state, filled by TBP_Initialize.
-#include <array>
 #include <cstdint>
 #include <string>
 
