@@ -210,6 +210,8 @@ void searcher::forget() {
     g_searcher.in_order.clear();
     g_searcher.next = 0;
     g_searcher.tests.clear();
+    // The forms kept so far may be of a message set up in the literal mode.
+    g_searcher.tests.new_message(g_searcher.uppercase);
 }
 
 void set_literal_mode(bool on) {

@@ -159,5 +159,17 @@ TEST_F(ScoringEquivalence, AnEndedMessageAndAMovedTraceGiveTheSameFiles) {
     EXPECT_NE(files[1][1].find("#- procesa(rwmsg=%(abc%,rwmsg,=,%,(abc)"), std::string::npos);
 }
 
+// Leaving the literal mode in the middle of a message answers for that
+// message, not for one set up before.
+TEST_F(ScoringEquivalence, LeavingTheLiteralModeAnswersForTheCurrentMessage) {
+    searcher::searcher_init("bob", "a", "", "", "", "", true);
+    EXPECT_TRUE(searcher::filtred("snder=#bob#"));
+    set_literal_mode(true);
+    searcher::searcher_init("eve", "a", "", "", "", "", true);
+    set_literal_mode(false);
+    EXPECT_FALSE(searcher::filtred("snder=#bob#"));
+    EXPECT_TRUE(searcher::filtred("snder=#eve#"));
+}
+
 }  // namespace
 }  // namespace kalvorin
