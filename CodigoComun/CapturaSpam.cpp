@@ -1,54 +1,63 @@
 #include "CodigoComun/CapturaSpam.h"
 
-#include <array>
 #include <cstddef>
+#include <unordered_map>
+#include <vector>
 #include <string_view>
 #include <utility>
 
 #include "CodigoComun/ConfigSys.h"
 #include "CodigoComun/Errors.h"
+#include "CodigoComun/FieldTests.h"
+#include "CodigoComun/FileNames.h"
+#include "CodigoComun/FilterPlan.h"
+#include "CodigoComun/LogQueue.h"
 #include "CodigoComun/EvaluaExpresion.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/Texto.h"
 #include "platform/ansi.h"
-#include "platform/textfile.h"
 
 namespace kalvorin {
 
 namespace {
 
+constexpr std::size_t kNotPrepared = static_cast<std::size_t>(-1);
+
+struct KeptPlan {
+    LinePlan plan;
+    std::size_t position = kNotPrepared;  // its first place among the prepared lines
+};
+using KeptPlans = std::unordered_map<std::string, KeptPlan>;
+
 // The searcher's per-message values: one set for the whole process.
 struct SearcherState {
-    std::string sender, subject, body, attachments, header, rawmsg;
+    MessageParts parts;  // in the order of kFieldKeywords
     bool uppercase = false;
     std::string basefolder;
     bool trace_switch = false;
     std::string trace_path;
+    bool literal = false;
+    std::string trace_line;  // reused for each trace line of a planned line
+    // Kept from line to line and message to message, unless literal.
+    FieldTests tests{parts};
+    KeptPlans plans;
+    // The prepared lines in list order. Message after message they come in
+    // this order, so the one after the last used is tried before the table.
+    std::vector<KeptPlans::value_type*> in_order;
+    std::size_t next = 0;
 };
 
 SearcherState g_searcher;
 
-struct Field {
-    std::string_view keyword;
-    std::string SearcherState::*part;
-};
-
-// The order in which la_descompone takes the keywords.
-constexpr std::array<Field, 6> kFields{{
-    {"SNDER", &SearcherState::sender},
-    {"SBJCT", &SearcherState::subject},
-    {"MBODY", &SearcherState::body},
-    {"ATTCH", &SearcherState::attachments},
-    {"HEADR", &SearcherState::header},
-    {"RWMSG", &SearcherState::rawmsg},
-}};
-
-const std::string& part_for(const std::string& keyword) {
+std::size_t part_for(const std::string& keyword) {
     const std::string upper = plain_upper(keyword);
-    for (const Field& f : kFields)
-        if (f.keyword == upper) return g_searcher.*f.part;
+    for (std::size_t k = 0; k < kFieldKeywords.size(); ++k)
+        if (kFieldKeywords[k] == upper) return k;
     throw EFilterError("'" + keyword + "' is not a field keyword");
 }
+
+// RWMSG is the last keyword.
+const std::string& rawmsg() { return g_searcher.parts.back(); }
 
 // Numbers 1 to 35 of the separator set, then line feed, apostrophe, carriage
 // return and tab.
@@ -83,50 +92,165 @@ std::size_t replace_test(std::string& line, const std::string& test, const std::
     return count;
 }
 
+[[noreturn]] void throw_no_delimiter(const std::string& test, const std::string& line) {
+    throw EFilterError("Field test '" + test + "' has no delimiter in the line '" + line + "'");
+}
+
+[[noreturn]] void throw_not_in_line(const std::string& test, const std::string& line) {
+    throw EFilterError("Field test '" + test + "' does not occur in the line '" + line + "'");
+}
+
+// A match mode's answer for a part: worked out afresh in the literal mode,
+// otherwise from what the message has kept.
+bool decide(MatchMode mode, std::size_t part, const std::string& text) {
+    if (!g_searcher.literal) return g_searcher.tests.answer(g_searcher.tests.add(mode, part, text));
+    const std::string& subject = g_searcher.parts[part];
+    switch (mode) {
+        case MatchMode::contains: return busca_texto(text, subject);
+        case MatchMode::word: return busca_palabra(text, subject);
+        case MatchMode::regexp: return busca_regexp(text, subject);
+        case MatchMode::none: break;
+    }
+    return false;
+}
+
+KeptPlans::value_type& keep_plan(const std::string& line) {
+    const auto found = g_searcher.plans.find(line);
+    if (found != g_searcher.plans.end()) return *found;
+    LinePlan plan = plan_line(line);
+    for (PlannedTest& t : plan.tests())
+        if (t.mode() != MatchMode::none) t.query = g_searcher.tests.add(t.mode(), t.part, t.text);
+    return *g_searcher.plans.emplace(line, KeptPlan{std::move(plan)}).first;
+}
+
+LinePlan& plan_for(const std::string& line) {
+    auto& order = g_searcher.in_order;
+    std::size_t& next = g_searcher.next;
+    if (next < order.size() && order[next]->first == line) return order[next++]->second.plan;
+    KeptPlan& kept = keep_plan(line).second;
+    if (kept.position != kNotPrepared) next = kept.position + 1;
+    return kept.plan;
+}
+
+// Writes the trace line of a planned line, built in place by `write`.
+template <class Write>
+void trace_planned(Write&& write) {
+    std::string& out = g_searcher.trace_line;
+    out.assign("#- ");
+    write(out);
+    log_queue().append(g_searcher.trace_path, out);
+}
+
+// filtred on a planned line: the same trace lines, answers, errors and
+// expression as la_descompone and procesa would give.
+bool run_plan(const std::string& line, LinePlan& plan) {
+    const bool tracing = g_searcher.trace_switch;
+    if (tracing) trace_planned([&](std::string& out) { out.append("filtred(").append(line).append(")"); });
+    if (plan.by_values()) return evalua(la_descompone(line)) > 0;
+    if (tracing) trace_planned([&](std::string& out) { out.append("la_descompone(").append(line).append(")"); });
+    const std::vector<PlannedTest>& tests = plan.tests();
+    std::string digits(tests.size(), '0');
+    for (std::size_t k = 0; k < tests.size(); ++k) {
+        const PlannedTest& t = tests[k];
+        if (tracing) {
+            trace_planned([&](std::string& out) {
+                out.append("procesa(");
+                plan.render_into(out, k, digits);
+                out.append(",").append(t.keyword).append(",").append(t.op).append(",").append(t.delim);
+                out.append(",").append(t.text).append(")");
+            });
+        }
+        const bool value = t.query >= 0 && g_searcher.tests.answer(t.query) != t.negated();
+        if (t.fault == PlannedTest::Fault::no_delimiter) throw_no_delimiter(t.test_text(), plan.render(k, digits));
+        if (t.fault == PlannedTest::Fault::not_in_line) throw_not_in_line(t.test_text(), plan.render(k, digits));
+        digits[k] = value ? '1' : '0';
+    }
+    if (tracing) {
+        trace_planned([&](std::string& out) {
+            out.append("la_descompone.result:=");
+            plan.render_into(out, tests.size(), digits);
+        });
+    }
+    return plan.value(digits) > 0;
+}
+
 }  // namespace
 
 void searcher::searcher_init(const std::string& sender, const std::string& subject, const std::string& body,
                              const std::string& attachments, const std::string& header, const std::string& rawmsg,
                              bool uppercase) {
-    g_searcher.sender = sender;
-    g_searcher.subject = subject;
-    g_searcher.body = body;
-    g_searcher.attachments = attachments;
-    g_searcher.header = header;
-    g_searcher.rawmsg = rawmsg;
+    g_searcher.parts = {sender, subject, body, attachments, header, rawmsg};
     g_searcher.uppercase = uppercase;
     g_searcher.basefolder = get_basefolder();
     g_searcher.trace_switch = false;
+    if (!g_searcher.literal) g_searcher.tests.new_message(uppercase);
 }
 
 bool searcher::filtred(const std::string& line) {
-    trace("filtred(" + line + ")");
-    return evalua(la_descompone(line)) > 0;
+    if (g_searcher.literal) {
+        trace("filtred(" + line + ")");
+        return evalua(la_descompone(line)) > 0;
+    }
+    return run_plan(line, plan_for(line));
 }
 
+void searcher::prepare(const std::vector<std::string>& lines) {
+    forget();
+    if (g_searcher.literal) return;
+    for (const std::string& line : lines)
+        if (!line.empty() && line[0] != ':') {
+            KeptPlans::value_type& kept = keep_plan(line);
+            if (kept.second.position == kNotPrepared) kept.second.position = g_searcher.in_order.size();
+            g_searcher.in_order.push_back(&kept);
+        }
+}
+
+void searcher::forget() {
+    g_searcher.plans.clear();
+    g_searcher.in_order.clear();
+    g_searcher.next = 0;
+    g_searcher.tests.clear();
+    // The forms kept so far may be of a message set up in the literal mode.
+    g_searcher.tests.new_message(g_searcher.uppercase);
+}
+
+void set_literal_mode(bool on) {
+    g_searcher.literal = on;
+    searcher::forget();
+}
+
+bool literal_mode() { return g_searcher.literal; }
+
+// With the upper-case option on, the raw message's form for the whole-word
+// mode is already this test's text; its letters are in upper case, so the
+// ANSI mapping that busca_texto would add cannot change what is found.
 bool searcher::haveimg() {
-    const std::string raw = trim(plain_upper(g_searcher.rawmsg));
+    if (!g_searcher.literal && g_searcher.uppercase) {
+        const std::string_view raw = up_to_nul(g_searcher.tests.word_form(kFieldKeywords.size() - 1));
+        return raw.find("SRC=\"HTTP") != std::string_view::npos || raw.find("SRC=\\\"HTTP") != std::string_view::npos;
+    }
+    const std::string raw = trim(plain_upper(rawmsg()));
     return busca_texto("SRC=\"HTTP", raw) || busca_texto("SRC=\\\"HTTP", raw);
 }
 
 void searcher::trace_on() {
-    g_searcher.trace_path = g_searcher.basefolder + "plugin.log.txt";
+    g_searcher.trace_path = g_searcher.basefolder + kLogName;
     g_searcher.trace_switch = true;
 }
 
 void searcher::trace_off() { g_searcher.trace_switch = false; }
 
 void trace(const std::string& text) {
-    if (g_searcher.trace_switch) platform::append_line(g_searcher.trace_path, "#- " + text);
+    if (g_searcher.trace_switch) log_queue().append(g_searcher.trace_path, "#- " + text);
 }
 
 std::string la_descompone(const std::string& line) {
     trace("la_descompone(" + line + ")");
     std::string current = line;
-    for (const Field& f : kFields) {
-        for (std::size_t p = plain_upper(current).find(f.keyword); p != std::string::npos;
-             p = plain_upper(current).find(f.keyword)) {
-            const std::string keyword = current.substr(p, f.keyword.size());
+    for (const std::string_view field : kFieldKeywords) {
+        for (std::size_t p = plain_upper(current).find(field); p != std::string::npos;
+             p = plain_upper(current).find(field)) {
+            const std::string keyword = current.substr(p, field.size());
             const std::string op = char_at(current, p + 5);
             const std::string delim = char_at(current, p + 6);
             std::string text;
@@ -146,24 +270,14 @@ std::string la_descompone(const std::string& line) {
 void procesa(std::string& line, const std::string& keyword, const std::string& op, const std::string& delim,
              const std::string& text) {
     trace("procesa(" + line + "," + keyword + "," + op + "," + delim + "," + text + ")");
-    const bool negate = op == "-";
-    const std::string& part = part_for(keyword);
-    bool value = false;
-    if (delim == "#")
-        value = busca_texto(text, part) != negate;
-    else if (delim == "\"")
-        value = busca_palabra(text, part) != negate;
-    else if (delim == "%")
-        value = busca_regexp(text, part) != negate;
-
+    const MatchMode mode = mode_of(delim);
+    const bool value = mode != MatchMode::none && decide(mode, part_for(keyword), text) != (op == "-");
     const std::string test = keyword + op + delim + text + delim;
     // A test cut off before its delimiter would be replaced as the bare
     // keyword; it is refused like a test that does not occur, since either
     // would otherwise leave the line as it was and be found again forever.
-    if (delim.empty())
-        throw EFilterError("Field test '" + test + "' has no delimiter in the line '" + line + "'");
-    if (replace_test(line, test, value ? "1" : "0") == 0)
-        throw EFilterError("Field test '" + test + "' does not occur in the line '" + line + "'");
+    if (delim.empty()) throw_no_delimiter(test, line);
+    if (replace_test(line, test, value ? "1" : "0") == 0) throw_not_in_line(test, line);
 }
 
 std::string normaliza(const std::string& text) { return g_searcher.uppercase ? trim(plain_upper(text)) : text; }

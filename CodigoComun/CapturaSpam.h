@@ -2,6 +2,7 @@
 // The filter code's per-message context, the searcher: the six parts of one
 // message, the upper-case option and the trace. Its state is process-wide.
 #include <string>
+#include <vector>
 
 namespace kalvorin {
 
@@ -16,12 +17,26 @@ public:
     // regular-expression mode or the trace writer raise, and EFilterError for
     // a field test that cannot be replaced in its line.
     static bool filtred(const std::string& line);
+    // Takes the lines apart ahead of the messages, so that the contains and
+    // whole-word texts of all of them are found in one pass over each part.
+    // Comment lines are skipped; lines met later are taken apart at their
+    // first filtred. What an earlier prepare kept is dropped; the literal mode
+    // keeps nothing.
+    static void prepare(const std::vector<std::string>& lines);
+    // Drops every line taken apart and every pattern compiled.
+    static void forget();
     // Does the raw message refer to an external image?
     static bool haveimg();
     // Switches the trace on, towards the base folder + "plugin.log.txt".
     static void trace_on();
     static void trace_off();
 };
+
+// The literal mode: every line is taken apart and every pattern compiled at
+// each filtred, nothing is kept, and every log line is its own write. It is
+// the reference that the kept forms are tested against. Off at start.
+void set_literal_mode(bool on);
+bool literal_mode();
 
 // The line with every field test replaced by "1" or "0".
 std::string la_descompone(const std::string& line);

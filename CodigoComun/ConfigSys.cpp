@@ -42,9 +42,9 @@ std::string clsConfigSys::get_version() const { return kalvorin::get_version(); 
 
 void clsConfigSys::get_scores(std::int32_t& secure, std::int32_t& trash, std::int32_t& suspect) const {
     clsRegistry reg = section(settings::kScores);
-    secure = reg.read_int(settings::kSecure, -1000);
-    trash = reg.read_int(settings::kTrash, 1000);
-    suspect = reg.read_int(settings::kSuspect, 70);
+    secure = reg.read_int(settings::kSecure, settings::kDefaultSecure);
+    trash = reg.read_int(settings::kTrash, settings::kDefaultTrash);
+    suspect = reg.read_int(settings::kSuspect, settings::kDefaultSuspect);
 }
 
 std::string clsConfigSys::get_extimg() const { return section(settings::kSettings).read_str(settings::kExtimg, "none"); }
@@ -55,6 +55,6 @@ bool clsConfigSys::get_xpertmode() const { return read_bool(settings::kXpertmode
 
 bool clsConfigSys::get_up50kb() const { return read_bool(settings::kUp50kb, "true"); }
 
-std::int32_t clsConfigSys::get_logsize() const { return section(settings::kSettings).read_int(settings::kLogsize, 9); }
+std::int32_t clsConfigSys::get_logsize() const { return section(settings::kSettings).read_int(settings::kLogsize, settings::kDefaultLogsize); }
 
 }  // namespace kalvorin

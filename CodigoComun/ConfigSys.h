@@ -54,6 +54,12 @@ inline constexpr const char* kXpertmode = "xpertmode";
 inline constexpr const char* kUp50kb = "up50kb";
 inline constexpr const char* kLogsize = "logsize";
 
+// The defaults that every reader of these values uses.
+inline constexpr std::int32_t kDefaultSecure = -1000;
+inline constexpr std::int32_t kDefaultTrash = 1000;
+inline constexpr std::int32_t kDefaultSuspect = 70;
+inline constexpr std::int32_t kDefaultLogsize = 9;
+
 // A registry accessor on \Software\kalvorin\<name>.
 clsRegistry section(const char* name);
 }  // namespace settings

@@ -1,7 +1,5 @@
 #include "EasyRegistry.h"
 
-#include <cstring>
-
 #include "platform/errors.h"
 #include "platform/registry.h"
 
@@ -40,13 +38,20 @@ std::int32_t clsRegistry::read_int(const std::string& name, std::int32_t def) co
     if (value->type != platform::kRegDword) throw ERegistryError("Invalid data type for '" + name + "'");
     // The data bytes are read over the default, so a value of fewer than 4
     // bytes keeps the default's high bytes.
-    const auto d = static_cast<std::uint32_t>(def);
-    unsigned char b[4] = {static_cast<unsigned char>(d), static_cast<unsigned char>(d >> 8),
-                          static_cast<unsigned char>(d >> 16), static_cast<unsigned char>(d >> 24)};
-    std::memcpy(b, value->data.data(), value->data.size());
-    std::uint32_t u = static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
-                      (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
-    return static_cast<std::int32_t>(u);
+    std::string data = encode_dword(static_cast<std::uint32_t>(def));
+    data.replace(0, value->data.size(), value->data);
+    return static_cast<std::int32_t>(decode_dword(data));
+}
+
+std::string encode_dword(std::uint32_t value) {
+    return {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
+            static_cast<char>((value >> 16) & 0xFF), static_cast<char>((value >> 24) & 0xFF)};
+}
+
+std::uint32_t decode_dword(const std::string& data) {
+    std::uint32_t value = 0;
+    for (int k = 3; k >= 0; --k) value = (value << 8) | static_cast<unsigned char>(data[static_cast<std::size_t>(k)]);
+    return value;
 }
 
 }  // namespace kalvorin

@@ -7,6 +7,11 @@
 
 namespace kalvorin {
 
+// A REG_DWORD's data: the number as 4 bytes, least significant first.
+std::string encode_dword(std::uint32_t value);
+// REQUIRES: data holds exactly 4 bytes.
+std::uint32_t decode_dword(const std::string& data);
+
 class clsRegistry {
 public:
     // Sets the application key and clears the section path.

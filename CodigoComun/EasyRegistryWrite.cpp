@@ -18,10 +18,7 @@ void clsRegistry::write_str(const std::string& name, const std::string& value) c
 }
 
 void clsRegistry::write_int(const std::string& name, std::int32_t value) const {
-    const auto u = static_cast<std::uint32_t>(value);
-    std::string data{static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF),
-                     static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 24) & 0xFF)};
-    write_value(key_path(), name, platform::kRegDword, data);
+    write_value(key_path(), name, platform::kRegDword, encode_dword(static_cast<std::uint32_t>(value)));
 }
 
 }  // namespace kalvorin

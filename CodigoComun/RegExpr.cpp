@@ -12,6 +12,8 @@
 
 #include "CodigoComun/Errors.h"
 #include "CodigoComun/TrxDialect.h"
+#include "CodigoComun/TrxEmitter.h"
+#include "CodigoComun/TrxParser.h"
 #include "platform/ansi.h"
 #include "platform/clock.h"
 
@@ -198,25 +200,42 @@ int check_budget(pcre2_callout_block*, void* data) {
     return static_cast<Budget*>(data)->exhausted() ? PCRE2_ERROR_CALLOUT : 0;
 }
 
-bool search(const Compiled& compiled, std::string_view text) {
-    const MatchData data = checked(MatchData(pcre2_match_data_create(1, nullptr)));
-    const MatchContext context = checked(MatchContext(pcre2_match_context_create(nullptr)));
-    pcre2_set_match_limit(context.get(), kMatchLimit);
-    pcre2_set_depth_limit(context.get(), kDepthLimit);
-    pcre2_set_heap_limit(context.get(), kHeapLimitKiB);
-    Budget budget(text.size());
-    pcre2_set_callout(context.get(), check_budget, &budget);
+// What one match needs besides the compiled pattern: the limits, the budget's
+// callout and a JIT stack.
+struct Matcher {
+    MatchData data;
+    MatchContext context;
     JitStack stack;
-    if (compiled.jit) {
-        stack = checked(JitStack(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr)));
-        pcre2_jit_stack_assign(context.get(), nullptr, stack.get());
+};
+
+Matcher make_matcher(bool jit) {
+    Matcher m{checked(MatchData(pcre2_match_data_create(1, nullptr))),
+              checked(MatchContext(pcre2_match_context_create(nullptr))), JitStack()};
+    pcre2_set_match_limit(m.context.get(), kMatchLimit);
+    pcre2_set_depth_limit(m.context.get(), kDepthLimit);
+    pcre2_set_heap_limit(m.context.get(), kHeapLimitKiB);
+    if (jit) {
+        m.stack = checked(JitStack(pcre2_jit_stack_create(kJitStackStart, kJitStackMax, nullptr)));
+        pcre2_jit_stack_assign(m.context.get(), nullptr, m.stack.get());
     }
+    return m;
+}
+
+bool search(const Compiled& compiled, std::string_view text, Matcher& matcher) {
+    Budget budget(text.size());
+    pcre2_set_callout(matcher.context.get(), check_budget, &budget);
     const int rc = pcre2_match(compiled.code.get(), reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0,
-                               data.get(), context.get());
+                               matcher.data.get(), matcher.context.get());
     if (rc >= 0) return true;
     if (rc == PCRE2_ERROR_NOMATCH) return false;
     if (is_limit(rc)) throw ERegExpr("TRegExpr(exec): Pattern Too Costly For This Text");
     throw ERegExpr("TRegExpr(exec): " + pcre2_message(rc));
+}
+
+// One matcher serves every kept pattern; the filter code runs one test at a time.
+Matcher& shared_matcher() {
+    static Matcher matcher = make_matcher(true);
+    return matcher;
 }
 
 std::string_view up_to_nul(const std::string& s) {
@@ -236,7 +255,43 @@ bool regexpr_exec(const std::string& pattern, const std::string& subject) {
     const std::string_view text = up_to_nul(subject);
     const Compiled compiled = compile(trx_to_pcre2(pattern, text.size()), pattern.size());
     if (text.empty()) return false;
-    return search(compiled, text);
+    Matcher matcher = make_matcher(compiled.jit);
+    return search(compiled, text, matcher);
+}
+
+// A translation that PCRE2 refused is kept as its message, so that it fails
+// alike for every subject of its length class.
+struct RegexPattern::LengthClass {
+    std::optional<Compiled> compiled;
+    std::string error;
+};
+
+RegexPattern::RegexPattern(const std::string& pattern) : pattern_(pattern) {
+    try {
+        parsed_ = trx::parse(pattern);
+        fitting_.emplace(*parsed_);
+    } catch (const ERegExpr& e) {
+        error_ = e.what();
+    }
+}
+
+RegexPattern::~RegexPattern() = default;
+
+bool RegexPattern::exec(std::string_view subject) {
+    if (!parsed_) throw ERegExpr(error_);
+    const std::string_view text = subject.substr(0, subject.find('\0'));
+    std::unique_ptr<LengthClass>& slot = classes_[fitting_->length_class(text.size())];
+    if (!slot) {
+        slot = std::make_unique<LengthClass>();
+        try {
+            slot->compiled = compile(trx::emit(*parsed_, text.size()), pattern_.size());
+        } catch (const ERegExpr& e) {
+            slot->error = e.what();
+        }
+    }
+    if (!slot->compiled) throw ERegExpr(slot->error);
+    if (text.empty()) return false;
+    return search(*slot->compiled, text, shared_matcher());
 }
 
 }  // namespace kalvorin

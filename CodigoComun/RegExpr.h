@@ -2,7 +2,15 @@
 // The regular-expression mode's engine: patterns in the filter dialect, run on
 // PCRE2 through the dialect adapter.
 #include <cstddef>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "CodigoComun/TrxEmitter.h"
+#include "CodigoComun/TrxTree.h"
 
 namespace kalvorin {
 
@@ -10,6 +18,27 @@ namespace kalvorin {
 // its first NUL; an empty subject never matches. Raises ERegExpr for a pattern
 // that does not compile and for one too costly to run on this subject.
 bool regexpr_exec(const std::string& pattern, const std::string& subject);
+
+// A pattern kept for many subjects: parsed once, then translated and compiled
+// (with JIT) once for each length class of the subjects it meets. exec gives
+// regexpr_exec's answer and raises its error, the same error for every
+// subject when the pattern itself is at fault.
+class RegexPattern {
+public:
+    explicit RegexPattern(const std::string& pattern);
+    ~RegexPattern();
+    RegexPattern(const RegexPattern&) = delete;
+    RegexPattern& operator=(const RegexPattern&) = delete;
+    bool exec(std::string_view subject);
+
+private:
+    struct LengthClass;
+    std::string pattern_;
+    std::optional<trx::ParsedPattern> parsed_;
+    std::optional<trx::Fitting> fitting_;
+    std::string error_;
+    std::map<std::vector<unsigned long>, std::unique_ptr<LengthClass>> classes_;
+};
 
 // The character tables the engine hands PCRE2 (pcre2_maketables layout,
 // regexpr_tables_length bytes): the "C" locale's, with the Windows-1252 case

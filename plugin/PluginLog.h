@@ -1,5 +1,6 @@
 #pragma once
-// The plug-in's file writers. Each line is a separate open, append and close.
+// The plug-in's file writers, through the log queue: outside a round each
+// line is a separate open, append and close.
 #include <cstdint>
 #include <string>
 

@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <functional>
+#include <vector>
 
+#include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
 #include "platform/errors.h"
 #include "platform/textfile.h"
@@ -38,6 +40,20 @@ void compile_list(const std::string& basefolder, const std::string& name) {
     dat.close();
 }
 
+// The compiled lists taken apart once for all the messages to come. A list
+// that cannot be read here fails again, where it counts, in the list pass.
+void prepare_lists(const std::string& basefolder) {
+    std::vector<std::string> lines;
+    try {
+        for (const char* name : kListNames) {
+            const std::vector<std::string> list = platform::read_lines(basefolder + name + kCompiledSuffix);
+            lines.insert(lines.end(), list.begin(), list.end());
+        }
+    } catch (const EInOutError&) {
+    }
+    searcher::prepare(lines);
+}
+
 }  // namespace
 
 void initialize() {
@@ -61,6 +77,7 @@ void initialize() {
                  [&] { compile_list(s.basefolder, name); });
     run_step(12, "write the log banner", [&] { log_append(s.logfile, kLogBanner); });
     s.mailcount = 0;
+    prepare_lists(s.basefolder);
 }
 
 void finalize() {
@@ -68,6 +85,7 @@ void finalize() {
     // Without a base folder (never initialised) there are no compiled lists,
     // and emptying the names alone would create files in the current folder.
     if (s.basefolder.empty()) return;
+    searcher::forget();
     for (const char* name : kListNames) log_reset(s.basefolder + name + kCompiledSuffix);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The plug-in's process-wide state, filled by TBP_Initialize.
-#include <array>
 #include <cstdint>
 #include <string>
+
+#include "CodigoComun/FileNames.h"
 
 namespace kalvorin {
 
@@ -20,11 +21,6 @@ struct PluginState {
     std::int32_t mailcount = 0;
 };
 
-// Compiled list names, in list order 1 secure, 2 trash, 3 suspect.
-inline constexpr std::array<const char*, 3> kListNames = {"secure", "trash", "suspect"};
-inline constexpr const char* kCompiledSuffix = ".filters.dat";
-inline constexpr const char* kTextSuffix = ".filters.txt";
-inline constexpr const char* kLogName = "plugin.log.txt";
 inline constexpr const char* kLogBanner = "K A L V O R I  L O G  F I L E";
 
 PluginState& plugin_state();

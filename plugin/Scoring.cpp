@@ -1,8 +1,11 @@
 #include "plugin/Scoring.h"
 
 #include <array>
+#include <optional>
 
 #include "CodigoComun/CapturaSpam.h"
+#include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/LogQueue.h"
 #include "CodigoComun/Texto.h"
 #include "platform/textfile.h"
 #include "plugin/PluginLog.h"
@@ -13,7 +16,6 @@ namespace kalvorin {
 namespace {
 
 constexpr std::int32_t kPartCap = 50000;
-constexpr std::int32_t kDefaultLogSize = 9;
 
 struct Parts {
     std::string header, body, attachments, sender, subject, rawmsg;
@@ -47,7 +49,7 @@ void start_message() {
     s.mailcount = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.mailcount) + 1u);
     // A log size of 0 or less (stored so, or no initialisation) would divide by
     // zero or never reset; the default keeps the log bounded.
-    const std::int32_t every = s.logsize > 0 ? s.logsize : kDefaultLogSize;
+    const std::int32_t every = s.logsize > 0 ? s.logsize : settings::kDefaultLogsize;
     if (s.mailcount % every == 0) {
         try {
             log_reset(s.logfile);
@@ -117,7 +119,13 @@ std::int32_t get_score(std::int32_t n) {
     }
 }
 
+// The message's log lines go out in a few rounds: the parts once dumped (so
+// that the message is on disk before any filter runs), each list once passed,
+// and the rest at the end, also when an error ends the message. A crash
+// loses at most the lines of the list being passed and those after it.
 std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
+    std::optional<LogRound> round;
+    if (!literal_mode()) round.emplace();
     start_message();
     std::int32_t score = 0;
     try {
@@ -133,12 +141,16 @@ std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
         }
         buf = PartBuffer();
         log_parts(p);
+        log_queue().flush();
         for (std::string* t : {&p.header, &p.body, &p.attachments, &p.sender, &p.subject, &p.rawmsg})
             if (t->empty()) t->assign(1, ':');
         searcher::searcher_init(p.sender, p.subject, p.body, p.attachments, p.header, p.rawmsg,
                                 plugin_state().uppercase);
         searcher::trace_on();
-        for (std::int32_t list = 1; list <= 3; ++list) list_pass(list, score);
+        for (std::int32_t list = 1; list <= 3; ++list) {
+            list_pass(list, score);
+            log_queue().flush();
+        }
         write_log(1, "Score preimages:=" + int_to_str(score));
         external_image_rule(score);
         searcher::trace_off();

@@ -6,14 +6,18 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "CodigoComun/Errors.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/TrxDialect.h"
+#include "CodigoComun/TrxEmitter.h"
+#include "CodigoComun/TrxParser.h"
 
 namespace kalvorin {
 namespace {
@@ -168,6 +172,59 @@ TEST(DialectAdapterRandom, CountsFittedToTheSubjectGiveTheSameAnswer) {
             << "pattern [" << pattern << "] on [" << subject << "] became [" << fitted << "], not [" << loose << "]";
     }
     EXPECT_GT(compared, 5000);
+}
+
+
+// Lengths of one class get one translation, so a translation compiled for one
+// of them serves them all.
+TEST(DialectAdapterRandom, LengthsOfOneClassGetOneTranslation) {
+    static const char* const pieces[] = {"(", ")", "(?:", "|", "a", "ab", "[ab]", ".", "\\1", "a*", "{2}",
+                                         "{0,3}", "{1,}", "{3,5}", "{0,99999999}", "{7}", "?", "+", "(a*){9}",
+                                         "\\b", "(?i)", "){4}", "){2,70000}"};
+    constexpr std::size_t count = sizeof pieces / sizeof pieces[0];
+    std::mt19937 rng(20251208);
+    std::uniform_int_distribution<std::size_t> length(1, 8), pick(0, count - 1);
+    int checked = 0;
+    for (int round = 0; round < 5000; ++round) {
+        std::string pattern;
+        for (std::size_t n = length(rng); n > 0; --n) pattern += pieces[pick(rng)];
+        trx::ParsedPattern parsed;
+        try {
+            parsed = trx::parse(pattern);
+        } catch (const ERegExpr&) {
+            continue;
+        }
+        const trx::Fitting fitting(parsed);
+        std::map<std::vector<unsigned long>, std::string> first_of_class;
+        for (std::size_t subject_length : {0, 1, 2, 3, 4, 5, 7, 8, 9, 12, 16, 20, 27, 40, 65535, 70001, 200000}) {
+            const std::string translated = trx::emit(parsed, subject_length);
+            const auto [at, fresh] = first_of_class.try_emplace(fitting.length_class(subject_length), translated);
+            ASSERT_EQ(translated, at->second) << "pattern [" << pattern << "], length " << subject_length;
+            checked += fresh ? 0 : 1;
+        }
+    }
+    EXPECT_GT(checked, 12000);
+}
+
+// A kept pattern answers and fails as the engine called afresh does.
+TEST(DialectAdapterRandom, KeptPatternsAnswerAsTheEngineCalledAfresh) {
+    std::mt19937 rng(20251209);
+    const auto outcome = [](auto&& run) {
+        try {
+            return std::string(run() ? "match" : "no match");
+        } catch (const ERegExpr& e) {
+            return std::string("error: ") + e.what();
+        }
+    };
+    for (int round = 0; round < 3000; ++round) {
+        const std::string pattern = random_pattern(rng);
+        RegexPattern kept(pattern);
+        for (int k = 0; k < 4; ++k) {
+            const std::string subject = random_subject(rng);
+            ASSERT_EQ(outcome([&] { return kept.exec(subject); }), outcome([&] { return regexpr_exec(pattern, subject); }))
+                << "pattern [" << pattern << "] on [" << subject << "]";
+        }
+    }
 }
 
 }  // namespace

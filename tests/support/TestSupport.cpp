@@ -63,10 +63,7 @@ void store_value(const std::string& key, const std::string& name, std::uint32_t 
     ASSERT_TRUE(k->set(name, type, data));
 }
 
-std::string dword(std::int32_t v) {
-    const auto u = static_cast<std::uint32_t>(v);
-    return {static_cast<char>(u), static_cast<char>(u >> 8), static_cast<char>(u >> 16), static_cast<char>(u >> 24)};
-}
+std::string dword(std::int32_t v) { return encode_dword(static_cast<std::uint32_t>(v)); }
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,0 +1,157 @@
+#include "CodigoComun/FieldTests.h"
+
+#include <string_view>
+
+#include "CodigoComun/CapturaSpam.h"
+#include "CodigoComun/Texto.h"
+#include "platform/ansi.h"
+#include "CodigoComun/Errors.h"
+
+namespace kalvorin {
+
+namespace {
+
+std::string_view up_to_nul(std::string_view s) { return s.substr(0, s.find('\0')); }
+
+}  // namespace
+
+int FieldTests::add(MatchMode mode, std::size_t part, const std::string& text) {
+    std::string key(1, static_cast<char>(mode));
+    key += static_cast<char>(part);
+    key += text;
+    const auto [at, fresh] = numbers_.try_emplace(std::move(key), static_cast<int>(tests_.size()));
+    if (!fresh) return at->second;
+    Test t{mode, part, text};
+    if (mode == MatchMode::regexp) {
+        std::unique_ptr<RegexPattern>& p = patterns_[text];
+        if (!p) p = std::make_unique<RegexPattern>(text);
+        t.pattern = p.get();
+    }
+    tests_.push_back(std::move(t));
+    answers_.emplace_back();
+    return at->second;
+}
+
+void FieldTests::new_message(bool uppercase) {
+    uppercase_ = uppercase;
+    contains_forms_ = {};
+    word_forms_ = {};
+    ends_ = {};
+    answers_.assign(tests_.size(), Answer());
+    if (searches_[uppercase_].tests_known != tests_.size()) build_searches();
+}
+
+void FieldTests::clear() {
+    tests_.clear();
+    numbers_.clear();
+    patterns_.clear();
+    searches_ = {};
+    answers_.clear();
+    ends_ = {};
+}
+
+// What busca_texto or busca_palabra looks for, in the form it looks in.
+std::string FieldTests::needle(const Test& t) const {
+    if (t.mode == MatchMode::word) return uppercase_ ? trim(plain_upper(t.text)) : t.text;
+    const std::string_view text = up_to_nul(t.text);
+    return uppercase_ ? platform::ansi_upper(text) : std::string(text);
+}
+
+void FieldTests::build_searches() {
+    Searches& s = searches_[uppercase_];
+    s = Searches();
+    std::array<std::vector<std::string>, 12> texts;
+    std::array<std::unordered_map<std::string, int>, 12> seen;
+    for (const Test& t : tests_) {
+        const std::string n = t.mode == MatchMode::regexp ? std::string() : needle(t);
+        if (n.empty()) {
+            s.text_of_test.push_back(-1);
+            continue;
+        }
+        const std::size_t k = search_index(t.mode, t.part);
+        const auto [at, fresh] = seen[k].try_emplace(n, static_cast<int>(texts[k].size()));
+        if (fresh) {
+            texts[k].push_back(n);
+            s.by_kind_and_part[k].lengths.push_back(n.size());
+        }
+        s.text_of_test.push_back(at->second);
+    }
+    for (std::size_t k = 0; k < texts.size(); ++k)
+        if (!texts[k].empty()) s.by_kind_and_part[k].texts.emplace(texts[k]);
+    s.tests_known = tests_.size();
+}
+
+// busca_texto's form of a part: cut at its first NUL, in ANSI upper case when
+// the option is on.
+const std::string& FieldTests::contains_form(std::size_t part) {
+    std::optional<std::string>& f = contains_forms_[part];
+    if (!f) {
+        const std::string_view cut = up_to_nul((*parts_)[part]);
+        f = uppercase_ ? platform::ansi_upper(cut) : std::string(cut);
+    }
+    return *f;
+}
+
+// normaliza's form, which busca_palabra and busca_regexp search.
+const std::string& FieldTests::word_form(std::size_t part) {
+    std::optional<std::string>& f = word_forms_[part];
+    if (!f) f = uppercase_ ? trim(plain_upper((*parts_)[part])) : (*parts_)[part];
+    return *f;
+}
+
+const std::vector<std::size_t>& FieldTests::first_ends(std::size_t search) {
+    std::optional<std::vector<std::size_t>>& e = ends_[search];
+    if (!e) {
+        const std::size_t part = search % 6;
+        const std::string& form = search < 6 ? contains_form(part) : word_form(part);
+        e = searches_[uppercase_].by_kind_and_part[search].texts->first_ends(form);
+    }
+    return *e;
+}
+
+// Only the first occurrence counts, bounded by separators or the form's ends.
+bool FieldTests::word_at(const std::string& form, std::size_t end, std::size_t length) const {
+    const std::size_t p = end - length;
+    const bool start_bounded = p == 0 || es_separador(form[p - 1]);
+    const bool end_bounded = end >= form.size() || es_separador(form[end]);
+    return start_bounded && end_bounded;
+}
+
+bool FieldTests::decide(const Test& t, int number) {
+    if (t.mode == MatchMode::regexp) return t.pattern->exec(word_form(t.part));
+    const Searches& s = searches_[uppercase_];
+    const std::size_t k = search_index(t.mode, t.part);
+    std::size_t end = TextSet::npos, length = 0;
+    if (static_cast<std::size_t>(number) < s.tests_known) {
+        const int text = s.text_of_test[static_cast<std::size_t>(number)];
+        if (text < 0) return false;
+        end = first_ends(k)[static_cast<std::size_t>(text)];
+        length = s.by_kind_and_part[k].lengths[static_cast<std::size_t>(text)];
+    } else {
+        // A test met after the searches were built is looked for on its own.
+        const std::string n = needle(t);
+        if (n.empty()) return false;
+        const std::string& form = t.mode == MatchMode::word ? word_form(t.part) : contains_form(t.part);
+        const std::size_t p = form.find(n);
+        if (p != std::string::npos) end = p + n.size();
+        length = n.size();
+    }
+    if (end == TextSet::npos) return false;
+    return t.mode == MatchMode::contains || word_at(word_form(t.part), end, length);
+}
+
+bool FieldTests::answer(int test) {
+    Answer& a = answers_[static_cast<std::size_t>(test)];
+    if (a.state == Answer::State::unasked) {
+        try {
+            a.state = decide(tests_[static_cast<std::size_t>(test)], test) ? Answer::State::yes : Answer::State::no;
+        } catch (const ERegExpr& e) {
+            a.state = Answer::State::raised;
+            a.error = e.what();
+        }
+    }
+    if (a.state == Answer::State::raised) throw ERegExpr(a.error);
+    return a.state == Answer::State::yes;
+}
+
+}  // namespace kalvorin

@@ -1,0 +1,89 @@
+#pragma once
+// The distinct field tests of the filter lines met so far and their answers
+// for the current message. Each part is put into each form it is tested in
+// once per message; the contains and whole-word texts of a part are all found
+// in one pass over its form; each regular expression is parsed once and
+// compiled once per length class (RegexPattern).
+#include <array>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "CodigoComun/FilterPlan.h"
+#include "CodigoComun/RegExpr.h"
+#include "CodigoComun/TextSet.h"
+
+namespace kalvorin {
+
+// The six parts in the order of kFieldKeywords.
+using MessageParts = std::array<std::string, 6>;
+
+class FieldTests {
+public:
+    // The parts are read at every answer; they must outlive this object.
+    explicit FieldTests(const MessageParts& parts) : parts_(&parts) {}
+
+    // The number of the test (mode, part, text); the same test keeps its number.
+    // REQUIRES: mode is not MatchMode::none.
+    int add(MatchMode mode, std::size_t part, const std::string& text);
+    // Forgets the answers of the last message; the parts now hold a new one.
+    void new_message(bool uppercase);
+    // The match mode's answer for the test, before any negation. Raises
+    // ERegExpr as busca_regexp does, again at every ask.
+    bool answer(int test);
+    // Forgets every test and compiled pattern.
+    void clear();
+    // normaliza's form of the part, made once per message.
+    const std::string& word_form(std::size_t part);
+
+private:
+    struct Test {
+        MatchMode mode;
+        std::size_t part;
+        std::string text;
+        RegexPattern* pattern = nullptr;
+    };
+    // The one-pass search for the contains (kind 0) or whole-word (kind 1)
+    // texts of one part, under one upper-case setting.
+    struct Search {
+        std::optional<TextSet> texts;
+        std::vector<std::size_t> lengths;
+    };
+    struct Searches {
+        std::size_t tests_known = 0;             // tests 0 .. tests_known-1 are in the searches
+        std::array<Search, 12> by_kind_and_part;
+        std::vector<int> text_of_test;           // index in its search, -1 for a text never found
+    };
+    struct Answer {
+        enum class State { unasked, no, yes, raised } state = State::unasked;
+        std::string error;  // what a pattern raised
+    };
+
+    static std::size_t search_index(MatchMode mode, std::size_t part) {
+        return (mode == MatchMode::word ? 6 : 0) + part;
+    }
+    std::string needle(const Test& t) const;
+    void build_searches();
+    const std::string& contains_form(std::size_t part);
+    const std::vector<std::size_t>& first_ends(std::size_t search);
+    bool decide(const Test& t, int number);
+    bool word_at(const std::string& form, std::size_t end, std::size_t length) const;
+
+    const MessageParts* parts_;
+    bool uppercase_ = false;
+    std::vector<Test> tests_;
+    std::unordered_map<std::string, int> numbers_;
+    std::map<std::string, std::unique_ptr<RegexPattern>> patterns_;
+    std::array<Searches, 2> searches_;  // by the upper-case setting
+
+    // The current message's.
+    std::array<std::optional<std::string>, 6> contains_forms_, word_forms_;
+    std::array<std::optional<std::vector<std::size_t>>, 12> ends_;
+    std::vector<Answer> answers_;
+};
+
+}  // namespace kalvorin

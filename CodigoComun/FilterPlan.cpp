@@ -1,0 +1,177 @@
+#include "CodigoComun/FilterPlan.h"
+
+#include <algorithm>
+
+#include "CodigoComun/EvaluaExpresion.h"
+#include "CodigoComun/Texto.h"
+#include "CodigoComun/Errors.h"
+#include "platform/ansi.h"
+
+namespace kalvorin {
+
+namespace {
+
+constexpr int kPlain = -1;
+constexpr std::size_t kKeptValues = 16;
+
+// The line while it is taken apart: a digit stands in each slot, and each
+// byte knows the test whose slot it is (kPlain for the line's own bytes).
+struct Working {
+    std::string text;
+    std::vector<int> owner;
+    std::vector<std::string> replaced;
+
+    bool is_slot(std::size_t pos) const { return pos < owner.size() && owner[pos] != kPlain; }
+    bool any_slot(std::size_t from, std::size_t to) const {
+        for (std::size_t p = from; p < to && p < owner.size(); ++p)
+            if (owner[p] != kPlain) return true;
+        return false;
+    }
+};
+
+std::string char_at(const std::string& line, std::size_t pos) {
+    return pos < line.size() ? line.substr(pos, 1) : std::string();
+}
+
+// The starts of the occurrences procesa would replace, with each slot read
+// as the digit that stands in for it.
+std::vector<std::size_t> occurrences(const Working& w, const std::string& upper_test) {
+    const std::string upper_line = platform::ansi_upper(w.text);
+    std::vector<std::size_t> hits;
+    for (std::size_t hit = upper_line.find(upper_test); hit != std::string::npos;
+         hit = upper_line.find(upper_test, hit + upper_test.size()))
+        hits.push_back(hit);
+    return hits;
+}
+
+// Replaces the occurrences, each by a slot of test k.
+void replace_by_slot(Working& w, const std::vector<std::size_t>& hits, std::size_t length, int k) {
+    Working out;
+    std::size_t pos = 0;
+    const auto keep = [&](std::size_t from, std::size_t to) {
+        out.text.append(w.text, from, to - from);
+        out.owner.insert(out.owner.end(), w.owner.begin() + static_cast<std::ptrdiff_t>(from),
+                         w.owner.begin() + static_cast<std::ptrdiff_t>(to));
+        out.replaced.insert(out.replaced.end(), w.replaced.begin() + static_cast<std::ptrdiff_t>(from),
+                            w.replaced.begin() + static_cast<std::ptrdiff_t>(to));
+    };
+    for (const std::size_t hit : hits) {
+        keep(pos, hit);
+        out.text += '0';
+        out.owner.push_back(k);
+        out.replaced.push_back(w.text.substr(hit, length));
+        pos = hit + length;
+    }
+    keep(pos, w.text.size());
+    w = std::move(out);
+}
+
+}  // namespace
+
+MatchMode mode_of(const std::string& delim) {
+    if (delim == "#") return MatchMode::contains;
+    if (delim == "\"") return MatchMode::word;
+    if (delim == "%") return MatchMode::regexp;
+    return MatchMode::none;
+}
+
+std::string LinePlan::render(std::size_t k, const std::string& digits) const {
+    std::string out;
+    render_into(out, k, digits);
+    return out;
+}
+
+void LinePlan::render_into(std::string& out, std::size_t k, const std::string& digits) const {
+    for (const Piece& p : pieces_) {
+        if (p.test != kPlain && static_cast<std::size_t>(p.test) < k)
+            out += digits[static_cast<std::size_t>(p.test)];
+        else
+            out += p.text;
+    }
+}
+
+std::int32_t LinePlan::value(const std::string& digits) {
+    auto kept = std::find_if(values_.begin(), values_.end(), [&](const Value& v) { return v.digits == digits; });
+    if (kept == values_.end()) {
+        // A line of many tests is evaluated afresh once its few kept answers run out.
+        if (values_.size() == kKeptValues) values_.erase(values_.begin());
+        Value v;
+        v.digits = digits;
+        try {
+            v.value = evalua(render(tests_.size(), digits));
+        } catch (const EConvertError& e) {
+            v.error = Value::Error::convert;
+            v.message = e.what();
+        } catch (const EFilterError& e) {
+            v.error = Value::Error::filter;
+            v.message = e.what();
+        }
+        values_.push_back(std::move(v));
+        kept = values_.end() - 1;
+    }
+    if (kept->error == Value::Error::convert) throw EConvertError(kept->message);
+    if (kept->error == Value::Error::filter) throw EFilterError(kept->message);
+    return kept->value;
+}
+
+// The steps are la_descompone's, with a 0 standing in each slot. The line
+// becomes "by values" when an operator, a delimiter or a text (with its
+// closing delimiter) would be read from a slot, or when an occurrence to
+// replace takes in a slot. An occurrence that would take in a slot only with
+// the other digit begins with the keyword, so the search for it reaches that
+// occurrence later and finds the slot in its text.
+LinePlan plan_line(const std::string& line) {
+    LinePlan plan;
+    Working w{line, std::vector<int>(line.size(), kPlain), std::vector<std::string>(line.size())};
+    const auto by_values = [&plan] {
+        plan.by_values_ = true;
+        plan.tests_.clear();
+        plan.pieces_.clear();
+        return plan;
+    };
+    for (std::size_t part = 0; part < kFieldKeywords.size(); ++part) {
+        const std::string_view keyword = kFieldKeywords[part];
+        for (std::size_t p = plain_upper(w.text).find(keyword); p != std::string::npos;
+             p = plain_upper(w.text).find(keyword)) {
+            if (w.is_slot(p + 5) || w.is_slot(p + 6)) return by_values();
+            PlannedTest t;
+            t.keyword = w.text.substr(p, keyword.size());
+            t.op = char_at(w.text, p + 5);
+            t.delim = char_at(w.text, p + 6);
+            t.part = part;
+            if (!t.delim.empty()) {
+                const std::size_t close = w.text.find(t.delim[0], p + 7);
+                const std::size_t end = close == std::string::npos ? w.text.size() : close;
+                if (w.any_slot(p + 7, end + 1)) return by_values();
+                t.text = w.text.substr(p + 7, end - (p + 7));
+            }
+            const int k = static_cast<int>(plan.tests_.size());
+            const std::string upper_test = platform::ansi_upper(t.test_text());
+            if (t.delim.empty()) {
+                t.fault = PlannedTest::Fault::no_delimiter;
+            } else {
+                const std::vector<std::size_t> hits = occurrences(w, upper_test);
+                for (const std::size_t hit : hits)
+                    if (w.any_slot(hit, hit + upper_test.size())) return by_values();
+                if (hits.empty()) t.fault = PlannedTest::Fault::not_in_line;
+                replace_by_slot(w, hits, upper_test.size(), k);
+            }
+            const bool last = t.fault != PlannedTest::Fault::none;
+            plan.tests_.push_back(std::move(t));
+            if (last) break;
+        }
+        if (!plan.tests_.empty() && plan.tests_.back().fault != PlannedTest::Fault::none) break;
+    }
+    for (std::size_t i = 0; i < w.text.size(); ++i) {
+        if (w.owner[i] != kPlain) {
+            plan.pieces_.push_back({w.replaced[i], w.owner[i]});
+        } else if (plan.pieces_.empty() || plan.pieces_.back().test != kPlain) {
+            plan.pieces_.push_back({std::string(1, w.text[i]), kPlain});
+        } else {
+            plan.pieces_.back().text += w.text[i];
+        }
+    }
+    return plan;
+}
+
+}  // namespace kalvorin

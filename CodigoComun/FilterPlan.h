@@ -1,0 +1,74 @@
+#pragma once
+// A filter line decomposed ahead of the messages: its field tests in the order
+// la_descompone meets them, and the line as a template from which every trace
+// line and the final expression are written once the tests' values are known.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalvorin {
+
+// The six field keywords, in the order in which la_descompone takes them; a
+// keyword's index is its part's.
+inline constexpr std::array<std::string_view, 6> kFieldKeywords = {"SNDER", "SBJCT", "MBODY",
+                                                                   "ATTCH", "HEADR", "RWMSG"};
+
+// The match mode a delimiter selects.
+enum class MatchMode { none, contains, word, regexp };
+MatchMode mode_of(const std::string& delim);
+
+struct PlannedTest {
+    enum class Fault { none, no_delimiter, not_in_line };
+    std::string keyword, op, delim, text;  // as written in the line
+    std::size_t part = 0;                  // index into kFieldKeywords
+    Fault fault = Fault::none;             // procesa raises at this test; it is the plan's last
+    int query = -1;                        // the owner's number for (mode, part, text)
+
+    MatchMode mode() const { return mode_of(delim); }
+    bool negated() const { return op == "-"; }
+    // keyword + operator + delimiter + text + delimiter, as procesa replaces it.
+    std::string test_text() const { return keyword + op + delim + text + delim; }
+};
+
+class LinePlan {
+public:
+    // Whether where the tests stand depends on the values of earlier ones (a
+    // digit that takes part in a later test); such a line is decomposed anew
+    // for every message, and tests() and render() are not used.
+    bool by_values() const { return by_values_; }
+    std::vector<PlannedTest>& tests() { return tests_; }
+    const std::vector<PlannedTest>& tests() const { return tests_; }
+    // The line as it stands before test k is replaced, earlier tests written
+    // as digits[j]; k = tests().size() gives the expression.
+    std::string render(std::size_t k, const std::string& digits) const;
+    // The same, appended to out.
+    void render_into(std::string& out, std::size_t k, const std::string& digits) const;
+    // evalua of the expression for these digits (one per test), raising what
+    // it raises. A line meets few combinations, so the answers are kept.
+    std::int32_t value(const std::string& digits);
+
+private:
+    friend LinePlan plan_line(const std::string& line);
+    struct Piece {
+        std::string text;  // a slot keeps the text it replaced
+        int test = -1;     // the test whose digit fills the slot, -1 for plain text
+    };
+    struct Value {
+        std::string digits;
+        std::int32_t value = 0;
+        enum class Error { none, convert, filter } error = Error::none;
+        std::string message;
+    };
+    bool by_values_ = false;
+    std::vector<PlannedTest> tests_;
+    std::vector<Piece> pieces_;
+    std::vector<Value> values_;
+};
+
+// la_descompone's steps on the line, with every test's value left open.
+LinePlan plan_line(const std::string& line);
+
+}  // namespace kalvorin

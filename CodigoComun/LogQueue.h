@@ -1,0 +1,45 @@
+#pragma once
+// The writer behind the plug-in log and the filter trace. Outside a round each
+// line is its own open, append and close. Within a round the lines wait in
+// memory and reach their file at each flush, in one open-append-close for each
+// run of lines bound for the same file; so the file is never held open
+// between writes, and a flush that meets it deleted creates it again.
+#include <string>
+#include <string_view>
+
+namespace kalvorin {
+
+class LogQueue {
+public:
+    // Appends text and CR LF to the file: now, or at the next flush within a round.
+    void append(const std::string& path, std::string_view text);
+    // Writes the waiting lines. Raises EInOutError as a single append would;
+    // the waiting lines are gone either way, so none is written twice.
+    void flush();
+    // Empties the file (creating it when missing). Waiting lines for it would
+    // be erased with it and are dropped; lines for another file go out first.
+    void reset(const std::string& path);
+    // Rounds nest: the outermost end flushes, dropping any write error.
+    void begin_round();
+    void end_round() noexcept;
+
+private:
+    std::string path_;
+    std::string waiting_;
+    int rounds_ = 0;
+};
+
+// The one queue of the process, shared by the trace and the plug-in log so
+// that their lines keep their order.
+LogQueue& log_queue();
+
+// Holds a round open for its lifetime.
+class LogRound {
+public:
+    LogRound() { log_queue().begin_round(); }
+    ~LogRound() { log_queue().end_round(); }
+    LogRound(const LogRound&) = delete;
+    LogRound& operator=(const LogRound&) = delete;
+};
+
+}  // namespace kalvorin

@@ -1,0 +1,62 @@
+// The log queue: within a round each file gets the bytes that line-by-line
+// appends would give it, in their order, even when it is deleted or reset
+// between flushes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "CodigoComun/LogQueue.h"
+#include "platform/errors.h"
+#include "support/TestSupport.h"
+
+namespace kalvorin {
+namespace {
+
+class LogQueueTest : public ::testing::Test {
+protected:
+    test::TempDir tmp_;
+    const std::string a_ = tmp_ / "a.log";
+    const std::string b_ = tmp_ / "b.log";
+
+    // The same script of writes, in a round or line by line.
+    std::string script(bool in_round) {
+        std::remove(a_.c_str());
+        std::remove(b_.c_str());
+        std::optional<LogRound> round;
+        if (in_round) round.emplace();
+        LogQueue& q = log_queue();
+        q.append(a_, "one");
+        q.append(a_, "");
+        q.append(b_, "#- elsewhere");
+        q.append(a_, "two");
+        q.flush();
+        std::remove(a_.c_str());  // someone deletes the log between two rounds
+        q.append(a_, "three");
+        q.append(a_, "erased by the reset");
+        q.reset(a_);
+        q.append(a_, "four");
+        q.append(b_, "#- again");
+        round.reset();
+        return test::slurp(a_) + "|" + test::slurp(b_);
+    }
+};
+
+TEST_F(LogQueueTest, ARoundWritesWhatLineByLineAppendsWrite) {
+    const std::string line_by_line = script(false);
+    EXPECT_EQ(line_by_line, "four\r\n|#- elsewhere\r\n#- again\r\n");
+    EXPECT_EQ(script(true), line_by_line);
+}
+
+TEST_F(LogQueueTest, AFailedFlushRaisesAndDropsItsLines) {
+    LogRound round;
+    log_queue().append(tmp_ / "missing/x.log", "lost");
+    EXPECT_THROW(log_queue().flush(), EInOutError);
+    log_queue().append(a_, "kept");
+    log_queue().flush();
+    EXPECT_EQ(test::slurp(a_), "kept\r\n");
+}
+
+}  // namespace
+}  // namespace kalvorin
