@@ -3,19 +3,17 @@
 #include <array>
 #include <string_view>
 
+#include "CodigoComun/FilterPlan.h"
 #include "CodigoComun/Texto.h"
 
 namespace kalvorin::config {
 
 namespace {
 
-// The field keyword for each field number, 1 to 6.
-constexpr std::array<std::string_view, 6> kKeywords = {"SNDER", "SBJCT", "MBODY", "ATTCH", "HEADR", "RWMSG"};
-
 // Only a to z are folded, as the filter code folds them when it looks for keywords.
 bool names_a_field(const std::string& text) {
     const std::string upper = plain_upper(text);
-    for (std::string_view keyword : kKeywords)
+    for (std::string_view keyword : kFieldKeywords)
         if (upper.find(keyword) != std::string::npos) return true;
     return false;
 }
@@ -24,7 +22,7 @@ bool names_a_field(const std::string& text) {
 
 std::optional<TestKind> TestKind::from_codes(char field, char op, char delimiter) {
     if (field < '1' || field > '6') return std::nullopt;
-    return TestKind{std::string(kKeywords[static_cast<std::size_t>(field - '1')]), op, delimiter};
+    return TestKind{std::string(kFieldKeywords[static_cast<std::size_t>(field - '1')]), op, delimiter};
 }
 
 std::string TestKind::test(const std::string& text) const { return keyword + op + delimiter + text + delimiter; }

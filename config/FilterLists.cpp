@@ -13,6 +13,17 @@
 
 namespace kalvorin::config {
 
+const std::array<ListFiles, 3>& lists() {
+    static const std::array<ListFiles, 3> all = [] {
+        constexpr const char* titles[] = {":Secure filters", ":Trash filters", ":Suspect filters"};
+        std::array<ListFiles, 3> out;
+        for (std::size_t i = 0; i < out.size(); ++i)
+            out[i] = {std::string(kListNames[i]) + kTextSuffix, std::string(kListNames[i]) + kPendingSuffix, titles[i]};
+        return out;
+    }();
+    return all;
+}
+
 namespace {
 
 // Lines kept in a list, and pending lines taken into it, must be longer than these.

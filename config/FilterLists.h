@@ -3,6 +3,8 @@
 // the lists that start-up creates, and the save that merges the waiting lines
 // of a pending file into its list. No widget here.
 #include <array>
+
+#include "CodigoComun/FileNames.h"
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,20 +12,13 @@
 namespace kalvorin::config {
 
 struct ListFiles {
-    const char* list;     // the list, read by the plug-in
-    const char* pending;  // the lines added since start-up, waiting for a save
+    std::string list;     // the list, read by the plug-in
+    std::string pending;  // the lines added since start-up, waiting for a save
     const char* title;    // first line of a list that start-up creates
 };
 
 // Secure, trash, suspect: the order of every pass over the lists.
-inline constexpr std::array<ListFiles, 3> kLists = {{
-    {"secure.filters.txt", "secure.edt.tmp", ":Secure filters"},
-    {"trash.filters.txt", "trash.edt.tmp", ":Trash filters"},
-    {"suspect.filters.txt", "suspect.edt.tmp", ":Suspect filters"},
-}};
-
-// The bulk tab's staging file.
-inline constexpr const char* kStagingFile = "~tmp.dat";
+const std::array<ListFiles, 3>& lists();
 
 // What start-up writes into a list that is missing.
 std::string default_list(const ListFiles& files);

@@ -4,13 +4,15 @@
 #include <cstdint>
 #include <string>
 
+#include "CodigoComun/ConfigSys.h"
+
 namespace kalvorin::config {
 
-// Stored when a field holds no integer.
-inline constexpr std::int32_t kDefaultSecure = -1000;
-inline constexpr std::int32_t kDefaultTrash = 1000;
-inline constexpr std::int32_t kDefaultSuspect = 70;
-inline constexpr std::int32_t kDefaultLogsize = 9;
+// Stored when a field holds no integer: the settings' own defaults.
+using settings::kDefaultLogsize;
+using settings::kDefaultSecure;
+using settings::kDefaultSuspect;
+using settings::kDefaultTrash;
 
 // The options as the fields and switches hold them (texts as typed).
 struct OptionFields {

@@ -419,7 +419,7 @@ void TForm1::FormCreate() {
     if (!platform::file_exists(program_folder_ + sep + "depure.dat")) config.set_basefolder(program_folder_);
 
     // 3. Default lists in the program folder; an existing list is never touched.
-    for (const ListFiles& files : kLists) {
+    for (const ListFiles& files : lists()) {
         const std::string path = program_folder_ + sep + files.list;
         if (platform::file_exists(path)) continue;
         platform::write_file(path, default_list(files));
@@ -431,7 +431,7 @@ void TForm1::FormCreate() {
 
     // 6. The working files start empty.
     platform::reset_file(basefolder + kStagingFile);
-    for (const ListFiles& files : kLists) platform::reset_file(basefolder + files.pending);
+    for (const ListFiles& files : lists()) platform::reset_file(basefolder + files.pending);
 
     // 7 to 9.
     read_language_files();
@@ -588,7 +588,7 @@ void TForm1::btn_saveallClick() {
     show_stored(store_options(fields));
 
     // 6, 7. The waiting lines into the lists.
-    for (const ListFiles& files : kLists) save_list(basefolder + files.list, basefolder + files.pending);
+    for (const ListFiles& files : lists()) save_list(basefolder + files.list, basefolder + files.pending);
 
     // 8.
     saved = true;
@@ -618,9 +618,9 @@ void TForm1::open_in_shell(const std::string& file_name) {
     if (!seam_.openFile(path)) throw EInOutError("No program is associated with this file", path);
 }
 
-void TForm1::btn_secureClick() { open_in_shell("secure.filters.txt"); }
-void TForm1::btn_trashClick() { open_in_shell("trash.filters.txt"); }
-void TForm1::btn_suspectClick() { open_in_shell("suspect.filters.txt"); }
+void TForm1::btn_secureClick() { open_in_shell(lists()[0].list); }
+void TForm1::btn_trashClick() { open_in_shell(lists()[1].list); }
+void TForm1::btn_suspectClick() { open_in_shell(lists()[2].list); }
 void TForm1::btn_helpfiltersClick() { open_in_shell("filters.hlp.txt"); }
 void TForm1::btn_readmeClick() { open_in_shell("leame.txt"); }
 void TForm1::btn_faqClick() { open_in_shell("faq.txt"); }
@@ -634,7 +634,7 @@ void TForm1::lbl_homelinkClick() {
 // is then its "Testing: " line. Comment lines and empty lines are listed only.
 void TForm1::btn_testfiltersClick() {
     searcher::searcher_init("none", "none", "none", "none", "none", "none", true);
-    for (const ListFiles& files : kLists) {
+    for (const ListFiles& files : lists()) {
         platform::TextReader reader(basefolder + files.list);
         std::string line;
         while (reader.next_line(line)) {

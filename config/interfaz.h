@@ -260,13 +260,13 @@ private:
     void push_test(const std::string& test);
     void combine(char joiner);
     void move_down();
-    void add_to_list(const char* pending);
+    void add_to_list(const std::string& pending);
 
     // Bulk tab.
     void limit_memo_length();
     void generate_from_memo(const TestKind& kind);
     void generate_from_file(const TestKind& kind);
-    void add_batch(const char* pending);
+    void add_batch(const std::string& pending);
     void tell_skipped(const BatchCount& count, char delimiter);
 };
 

@@ -167,7 +167,7 @@ void TForm1::btn_bulkprocesaClick() {
     btn_bulkaddsuspect->setEnabled(true);
 }
 
-void TForm1::add_batch(const char* pending) {
+void TForm1::add_batch(const std::string& pending) {
     const std::string staging = basefolder + kStagingFile;
     BatchProgress progress(this, staging);
     config::add_batch(staging, basefolder + pending, [&progress](std::size_t bytes) { progress.advance(bytes); });
@@ -178,8 +178,8 @@ void TForm1::add_batch(const char* pending) {
     btn_saveall->setEnabled(true);
 }
 
-void TForm1::btn_bulkaddsecureClick() { add_batch("secure.edt.tmp"); }
-void TForm1::btn_bulkaddtrashClick() { add_batch("trash.edt.tmp"); }
-void TForm1::btn_bulkaddsuspectClick() { add_batch("suspect.edt.tmp"); }
+void TForm1::btn_bulkaddsecureClick() { add_batch(lists()[0].pending); }
+void TForm1::btn_bulkaddtrashClick() { add_batch(lists()[1].pending); }
+void TForm1::btn_bulkaddsuspectClick() { add_batch(lists()[2].pending); }
 
 }  // namespace kalvorin::config

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "config/FilterLists.h"
 #include "config/cp1252.h"
 #include "config/interfaz.h"
 #include "platform/textfile.h"
@@ -198,7 +199,7 @@ void TForm1::btn_clearClick() { move_down(); }
 // ---------------------------------------------------------------- adding to a list
 
 // The append comes first, so a failed one leaves the editor as it was.
-void TForm1::add_to_list(const char* pending) {
+void TForm1::add_to_list(const std::string& pending) {
     const std::string line = level_text(0);
     if (line.empty()) return;
     platform::append_line(basefolder + pending, line);
@@ -206,8 +207,8 @@ void TForm1::add_to_list(const char* pending) {
     btn_saveall->setEnabled(true);
 }
 
-void TForm1::btn_addsecureClick() { add_to_list("secure.edt.tmp"); }
-void TForm1::btn_addtrashClick() { add_to_list("trash.edt.tmp"); }
-void TForm1::btn_addsuspectClick() { add_to_list("suspect.edt.tmp"); }
+void TForm1::btn_addsecureClick() { add_to_list(lists()[0].pending); }
+void TForm1::btn_addtrashClick() { add_to_list(lists()[1].pending); }
+void TForm1::btn_addsuspectClick() { add_to_list(lists()[2].pending); }
 
 }  // namespace kalvorin::config
