@@ -38,13 +38,6 @@ ByteSet bytes_of(std::string_view bytes) {
     return s;
 }
 
-const ByteSet kDigit = byte_range('0', '9');
-const ByteSet kWord = kDigit | byte_range('A', 'Z') | byte_range('a', 'z') | bytes_of("_");
-const ByteSet kSpace = bytes_of(" \t\n\r\f");
-const ByteSet kHorizontalSpace = bytes_of("\t \xA0");
-const ByteSet kVerticalSpace = bytes_of("\n\x0B\f\r");
-const ByteSet kLineBreaks = bytes_of("\n\r\x0B\f");
-
 std::string hex_byte(unsigned b) {
     static constexpr char digits[] = "0123456789abcdef";
     return std::string("\\x{") + digits[b >> 4] + digits[b & 15] + "}";

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/LineGenerator.h"
+#include "support/RandomFilters.h"
 #include "support/Target.h"
 #include "support/TestSupport.h"
 
@@ -39,36 +39,26 @@ std::string first_difference(const std::string& a, const std::string& b) {
 
 class CrossPlatform : public test::HiveTest {
 protected:
-    // Parts with accented letters, NULs, the generator's words and images.
-    std::string random_part(test::LineGenerator& g) const {
-        static const std::vector<std::string> words = {"win", "WIN", "caf\xE9", "CAF\xC9", "\xFF", "\x9F", "a b",
-                                                       "offer", "free money", "\xE0la", std::string(1, '\0'),
-                                                       "12", "x", " ", "\r\n", "<img src=\"http://x/a.png\">"};
-        std::string s;
-        for (std::size_t n = g.below(8); n > 0; --n) s += g.pick(words) + (g.below(3) ? " " : "");
-        return s;
-    }
-
-    std::vector<std::string> messages(test::LineGenerator& g, int count) const {
+    std::vector<std::string> messages(test::RandomFilters& g, int count) const {
         static const char* parts[] = {"SNDER", "SBJCT", "MBODY", "ATTCH", "HEADR", "RWMSG"};
         std::vector<std::string> dirs;
         for (int i = 0; i < count; ++i) {
             const std::string dir = tmp_ / ("m" + std::to_string(dirs_made_++));
             test::make_dir(dir);
             for (const char* p : parts)
-                if (g.below(4)) test::spit(dir + "/" + p, random_part(g));
+                if (g.below(4)) test::spit(dir + "/" + p, g.part(8));
             dirs.push_back(dir);
         }
         return dirs;
     }
 
-    std::map<std::string, std::string> lists(test::LineGenerator& g, const std::string& main_list) const {
+    std::map<std::string, std::string> lists(test::RandomFilters& g, const std::string& main_list) const {
         std::map<std::string, std::string> out;
         // A line that cannot be evaluated ends the message, so the random
         // (mostly malformed) lines come last, after every well-formed one.
         for (const char* l : {"secure", "trash", "suspect"}) {
             std::string text;
-            for (std::size_t n = (l == main_list ? 10 : g.below(3)); n > 0; --n) text += g.valid_line() + "\r\n";
+            for (std::size_t n = (l == main_list ? 10 : g.below(3)); n > 0; --n) text += g.sound_line() + "\r\n";
             out[l] = text;
         }
         for (std::size_t n = g.below(3); n > 0; --n) out["suspect"] += g.line() + "\r\n";
@@ -112,7 +102,7 @@ protected:
 TEST_F(CrossPlatform, EveryBuildGivesTheSameScoresAndLog) {
     const auto targets = Target::all();
     ASSERT_EQ(targets.size(), 3u);
-    test::LineGenerator g(20261208);
+    test::RandomFilters g(20261208);
     const std::vector<Config> configs = {
         {true, "secure", "none"}, {false, "secure", "susp"}, {true, "trash", "trash"},
         {false, "trash", "none"}, {true, "suspect", "susp"}, {false, "suspect", "trash"},

@@ -9,7 +9,7 @@
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/Errors.h"
 #include "CodigoComun/EvaluaExpresion.h"
-#include "support/LineGenerator.h"
+#include "support/RandomFilters.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin {
@@ -29,7 +29,7 @@ void expect_named_outcome(const std::string& input, F run) {
 }
 
 TEST(FilterRandom, EvaluaAlwaysEnds) {
-    test::LineGenerator g(20240611);
+    test::RandomFilters g(20240611);
     for (int i = 0; i < 50000; ++i) {
         const std::string e = g.expression(24);
         expect_named_outcome(e, [&] { evalua(e); });
@@ -40,7 +40,7 @@ class FilterRandomLines : public test::HiveTest {};
 
 TEST_F(FilterRandomLines, FiltredAlwaysEnds) {
     set_basefolder_setting(tmp_ / "base");
-    test::LineGenerator g(7);
+    test::RandomFilters g(7);
     for (bool uppercase : {true, false}) {
         searcher::searcher_init("A Friend", "You win caf\xE9", "none", "win.zip", "X: 1", "src=\"http", uppercase);
         for (int i = 0; i < 20000; ++i) {
@@ -52,7 +52,7 @@ TEST_F(FilterRandomLines, FiltredAlwaysEnds) {
 
 TEST_F(FilterRandomLines, TracedDecompositionAlwaysEnds) {
     set_basefolder_setting(tmp_ / "base");
-    test::LineGenerator g(11);
+    test::RandomFilters g(11);
     searcher::searcher_init("none", "none", "none", "none", "none", "none", true);
     searcher::trace_on();
     for (int i = 0; i < 500; ++i) {

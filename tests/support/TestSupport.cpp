@@ -96,6 +96,19 @@ std::vector<std::string> environment_with(const std::vector<std::string>& overri
     return env;
 }
 
+// Starts the program with the environment's overrides; false when it could not be started.
+bool spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+           const posix_spawn_file_actions_t* files, pid_t& pid) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    std::vector<std::string> envs = environment_with(env);
+    std::vector<char*> envp;
+    for (auto& e : envs) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    return posix_spawn(&pid, args[0], files, nullptr, args.data(), envp.data()) == 0;
+}
+
 }  // namespace
 
 RunResult run(const std::vector<std::string>& argv, const std::string& input, const std::vector<std::string>& env) {
@@ -107,16 +120,9 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input, co
     posix_spawn_file_actions_addopen(&fa, 0, in.c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<std::string> envs = environment_with(env);
-    std::vector<char*> envp;
-    for (auto& e : envs) envp.push_back(e.data());
-    envp.push_back(nullptr);
     pid_t pid = 0;
     RunResult r;
-    if (posix_spawn(&pid, args[0], &fa, nullptr, args.data(), envp.data()) == 0) {
+    if (spawn(argv, env, &fa, pid)) {
         int status = 0;
         ::waitpid(pid, &status, 0);
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -129,15 +135,8 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input, co
 
 bool run_until_file(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                     const std::string& file) {
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<std::string> envs = environment_with(env);
-    std::vector<char*> envp;
-    for (auto& e : envs) envp.push_back(e.data());
-    envp.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), envp.data()) != 0) return false;
+    if (!spawn(argv, env, nullptr, pid)) return false;
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!exists(file) && std::chrono::steady_clock::now() < give_up)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
