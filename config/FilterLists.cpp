@@ -60,7 +60,9 @@ std::filesystem::path unused_name_beside(const std::filesystem::path& target) {
     for (;;) {
         char suffix[17];
         std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(any(random)));
-        const std::filesystem::path name = target.parent_path() / ("~" + target.filename().string() + "." + suffix);
+        std::string leaf = "~";
+        leaf.append(target.filename().string()).append(".").append(suffix);
+        const std::filesystem::path name = target.parent_path() / leaf;
         if (!std::filesystem::exists(std::filesystem::symlink_status(name, error))) return name;
     }
 }

@@ -341,7 +341,7 @@ TEST_F(DistTest, TrashImageRuleMovesAnyScoreEqualToTheSuspectScore) {
 
 TEST_F(DistTest, TheInformationalExportsAnswerZeroAndTextsComeByCopyOut) {
     spit(base() + "version.ini", "3.2\r\n");
-    auto r = target().run_file(target().probe(), {T(target().plugin())});
+    auto r = target().run_file(target().probe("tbp-probe"), {T(target().plugin())});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string name = "Kalvorin in " + tbase();
     const std::string n = std::to_string(name.size());
@@ -392,6 +392,15 @@ std::string hex(const std::string& bytes) {
     return out;
 }
 
+// Windows' CharUpperBuffA under code page 1252 maps every byte as the native
+// build's table does.
+TEST_F(DistTest, TheSystemsUpperCaseIsTheNativeTable) {
+    auto native = Target::all().front().run_file(Target::all().front().probe("ansi-probe"), {});
+    auto r = target().run_file(target().probe("ansi-probe"), {});
+    ASSERT_EQ(native.out.size(), 513u);
+    EXPECT_EQ(r.out, native.out) << r.err;
+}
+
 // The plug-in reads the settings as the store holds their bytes: here the
 // settings file, on Windows the registry.
 TEST_F(DistTest, StoredEdgeCasesReachThePlugInAsTheyAre) {
@@ -405,6 +414,8 @@ TEST_F(DistTest, StoredEdgeCasesReachThePlugInAsTheyAre) {
          "Kalvorin in %TEMP%" + sep + "kx" + sep + "\n"},
         {"directorys", "basefolder", "REG_SZ", T(tmp_ / "base") + std::string("\0junk\0", 6),
          "Kalvorin in " + tbase() + "\n1.0\n"},
+        {"directorys", "basefolder", "REG_SZ", T(tmp_ / "nofolder") + std::string(1, '\0'),
+         "initialisation stopped at step 2 (read version.ini): Path not found"},
         {"scores", "secure", "REG_SZ", std::string("70\0", 3), "Invalid data type for 'secure'"},
         {"scores", "secure", "REG_SZ", std::string("-1000\0", 6), "Failed to get data for 'secure'"},
     };

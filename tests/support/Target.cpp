@@ -44,8 +44,8 @@ std::string Target::path(const std::string& local) const {
     return p;
 }
 
-std::string Target::probe() const {
-    return object("probe/tbp-probe") + (windows() ? ".exe" : "");
+std::string Target::probe(const std::string& name) const {
+    return object("probe/" + name) + (windows() ? ".exe" : "");
 }
 
 RunResult Target::run(const std::string& name, const std::vector<std::string>& args, const std::string& input) const {

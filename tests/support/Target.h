@@ -39,8 +39,8 @@ public:
     std::string plugin() const { return file("Kalvorin.TBP"); }
     // A file of the target's build folder, by its path there.
     std::string object(const std::string& path) const { return dist_.substr(0, dist_.rfind('/')) + "/" + path; }
-    // The C client of the plug-in's header, built for the target.
-    std::string probe() const;
+    // A probe program of tests/probe built for the target ("tbp-probe", ...).
+    std::string probe(const std::string& name) const;
     // kalvorin-reg of the target.
     RunResult reg(const std::vector<std::string>& args) const { return run("kalvorin-reg", args); }
     const std::string& wineprefix() const { return wineprefix_; }
