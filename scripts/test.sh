@@ -1,15 +1,31 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite:
-# the Linux programs, and the Windows programs for both architectures under
-# Wine. KALVORIN_SKIP_WINDOWS=1 leaves the Windows stage out of a quick local
-# loop; CI never skips it.
+# the Linux programs, the Windows programs for both architectures under Wine,
+# and the Linux suite again built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (build-asan/). KALVORIN_SKIP_WINDOWS=1 and
+# KALVORIN_SKIP_SANITIZE=1 leave a stage out of a quick local loop; CI never
+# skips one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-windows=ON
-if [ "${KALVORIN_SKIP_WINDOWS:-}" = 1 ] && [ "${CI:-}" != true ]; then
-  windows=OFF
-  echo "test: the Windows stage is skipped (KALVORIN_SKIP_WINDOWS=1)" >&2
+
+wanted() {  # wanted STAGE SKIP_VARIABLE
+  if [ "${!2:-}" = 1 ] && [ "${CI:-}" != true ]; then
+    echo "test: the $1 stage is skipped ($2=1)" >&2
+    return 1
+  fi
+}
+
+windows=OFF
+if wanted Windows KALVORIN_SKIP_WINDOWS; then
+  windows=ON
+  bash scripts/windows.sh
 fi
-if [ "$windows" = ON ]; then bash scripts/windows.sh; fi
 KALVORIN_WINDOWS_TESTS=$windows bash scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+if wanted sanitizer KALVORIN_SKIP_SANITIZE; then
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVORIN_SANITIZE=ON \
+    -DKALVORIN_BUILD_BENCH=OFF >/dev/null
+  cmake --build build-asan -j"$(nproc)" >/dev/null
+  ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
+fi
