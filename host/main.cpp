@@ -1,5 +1,6 @@
 // kalvorin-host: stands in for the mail client. Loads the plug-in, scores the
 // messages given and prints one line per message: SCORE<TAB>SOURCE.
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -118,8 +119,21 @@ bool score_parts_dirs(const PluginHost& host, const std::vector<std::string>& di
     return all_read;
 }
 
+// Whether the header line at pos names the score field, in any letter case.
+bool is_score_field(const std::string& raw, std::size_t pos) {
+    static const std::string kName = "x-kalvorin-score";
+    if (raw.size() - pos < kName.size()) return false;
+    for (std::size_t i = 0; i < kName.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(raw[pos + i])) != kName[i]) return false;
+    std::size_t colon = pos + kName.size();
+    while (colon < raw.size() && (raw[colon] == ' ' || raw[colon] == '\t')) ++colon;
+    return colon < raw.size() && raw[colon] == ':';
+}
+
 // The message with "X-Kalvorin-Score: N" added at the top of its header,
 // after an mbox "From " line if it has one, in the message's own line ending.
+// Score fields already in the header go, folded lines and all: a sender could
+// otherwise hand the next filter in the pipeline a score of its own choosing.
 std::string with_score_header(const std::string& raw, std::int32_t score) {
     std::size_t at = 0;
     if (raw.compare(0, 5, "From ") == 0) {
@@ -128,9 +142,19 @@ std::string with_score_header(const std::string& raw, std::int32_t score) {
     }
     const std::size_t first_nl = raw.find('\n', at);
     const bool crlf = first_nl != std::string::npos && first_nl > 0 && raw[first_nl - 1] == '\r';
-    std::string out = raw;
-    out.insert(at, "X-Kalvorin-Score: " + std::to_string(score) + (crlf ? "\r\n" : "\n"));
-    return out;
+    std::string out = raw.substr(0, at) + "X-Kalvorin-Score: " + std::to_string(score) + (crlf ? "\r\n" : "\n");
+    bool dropping = false;
+    std::size_t pos = at;
+    while (pos < raw.size()) {
+        const std::size_t nl = raw.find('\n', pos);
+        const std::size_t end = nl == std::string::npos ? raw.size() : nl + 1;
+        if (raw[pos] == '\n' || raw.compare(pos, 2, "\r\n") == 0) break;  // the header ends
+        const bool folded = raw[pos] == ' ' || raw[pos] == '\t';
+        dropping = folded ? dropping : is_score_field(raw, pos);
+        if (!dropping) out.append(raw, pos, end - pos);
+        pos = end;
+    }
+    return out.append(raw, pos, std::string::npos);
 }
 
 bool filter_stdin(const PluginHost& host) {

@@ -127,6 +127,11 @@ TEST_F(HostCommandTest, FilterAddsTheScoreHeader) {
         {"Subject: viagra\r\n\r\nbody\r\n", "X-Kalvorin-Score: 1000\r\nSubject: viagra\r\n\r\nbody\r\n"},
         {"Subject: hello\n\nbody\n", "X-Kalvorin-Score: 0\nSubject: hello\n\nbody\n"},
         {"From a@b Mon\nSubject: viagra\n\nb\n", "From a@b Mon\nX-Kalvorin-Score: 1000\nSubject: viagra\n\nb\n"},
+        // A sender's own score fields go, folded or not, whatever their case;
+        // the body and look-alike fields stay.
+        {"x-kalvorin-score : -1000\r\n\tmore\r\nX-Kalvorin-Scores: 5\r\nSubject: hi\r\n"
+         "X-KALVORIN-SCORE:-1\r\n\r\nX-Kalvorin-Score: body\r\n",
+         "X-Kalvorin-Score: 0\r\nX-Kalvorin-Scores: 5\r\nSubject: hi\r\n\r\nX-Kalvorin-Score: body\r\n"},
     };
     for (const auto& c : cases) {
         auto r = test::run({test::dist("kalvorin-host"), "--filter"}, c.in);
