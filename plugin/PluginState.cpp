@@ -30,8 +30,9 @@ void run_step(int number, const char* what, const std::function<void()>& body) {
 
 // Copies the text list line by line, each with CR LF, then ':' without a line
 // end. The compiled file is opened (and so emptied) before the text file.
-void compile_list(const std::string& basefolder, const std::string& name) {
+void compile_list(const std::string& basefolder, const std::string& name, bool& written) {
     platform::TextWriter dat(basefolder + name + kCompiledSuffix, platform::TextWriter::Mode::Truncate);
+    written = true;
     platform::TextReader txt(basefolder + name + kTextSuffix);
     std::string line;
     while (txt.next_line(line)) dat.write_line(line);
@@ -58,6 +59,7 @@ void prepare_lists(const std::string& basefolder) {
 
 void initialize() {
     PluginState& s = plugin_state();
+    s.compiled = {};
     clsConfigSys cfg;
     run_step(1, "read the base folder", [&] { s.basefolder = get_basefolder(); });
     run_step(2, "read version.ini", [&] { s.version = get_version(); });
@@ -72,21 +74,25 @@ void initialize() {
     if (s.trash == 0) s.trash = 1;
     if (s.suspect == 0) s.suspect = 1;
     run_step(10, "read the external-image setting", [&] { s.extimg = cfg.get_extimg(); });
-    for (const char* name : kListNames)
-        run_step(11, (std::string("compile ") + name + kTextSuffix).c_str(),
-                 [&] { compile_list(s.basefolder, name); });
+    for (std::size_t i = 0; i < kListNames.size(); ++i)
+        run_step(11, (std::string("compile ") + kListNames[i] + kTextSuffix).c_str(),
+                 [&] { compile_list(s.basefolder, kListNames[i], s.compiled[i]); });
     run_step(12, "write the log banner", [&] { log_append(s.logfile, kLogBanner); });
     s.mailcount = 0;
     prepare_lists(s.basefolder);
 }
 
+// Only the lists this initialisation wrote: after an initialisation that
+// stopped early (a fresh user with no settings, say) the names would point at
+// another host's lists, or create files in the current folder.
 void finalize() {
-    const PluginState& s = plugin_state();
-    // Without a base folder (never initialised) there are no compiled lists,
-    // and emptying the names alone would create files in the current folder.
-    if (s.basefolder.empty()) return;
+    PluginState& s = plugin_state();
     searcher::forget();
-    for (const char* name : kListNames) log_reset(s.basefolder + name + kCompiledSuffix);
+    for (std::size_t i = 0; i < kListNames.size(); ++i) {
+        if (!s.compiled[i]) continue;
+        log_reset(s.basefolder + kListNames[i] + kCompiledSuffix);
+        s.compiled[i] = false;
+    }
 }
 
 std::string plugin_name() { return "Kalvorin in " + plugin_state().basefolder; }

@@ -1,5 +1,6 @@
 #pragma once
 // The plug-in's process-wide state, filled by TBP_Initialize.
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -19,6 +20,9 @@ struct PluginState {
     std::string logfile;
     std::string extimg;
     std::int32_t mailcount = 0;
+    // The compiled lists this initialisation wrote, in list order: finalisation
+    // empties those and no other file.
+    std::array<bool, 3> compiled{};
 };
 
 inline constexpr const char* kLogBanner = "K A L V O R I  L O G  F I L E";
@@ -28,7 +32,8 @@ PluginState& plugin_state();
 // TBP_Initialize's steps in order. Raises InitFailure naming the step that
 // failed; the earlier steps stay done and no later one runs.
 void initialize();
-// Truncates the three compiled lists; raises at the first that fails.
+// Truncates the compiled lists the last initialisation wrote; raises at the
+// first that fails.
 void finalize();
 
 // The text of TBP_GetName: "Kalvorin in " + base folder.

@@ -112,6 +112,10 @@ TEST_F(PluginTest, AFailingStepLeavesEarlierStepsDoneAndRunsNoLaterOne) {
     EXPECT_EQ(test::slurp(base() + "suspect.filters.dat"), "untouched");
     EXPECT_EQ(log(), "");  // reset, and no banner
     EXPECT_EQ(plugin_state().mailcount, 5);
+    // Finalisation empties the lists this initialisation wrote, and no other.
+    finalize();
+    EXPECT_EQ(test::slurp(base() + "secure.filters.dat"), "");
+    EXPECT_EQ(test::slurp(base() + "suspect.filters.dat"), "untouched");
 }
 
 TEST_F(PluginTest, FailuresAtTheSettingsAndAtTheLogStopThere) {
@@ -139,6 +143,10 @@ TEST_F(PluginTest, MissingVersionFileStopsBeforeTheLog) {
     EXPECT_EQ(plugin_state().basefolder, base());
     EXPECT_EQ(plugin_state().logfile, "");
     EXPECT_EQ(log(), "kept\r\n");
+    // Another host's compiled list in the same folder outlives this one's finalisation.
+    test::spit(base() + "trash.filters.dat", "theirs");
+    finalize();
+    EXPECT_EQ(test::slurp(base() + "trash.filters.dat"), "theirs");
 }
 
 TEST_F(PluginTest, FinalizeEmptiesTheCompiledListsOnly) {
