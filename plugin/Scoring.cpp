@@ -75,6 +75,26 @@ void list_pass(std::int32_t list, std::int32_t& score) {
     reader.close();
 }
 
+// The block that ends a message's account.
+void log_summary(const Parts& p, std::int32_t score) {
+    write_log(1, "+---------------------------");
+    write_log(1, "|RESUME: ");
+    write_log(1, "|Sender      : " + p.sender);
+    write_log(1, "|Subject     : " + p.subject);
+    write_log(1, "|Final Score : " + int_to_str(score));
+    write_log(1, "+---------------------------");
+}
+
+// The error that ended a message, then the summary, as far as the log takes them.
+void log_stop(const Parts& p, std::int32_t score, const std::string& error) noexcept {
+    try {
+        searcher::trace_off();
+        write_log(1, "Scoring stopped: " + error);
+        log_summary(p, score);
+    } catch (...) {
+    }
+}
+
 void external_image_rule(std::int32_t& score) {
     if (!searcher::haveimg()) return;
     const PluginState& s = plugin_state();
@@ -128,9 +148,9 @@ std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
     if (!literal_mode()) round.emplace();
     start_message();
     std::int32_t score = 0;
+    Parts p;
     try {
         PartBuffer buf;
-        Parts p;
         if (callback) {
             p.header = get_part(hostarg, callback, kPartHeader, buf);
             p.body = get_part(hostarg, callback, kPartBody, buf);
@@ -154,14 +174,14 @@ std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
         write_log(1, "Score preimages:=" + int_to_str(score));
         external_image_rule(score);
         searcher::trace_off();
-        write_log(1, "+---------------------------");
-        write_log(1, "|RESUME: ");
-        write_log(1, "|Sender      : " + p.sender);
-        write_log(1, "|Subject     : " + p.subject);
-        write_log(1, "|Final Score : " + int_to_str(score));
-        write_log(1, "+---------------------------");
+        log_summary(p, score);
+    } catch (const std::exception& e) {
+        // The score reached so far stands and nothing of the error reaches the
+        // host, but the log says what stopped the message, so that a faulty
+        // filter line can be found.
+        log_stop(p, score, e.what());
     } catch (...) {
-        // The score reached so far stands; nothing of the error reaches the host.
+        log_stop(p, score, "unknown error");
     }
     return score;
 }

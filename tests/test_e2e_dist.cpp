@@ -250,7 +250,9 @@ TEST_F(DistTest, MissingCompiledTrashList) {
         EXPECT_EQ(log(), lines({init_fail}) + kNewMail + idx(100003, 3) + dump({"bob", "", "", "", "", ""}) +
                              lines({"secure.filters.dat", "snder=#bob#", "#- filtred(snder=#bob#)",
                                     "#- la_descompone(snder=#bob#)", "#- procesa(snder=#bob#,snder,=,#,bob)",
-                                    "#- la_descompone.result:=1", "get_score(1)", "trash.filters.dat"}));
+                                    "#- la_descompone.result:=1", "get_score(1)", "trash.filters.dat",
+                                    "Scoring stopped: Access denied"}) +
+                             summary("bob", ":", -1000));
     }
     auto r = host({"--parts", message("miss", {{"SNDER", "eve"}})});
     EXPECT_EQ(r.out, "0\t" + T(tmp_ / "miss") + "\n");
@@ -313,7 +315,8 @@ TEST_F(DistTest, ALineOfABlankThenAColonIsTestedAndEndsTheMessage) {
     EXPECT_EQ(r.out, "0\t" + T(tmp_ / "m") + "\n");
     EXPECT_EQ(log(), lines({kBanner}) + kNewMail + idx(100004, 1) + dump({"", "s", "", "", "", ""}) +
                          lines({"secure.filters.dat", ":", "#- filtred( :)", "#- la_descompone( :)",
-                                "#- la_descompone.result:= :"}));
+                                "#- la_descompone.result:= :", "Scoring stopped: ':' is not a valid integer value"}) +
+                         summary(":", "s", 0));
 }
 
 TEST_F(DistTest, AnEmptyListLineIsLoggedAndSkipped) {

@@ -275,7 +275,10 @@ TEST_F(ScoringTest, ACompiledListMissingWhileScoringEndsTheMessage) {
     host.parts[kPartSender] = "bob";
     EXPECT_EQ(score(host), -1000);
     const std::string l = log();
-    const std::string tail = "get_score(1)\r\ntrash.filters.dat\r\n";
+    // The log says what ended the message, then sums it up.
+    const std::string tail =
+        "get_score(1)\r\ntrash.filters.dat\r\nScoring stopped: File not found\r\n+---------------------------\r\n"
+        "|RESUME:\r\n|Sender      : bob\r\n|Subject     : :\r\n|Final Score : -1000\r\n+---------------------------\r\n";
     EXPECT_EQ(l.substr(l.size() - tail.size()), tail);
     host.parts[kPartSender] = "eve";
     EXPECT_EQ(score(host), 0);
