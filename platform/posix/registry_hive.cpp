@@ -162,11 +162,16 @@ bool quiet(const std::string& file) {
 
 // The file's state as read through the kept descriptor, when the path still
 // names that file; nullopt when it cannot be told.
+// Whether the path names the file the descriptor holds; st is the path's.
+bool names(const std::string& file, const Fd& fd, struct stat& st) {
+    struct stat held {};
+    return fd.get() >= 0 && ::stat(file.c_str(), &st) == 0 && ::fstat(fd.get(), &held) == 0 &&
+           held.st_dev == st.st_dev && held.st_ino == st.st_ino;
+}
+
 std::optional<Stamp> stamp_of(const std::string& file, const Fd& fd) {
     struct stat st {};
-    if (fd.get() < 0 || ::stat(file.c_str(), &st) != 0) return std::nullopt;
-    struct stat held {};
-    if (::fstat(fd.get(), &held) != 0 || held.st_dev != st.st_dev || held.st_ino != st.st_ino) return std::nullopt;
+    if (!names(file, fd, st)) return std::nullopt;
     // The header: the format's name, the read and write versions (1 for the
     // rollback journal, 2 for the write-ahead log) at 18 and 19, the change
     // counter at 24.
@@ -201,7 +206,12 @@ T remember(std::map<Key, T> Remembered::*table, const Key& key, Read read) {
     const std::lock_guard<std::mutex> lock(remembered_lock);
     Remembered& r = remembered();
     if (r.file != file || !r.stamp || stamp_of(file, r.fd) != r.stamp) {
-        r = Remembered{file, Fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC)), std::nullopt, {}, {}};
+        // The descriptor is kept while the path names its file: closing any
+        // descriptor of a file drops the locks that SQLite holds on it for
+        // the whole process.
+        Fd fd = std::move(r.fd);
+        if (struct stat st {}; !names(file, fd, st)) fd = Fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+        r = Remembered{file, std::move(fd), std::nullopt, {}, {}};
         r.stamp = stamp_of(file, r.fd);
     } else if (auto it = (r.*table).find(key); it != (r.*table).end()) {
         return it->second;
