@@ -115,8 +115,8 @@ T checked(T owner) {
     return owner;
 }
 
-constexpr uint32_t kCompileOptions =
-    PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP | PCRE2_NEVER_BACKSLASH_C;
+constexpr uint32_t kCompileOptions = PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP |
+                                     PCRE2_NEVER_BACKSLASH_C | PCRE2_USE_OFFSET_LIMIT;
 
 // Work bounds for one start position: about a millisecond of backtracking on
 // this machine. PCRE2 restarts the count at each start position.
@@ -124,11 +124,15 @@ constexpr uint32_t kMatchLimit = 200000;
 // The bound for the whole test: a text made so that every start position stays
 // just under the limits would otherwise cost a millisecond per byte. It grows
 // with the text, so that linear work on a capped part (50000 bytes, 70 ms)
-// always fits. A callout at the head of the pattern runs at every start
-// position that PCRE2 tries and looks at the clock every few of them.
+// always fits.
 constexpr std::chrono::milliseconds kTestBudgetBase{20};
 constexpr std::chrono::microseconds kTestBudgetPerByte{1};
-constexpr unsigned kStartsPerClockCheck = 4;
+// The start positions are tried in windows, and the budget is looked at
+// between two of them, which costs nothing at each start position. Each window
+// is sized from the cost of the one before, to take about kWindowTime, so that
+// a costly text is caught soon after its budget runs out.
+constexpr std::chrono::microseconds kWindowTime{500};
+constexpr PCRE2_SIZE kFirstWindow = 256;
 constexpr uint32_t kDepthLimit = 100000;
 constexpr uint32_t kHeapLimitKiB = 64 * 1024;
 constexpr PCRE2_SIZE kJitStackStart = 32 * 1024;
@@ -154,9 +158,8 @@ Compiled compile(const std::string& translated, std::size_t pattern_length) {
     pcre2_set_character_tables(context.get(), regexpr_character_tables());
     int error = 0;
     PCRE2_SIZE offset = 0;
-    const std::string timed = "(?C)" + translated;
-    Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(timed.data()), timed.size(), kCompileOptions, &error,
-                            &offset, context.get()));
+    Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated.data()), translated.size(), kCompileOptions,
+                            &error, &offset, context.get()));
     if (!code) {
         const std::string problem =
             error == PCRE2_ERROR_PATTERN_TOO_LARGE ? "Expression Too Big For This Text" : pcre2_message(error);
@@ -168,7 +171,7 @@ Compiled compile(const std::string& translated, std::size_t pattern_length) {
 
 bool is_limit(int rc) {
     return rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT || rc == PCRE2_ERROR_HEAPLIMIT ||
-           rc == PCRE2_ERROR_JIT_STACKLIMIT || rc == PCRE2_ERROR_NOMEMORY || rc == PCRE2_ERROR_CALLOUT;
+           rc == PCRE2_ERROR_JIT_STACKLIMIT || rc == PCRE2_ERROR_NOMEMORY;
 }
 
 // The budget is processor time, so that a busy machine does not make a test
@@ -181,11 +184,11 @@ public:
           cpu_start_(platform::thread_cpu_time()),
           deadline_(std::chrono::steady_clock::now() + allowed_) {}
 
-    bool exhausted() {
-        if (++starts_ % kStartsPerClockCheck != 0 || std::chrono::steady_clock::now() <= deadline_) return false;
+    bool exhausted(std::chrono::steady_clock::time_point now) {
+        if (now <= deadline_) return false;
         const auto used = platform::thread_cpu_time() - cpu_start_;
         if (used >= allowed_) return true;
-        deadline_ = std::chrono::steady_clock::now() + (allowed_ - used);
+        deadline_ = now + (allowed_ - used);
         return false;
     }
 
@@ -193,15 +196,9 @@ private:
     std::chrono::nanoseconds allowed_;
     std::chrono::nanoseconds cpu_start_;
     std::chrono::steady_clock::time_point deadline_;
-    unsigned starts_ = 0;
 };
 
-int check_budget(pcre2_callout_block*, void* data) {
-    return static_cast<Budget*>(data)->exhausted() ? PCRE2_ERROR_CALLOUT : 0;
-}
-
-// What one match needs besides the compiled pattern: the limits, the budget's
-// callout and a JIT stack.
+// What one match needs besides the compiled pattern: the limits and a JIT stack.
 struct Matcher {
     MatchData data;
     MatchContext context;
@@ -221,15 +218,37 @@ Matcher make_matcher(bool jit) {
     return m;
 }
 
+// A window searches the whole subject (lookbehinds and \b see the text before
+// it) but lets a match start only at its own positions, so the windows
+// together try exactly the start positions of one search. The budget is
+// looked at after every window, a match included: whatever was found after
+// the budget ran out is too costly, as it would have been had the clock been
+// read at each start position.
 bool search(const Compiled& compiled, std::string_view text, Matcher& matcher) {
+    using std::chrono::steady_clock;
     Budget budget(text.size());
-    pcre2_set_callout(matcher.context.get(), check_budget, &budget);
-    const int rc = pcre2_match(compiled.code.get(), reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0,
-                               matcher.data.get(), matcher.context.get());
-    if (rc >= 0) return true;
-    if (rc == PCRE2_ERROR_NOMATCH) return false;
-    if (is_limit(rc)) throw ERegExpr("TRegExpr(exec): Pattern Too Costly For This Text");
-    throw ERegExpr("TRegExpr(exec): " + pcre2_message(rc));
+    const auto subject = reinterpret_cast<PCRE2_SPTR>(text.data());
+    const PCRE2_SIZE end = text.size();
+    PCRE2_SIZE start = 0;
+    PCRE2_SIZE window = kFirstWindow;
+    for (;;) {
+        const PCRE2_SIZE last = end - start < window ? end : start + window - 1;
+        pcre2_set_offset_limit(matcher.context.get(), last);
+        const auto began = steady_clock::now();
+        const int rc = pcre2_match(compiled.code.get(), subject, end, start, 0, matcher.data.get(),
+                                   matcher.context.get());
+        const auto now = steady_clock::now();
+        if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) {
+            if (is_limit(rc)) throw ERegExpr("TRegExpr(exec): Pattern Too Costly For This Text");
+            throw ERegExpr("TRegExpr(exec): " + pcre2_message(rc));
+        }
+        if (budget.exhausted(now)) throw ERegExpr("TRegExpr(exec): Pattern Too Costly For This Text");
+        if (rc >= 0) return true;
+        if (last == end) return false;
+        start = last + 1;
+        if (now - began < kWindowTime / 4) window *= 4;
+        else if (now - began > kWindowTime && window > 1) window /= 2;
+    }
 }
 
 // One matcher serves every kept pattern; the filter code runs one test at a time.

@@ -1,5 +1,7 @@
 #include "Texto.h"
 
+#include "platform/ascii_upper.h"
+
 namespace kalvorin {
 
 namespace {
@@ -21,8 +23,11 @@ std::string trim_left(std::string_view s) {
 
 std::string plain_upper(std::string_view s) {
     std::string out(s);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    std::size_t i = 0;
+    for (; i + 8 <= out.size(); i += 8)
+        platform::store_word(out.data() + i, platform::ascii_upper_word(platform::load_word(out.data() + i)));
+    for (; i < out.size(); ++i)
+        if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
     return out;
 }
 

@@ -237,7 +237,7 @@ private:
 
     // The two cases of a letter as one class. Letters above 0x7F are always
     // written so: PCRE2's start-of-match search does not fold them with the
-    // tables in every mode (the interpreter, or JIT with a callout).
+    // tables in every mode (not in the interpreter, for one).
     static std::string both_cases(unsigned char b) {
         ByteSet both;
         both.set(b);

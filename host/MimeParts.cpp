@@ -3,7 +3,9 @@
 #include <gmime/gmime.h>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
+#include <unordered_map>
 #include <vector>
 
 namespace kalvorin::host {
@@ -23,15 +25,62 @@ struct GFree {
 };
 using GString_ = std::unique_ptr<char, GFree>;
 
-// UTF-8 (what GMime decodes to) into Windows-1252; a character the code page
-// lacks becomes "?".
-std::string to_cp1252(const char* utf8) {
-    if (!utf8) return std::string();
+// GLib's conversion of the first len bytes (all of them up to the NUL for
+// -1); nullopt when GLib does not take them for UTF-8.
+std::optional<std::string> glib_to_cp1252(const char* utf8, gssize len) {
     gsize written = 0;
-    GString_ out(g_convert_with_fallback(utf8, -1, "CP1252", "UTF-8", "?", nullptr, &written, nullptr));
-    if (!out) return utf8;
+    GString_ out(g_convert_with_fallback(utf8, len, "CP1252", "UTF-8", "?", nullptr, &written, nullptr));
+    if (!out) return std::nullopt;
     return std::string(out.get(), written);
 }
+
+// The length of the well-formed UTF-8 character at s (RFC 3629: shortest
+// form, no surrogates, at most U+10FFFF), or 0. The NUL that ends the text is
+// no continuation byte, so the check never reads past it.
+std::size_t char_length(const unsigned char* s) {
+    const auto in = [](unsigned char b, unsigned char lo, unsigned char hi) { return b >= lo && b <= hi; };
+    const unsigned char b = s[0];
+    if (in(b, 0xC2, 0xDF)) return in(s[1], 0x80, 0xBF) ? 2 : 0;
+    if (in(b, 0xE0, 0xEF)) {
+        const unsigned char lo = b == 0xE0 ? 0xA0 : 0x80, hi = b == 0xED ? 0x9F : 0xBF;
+        return in(s[1], lo, hi) && in(s[2], 0x80, 0xBF) ? 3 : 0;
+    }
+    if (in(b, 0xF0, 0xF4)) {
+        const unsigned char lo = b == 0xF0 ? 0x90 : 0x80, hi = b == 0xF4 ? 0x8F : 0xBF;
+        return in(s[1], lo, hi) && in(s[2], 0x80, 0xBF) && in(s[3], 0x80, 0xBF) ? 4 : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// The code page is stateless, so the text converts character by character, and
+// GLib's answer for each character outside ASCII is kept the first time it is
+// met: converting whole bodies re-decodes the text at every character the code
+// page lacks. Whatever is not plainly well-formed goes to GLib whole.
+std::string to_cp1252(const char* utf8) {
+    if (!utf8) return std::string();
+    thread_local std::unordered_map<std::string, std::optional<std::string>> known;
+    std::string out;
+    const auto* s = reinterpret_cast<const unsigned char*>(utf8);
+    while (*s) {
+        if (*s < 0x80) {
+            out.push_back(static_cast<char>(*s++));
+            continue;
+        }
+        const std::size_t n = char_length(s);
+        if (n == 0) return glib_to_cp1252(utf8, -1).value_or(utf8);
+        const std::string ch(reinterpret_cast<const char*>(s), n);
+        auto it = known.find(ch);
+        if (it == known.end()) it = known.emplace(ch, glib_to_cp1252(ch.data(), static_cast<gssize>(n))).first;
+        if (!it->second) return glib_to_cp1252(utf8, -1).value_or(utf8);
+        out += *it->second;
+        s += n;
+    }
+    return out;
+}
+
+namespace {
 
 bool is_attachment(GMimeObject* part) {
     if (!GMIME_IS_PART(part)) return false;

@@ -21,6 +21,11 @@ void mime_init();
 // the text as it is, the other parts empty.
 MessageParts extract_parts(const std::string& raw);
 
+// UTF-8 (what GMime decodes to) into Windows-1252 as GLib converts it: a
+// character the code page lacks becomes "?", and a text that is not UTF-8
+// comes back as it is.
+std::string to_cp1252(const char* utf8);
+
 // The header block: everything before the first empty line.
 std::string header_block(const std::string& raw);
 

@@ -2,7 +2,9 @@
 // The current user's registry hive (HKEY_CURRENT_USER). Key paths are
 // backslash-separated and relative to the hive root ("Software\kalvorin\scores");
 // key and value names compare without regard to ASCII case. Each call opens
-// the store, does one operation and closes it again.
+// the store, does one operation and closes it again; where the store is a
+// settings file, a read may instead be answered from the last one while the
+// file is provably unchanged.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -3,7 +3,13 @@
 
 #include <sys/stat.h>
 
+#include <glib.h>
+
 #include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
 
 #include "host/MimeParts.h"
 #include "host/Sources.h"
@@ -94,6 +100,28 @@ TEST(ExtractParts, HtmlWhenThereIsNoPlainTextAndBase64Decoded) {
     EXPECT_EQ(p[kPartHeader], raw.substr(0, raw.find("\n\n") + 1));
     EXPECT_EQ(p[kPartAttachments], "");
     EXPECT_EQ(p[kPartSender], "a@example.org");
+}
+
+TEST(ToCp1252, GivesGLibsConversionOfTheWholeText) {
+    // Texts built from pieces that the code page has, lacks, or that are no
+    // UTF-8 at all, against GLib converting each whole text.
+    const std::vector<std::string> pieces = {
+        "a",          " ",          "\xC3\xA9",     "\xE2\x82\xAC", "\xE2\x80\x9C", "\xC2\x81",
+        "\xC2\xA0", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xEF\xBF\xBF", "\xC5\x92",    "\xC0\xAF",
+        "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC3",     "\x80",         "\xFF",         "\xE2\x82"};
+    std::minstd_rand random(12);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int length = static_cast<int>(random() % 6);
+        for (int k = 0; k < length; ++k) text += pieces[random() % pieces.size()];
+        gsize written = 0;
+        std::unique_ptr<char, decltype(&g_free)> glib(
+            g_convert_with_fallback(text.c_str(), -1, "CP1252", "UTF-8", "?", nullptr, &written, nullptr), g_free);
+        const std::string expected = glib ? std::string(glib.get(), written) : text;
+        ASSERT_EQ(to_cp1252(text.c_str()), expected) << testing::PrintToString(text);
+    }
+    EXPECT_EQ(to_cp1252("caf\xC3\xA9 \xE2\x82\xAC" "5 \xE4\xB8\xAD"), "caf\xE9 \x80" "5 ?");
+    EXPECT_EQ(to_cp1252("caf\xC3"), "caf\xC3");
 }
 
 class HostCommandTest : public test::HiveTest {

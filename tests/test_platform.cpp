@@ -31,6 +31,28 @@ TEST(AnsiUpper, FoldsTheWindows1252Pairs) {
             << "byte " << int(c.in);
 }
 
+TEST(AnsiUpper, WholeTextsMapEachByteAsTheByteMappingDoes) {
+    // Every byte value at every place in a word, in texts of every length
+    // around a word's, with and without bytes above 0x7F among them.
+    std::string all;
+    for (int c = 0; c < 256; ++c) all.push_back(static_cast<char>(c));
+    std::string ascii = "azAZ@[`{ mixed Case text 09~";
+    for (const std::string& source : {all + all, ascii + ascii + ascii}) {
+        for (std::size_t from = 0; from < 9; ++from) {
+            for (std::size_t length = 0; from + length <= source.size(); length += 7) {
+                const std::string text = source.substr(from, length);
+                std::string ansi, plain;
+                for (const char c : text) {
+                    ansi.push_back(platform::ansi_upper(c));
+                    plain.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c);
+                }
+                ASSERT_EQ(platform::ansi_upper(text), ansi) << from << " " << length;
+                ASSERT_EQ(plain_upper(text), plain) << from << " " << length;
+            }
+        }
+    }
+}
+
 TEST(Texto, TrimRemovesControlCharactersAndBlanksOnly) {
     EXPECT_EQ(trim(std::string("\x01 \t abc \r\n\x1f", 10)), "abc");
     EXPECT_EQ(trim(std::string("\0a\0", 3)), "a");

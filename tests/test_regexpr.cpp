@@ -287,6 +287,20 @@ TEST(RegExpr, CatastrophicBacktrackingRaisesTooCostly) {
     }
 }
 
+TEST(RegExpr, MatchesStartingAnywhereInALongTextAreFound) {
+    // Long texts are searched in stretches of start positions; a match is
+    // found wherever it starts, and \b and $ still see the text around it.
+    for (std::size_t at = 240; at < 1400; ++at) {
+        const std::string before(at, 'x');
+        const std::string after(3000, 'x');
+        EXPECT_TRUE(regexpr_exec("ab", before + "ab" + after)) << at;
+        EXPECT_FALSE(regexpr_exec("\\bab", before + "ab" + after)) << at;
+        EXPECT_TRUE(regexpr_exec("\\bab", before + " ab" + after)) << at;
+        EXPECT_TRUE(regexpr_exec("b$", before + "ab")) << at;
+        EXPECT_FALSE(regexpr_exec("^ab", before + "ab" + after)) << at;
+    }
+}
+
 TEST(RegExpr, CaseInsensitiveLettersAbove7FFoldEverywhere) {
     // The second case of a Windows-1252 letter is found at the start of the
     // text and after other text, also where the search starts at every position.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "CodigoComun/EasyRegistry.h"
 #include "platform/errors.h"
 #include "platform/registry.h"
@@ -104,6 +106,29 @@ TEST_F(RegistryTest, AValueThatCannotBeSetRaises) {
     // A folder where the hive file should be: the store cannot be opened.
     test::make_dir(hive_);
     EXPECT_THROW(section("scores").write_int("secure", 1), ERegistryError);
+}
+
+TEST_F(RegistryTest, EveryChangeBetweenTwoReadsIsSeen) {
+    // Reads may be answered from the last one while the file is unchanged.
+    // Writes of the same size, quicker than the file times' tick, a write
+    // denial, another file put in its place and a deleted file all show at
+    // the next read.
+    auto scores = section("scores");
+    for (std::int32_t v = 1; v <= 3; ++v) {
+        scores.write_int("secure", v);
+        ASSERT_EQ(scores.read_int("secure", 0), v);
+    }
+    const std::string older = hive_ + ".older";
+    test::spit(older, test::slurp(hive_));
+    scores.write_int("secure", 4);
+    ASSERT_TRUE(platform::reg_set_denied("Software\\kalvorin\\scores", true));
+    EXPECT_EQ(scores.read_int("secure", 0), 0);
+    ASSERT_TRUE(platform::reg_set_denied("Software\\kalvorin\\scores", false));
+    EXPECT_EQ(scores.read_int("secure", 0), 4);
+    ASSERT_EQ(std::rename(older.c_str(), hive_.c_str()), 0);
+    EXPECT_EQ(scores.read_int("secure", 0), 3);
+    ASSERT_EQ(std::remove(hive_.c_str()), 0);
+    EXPECT_EQ(scores.read_int("secure", 0), 0);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "platform/ansi.h"
 
 #include <array>
+#include <cstdint>
+
+#include "platform/ascii_upper.h"
 
 namespace kalvorin::platform {
 
@@ -27,7 +30,17 @@ char ansi_upper(char c) { return static_cast<char>(kUpper[static_cast<unsigned c
 
 std::string ansi_upper(std::string_view s) {
     std::string out(s);
-    for (char& c : out) c = ansi_upper(c);
+    std::size_t i = 0;
+    // Eight bytes of ASCII alone, the common case, are mapped at once.
+    for (; i + 8 <= out.size(); i += 8) {
+        const std::uint64_t w = load_word(out.data() + i);
+        if ((w & kEveryByteHighBit) == 0) {
+            store_word(out.data() + i, ascii_upper_word(w));
+        } else {
+            for (std::size_t k = i; k < i + 8; ++k) out[k] = ansi_upper(out[k]);
+        }
+    }
+    for (; i < out.size(); ++i) out[i] = ansi_upper(out[i]);
     return out;
 }
 

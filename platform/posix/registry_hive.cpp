@@ -3,10 +3,19 @@
 // per-key write-denied mark.
 #include <sqlite3.h>
 
-#include <cstdlib>
-#include <memory>
-#include <stdexcept>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <utility>
 
 #include "platform/errors.h"
 #include "platform/posix/hive_store.h"
@@ -96,6 +105,125 @@ std::optional<bool> key_state(sqlite3* db, const std::string& path) {
 
 using namespace hive;
 
+namespace {
+
+// ---- Reads remembered while the file stays the same -------------------------------
+//
+// The plug-in reads its settings for every message, and a read through SQLite
+// costs an open, dozens of stats and a query. A read is answered from the last
+// one while the file provably has not changed since: the path still names the
+// same file (whose descriptor is kept open, so its inode number cannot be given
+// to another file), with the same size and change times, no journal or
+// write-ahead log beside it, and the same change counter in the database header,
+// which SQLite raises with every committed write in its default journal mode.
+// Anything else, or anything unexpected, reads for real.
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+struct Stamp {
+    dev_t dev;
+    ino_t ino;
+    off_t size;
+    timespec mtime;
+    timespec ctime;
+    std::array<unsigned char, 4> change_counter;
+
+    bool operator==(const Stamp& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+               ctime.tv_nsec == o.ctime.tv_nsec && change_counter == o.change_counter;
+    }
+};
+
+// A journal or log beside the file means a write in progress, a crashed one or
+// another journal mode: the counter alone then does not tell.
+bool quiet(const std::string& file) {
+    struct stat st {};
+    return ::stat((file + "-journal").c_str(), &st) != 0 && errno == ENOENT &&
+           ::stat((file + "-wal").c_str(), &st) != 0 && errno == ENOENT;
+}
+
+// The file's state as read through the kept descriptor, when the path still
+// names that file; nullopt when it cannot be told.
+// Whether the path names the file the descriptor holds; st is the path's.
+bool names(const std::string& file, const Fd& fd, struct stat& st) {
+    struct stat held {};
+    return fd.get() >= 0 && ::stat(file.c_str(), &st) == 0 && ::fstat(fd.get(), &held) == 0 &&
+           held.st_dev == st.st_dev && held.st_ino == st.st_ino;
+}
+
+std::optional<Stamp> stamp_of(const std::string& file, const Fd& fd) {
+    struct stat st {};
+    if (!names(file, fd, st)) return std::nullopt;
+    // The header: the format's name, the read and write versions (1 for the
+    // rollback journal, 2 for the write-ahead log) at 18 and 19, the change
+    // counter at 24.
+    std::array<unsigned char, 28> header{};
+    if (::pread(fd.get(), header.data(), header.size(), 0) != static_cast<ssize_t>(header.size())) return std::nullopt;
+    if (std::memcmp(header.data(), "SQLite format 3", 16) != 0 || header[18] != 1 || header[19] != 1)
+        return std::nullopt;
+    if (!quiet(file)) return std::nullopt;
+    return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, {header[24], header[25], header[26], header[27]}};
+}
+
+struct Remembered {
+    std::string file;
+    Fd fd;
+    std::optional<Stamp> stamp;
+    std::map<std::string, std::optional<RegKey>> keys;
+    std::map<std::pair<std::string, std::string>, std::optional<RegValue>> values;
+};
+
+std::mutex remembered_lock;
+Remembered& remembered() {
+    static Remembered r;
+    return r;
+}
+
+// The answer of read() for this file state: remembered when the file is
+// unchanged since the read that gave it, else read for real and remembered
+// only when the file stayed the same throughout that read.
+template <class Key, class T, class Read>
+T remember(std::map<Key, T> Remembered::*table, const Key& key, Read read) {
+    const std::string file = hive_location();
+    const std::lock_guard<std::mutex> lock(remembered_lock);
+    Remembered& r = remembered();
+    if (r.file != file || !r.stamp || stamp_of(file, r.fd) != r.stamp) {
+        // The descriptor is kept while the path names its file: closing any
+        // descriptor of a file drops the locks that SQLite holds on it for
+        // the whole process.
+        Fd fd = std::move(r.fd);
+        if (struct stat st {}; !names(file, fd, st)) fd = Fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+        r = Remembered{file, std::move(fd), std::nullopt, {}, {}};
+        r.stamp = stamp_of(file, r.fd);
+    } else if (auto it = (r.*table).find(key); it != (r.*table).end()) {
+        return it->second;
+    }
+    T answer = read();
+    if (r.stamp && stamp_of(file, r.fd) == r.stamp) (r.*table).emplace(key, answer);
+    else r.stamp.reset();
+    return answer;
+}
+
+}  // namespace
+
 std::string hive_location() {
     if (const char* h = std::getenv("KALVORIN_HIVE"); h && *h) return h;
     std::string base;
@@ -110,11 +238,13 @@ std::string hive_location() {
 
 std::optional<RegKey> RegKey::open(const std::string& path) {
     const std::string p = normalise(path);
-    Db db = open_db(false);
-    if (!db || !has_schema(db.get())) return std::nullopt;
-    auto state = key_state(db.get(), p);
-    if (!state || *state) return std::nullopt;
-    return RegKey(p);
+    return remember(&Remembered::keys, p, [&]() -> std::optional<RegKey> {
+        Db db = open_db(false);
+        if (!db || !has_schema(db.get())) return std::nullopt;
+        auto state = key_state(db.get(), p);
+        if (!state || *state) return std::nullopt;
+        return RegKey(p);
+    });
 }
 
 std::optional<RegKey> RegKey::open_read(const std::string& path) {
@@ -126,12 +256,14 @@ std::optional<RegKey> RegKey::open_read(const std::string& path) {
 }
 
 std::optional<RegValue> RegKey::query(const std::string& name) const {
-    Db db = open_db(false);
-    if (!db || !has_schema(db.get())) return std::nullopt;
-    Stmt s(db.get(), "SELECT name, type, data FROM vals WHERE key = ? AND name = ?");
-    s.bind(1, path_).bind(2, name);
-    if (!s.step()) return std::nullopt;
-    return RegValue{s.text(0), static_cast<std::uint32_t>(s.integer(1)), s.text(2)};
+    return remember(&Remembered::values, std::make_pair(path_, name), [&]() -> std::optional<RegValue> {
+        Db db = open_db(false);
+        if (!db || !has_schema(db.get())) return std::nullopt;
+        Stmt s(db.get(), "SELECT name, type, data FROM vals WHERE key = ? AND name = ?");
+        s.bind(1, path_).bind(2, name);
+        if (!s.step()) return std::nullopt;
+        return RegValue{s.text(0), static_cast<std::uint32_t>(s.integer(1)), s.text(2)};
+    });
 }
 
 std::vector<RegValue> RegKey::values() const {
