@@ -64,9 +64,6 @@ const std::string& rawmsg() { return g_searcher.parts.back(); }
 constexpr std::string_view kSeparators =
     "\xBA\xB7%&=+* |@~.,:;!\xA1#$\x80\xAC/\\?\xBF(){}[]<>_-\"\n'\r\t";
 
-// The text up to its first NUL.
-std::string_view up_to_nul(std::string_view s) { return s.substr(0, s.find('\0')); }
-
 // One char position past the end of the line holds no character.
 std::string char_at(const std::string& line, std::size_t pos) {
     return pos < line.size() ? line.substr(pos, 1) : std::string();

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 #include "platform/registry.h"
+#include "CodigoComun/Texto.h"
 
 namespace kalvorin {
 
@@ -24,8 +25,7 @@ std::string clsRegistry::read_str(const std::string& name, const std::string& de
     if (value->type != platform::kRegSz && value->type != platform::kRegExpandSz)
         throw ERegistryError("Invalid data type for '" + name + "'");
     // The text ends at its first NUL; expandable strings come back unexpanded.
-    const std::string& d = value->data;
-    return d.substr(0, d.find('\0'));
+    return std::string(up_to_nul(value->data));
 }
 
 std::int32_t clsRegistry::read_int(const std::string& name, std::int32_t def) const {

@@ -9,12 +9,6 @@
 
 namespace kalvorin {
 
-namespace {
-
-std::string_view up_to_nul(std::string_view s) { return s.substr(0, s.find('\0')); }
-
-}  // namespace
-
 int FieldTests::add(MatchMode mode, std::size_t part, const std::string& text) {
     std::string key(1, static_cast<char>(mode));
     key += static_cast<char>(part);

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "CodigoComun/Errors.h"
+#include "CodigoComun/Texto.h"
 #include "CodigoComun/TrxDialect.h"
 #include "CodigoComun/TrxEmitter.h"
 #include "CodigoComun/TrxParser.h"
@@ -257,10 +258,6 @@ Matcher& shared_matcher() {
     return matcher;
 }
 
-std::string_view up_to_nul(const std::string& s) {
-    return std::string_view(s).substr(0, s.find('\0'));
-}
-
 }  // namespace
 
 const unsigned char* regexpr_character_tables() {
@@ -298,7 +295,7 @@ RegexPattern::~RegexPattern() = default;
 
 bool RegexPattern::exec(std::string_view subject) {
     if (!parsed_) throw ERegExpr(error_);
-    const std::string_view text = subject.substr(0, subject.find('\0'));
+    const std::string_view text = up_to_nul(subject);
     std::unique_ptr<LengthClass>& slot = classes_[fitting_->length_class(text.size())];
     if (!slot) {
         slot = std::make_unique<LengthClass>();

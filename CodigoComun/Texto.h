@@ -16,6 +16,9 @@ std::string trim_left(std::string_view s);
 // The plain upper-case form: only the letters a to z change.
 std::string plain_upper(std::string_view s);
 
+// The text up to its first NUL (all of it when it holds none).
+inline std::string_view up_to_nul(std::string_view s) { return s.substr(0, s.find('\0')); }
+
 // Decimal text of a signed 32-bit number.
 std::string int_to_str(std::int32_t v);
 

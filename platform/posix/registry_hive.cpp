@@ -19,6 +19,7 @@
 
 #include "platform/errors.h"
 #include "platform/posix/hive_store.h"
+#include "platform/posix/unique_fd.h"
 #include "platform/registry.h"
 
 namespace kalvorin::platform {
@@ -118,24 +119,7 @@ namespace {
 // which SQLite raises with every committed write in its default journal mode.
 // Anything else, or anything unexpected, reads for real.
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using Fd = posix::UniqueFd;
 
 struct Stamp {
     dev_t dev;
@@ -160,8 +144,6 @@ bool quiet(const std::string& file) {
            ::stat((file + "-wal").c_str(), &st) != 0 && errno == ENOENT;
 }
 
-// The file's state as read through the kept descriptor, when the path still
-// names that file; nullopt when it cannot be told.
 // Whether the path names the file the descriptor holds; st is the path's.
 bool names(const std::string& file, const Fd& fd, struct stat& st) {
     struct stat held {};
@@ -169,6 +151,8 @@ bool names(const std::string& file, const Fd& fd, struct stat& st) {
            held.st_dev == st.st_dev && held.st_ino == st.st_ino;
 }
 
+// The file's state as read through the kept descriptor, when the path still
+// names that file; nullopt when it cannot be told.
 std::optional<Stamp> stamp_of(const std::string& file, const Fd& fd) {
     struct stat st {};
     if (!names(file, fd, st)) return std::nullopt;

@@ -10,27 +10,14 @@
 #include <cstring>
 
 #include "platform/errors.h"
+#include "platform/posix/unique_fd.h"
 
 namespace kalvorin::platform {
-
-namespace {
-
-struct Fd {
-    int fd = -1;
-    explicit Fd(int f) : fd(f) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
-}  // namespace
 
 void shell_open(const std::string& target) {
     int pipefd[2];
     if (::pipe2(pipefd, O_CLOEXEC) != 0) throw EInOutError(std::strerror(errno));
-    Fd rd{pipefd[0]}, wr{pipefd[1]};
+    posix::UniqueFd rd(pipefd[0]), wr(pipefd[1]);
     const pid_t child = ::fork();
     if (child < 0) throw EInOutError(std::strerror(errno));
     if (child == 0) {
@@ -38,17 +25,16 @@ void shell_open(const std::string& target) {
         if (::fork() == 0) {
             ::execlp("xdg-open", "xdg-open", target.c_str(), static_cast<char*>(nullptr));
             const int err = errno;  // only reached when exec failed
-            (void)!::write(wr.fd, &err, sizeof err);
+            (void)!::write(wr.get(), &err, sizeof err);
         }
         ::_exit(0);
     }
-    ::close(wr.fd);
-    wr.fd = -1;
+    wr.reset();
     int status = 0;
     ::waitpid(child, &status, 0);
     int err = 0;
     // The pipe closes on a successful exec, so a read of nothing means started.
-    if (::read(rd.fd, &err, sizeof err) == sizeof err)
+    if (::read(rd.get(), &err, sizeof err) == sizeof err)
         throw EInOutError("Cannot open " + target + ": no program to open it (xdg-open: " + std::strerror(err) + ")");
 }
 
