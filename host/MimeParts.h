@@ -1,6 +1,7 @@
 #pragma once
 // The six parts of a raw message, as the mail client would hand them over.
 #include <string>
+#include <string_view>
 
 #include "host/MessageParts.h"
 
@@ -19,14 +20,16 @@ void mime_init();
 // into Windows-1252; RWMSG the raw message byte for byte. A text that does
 // not begin with a header is a body with an empty header: MBODY and RWMSG are
 // the text as it is, the other parts empty.
-MessageParts extract_parts(const std::string& raw);
+MessageParts extract_parts(std::string_view raw);
 
 // UTF-8 (what GMime decodes to) into Windows-1252 as GLib converts it: a
 // character the code page lacks becomes "?", and a text that is not UTF-8
 // comes back as it is.
+std::string to_cp1252(std::string_view utf8);
+// The same for a text that ends at its first zero byte (none for null).
 std::string to_cp1252(const char* utf8);
 
 // The header block: everything before the first empty line.
-std::string header_block(const std::string& raw);
+std::string header_block(std::string_view raw);
 
 }  // namespace kalvorin::host

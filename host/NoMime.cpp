@@ -8,7 +8,7 @@ namespace kalvorin::host {
 
 bool mime_available() { return false; }
 
-MessageParts extract_parts(const std::string&) {
+MessageParts extract_parts(std::string_view) {
     throw std::runtime_error("this build reads only parts folders (--parts)");
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <string_view>
 #include <stdexcept>
 #include <vector>
 
@@ -50,8 +52,34 @@ std::string PluginHost::fetch_text(TBP_GetText_t fn) {
     return std::string(buf.data(), static_cast<std::size_t>(std::clamp(got, 0, len)));
 }
 
-std::int32_t PluginHost::score(const MessageParts& parts) const {
-    return get_spam_score_(reinterpret_cast<HostArg>(&parts), part_callback);
+// Each line the plug-in prints is a failure; the one that names its
+// initialisation means nothing was set up to score with.
+void PluginHost::watched(const std::function<void()>& call) {
+    const std::string printed = watch_.during(call);
+    std::string_view rest = printed;
+    while (!rest.empty()) {
+        const std::size_t nl = std::min(rest.find('\n'), rest.size());
+        const std::string_view line = rest.substr(0, nl);
+        if (line.starts_with("Kalvorin: initialisation stopped"))
+            reports_.init_failed = true;
+        else if (line.starts_with("Kalvorin: "))
+            reports_.other = true;
+        rest.remove_prefix(std::min(nl + 1, rest.size()));
+    }
+}
+
+void PluginHost::initialize() {
+    watched([this] { initialize_(); });
+}
+
+void PluginHost::finalize() {
+    watched([this] { finalize_(); });
+}
+
+std::int32_t PluginHost::score(const MessageParts& parts) {
+    std::int32_t score = 0;
+    watched([&] { score = get_spam_score_(reinterpret_cast<HostArg>(&parts), part_callback); });
+    return score;
 }
 
 }  // namespace kalvorin::host

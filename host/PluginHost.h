@@ -5,10 +5,17 @@
 #include <string>
 
 #include "host/MessageParts.h"
+#include "host/StderrWatch.h"
 #include "platform/dynlib.h"
 #include "kalvorin/tbp.h"
 
 namespace kalvorin::host {
+
+// What the plug-in reported on standard error.
+struct PluginReports {
+    bool init_failed = false;  // its initialisation stopped
+    bool other = false;        // another failure: its log, or a message's scoring
+};
 
 class PluginHost {
 public:
@@ -16,14 +23,17 @@ public:
     // is missing (the message names it).
     explicit PluginHost(const std::string& path);
 
-    void initialize() const { initialize_(); }
-    void finalize() const { finalize_(); }
+    void initialize();
+    void finalize();
     std::string name() const { return fetch_text(get_name_); }
     std::string version() const { return fetch_text(get_version_); }
     // Scores one message; the callback hands each part's bytes by the two-call protocol.
-    std::int32_t score(const MessageParts& parts) const;
+    std::int32_t score(const MessageParts& parts);
+    const PluginReports& reports() const { return reports_; }
 
 private:
+    void watched(const std::function<void()>& call);
+
     // The length with a null buffer, then the text into a buffer of that size.
     static std::string fetch_text(TBP_GetText_t fn);
 
@@ -33,6 +43,8 @@ private:
     TBP_GetText_t get_name_;
     TBP_GetText_t get_version_;
     TBP_GetSpamScore_t get_spam_score_;
+    StderrWatch watch_;
+    PluginReports reports_;
 };
 
 }  // namespace kalvorin::host

@@ -2,16 +2,19 @@
 // messages given and prints one line per message: SCORE<TAB>SOURCE.
 #include <cctype>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <iterator>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/MimeParts.h"
 #include "host/PartsDir.h"
 #include "host/PluginHost.h"
+#include "host/ScoreHeader.h"
 #include "host/Sources.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
@@ -19,18 +22,37 @@
 namespace {
 
 using namespace kalvorin::host;
+namespace platform = kalvorin::platform;
+
+// Large enough for nearly all mail that servers deliver; a message above it
+// costs several times its size in memory to parse.
+constexpr std::size_t kDefaultMaxSize = std::size_t{32} << 20;
 
 const char* kUsage =
-    "usage: kalvorin-host [--plugin PATH] SOURCE...       score .eml files, mbox files, Maildir folders\n"
-    "       kalvorin-host [--plugin PATH] --parts DIR...  score messages given as six part files\n"
-    "       kalvorin-host [--plugin PATH] --filter        score standard input, write it out with a score header\n"
-    "       kalvorin-host [--plugin PATH]                 print the plug-in's name and version\n"
-    "       kalvorin-host --version                       print this program's version\n";
+    "usage: kalvorin-host [OPTIONS] SOURCE...       score .eml files, mbox files, Maildir folders\n"
+    "       kalvorin-host [OPTIONS] --parts DIR...  score messages given as six part files\n"
+    "       kalvorin-host [OPTIONS] --filter        score standard input, write it out with a score header\n"
+    "       kalvorin-host [OPTIONS]                 print the plug-in's name and version\n"
+    "       kalvorin-host --version                 print this program's version\n"
+    "options:\n"
+    "  --plugin PATH    the plug-in to load; Kalvorin.TBP beside this program unless given\n"
+    "  --max-size SIZE  messages above SIZE bytes (K, M: kibibytes, mebibytes) are not scored; 32M unless given\n"
+    "exit status: 0 all scored, 1 a message not scored, 2 usage, 3 the plug-in could not be loaded or\n"
+    "did not initialise, 4 all scored but the plug-in reported a failure\n";
 
 // The Windows build has no MIME parser.
 const char* kPartsOnly =
     "This build reads only --parts folders: .eml, mbox and Maildir sources and --filter\n"
     "need the Linux build.\n";
+
+// The exit statuses, the gravest first where several apply.
+enum Exit : int {
+    kAllScored = 0,
+    kNotScored = 1,      // a message was not scored (unreadable, unparsable, too big, no memory)
+    kUsageError = 2,
+    kNoPlugin = 3,       // the plug-in could not be loaded or did not initialise
+    kPluginFailed = 4,   // every message was scored, but the plug-in reported a failure
+};
 
 void print_usage(std::ostream& out) {
     out << kUsage;
@@ -40,7 +62,7 @@ void print_usage(std::ostream& out) {
 int usage_error(const std::string& what) {
     std::cerr << "kalvorin-host: " << what << "\n";
     print_usage(std::cerr);
-    return 2;
+    return kUsageError;
 }
 
 // A bare file name is a file in the current folder, as for any other program
@@ -75,120 +97,147 @@ private:
 
 void report(const std::string& what) { std::cerr << "kalvorin-host: " << what << "\n"; }
 
-// Scores every message of the sources; false when any could not be read.
-bool score_sources(const PluginHost& host, const std::vector<std::string>& sources) {
-    bool all_read = true;
+
+Exit outcome(const PluginHost& host, bool all_scored) {
+    if (host.reports().init_failed) return kNoPlugin;
+    if (!all_scored) return kNotScored;
+    return host.reports().other ? kPluginFailed : kAllScored;
+}
+
+// Scores one message; false, with the reason reported, when it could not be.
+// Running out of memory on one message leaves the next ones their chance.
+template <typename Score>
+bool score_one(const std::string& label, Score&& score) {
+    try {
+        score();
+        return true;
+    } catch (const std::bad_alloc&) {
+        report(label + ": out of memory, not scored");
+    } catch (const std::exception& e) {
+        report(label + ": " + e.what());
+    }
+    return false;
+}
+
+// Scores every message of the sources; false when any could not be.
+bool score_sources(PluginHost& host, const std::vector<std::string>& sources, std::size_t max_size) {
+    bool all_scored = true;
     Progress progress;
     for (const auto& source : sources) {
         try {
-            for_each_message(source, [&](const SourceMessage& m) {
+            for_each_message(source, max_size, [&](SourceMessage& m) {
                 if (!m.error.empty()) {
                     report(m.error);
-                    all_read = false;
+                    all_scored = false;
                     return;
                 }
-                MessageParts parts;
-                try {
-                    parts = extract_parts(m.raw);
-                } catch (const std::exception& e) {
-                    report(m.label + ": " + e.what());
-                    all_read = false;
-                    return;
-                }
-                std::cout << host.score(parts) << "\t" << m.label << "\n";
+                all_scored &= score_one(m.label, [&] {
+                    const std::int32_t score = host.score(extract_parts(m.raw));
+                    std::cout << score << "\t" << m.label << "\n";
+                });
                 progress.tick();
             });
         } catch (const std::exception& e) {
             report(e.what());
-            all_read = false;
+            all_scored = false;
         }
     }
-    return all_read;
+    return all_scored;
 }
 
-bool score_parts_dirs(const PluginHost& host, const std::vector<std::string>& dirs) {
-    bool all_read = true;
+bool score_parts_dirs(PluginHost& host, const std::vector<std::string>& dirs, std::size_t max_size) {
+    bool all_scored = true;
     for (const auto& dir : dirs) {
+        MessageParts parts;
         try {
-            std::cout << host.score(read_parts_dir(dir)) << "\t" << dir << "\n";
+            parts = read_parts_dir(dir, max_size);
         } catch (const std::exception& e) {
             report(e.what());
-            all_read = false;
+            all_scored = false;
+            continue;
         }
+        all_scored &= score_one(dir, [&] { std::cout << host.score(parts) << "\t" << dir << "\n"; });
     }
-    return all_read;
+    return all_scored;
 }
 
-// Whether the header line at pos names the score field, in any letter case.
-bool is_score_field(const std::string& raw, std::size_t pos) {
-    static const std::string kName = "x-kalvorin-score";
-    if (raw.size() - pos < kName.size()) return false;
-    for (std::size_t i = 0; i < kName.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(raw[pos + i])) != kName[i]) return false;
-    std::size_t colon = pos + kName.size();
-    while (colon < raw.size() && (raw[colon] == ' ' || raw[colon] == '\t')) ++colon;
-    return colon < raw.size() && raw[colon] == ':';
-}
+struct Options {
+    std::string plugin;
+    std::size_t max_size = kDefaultMaxSize;
+};
 
-// The message with "X-Kalvorin-Score: N" added at the top of its header,
-// after an mbox "From " line if it has one, in the message's own line ending.
-// Score fields already in the header go, folded lines and all: a sender could
-// otherwise hand the next filter in the pipeline a score of its own choosing.
-std::string with_score_header(const std::string& raw, std::int32_t score) {
-    std::size_t at = 0;
-    if (raw.compare(0, 5, "From ") == 0) {
-        std::size_t nl = raw.find('\n');
-        at = nl == std::string::npos ? raw.size() : nl + 1;
-    }
-    const std::size_t first_nl = raw.find('\n', at);
-    const bool crlf = first_nl != std::string::npos && first_nl > 0 && raw[first_nl - 1] == '\r';
-    std::string out = raw.substr(0, at) + "X-Kalvorin-Score: " + std::to_string(score) + (crlf ? "\r\n" : "\n");
-    bool dropping = false;
-    std::size_t pos = at;
-    while (pos < raw.size()) {
-        const std::size_t nl = raw.find('\n', pos);
-        const std::size_t end = nl == std::string::npos ? raw.size() : nl + 1;
-        if (raw[pos] == '\n' || raw.compare(pos, 2, "\r\n") == 0) break;  // the header ends
-        const bool folded = raw[pos] == ' ' || raw[pos] == '\t';
-        dropping = folded ? dropping : is_score_field(raw, pos);
-        if (!dropping) out.append(raw, pos, end - pos);
-        pos = end;
-    }
-    return out.append(raw, pos, std::string::npos);
-}
-
-bool filter_stdin(const PluginHost& host) {
-    std::string raw((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
-    std::int32_t score = 0;
-    bool parsed = true;
+// --filter: the message goes on down the pipeline whatever happens. It is
+// scored when it could be read whole within the size cap, parsed and scored
+// by an initialised plug-in; otherwise it goes on whole without a score field
+// (downstream, no field means "not scored", never "scored 0"), and the exit
+// status says why.
+int filter_stdin(const Options& options) {
+    platform::LineReader in;
+    std::string raw;
+    std::optional<std::int32_t> score;
+    Exit exit = kNotScored;
     try {
-        std::string message = raw;
-        if (message.compare(0, 5, "From ") == 0) {
-            std::size_t nl = message.find('\n');
-            message.erase(0, nl == std::string::npos ? message.size() : nl + 1);
+        if (!in.rest(raw, options.max_size)) {
+            report("standard input: " + too_big_text(options.max_size));
+        } else {
+            std::string_view message = raw;
+            if (message.starts_with("From ")) message.remove_prefix(std::min(message.find('\n'), message.size() - 1) + 1);
+            exit = kNoPlugin;
+            PluginHost host(options.plugin);
+            host.initialize();
+            if (!host.reports().init_failed) {
+                exit = kNotScored;
+                score_one("standard input", [&] { score = host.score(extract_parts(message)); });
+            }
+            host.finalize();
+            exit = outcome(host, score.has_value());
         }
-        score = host.score(extract_parts(message));
+    } catch (const std::bad_alloc&) {
+        report("standard input: out of memory, not scored");
     } catch (const std::exception& e) {
-        // The message still goes on down the pipeline, scored 0.
-        report(std::string("standard input: ") + e.what());
-        parsed = false;
+        report(e.what());
     }
-    std::cout << with_score_header(raw, score);
-    return parsed;
+    try {
+        write_message(stdout, raw, &in, score);
+    } catch (const std::exception& e) {
+        report(e.what());
+        return kNotScored;
+    }
+    return exit;
+}
+
+// A size: bytes, or with K or M after it, kibibytes or mebibytes; the parts
+// the plug-in takes are counted in 32 bits, so no more than that.
+std::optional<std::size_t> parse_size(const std::string& text) {
+    std::size_t digits = 0;
+    while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]))) ++digits;
+    if (digits == 0 || digits > 10) return std::nullopt;
+    std::uint64_t value = std::stoull(text.substr(0, digits));
+    const std::string unit = text.substr(digits);
+    if (unit == "K" || unit == "k") value <<= 10;
+    else if (unit == "M" || unit == "m") value <<= 20;
+    else if (!unit.empty()) return std::nullopt;
+    if (value == 0 || value > INT32_MAX) return std::nullopt;
+    return static_cast<std::size_t>(value);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    std::string plugin = kalvorin::platform::program_folder() + kalvorin::platform::path_separator() + "Kalvorin.TBP";
+    Options options;
+    options.plugin = kalvorin::platform::program_folder() + kalvorin::platform::path_separator() + "Kalvorin.TBP";
     bool parts_mode = false, filter_mode = false;
     std::vector<std::string> sources;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--plugin") {
             if (i + 1 >= argc) return usage_error("--plugin needs a path");
-            plugin = plugin_path(argv[++i]);
+            options.plugin = plugin_path(argv[++i]);
+        } else if (a == "--max-size") {
+            const auto size = i + 1 < argc ? parse_size(argv[++i]) : std::nullopt;
+            if (!size) return usage_error("--max-size needs a size from 1 to 2147483647 bytes, such as 500K or 32M");
+            options.max_size = *size;
         } else if (a == "--version") {
             std::cout << "kalvorin-host " << KALVORIN_VERSION << "\n";
             return 0;
@@ -210,25 +259,27 @@ int main(int argc, char** argv) {
     if (parts_mode && sources.empty()) return usage_error("--parts needs at least one folder");
     if (!mime_available() && (filter_mode || (!parts_mode && !sources.empty()))) {
         std::cerr << "kalvorin-host: " << kPartsOnly;
-        return 2;
+        return kUsageError;
     }
+    if (filter_mode) return filter_stdin(options);
     try {
-        PluginHost host(plugin);
+        PluginHost host(options.plugin);
         host.initialize();
-        bool ok = true;
-        if (filter_mode)
-            ok = filter_stdin(host);
-        else if (parts_mode)
-            ok = score_parts_dirs(host, sources);
+        // After a failed initialisation the messages are still scored, as the
+        // mail client would score them; the exit status tells the scores are
+        // not to be trusted.
+        bool all_scored = true;
+        if (parts_mode)
+            all_scored = score_parts_dirs(host, sources, options.max_size);
         else if (!sources.empty())
-            ok = score_sources(host, sources);
+            all_scored = score_sources(host, sources, options.max_size);
         else
             std::cout << host.name() << "\n" << host.version() << "\n";
         std::cout.flush();
         host.finalize();
-        return ok ? 0 : 1;
+        return outcome(host, all_scored);
     } catch (const std::exception& e) {
         report(e.what());
-        return 1;
+        return kNoPlugin;
     }
 }

@@ -95,6 +95,57 @@ void TextWriter::close() {
     if (std::fclose(f) != 0) raise_io(errno ? errno : EIO, path_);
 }
 
+LineReader::LineReader() : file_(stdin), path_("standard input") {}
+LineReader::LineReader(const std::string& path) : owned_(open_file(path, "rb")), file_(owned_.get()), path_(path) {}
+
+int LineReader::get() {
+    const int c = std::getc(file_);
+    if (c == EOF && std::ferror(file_)) raise_io(EIO, path_);
+    return c;
+}
+
+LineReader::Read LineReader::next(std::string& out, std::size_t room) {
+    int c = get();
+    if (c == EOF) return Read::End;
+    for (std::size_t n = 0;; ++n) {
+        if (n == room) {
+            std::ungetc(c, file_);
+            return Read::Cut;
+        }
+        out.push_back(static_cast<char>(c));
+        if (c == '\n') return Read::Whole;
+        c = get();
+        if (c == EOF) return Read::Whole;
+    }
+}
+
+void LineReader::skip_line() {
+    int c;
+    do c = get();
+    while (c != EOF && c != '\n');
+}
+
+bool LineReader::rest(std::string& out, std::size_t room) {
+    char buf[65536];
+    for (;;) {
+        const std::size_t want = room < sizeof buf ? room + 1 : sizeof buf;
+        const std::size_t n = std::fread(buf, 1, want, file_);
+        if (std::ferror(file_)) raise_io(EIO, path_);
+        if (n == 0) return true;
+        out.append(buf, n);
+        if (n > room) return false;
+        room -= n;
+    }
+}
+
+void LineReader::copy_rest(std::FILE* to) {
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, file_)) > 0)
+        if (std::fwrite(buf, 1, n, to) != n) raise_io(errno ? errno : EIO, "standard output");
+    if (std::ferror(file_)) raise_io(EIO, path_);
+}
+
 std::vector<std::string> read_lines(const std::string& path) {
     TextReader r(path);
     std::vector<std::string> lines;

@@ -47,6 +47,33 @@ private:
     std::string path_;
 };
 
+// Reads a file, or standard input, line by line, storing no more of a line
+// than asked: mail files may be larger than memory.
+class LineReader {
+public:
+    // Standard input.
+    LineReader();
+    explicit LineReader(const std::string& path);
+    // Appends the next line, with its line end, to out, but at most room
+    // bytes of it. Whole: the line ended; Cut: room ran out and the rest of
+    // the line is still unread; End: nothing was left.
+    enum class Read { Whole, Cut, End };
+    Read next(std::string& out, std::size_t room);
+    // Drops the rest of a line that next() cut.
+    void skip_line();
+    // Appends what is left, in pieces, until more than room bytes have been
+    // appended; false when it stopped so, with the rest still unread.
+    bool rest(std::string& out, std::size_t room);
+    // Copies what is left to the stream.
+    void copy_rest(std::FILE* to);
+
+private:
+    int get();
+    FileHandle owned_;  // empty for standard input, which is only borrowed
+    std::FILE* file_;
+    std::string path_;
+};
+
 // All lines of a text file.
 std::vector<std::string> read_lines(const std::string& path);
 

@@ -20,7 +20,22 @@ namespace {
 
 using test::spit;
 
-TEST(SplitMbox, SeparatorsOnlyAtFileStartOrAfterAnEmptyLine) {
+// The messages of an mbox text, each too big one as "<too big>".
+std::vector<std::string> read_mbox(const std::string& mbox, std::size_t max_size = 1000) {
+    test::TempDir d;
+    spit(d / "box", mbox);
+    platform::LineReader in(d / "box");
+    std::string first;
+    in.next(first, 1000);
+    MboxReader reader(in, max_size);
+    std::vector<std::string> out;
+    std::string raw;
+    bool too_big = false;
+    while (reader.next(raw, too_big)) out.push_back(too_big ? "<too big>" : raw);
+    return out;
+}
+
+TEST(Mbox, SeparatorsOnlyAtFileStartOrAfterAnEmptyLine) {
     const std::string mbox =
         "From a@x Mon Jan  1 00:00:00 2024\n"
         "Subject: one\n\nbody\nFrom here is no separator\n\n"
@@ -28,11 +43,22 @@ TEST(SplitMbox, SeparatorsOnlyAtFileStartOrAfterAnEmptyLine) {
         "Subject: two\n\nbody two\n\n"
         "From c@x Mon Jan  1 00:00:00 2024\r\n"
         "Subject: three\r\n\r\nlast\r\n";
-    const auto msgs = split_mbox(mbox);
+    const auto msgs = read_mbox(mbox);
     ASSERT_EQ(msgs.size(), 3u);
     EXPECT_EQ(msgs[0], "Subject: one\n\nbody\nFrom here is no separator\n");
     EXPECT_EQ(msgs[1], "Subject: two\n\nbody two\n");
     EXPECT_EQ(msgs[2], "Subject: three\r\n\r\nlast\r\n");
+}
+
+TEST(Mbox, AMessageAboveTheCapIsMarkedAndTheNextOnesStillCome) {
+    const std::string big(40, 'x');
+    const std::string mbox = "From a\nSubject: one\n\n" + big + "\n\nFrom b\nSubject: two\n\nb\n\nFrom c\n" + big +
+                             big + "\n\nFrom d\nlast\n";
+    EXPECT_EQ(read_mbox(mbox, 30),
+              (std::vector<std::string>{"<too big>", "Subject: two\n\nb\n", "<too big>", "last\n"}));
+    // The cap counts the message without the empty line that closes it.
+    EXPECT_EQ(read_mbox("From a\n12345\n\nFrom b\n123\n", 6), (std::vector<std::string>{"12345\n", "123\n"}));
+    EXPECT_EQ(read_mbox("From a\n123456\n\nFrom b\n123\n", 6), (std::vector<std::string>{"<too big>", "123\n"}));
 }
 
 TEST(Maildir, CurThenNewEachSortedByName) {
@@ -168,6 +194,58 @@ TEST_F(HostCommandTest, FilterAddsTheScoreHeader) {
     }
 }
 
+// --filter never loses a message: what cannot be scored goes on whole,
+// without a score field of anyone's, and the exit status says why.
+TEST_F(HostCommandTest, FilterPassesOnWhatItCannotScore) {
+    const std::string body = "Subject: viagra\nX-Kalvorin-Score: -1000\n\n" + std::string(3000, 'b') + "\n";
+    const std::string passed = "Subject: viagra\n\n" + std::string(3000, 'b') + "\n";
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        int status;
+    };
+    const Case cases[] = {
+        {"above the cap", {"--max-size", "1K"}, 1},
+        {"no plug-in", {"--plugin", tmp_ / "none.TBP"}, 3},
+        {"no list", {}, 3},
+    };
+    for (const Case& c : cases) {
+        if (std::string(c.what) == "no list") std::filesystem::remove(base() + "suspect.filters.txt");
+        std::vector<std::string> argv{test::dist("kalvorin-host"), "--filter"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const auto r = test::run(argv, body);
+        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.err;
+        EXPECT_EQ(r.out, passed) << c.what;
+        EXPECT_FALSE(r.err.empty()) << c.what;
+    }
+}
+
+TEST_F(HostCommandTest, MessagesAboveTheCapAreReportedAndTheRestScored) {
+    spit(tmp_ / "big.eml", "Subject: viagra\n\n" + std::string(5000, 'x') + "\n");
+    spit(tmp_ / "small.eml", "Subject: viagra\n\nx\n");
+    spit(tmp_ / "box", "From a\nSubject: viagra\n\n" + std::string(5000, 'x') + "\n\nFrom b\nSubject: viagra\n\nb\n");
+    const std::string too_big = ": larger than 1024 bytes (--max-size), not scored\n";
+    const auto r = test::run({test::dist("kalvorin-host"), "--max-size", "1k", tmp_ / "big.eml", "/dev/zero",
+                              tmp_ / "box", tmp_ / "small.eml"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "1000\t" + tmp_ / "box#2\n" + "1000\t" + tmp_ / "small.eml\n");
+    EXPECT_EQ(r.err, "kalvorin-host: " + tmp_ / "big.eml" + too_big + "kalvorin-host: /dev/zero" + too_big +
+                         "kalvorin-host: " + tmp_ / "box#1" + too_big);
+    for (const char* bad : {"0", "2G", "12x", "-1", ""}) {
+        const auto u = test::run({test::dist("kalvorin-host"), "--max-size", bad, tmp_ / "small.eml"});
+        EXPECT_EQ(u.status, 2) << bad;
+    }
+}
+
+TEST(ExtractParts, ZeroBytesStayInTheBody) {
+    using namespace std::string_literals;
+    for (const std::string type : {"text/plain; charset=utf-8", "text/plain", "text/html; charset=iso-8859-1"}) {
+        const std::string e_acute = type.ends_with("utf-8") ? "\xC3\xA9" : "\xE9";
+        const auto p = extract_parts("Subject: hi\nContent-Type: "s + type + "\n\nbody\0with "s + e_acute + "\n");
+        EXPECT_EQ(p[kPartBody], "body\0with \xE9\n"s) << type;
+    }
+}
+
 TEST_F(HostCommandTest, VersionAndUsageErrors) {
     struct Case {
         std::vector<std::string> args;
@@ -210,7 +288,7 @@ TEST_F(HostCommandTest, APluginNamedWithoutAFolderIsTakenFromTheCurrentFolder) {
     EXPECT_FALSE(r.out.empty());
     const auto elsewhere = test::run({"/bin/sh", "-c", "cd '" + tmp_.path() + "' && '" + folder +
                                                            "kalvorin-host' --plugin Kalvorin.TBP"});
-    EXPECT_EQ(elsewhere.status, 1);
+    EXPECT_EQ(elsewhere.status, 3);
     EXPECT_NE(elsewhere.err.find(tmp_ / "Kalvorin.TBP"), std::string::npos) << elsewhere.err;
 }
 
@@ -244,7 +322,7 @@ TEST(ExtractParts, ATextWithoutAHeaderIsABodyWithAnEmptyHeader) {
 
 TEST_F(HostCommandTest, AMissingExportIsNamed) {
     auto r = test::run({test::dist("kalvorin-host"), "--plugin", "/lib/x86_64-linux-gnu/libm.so.6"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err, "kalvorin-host: the plug-in does not export TBP_Initialize\n");
 }
 
