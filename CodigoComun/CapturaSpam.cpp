@@ -184,9 +184,9 @@ void searcher::searcher_init(std::string sender, std::string subject, std::strin
     if (!g_searcher.literal) g_searcher.tests.new_message(uppercase);
 }
 
-void searcher::searcher_done() {
+void searcher::searcher_done() noexcept {
+    g_searcher.tests.drop_forms();
     g_searcher.parts = {};
-    g_searcher.tests.new_message(g_searcher.uppercase);
 }
 
 bool searcher::filtred(const std::string& line) {

@@ -15,7 +15,7 @@ public:
                               std::string header, std::string rawmsg, bool uppercase);
     // Lets go of the message: its parts and the forms made of them, until the
     // next searcher_init.
-    static void searcher_done();
+    static void searcher_done() noexcept;
     // Does the filter line match the message? Raises what the evaluator, the
     // regular-expression mode or the trace writer raise, and EFilterError for
     // a field test that cannot be replaced in its line.

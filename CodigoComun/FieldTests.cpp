@@ -28,11 +28,15 @@ int FieldTests::add(MatchMode mode, std::size_t part, const std::string& text) {
 
 void FieldTests::new_message(bool uppercase) {
     uppercase_ = uppercase;
+    drop_forms();
+    answers_.assign(tests_.size(), Answer());
+    if (searches_[uppercase_].tests_known != tests_.size()) build_searches();
+}
+
+void FieldTests::drop_forms() noexcept {
     contains_forms_ = {};
     word_forms_ = {};
     ends_ = {};
-    answers_.assign(tests_.size(), Answer());
-    if (searches_[uppercase_].tests_known != tests_.size()) build_searches();
 }
 
 void FieldTests::clear() {

@@ -38,6 +38,8 @@ public:
     int add(MatchMode mode, std::size_t part, const std::string& text);
     // Forgets the answers of the last message; the parts now hold a new one.
     void new_message(bool uppercase);
+    // Lets go of the forms made of the message's parts.
+    void drop_forms() noexcept;
     // The match mode's answer for the test, before any negation. Raises
     // ERegExpr as busca_regexp does, again at every ask.
     bool answer(int test);
