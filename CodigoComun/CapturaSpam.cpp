@@ -1,5 +1,6 @@
 #include "CodigoComun/CapturaSpam.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <unordered_map>
 #include <vector>
@@ -173,14 +174,19 @@ bool run_plan(const std::string& line, LinePlan& plan) {
 
 }  // namespace
 
-void searcher::searcher_init(const std::string& sender, const std::string& subject, const std::string& body,
-                             const std::string& attachments, const std::string& header, const std::string& rawmsg,
-                             bool uppercase) {
-    g_searcher.parts = {sender, subject, body, attachments, header, rawmsg};
+void searcher::searcher_init(std::string sender, std::string subject, std::string body, std::string attachments,
+                             std::string header, std::string rawmsg, bool uppercase) {
+    g_searcher.parts = {std::move(sender), std::move(subject), std::move(body),
+                        std::move(attachments), std::move(header), std::move(rawmsg)};
     g_searcher.uppercase = uppercase;
     g_searcher.basefolder = get_basefolder();
     g_searcher.trace_switch = false;
     if (!g_searcher.literal) g_searcher.tests.new_message(uppercase);
+}
+
+void searcher::searcher_done() noexcept {
+    g_searcher.tests.drop_forms();
+    g_searcher.parts = {};
 }
 
 bool searcher::filtred(const std::string& line) {
@@ -218,16 +224,23 @@ void set_literal_mode(bool on) {
 
 bool literal_mode() { return g_searcher.literal; }
 
-// With the upper-case option on, the raw message's form for the whole-word
-// mode is already this test's text; its letters are in upper case, so the
-// ANSI mapping that busca_texto would add cannot change what is found.
+// The literal road upper-cases a copy of the raw message and searches it with
+// busca_texto. The texts sought are ASCII capitals and signs, which the ANSI
+// mapping that busca_texto may add leaves alone and maps no other byte to;
+// and trimming commutes with the plain upper case. So the same answer comes
+// from comparing the trimmed raw message, up to its first NUL, byte by byte
+// under the plain upper case, with no copy of it.
 bool searcher::haveimg() {
-    if (!g_searcher.literal && g_searcher.uppercase) {
-        const std::string_view raw = up_to_nul(g_searcher.tests.word_form(kFieldKeywords.size() - 1));
-        return raw.find("SRC=\"HTTP") != std::string_view::npos || raw.find("SRC=\\\"HTTP") != std::string_view::npos;
+    if (g_searcher.literal) {
+        const std::string raw = trim(plain_upper(rawmsg()));
+        return busca_texto("SRC=\"HTTP", raw) || busca_texto("SRC=\\\"HTTP", raw);
     }
-    const std::string raw = trim(plain_upper(rawmsg()));
-    return busca_texto("SRC=\"HTTP", raw) || busca_texto("SRC=\\\"HTTP", raw);
+    const std::string_view raw = up_to_nul(trim_view(rawmsg()));
+    const auto occurs = [raw](std::string_view capitals) {
+        const auto same = [](char c, char capital) { return (c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) == capital; };
+        return std::search(raw.begin(), raw.end(), capitals.begin(), capitals.end(), same) != raw.end();
+    };
+    return occurs("SRC=\"HTTP") || occurs("SRC=\\\"HTTP");
 }
 
 void searcher::trace_on() {

@@ -9,10 +9,13 @@ namespace kalvorin {
 class searcher {
 public:
     // Keeps the six parts and the flag, reads the base folder afresh from the
-    // settings, and switches the trace off.
-    static void searcher_init(const std::string& sender, const std::string& subject, const std::string& body,
-                              const std::string& attachments, const std::string& header, const std::string& rawmsg,
-                              bool uppercase);
+    // settings, and switches the trace off. The parts are taken over: a
+    // caller that moves them in leaves no copy behind.
+    static void searcher_init(std::string sender, std::string subject, std::string body, std::string attachments,
+                              std::string header, std::string rawmsg, bool uppercase);
+    // Lets go of the message: its parts and the forms made of them, until the
+    // next searcher_init.
+    static void searcher_done() noexcept;
     // Does the filter line match the message? Raises what the evaluator, the
     // regular-expression mode or the trace writer raise, and EFilterError for
     // a field test that cannot be replaced in its line.

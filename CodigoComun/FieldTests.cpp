@@ -28,11 +28,15 @@ int FieldTests::add(MatchMode mode, std::size_t part, const std::string& text) {
 
 void FieldTests::new_message(bool uppercase) {
     uppercase_ = uppercase;
+    drop_forms();
+    answers_.assign(tests_.size(), Answer());
+    if (searches_[uppercase_].tests_known != tests_.size()) build_searches();
+}
+
+void FieldTests::drop_forms() noexcept {
     contains_forms_ = {};
     word_forms_ = {};
     ends_ = {};
-    answers_.assign(tests_.size(), Answer());
-    if (searches_[uppercase_].tests_known != tests_.size()) build_searches();
 }
 
 void FieldTests::clear() {
@@ -77,34 +81,41 @@ void FieldTests::build_searches() {
 
 // busca_texto's form of a part: cut at its first NUL, in ANSI upper case when
 // the option is on.
-const std::string& FieldTests::contains_form(std::size_t part) {
-    std::optional<std::string>& f = contains_forms_[part];
+std::string_view FieldTests::contains_form(std::size_t part) {
+    std::optional<Form>& f = contains_forms_[part];
     if (!f) {
-        const std::string_view cut = up_to_nul((*parts_)[part]);
-        f = uppercase_ ? platform::ansi_upper(cut) : std::string(cut);
+        f.emplace();
+        f->borrowed = up_to_nul((*parts_)[part]);
+        if (uppercase_) f->upper = platform::ansi_upper(f->borrowed);
     }
-    return *f;
+    return f->text();
 }
 
-// normaliza's form, which busca_palabra and busca_regexp search.
-const std::string& FieldTests::word_form(std::size_t part) {
-    std::optional<std::string>& f = word_forms_[part];
-    if (!f) f = uppercase_ ? trim(plain_upper((*parts_)[part])) : (*parts_)[part];
-    return *f;
+// normaliza's form, which busca_palabra and busca_regexp search: the part,
+// trimmed and in plain upper case under the option.
+std::string_view FieldTests::word_form(std::size_t part) {
+    std::optional<Form>& f = word_forms_[part];
+    if (!f) {
+        f.emplace();
+        std::string& text = (*parts_)[part];
+        if (uppercase_) plain_upper_in_place(text);
+        f->borrowed = uppercase_ ? trim_view(text) : std::string_view(text);
+    }
+    return f->text();
 }
 
 const std::vector<std::size_t>& FieldTests::first_ends(std::size_t search) {
     std::optional<std::vector<std::size_t>>& e = ends_[search];
     if (!e) {
         const std::size_t part = search % 6;
-        const std::string& form = search < 6 ? contains_form(part) : word_form(part);
+        const std::string_view form = search < 6 ? contains_form(part) : word_form(part);
         e = searches_[uppercase_].by_kind_and_part[search].texts->first_ends(form);
     }
     return *e;
 }
 
 // Only the first occurrence counts, bounded by separators or the form's ends.
-bool FieldTests::word_at(const std::string& form, std::size_t end, std::size_t length) const {
+bool FieldTests::word_at(std::string_view form, std::size_t end, std::size_t length) const {
     const std::size_t p = end - length;
     const bool start_bounded = p == 0 || es_separador(form[p - 1]);
     const bool end_bounded = end >= form.size() || es_separador(form[end]);
@@ -125,9 +136,9 @@ bool FieldTests::decide(const Test& t, int number) {
         // A test met after the searches were built is looked for on its own.
         const std::string n = needle(t);
         if (n.empty()) return false;
-        const std::string& form = t.mode == MatchMode::word ? word_form(t.part) : contains_form(t.part);
+        const std::string_view form = t.mode == MatchMode::word ? word_form(t.part) : contains_form(t.part);
         const std::size_t p = form.find(n);
-        if (p != std::string::npos) end = p + n.size();
+        if (p != std::string_view::npos) end = p + n.size();
         length = n.size();
     }
     if (end == TextSet::npos) return false;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -25,20 +26,25 @@ using MessageParts = std::array<std::string, 6>;
 class FieldTests {
 public:
     // The parts are read at every answer; they must outlive this object.
-    explicit FieldTests(const MessageParts& parts) : parts_(&parts) {}
+    // With the upper-case option on, a part is put into plain upper case in
+    // place the first time its whole-word form is needed, which makes that
+    // form the part itself: under the option no mode looks at a letter's
+    // case, and the ANSI upper case of a letter is that of its plain upper
+    // case.
+    explicit FieldTests(MessageParts& parts) : parts_(&parts) {}
 
     // The number of the test (mode, part, text); the same test keeps its number.
     // REQUIRES: mode is not MatchMode::none.
     int add(MatchMode mode, std::size_t part, const std::string& text);
     // Forgets the answers of the last message; the parts now hold a new one.
     void new_message(bool uppercase);
+    // Lets go of the forms made of the message's parts.
+    void drop_forms() noexcept;
     // The match mode's answer for the test, before any negation. Raises
     // ERegExpr as busca_regexp does, again at every ask.
     bool answer(int test);
     // Forgets every test and compiled pattern.
     void clear();
-    // normaliza's form of the part, made once per message.
-    const std::string& word_form(std::size_t part);
 
 private:
     struct Test {
@@ -58,6 +64,13 @@ private:
         std::array<Search, 12> by_kind_and_part;
         std::vector<int> text_of_test;           // index in its search, -1 for a text never found
     };
+    // A part in the form a mode searches: a copy in upper case when the
+    // option asks for one, else the part itself (or a piece of it), borrowed.
+    struct Form {
+        std::optional<std::string> upper;
+        std::string_view borrowed;
+        std::string_view text() const { return upper ? std::string_view(*upper) : borrowed; }
+    };
     struct Answer {
         enum class State { unasked, no, yes, raised } state = State::unasked;
         std::string error;  // what a pattern raised
@@ -68,12 +81,14 @@ private:
     }
     std::string needle(const Test& t) const;
     void build_searches();
-    const std::string& contains_form(std::size_t part);
+    std::string_view contains_form(std::size_t part);
+    // normaliza's form of the part, made once per message.
+    std::string_view word_form(std::size_t part);
     const std::vector<std::size_t>& first_ends(std::size_t search);
     bool decide(const Test& t, int number);
-    bool word_at(const std::string& form, std::size_t end, std::size_t length) const;
+    bool word_at(std::string_view form, std::size_t end, std::size_t length) const;
 
-    const MessageParts* parts_;
+    MessageParts* parts_;
     bool uppercase_ = false;
     std::vector<Test> tests_;
     std::unordered_map<std::string, int> numbers_;
@@ -81,7 +96,7 @@ private:
     std::array<Searches, 2> searches_;  // by the upper-case setting
 
     // The current message's.
-    std::array<std::optional<std::string>, 6> contains_forms_, word_forms_;
+    std::array<std::optional<Form>, 6> contains_forms_, word_forms_;
     std::array<std::optional<std::vector<std::size_t>>, 12> ends_;
     std::vector<Answer> answers_;
 };

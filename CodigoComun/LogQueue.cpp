@@ -1,22 +1,42 @@
 #include "CodigoComun/LogQueue.h"
 
+#include <utility>
+
 #include "platform/textfile.h"
 
 namespace kalvorin {
 
+namespace {
+
+// Lines up to this length wait in the queue; longer ones are written at once.
+constexpr std::size_t kLongestWaiting = 64 * 1024;
+
+}  // namespace
+
+template <typename Write>
+void LogQueue::guarded(Write&& write) {
+    try {
+        write();
+    } catch (const EInOutError& e) {
+        if (!on_failure_) throw;
+        on_failure_(e);
+    }
+}
+
 void LogQueue::append(const std::string& path, std::string_view text) {
-    if (rounds_ == 0) {
-        platform::append_line(path, text);
+    if (rounds_ > 0 && text.size() <= kLongestWaiting) {
+        // Lines for another file (the trace path after a change of the base
+        // folder) go out first, so that each file sees its lines in order.
+        if (path != path_) {
+            flush();
+            path_ = path;
+        }
+        waiting_.append(text);
+        waiting_.append("\r\n");
         return;
     }
-    // Lines for another file (the trace path after a change of the base
-    // folder) go out first, so that each file sees its lines in order.
-    if (path != path_) {
-        flush();
-        path_ = path;
-    }
-    waiting_.append(text);
-    waiting_.append("\r\n");
+    flush();
+    guarded([&] { platform::append_line(path, text); });
 }
 
 void LogQueue::flush() {
@@ -27,9 +47,11 @@ void LogQueue::flush() {
         std::string& lines;
         ~Emptied() { lines.clear(); }
     } emptied{waiting_};
-    platform::TextWriter w(path_, platform::TextWriter::Mode::Append);
-    w.write(waiting_);
-    w.close();
+    guarded([&] {
+        platform::TextWriter w(path_, platform::TextWriter::Mode::Append);
+        w.write(waiting_);
+        w.close();
+    });
 }
 
 void LogQueue::reset(const std::string& path) {
@@ -37,7 +59,7 @@ void LogQueue::reset(const std::string& path) {
         waiting_.clear();
     else
         flush();
-    platform::reset_file(path);
+    guarded([&] { platform::reset_file(path); });
 }
 
 void LogQueue::begin_round() { ++rounds_; }
@@ -50,6 +72,8 @@ void LogQueue::end_round() noexcept {
         // The round's owner has already had its chance to see write errors.
     }
 }
+
+void LogQueue::on_write_failure(WriteFailure handler) { on_failure_ = std::move(handler); }
 
 LogQueue& log_queue() {
     static LogQueue queue;

@@ -3,14 +3,22 @@
 // line is its own open, append and close. Within a round the lines wait in
 // memory and reach their file at each flush, in one open-append-close for each
 // run of lines bound for the same file; so the file is never held open
-// between writes, and a flush that meets it deleted creates it again.
+// between writes, and a flush that meets it deleted creates it again. A line
+// too long to be worth holding (a message part) goes out at once, after the
+// lines waiting before it, so that it is never copied into the queue.
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "platform/errors.h"
 
 namespace kalvorin {
 
 class LogQueue {
 public:
+    // Hears of a write that failed, in place of its writer.
+    using WriteFailure = std::function<void(const EInOutError&)>;
+
     // Appends text and CR LF to the file: now, or at the next flush within a round.
     void append(const std::string& path, std::string_view text);
     // Writes the waiting lines. Raises EInOutError as a single append would;
@@ -22,11 +30,19 @@ public:
     // Rounds nest: the outermost end flushes, dropping any write error.
     void begin_round();
     void end_round() noexcept;
+    // From now on a write that fails drops its lines and tells the handler
+    // instead of raising; an empty handler restores the raising.
+    void on_write_failure(WriteFailure handler);
 
 private:
+    // Runs one write of the file, under the failure handler.
+    template <typename Write>
+    void guarded(Write&& write);
+
     std::string path_;
     std::string waiting_;
     int rounds_ = 0;
+    WriteFailure on_failure_;
 };
 
 // The one queue of the process, shared by the trace and the plug-in log so

@@ -8,12 +8,14 @@ namespace {
 bool is_blank_or_control(char c) { return static_cast<unsigned char>(c) <= 32; }
 }  // namespace
 
-std::string trim(std::string_view s) {
+std::string_view trim_view(std::string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && is_blank_or_control(s[b])) ++b;
     while (e > b && is_blank_or_control(s[e - 1])) --e;
-    return std::string(s.substr(b, e - b));
+    return s.substr(b, e - b);
 }
+
+std::string trim(std::string_view s) { return std::string(trim_view(s)); }
 
 std::string trim_left(std::string_view s) {
     std::size_t b = 0;
@@ -23,12 +25,16 @@ std::string trim_left(std::string_view s) {
 
 std::string plain_upper(std::string_view s) {
     std::string out(s);
-    std::size_t i = 0;
-    for (; i + 8 <= out.size(); i += 8)
-        platform::store_word(out.data() + i, platform::ascii_upper_word(platform::load_word(out.data() + i)));
-    for (; i < out.size(); ++i)
-        if (out[i] >= 'a' && out[i] <= 'z') out[i] = static_cast<char>(out[i] - 'a' + 'A');
+    plain_upper_in_place(out);
     return out;
+}
+
+void plain_upper_in_place(std::string& s) {
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8)
+        platform::store_word(s.data() + i, platform::ascii_upper_word(platform::load_word(s.data() + i)));
+    for (; i < s.size(); ++i)
+        if (s[i] >= 'a' && s[i] <= 'z') s[i] = static_cast<char>(s[i] - 'a' + 'A');
 }
 
 std::string int_to_str(std::int32_t v) { return std::to_string(v); }

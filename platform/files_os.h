@@ -1,6 +1,7 @@
 #pragma once
 // The few file-system calls that differ between systems, beneath the text
 // files' C-runtime implementation.
+#include <cstdint>
 #include <string>
 
 namespace kalvorin::platform::os {
@@ -11,5 +12,9 @@ bool is_regular_file(const std::string& path);
 std::string parent_of(const std::string& path);
 // Renames source over target in one step; 0, or the runtime's error number.
 int rename_over(const std::string& source, const std::string& target);
+// The file's length in bytes; 0 when it cannot be told (a missing file).
+std::uint64_t length_of(const std::string& path);
+// Cuts the file back to length bytes, as far as the system lets it.
+void cut_to(const std::string& path, std::uint64_t length) noexcept;
 
 }  // namespace kalvorin::platform::os

@@ -75,12 +75,21 @@ bool TextReader::next_line(std::string& line) {
 void TextReader::close() { file_.reset(); }
 
 TextWriter::TextWriter(const std::string& path, Mode mode)
-    : file_(open_file(path, mode == Mode::Truncate ? "wb" : "ab")), path_(path) {}
+    : path_(path),
+      kept_(mode == Mode::Truncate ? 0 : os::length_of(path)),
+      file_(open_file(path, mode == Mode::Truncate ? "wb" : "ab")) {}
+
+void TextWriter::fail(int err) {
+    file_.reset();
+    os::cut_to(path_, kept_);
+    raise_io(err ? err : EIO, path_);
+}
 
 void TextWriter::write(std::string_view text) {
     if (text.empty()) return;
+    if (!file_) raise_io(EIO, path_);  // written to after a failure
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) raise_io(errno ? errno : EIO, path_);
+    if (std::fwrite(text.data(), 1, text.size(), file_.get()) != text.size()) fail(errno);
 }
 
 void TextWriter::write_line(std::string_view text) {
@@ -92,7 +101,10 @@ void TextWriter::close() {
     if (!file_) return;
     std::FILE* f = file_.release();
     errno = 0;
-    if (std::fclose(f) != 0) raise_io(errno ? errno : EIO, path_);
+    if (std::fclose(f) == 0) return;
+    const int err = errno;
+    os::cut_to(path_, kept_);
+    raise_io(err ? err : EIO, path_);
 }
 
 LineReader::LineReader() : file_(stdin), path_("standard input") {}

@@ -3,6 +3,7 @@
 // ends at CR LF or at a bare LF, and a last line without a line end still
 // counts. Every failure raises EInOutError with the runtime's message
 // ("File not found", "Path not found", "Access denied", ...).
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -32,7 +33,10 @@ private:
     std::string path_;
 };
 
-// Creates (or truncates) a text file and writes to it.
+// Creates (or truncates) a text file and writes to it. A write or a close
+// that fails cuts the file back to the length it had once opened (0 when
+// truncated) before it raises, so that no part of what was being written is
+// left in it (a full disk, say).
 class TextWriter {
 public:
     enum class Mode { Truncate, Append };
@@ -43,8 +47,11 @@ public:
     void close();
 
 private:
-    FileHandle file_;
+    [[noreturn]] void fail(int err);
+
     std::string path_;
+    std::uint64_t kept_;  // the length that a failure cuts the file back to
+    FileHandle file_;
 };
 
 // Reads a file, or standard input, line by line, storing no more of a line

@@ -1,11 +1,11 @@
 // The nine exports. No exception leaves any of them.
-#include <cstdio>
 #include <exception>
 #include <string>
 
 #include "plugin/PluginLog.h"
 #include "plugin/PluginState.h"
 #include "plugin/Scoring.h"
+#include "plugin/Tell.h"
 #include "kalvorin/tbp.h"
 
 namespace {
@@ -16,13 +16,11 @@ enum class Report { StandardError, AlsoLog };
 // person on standard error and, for initialisation, in the log when it can be
 // written (finalisation leaves the log alone).
 void report_failure(const std::string& what, Report where) noexcept {
-    const std::string line = "Kalvorin: " + what;
-    std::fprintf(stderr, "%s\n", line.c_str());
-    std::fflush(stderr);
+    kalvorin::tell(what);
     if (where != Report::AlsoLog) return;
     try {
         const std::string& log = kalvorin::plugin_state().logfile;
-        if (!log.empty()) kalvorin::log_append(log, line);
+        if (!log.empty()) kalvorin::log_append(log, "Kalvorin: " + what);
     } catch (...) {
     }
 }

@@ -1,7 +1,11 @@
 #include "plugin/PluginState.h"
 
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "CodigoComun/CapturaSpam.h"
@@ -28,16 +32,47 @@ void run_step(int number, const char* what, const std::function<void()>& body) {
     }
 }
 
+// KALVORIN_LOCK_WAIT when it is a whole number of seconds up to a day, else
+// the default.
+int lock_wait_seconds() {
+    const char* given = std::getenv("KALVORIN_LOCK_WAIT");
+    if (given == nullptr) return kLockWaitSeconds;
+    const std::string_view text(given);
+    int seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || seconds < 0 || seconds > 24 * 60 * 60)
+        return kLockWaitSeconds;
+    return seconds;
+}
+
+// The base folder is this host's from initialisation to finalisation: the
+// lists that another host compiled there, or emptied at its finalisation,
+// would otherwise change under this one's scoring. A second initialisation
+// in this process keeps the lock it holds on the same folder (taking it again
+// would wait on itself) and lets go of one on another folder.
+void take_base_folder(PluginState& s) {
+    const std::string path = s.basefolder + kLockName;
+    if (s.lock && s.lock->path() == path) return;
+    s.lock.reset();
+    const int wait = lock_wait_seconds();
+    s.lock = platform::FileLock::acquire(path, std::chrono::seconds(wait));
+    if (!s.lock)
+        throw EInOutError("the base folder " + s.basefolder + " is in use by another program; gave up after " +
+                              std::to_string(wait) + " s",
+                          path);
+}
+
 // Copies the text list line by line, each with CR LF, then ':' without a line
-// end. The compiled file is opened (and so emptied) before the text file.
+// end. The compiled file is opened (and so emptied) before the text file. The
+// text list is read whole before anything is written, so that a list that
+// fails half-way leaves the compiled list empty rather than cut short (a cut
+// line could match what the whole line would not); a failed write empties it
+// too.
 void compile_list(const std::string& basefolder, const std::string& name, bool& written) {
     platform::TextWriter dat(basefolder + name + kCompiledSuffix, platform::TextWriter::Mode::Truncate);
     written = true;
-    platform::TextReader txt(basefolder + name + kTextSuffix);
-    std::string line;
-    while (txt.next_line(line)) dat.write_line(line);
+    for (const std::string& line : platform::read_lines(basefolder + name + kTextSuffix)) dat.write_line(line);
     dat.write(":");
-    txt.close();
     dat.close();
 }
 
@@ -60,15 +95,20 @@ void prepare_lists(const std::string& basefolder) {
 void initialize() {
     PluginState& s = plugin_state();
     s.compiled = {};
+    s.logfile.clear();
+    s.told_log_failure = false;
+    s.told_scoring_stopped = false;
+    go_on_without_the_log();
     clsConfigSys cfg;
     run_step(1, "read the base folder", [&] { s.basefolder = get_basefolder(); });
+    run_step(1, "take the base folder", [&] { take_base_folder(s); });
     run_step(2, "read version.ini", [&] { s.version = get_version(); });
     run_step(3, "read the scores", [&] { cfg.get_scores(s.secure, s.trash, s.suspect); });
     run_step(4, "read the upper-case setting", [&] { s.uppercase = cfg.get_uppercase(); });
     run_step(5, "read the 50000-byte setting", [&] { s.up50kb = cfg.get_up50kb(); });
     run_step(6, "read the log size", [&] { s.logsize = cfg.get_logsize(); });
     s.logfile = s.basefolder + kLogName;
-    run_step(8, "reset the log", [&] { log_reset(s.logfile); });
+    log_reset(s.logfile);
     // A score of 0 means "no list matched", so no list may score 0.
     if (s.secure == 0) s.secure = -1;
     if (s.trash == 0) s.trash = 1;
@@ -77,23 +117,28 @@ void initialize() {
     for (std::size_t i = 0; i < kListNames.size(); ++i)
         run_step(11, (std::string("compile ") + kListNames[i] + kTextSuffix).c_str(),
                  [&] { compile_list(s.basefolder, kListNames[i], s.compiled[i]); });
-    run_step(12, "write the log banner", [&] { log_append(s.logfile, kLogBanner); });
+    log_append(s.logfile, kLogBanner);
     s.mailcount = 0;
     prepare_lists(s.basefolder);
 }
 
 // Only the lists this initialisation wrote: after an initialisation that
 // stopped early (a fresh user with no settings, say) the names would point at
-// another host's lists, or create files in the current folder.
+// another host's lists, or create files in the current folder. They are
+// emptied straight, not through the log's writers, whose failures are
+// forgiven.
 void finalize() {
     PluginState& s = plugin_state();
+    const std::optional<platform::FileLock> held = std::exchange(s.lock, std::nullopt);
     searcher::forget();
     for (std::size_t i = 0; i < kListNames.size(); ++i) {
         if (!s.compiled[i]) continue;
-        log_reset(s.basefolder + kListNames[i] + kCompiledSuffix);
+        platform::reset_file(s.basefolder + kListNames[i] + kCompiledSuffix);
         s.compiled[i] = false;
     }
 }
+
+bool initialised() { return !plugin_state().logfile.empty(); }
 
 std::string plugin_name() { return "Kalvorin in " + plugin_state().basefolder; }
 

@@ -2,9 +2,11 @@
 // The plug-in's process-wide state, filled by TBP_Initialize.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "CodigoComun/FileNames.h"
+#include "platform/lock.h"
 
 namespace kalvorin {
 
@@ -23,18 +25,38 @@ struct PluginState {
     // The compiled lists this initialisation wrote, in list order: finalisation
     // empties those and no other file.
     std::array<bool, 3> compiled{};
+    // Held from initialisation to finalisation: see take_base_folder.
+    std::optional<platform::FileLock> lock;
+    // What this session (initialisation to the next) has told on standard
+    // error; each is told once.
+    bool told_log_failure = false;
+    bool told_scoring_stopped = false;
 };
+
+// The lock file in the base folder. Its own file, never written and never
+// removed: the log and the compiled lists are emptied, deleted and created
+// again while the plug-in runs, and a lock on a file that is replaced keeps
+// no one out. Named after the plug-in, whose lock it is, so that a person who
+// finds it beside plugin.log.txt knows what it belongs to.
+inline constexpr const char* kLockName = "plugin.lock";
+// How long initialisation waits for another program to let go of the base
+// folder, unless KALVORIN_LOCK_WAIT gives a number of seconds.
+inline constexpr int kLockWaitSeconds = 60;
 
 inline constexpr const char* kLogBanner = "K A L V O R I  L O G  F I L E";
 
 PluginState& plugin_state();
 
 // TBP_Initialize's steps in order. Raises InitFailure naming the step that
-// failed; the earlier steps stay done and no later one runs.
+// failed; the earlier steps stay done and no later one runs. A log that
+// cannot be reset or written stops nothing (go_on_without_the_log).
 void initialize();
 // Truncates the compiled lists the last initialisation wrote; raises at the
-// first that fails.
+// first that fails. Lets go of the base folder either way.
 void finalize();
+// Whether an initialisation got as far as the log's path: without it there
+// is no base folder of this host's to score against.
+bool initialised();
 
 // The text of TBP_GetName: "Kalvorin in " + base folder.
 std::string plugin_name();

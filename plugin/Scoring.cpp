@@ -1,5 +1,6 @@
 #include "plugin/Scoring.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 
@@ -10,6 +11,7 @@
 #include "platform/textfile.h"
 #include "plugin/PluginLog.h"
 #include "plugin/PluginState.h"
+#include "plugin/Tell.h"
 
 namespace kalvorin {
 
@@ -37,8 +39,9 @@ void log_parts(const Parts& p) {
     }
 }
 
-// Steps 1 and 2 stand outside the message's catch-all: their errors are
-// dropped so that a log that cannot be written never stops the scoring.
+// Steps 1 and 2 stand outside the message's catch-all. A log that cannot be
+// written is told by the log's writers; nothing else met here may stop the
+// scoring either.
 void start_message() {
     PluginState& s = plugin_state();
     try {
@@ -85,9 +88,14 @@ void log_summary(const Parts& p, std::int32_t score) {
     write_log(1, "+---------------------------");
 }
 
-// The error that ended a message, then the summary, as far as the log takes them.
+// The error that ended a message, then the summary, as far as the log takes
+// them. The first of a session is told on standard error too: a filter line
+// that cannot be taken apart ends every message that reaches it.
 void log_stop(const Parts& p, std::int32_t score, const std::string& error) noexcept {
     try {
+        bool& told = plugin_state().told_scoring_stopped;
+        if (!told) tell("scoring stopped: " + error);
+        told = true;
         searcher::trace_off();
         write_log(1, "Scoring stopped: " + error);
         log_summary(p, score);
@@ -108,21 +116,21 @@ void external_image_rule(std::int32_t& score) {
 
 }  // namespace
 
-std::string get_part(HostArg hostarg, HostCallback callback, std::int32_t part, PartBuffer& buf) {
+std::string get_part(HostArg hostarg, HostCallback callback, std::int32_t part) {
     try {
         const std::int32_t n = callback(hostarg, part, nullptr, 0);
         if (n <= 0) return std::string();
-        if (n > buf.capacity) {
-            buf.data = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(n));
-            buf.capacity = n;
-        }
-        std::int32_t m = callback(hostarg, part, buf.data.get(), buf.capacity);
+        // Zeroed: bytes that the host claims but never writes must not carry
+        // what this memory held before into the filters and the log.
+        std::string text(static_cast<std::size_t>(n), '\0');
+        const std::int32_t m = callback(hostarg, part, text.data(), n);
         write_log(1, "IDX: " + int_to_str(part) + " I       : " + int_to_str(m));
         // A host that claims more than it was given room for gets the room.
-        if (m > buf.capacity) m = buf.capacity;
-        if (plugin_state().up50kb && m > kPartCap) m = kPartCap;
-        if (m > 0) return std::string(buf.data.get(), static_cast<std::size_t>(m));
-        return std::string();
+        const std::int32_t most = plugin_state().up50kb && n > kPartCap ? kPartCap : n;
+        text.resize(static_cast<std::size_t>(std::clamp(m, 0, most)));
+        // A part cut well short of its room (by the cap, say) lets the rest go.
+        if (text.size() < text.capacity() / 2) text.shrink_to_fit();
+        return text;
     } catch (...) {
         return std::string();
     }
@@ -144,28 +152,29 @@ std::int32_t get_score(std::int32_t n) {
 // and the rest at the end, also when an error ends the message. A crash
 // loses at most the lines of the list being passed and those after it.
 std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
+    if (!initialised()) return 0;
     std::optional<LogRound> round;
     if (!literal_mode()) round.emplace();
     start_message();
     std::int32_t score = 0;
     Parts p;
     try {
-        PartBuffer buf;
         if (callback) {
-            p.header = get_part(hostarg, callback, kPartHeader, buf);
-            p.body = get_part(hostarg, callback, kPartBody, buf);
-            p.attachments = get_part(hostarg, callback, kPartAttachments, buf);
-            p.sender = get_part(hostarg, callback, kPartSender, buf);
-            p.subject = get_part(hostarg, callback, kPartSubject, buf);
-            p.rawmsg = get_part(hostarg, callback, kPartRawMessage, buf);
+            p.header = get_part(hostarg, callback, kPartHeader);
+            p.body = get_part(hostarg, callback, kPartBody);
+            p.attachments = get_part(hostarg, callback, kPartAttachments);
+            p.sender = get_part(hostarg, callback, kPartSender);
+            p.subject = get_part(hostarg, callback, kPartSubject);
+            p.rawmsg = get_part(hostarg, callback, kPartRawMessage);
         }
-        buf = PartBuffer();
         log_parts(p);
         log_queue().flush();
         for (std::string* t : {&p.header, &p.body, &p.attachments, &p.sender, &p.subject, &p.rawmsg})
             if (t->empty()) t->assign(1, ':');
-        searcher::searcher_init(p.sender, p.subject, p.body, p.attachments, p.header, p.rawmsg,
-                                plugin_state().uppercase);
+        // The searcher takes the parts over; sender and subject stay here too
+        // for the summary.
+        searcher::searcher_init(p.sender, p.subject, std::move(p.body), std::move(p.attachments),
+                                std::move(p.header), std::move(p.rawmsg), plugin_state().uppercase);
         searcher::trace_on();
         for (std::int32_t list = 1; list <= 3; ++list) {
             list_pass(list, score);
@@ -183,6 +192,7 @@ std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
     } catch (...) {
         log_stop(p, score, "unknown error");
     }
+    searcher::searcher_done();
     return score;
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <map>
+#include <memory>
 
 #include "kalvorin/tbp.h"
 #include "support/Target.h"
@@ -174,6 +175,33 @@ TEST_F(DistTest, MissingVersionFileStopsInitialisationAndSaysSo) {
         << r.err;
     EXPECT_EQ(log(), "old\r\n");  // the log is reset only at a later step
     EXPECT_EQ(slurp(base() + "secure.filters.dat"), "");  // only finalisation touched it
+}
+
+TEST_F(DistTest, AHostWaitsForABaseFolderInUseThenGivesUpAndTouchesNothing) {
+    list("secure", "snder=#bob#\r\n");
+    const std::string m = message("m", {{"SNDER", "bob"}});
+    auto holder = target().start(target().probe("tbp-probe"), {T(target().plugin()), "hold"});
+    ASSERT_TRUE(holder->wait_for_output("held"));
+    const std::string held_log = log();
+    auto contender = target().start(target().program("kalvorin-host"), {"--parts", T(m)}, {"KALVORIN_LOCK_WAIT=1"});
+    auto r = target().finish(*contender);
+    EXPECT_EQ(r.out, "0\t" + T(m) + "\n");
+    EXPECT_NE(r.err.find("Kalvorin: initialisation stopped at step 1 (take the base folder): the base folder " +
+                         tbase() + " is in use by another program; gave up after 1 s\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(slurp(base() + "secure.filters.dat"), "snder=#bob#\r\n:");
+    EXPECT_EQ(log(), held_log);
+    ASSERT_EQ(target().finish(*holder).status, 0);
+    EXPECT_EQ(host({"--parts", m}).out, "-1000\t" + T(m) + "\n");
+}
+
+TEST_F(DistTest, HostsStartedTogetherOnOneFolderTakeTurns) {
+    list("trash", "sbjct=#win#\r\n");
+    const std::string m = message("m", {{"SBJCT", "win"}});
+    std::vector<std::unique_ptr<test::Started>> hosts;
+    for (int i = 0; i < 20; ++i) hosts.push_back(target().start(target().program("kalvorin-host"), {"--parts", T(m)}));
+    for (auto& h : hosts) EXPECT_EQ(target().finish(*h).out, "1000\t" + T(m) + "\n");
 }
 
 TEST_F(DistTest, MissingListStopsAtThatList) {
@@ -419,7 +447,7 @@ TEST_F(DistTest, StoredEdgeCasesReachThePlugInAsTheyAre) {
         {"directorys", "basefolder", "REG_SZ", T(tmp_ / "base") + std::string("\0junk\0", 6),
          "Kalvorin in " + tbase() + "\n1.0\n"},
         {"directorys", "basefolder", "REG_SZ", T(tmp_ / "nofolder") + std::string(1, '\0'),
-         "initialisation stopped at step 2 (read version.ini): Path not found"},
+         "initialisation stopped at step 1 (take the base folder): Path not found"},
         {"scores", "secure", "REG_SZ", std::string("70\0", 3), "Invalid data type for 'secure'"},
         {"scores", "secure", "REG_SZ", std::string("-1000\0", 6), "Failed to get data for 'secure'"},
     };

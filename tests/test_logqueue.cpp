@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CodigoComun/LogQueue.h"
 #include "platform/errors.h"
@@ -31,12 +32,15 @@ protected:
         q.append(a_, "");
         q.append(b_, "#- elsewhere");
         q.append(a_, "two");
+        q.append(a_, std::string(100000, 'L'));  // a message part: written at once, in its place
+        q.append(a_, "after");
         q.flush();
         std::remove(a_.c_str());  // someone deletes the log between two rounds
         q.append(a_, "three");
         q.append(a_, "erased by the reset");
         q.reset(a_);
         q.append(a_, "four");
+        q.append(b_, std::string(100000, 'M'));
         q.append(b_, "#- again");
         round.reset();
         return test::slurp(a_) + "|" + test::slurp(b_);
@@ -45,7 +49,7 @@ protected:
 
 TEST_F(LogQueueTest, ARoundWritesWhatLineByLineAppendsWrite) {
     const std::string line_by_line = script(false);
-    EXPECT_EQ(line_by_line, "four\r\n|#- elsewhere\r\n#- again\r\n");
+    EXPECT_EQ(line_by_line, "four\r\n|#- elsewhere\r\n" + std::string(100000, 'M') + "\r\n#- again\r\n");
     EXPECT_EQ(script(true), line_by_line);
 }
 
@@ -56,6 +60,21 @@ TEST_F(LogQueueTest, AFailedFlushRaisesAndDropsItsLines) {
     log_queue().append(a_, "kept");
     log_queue().flush();
     EXPECT_EQ(test::slurp(a_), "kept\r\n");
+}
+
+TEST_F(LogQueueTest, AHandlerHearsOfFailedWritesInsteadOfTheWriter) {
+    std::vector<std::string> told;
+    log_queue().on_write_failure([&](const EInOutError& e) { told.push_back(e.path() + ": " + e.what()); });
+    const std::string lost = tmp_ / "missing/x.log";
+    log_queue().append(lost, "line by line");
+    {
+        LogRound round;
+        log_queue().append(lost, "in a round");
+        log_queue().flush();
+        log_queue().reset(lost);
+    }
+    log_queue().on_write_failure({});
+    EXPECT_EQ(told, std::vector<std::string>(3, lost + ": Path not found"));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <cstring>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "CodigoComun/ConfigSys.h"
+#include "platform/lock.h"
 #include "platform/registry.h"
 #include "plugin/InitFailure.h"
 #include "plugin/PluginState.h"
@@ -118,7 +120,7 @@ TEST_F(PluginTest, AFailingStepLeavesEarlierStepsDoneAndRunsNoLaterOne) {
     EXPECT_EQ(test::slurp(base() + "suspect.filters.dat"), "untouched");
 }
 
-TEST_F(PluginTest, FailuresAtTheSettingsAndAtTheLogStopThere) {
+TEST_F(PluginTest, AFailureAtTheSettingsStopsThere) {
     test::spit(base() + "secure.filters.dat", "kept");
     set_score("secure", 0);
     test::store_value("Software\\kalvorin\\scores", "trash", platform::kRegSz, std::string("70\0", 3));
@@ -126,13 +128,6 @@ TEST_F(PluginTest, FailuresAtTheSettingsAndAtTheLogStopThere) {
               "initialisation stopped at step 3 (read the scores): Invalid data type for 'trash'");
     EXPECT_EQ(plugin_state().secure, 0);  // the zero rule comes later
     EXPECT_FALSE(test::exists(base() + "plugin.log.txt"));
-    EXPECT_EQ(test::slurp(base() + "secure.filters.dat"), "kept");
-
-    set_score("trash", 5);
-    test::make_dir(base() + "plugin.log.txt");
-    EXPECT_EQ(test::error_text<InitFailure>([] { initialize(); }),
-              "initialisation stopped at step 8 (reset the log): Access denied");
-    EXPECT_EQ(plugin_state().secure, 0);
     EXPECT_EQ(test::slurp(base() + "secure.filters.dat"), "kept");
 }
 
@@ -184,6 +179,16 @@ struct ScriptedHost {
     }
 };
 
+TEST_F(PluginTest, TheBaseFolderIsHeldFromInitialisationToFinalisation) {
+    ::setenv("KALVORIN_LOCK_WAIT", "0", 1);
+    initialize();
+    initialize();  // does not wait on its own lock
+    EXPECT_FALSE(platform::FileLock::acquire(base() + "plugin.lock", {}));
+    finalize();
+    EXPECT_TRUE(platform::FileLock::acquire(base() + "plugin.lock", {}));
+    ::unsetenv("KALVORIN_LOCK_WAIT");
+}
+
 class GetPartTest : public PluginTest {
 protected:
     void SetUp() override {
@@ -191,12 +196,11 @@ protected:
         initialize();
     }
     std::string fetch(ScriptedHost& host, std::int32_t part) {
-        return get_part(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback, part, buf);
+        return get_part(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback, part);
     }
-    PartBuffer buf;
 };
 
-TEST_F(GetPartTest, TheWholeCapacityIsPassedOnTheDataCall) {
+TEST_F(GetPartTest, TheDataCallOffersTheAnnouncedLength) {
     ScriptedHost host;
     host.parts[kPartHeader] = std::string(80, 'h');
     host.parts[kPartBody] = std::string(10, 'b');
@@ -204,9 +208,20 @@ TEST_F(GetPartTest, TheWholeCapacityIsPassedOnTheDataCall) {
     EXPECT_EQ(fetch(host, kPartBody), std::string(10, 'b'));
     ASSERT_EQ(host.calls.size(), 4u);
     EXPECT_EQ(host.calls[1].size, 80);
-    EXPECT_EQ(host.calls[3].size, 80);
-    EXPECT_EQ(buf.capacity, 80);
+    EXPECT_EQ(host.calls[3].size, 10);
     EXPECT_EQ(log(), "K A L V O R I  L O G  F I L E\r\nIDX: 100000 I       : 80\r\nIDX: 100001 I       : 10\r\n");
+}
+
+TEST_F(GetPartTest, RoomTheHostClaimsButDoesNotFillIsZeros) {
+    ScriptedHost host;
+    host.parts[kPartHeader] = std::string(80, 'h');
+    fetch(host, kPartHeader);
+    host.parts[kPartBody] = std::string(10, 'b');
+    host.data_override = [](std::int32_t, char* b, std::int32_t size) {
+        std::memcpy(b, "abc", 3);
+        return size;
+    };
+    EXPECT_EQ(fetch(host, kPartBody), std::string("abc\0\0\0\0\0\0\0", 10));
 }
 
 TEST_F(GetPartTest, AnEmptyPartHasNoSecondCallAndNoLogLine) {
@@ -246,8 +261,10 @@ TEST_F(GetPartTest, The50000ByteCapFollowsTheSetting) {
         host.parts[kPartBody] = std::string(size, 'b');
         EXPECT_EQ(fetch(host, kPartBody).size(), capped) << size;
     }
+    host.parts[kPartBody] = std::string(1000000, 'b');
+    EXPECT_LT(fetch(host, kPartBody).capacity(), 100000u);  // the rest of its room is let go
     plugin_state().up50kb = false;
-    EXPECT_EQ(fetch(host, kPartBody).size(), 60000u);
+    EXPECT_EQ(fetch(host, kPartBody).size(), 1000000u);
 }
 
 class ScoringTest : public GetPartTest {
@@ -273,7 +290,11 @@ TEST_F(ScoringTest, ACompiledListMissingWhileScoringEndsTheMessage) {
     std::remove((base() + "trash.filters.dat").c_str());
     ScriptedHost host;
     host.parts[kPartSender] = "bob";
+    testing::internal::CaptureStderr();
     EXPECT_EQ(score(host), -1000);
+    EXPECT_EQ(score(host), -1000);
+    // Told once a session.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Kalvorin: scoring stopped: File not found\n");
     const std::string l = log();
     // The log says what ended the message, then sums it up.
     const std::string tail =
@@ -282,6 +303,96 @@ TEST_F(ScoringTest, ACompiledListMissingWhileScoringEndsTheMessage) {
     EXPECT_EQ(l.substr(l.size() - tail.size()), tail);
     host.parts[kPartSender] = "eve";
     EXPECT_EQ(score(host), 0);
+}
+
+// A 1 MB tmpfs over the folder for the object's lifetime; false when the
+// system refuses the mount (or no folder is given).
+class SmallDisk {
+public:
+    explicit SmallDisk(std::string folder) : folder_(std::move(folder)) {
+        mounted_ = ::mount("tmpfs", folder_.c_str(), "tmpfs", 0, "size=1m") == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) ::umount(folder_.c_str());
+    }
+    explicit operator bool() const { return mounted_; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+// Faults of the disk met by a session of three messages. A fault of the log
+// alone changes no score; a fault of the lists is told and ends the messages
+// it meets with the score reached so far; no file is left half-written.
+TEST_F(ScoringTest, DiskFaults) {
+    enum When { BeforeInitialisation, AfterInitialisation, AfterTheFirstMessage };
+    struct Case {
+        const char* name;
+        When when;
+        std::function<void(const std::string& base)> fault;
+        std::vector<std::int32_t> scores;
+        std::string log_error, stop_error;  // what standard error tells, if anything
+        bool small_disk = false;            // the base folder is a 1 MB tmpfs
+    };
+    const auto fill = [](const std::string& b) { test::spit(b + "filler", std::string(2 << 20, 'x')); };
+    const auto replace_secure = [](const std::string& b) {
+        test::spit(b + "new.dat", "sbjct=#win#\r\n:");
+        std::rename((b + "new.dat").c_str(), (b + "secure.filters.dat").c_str());
+    };
+    const Case cases[] = {
+        {"none", AfterInitialisation, [](const std::string&) {}, {-1000, 1000, 0}, "", ""},
+        {"the log is a folder", BeforeInitialisation,
+         [](const std::string& b) { test::make_dir(b + "plugin.log.txt"); }, {-1000, 1000, 0}, "Access denied", ""},
+        {"the base folder is deleted", AfterTheFirstMessage,
+         [](const std::string& b) { std::filesystem::remove_all(b); }, {-1000, 0, 0}, "Path not found",
+         "Path not found"},
+        // A message is scored by the list as it is when the message comes.
+        {"a compiled list is replaced", AfterTheFirstMessage, replace_secure, {-1000, -1000, 0}, "", ""},
+        {"the disk is full", AfterInitialisation, fill, {-1000, 1000, 0}, "Disk full", "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(base());
+        test::make_dir(base());
+        SmallDisk disk(c.small_disk ? base() : std::string());
+        // The last case: nothing after it is left out.
+        if (c.small_disk && !disk) GTEST_SKIP() << "a tmpfs cannot be mounted here";
+        test::spit(base() + "version.ini", "1.0\r\n");
+        test::spit(base() + "secure.filters.txt", "snder=#friend#\r\n");
+        test::spit(base() + "trash.filters.txt", "sbjct=#win#\r\n");
+        test::spit(base() + "suspect.filters.txt", "");
+        testing::internal::CaptureStderr();
+        if (c.when == BeforeInitialisation) c.fault(base());
+        initialize();
+        if (c.when == AfterInitialisation) c.fault(base());
+        std::vector<std::int32_t> scores;
+        for (const auto& [part, text] : {std::pair{kPartSender, "friend"}, {kPartSubject, "win"}, {kPartBody, "x"}}) {
+            ScriptedHost host;
+            host.parts[part] = text;
+            host.parts[kPartAttachments] = std::string(8192, 'a');  // more than a page of the log
+            scores.push_back(score(host));
+            if (c.when == AfterTheFirstMessage && scores.size() == 1) c.fault(base());
+        }
+        const std::string told = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(scores, c.scores);
+        std::string expected;
+        if (!c.log_error.empty())
+            expected += "Kalvorin: the log " + base() + "plugin.log.txt cannot be written: " + c.log_error +
+                        "; scoring goes on without it\n";
+        if (!c.stop_error.empty()) expected += "Kalvorin: scoring stopped: " + c.stop_error + "\n";
+        EXPECT_EQ(told, expected);
+        if (std::filesystem::is_regular_file(base() + "plugin.log.txt")) {
+            const std::string l = log();
+            EXPECT_EQ(l.substr(l.size() - 2), "\r\n");  // whole lines only
+        }
+        if (test::exists(base())) {
+            EXPECT_NO_THROW(finalize());
+        } else {
+            EXPECT_EQ(test::error_text<EInOutError>([] { finalize(); }), "Path not found");
+            EXPECT_FALSE(test::exists(base()));  // nothing made it again
+        }
+    }
 }
 
 TEST(Uninitialised, ExportsDoNotFailBeforeInitialisation) {

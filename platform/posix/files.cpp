@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -35,6 +36,15 @@ std::string parent_of(const std::string& path) {
 
 int rename_over(const std::string& source, const std::string& target) {
     return std::rename(source.c_str(), target.c_str()) == 0 ? 0 : errno;
+}
+
+std::uint64_t length_of(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+void cut_to(const std::string& path, std::uint64_t length) noexcept {
+    [[maybe_unused]] const int ignored = ::truncate(path.c_str(), static_cast<off_t>(length));
 }
 
 }  // namespace kalvorin::platform::os

@@ -19,6 +19,8 @@ public:
     ~UniqueFd() { reset(); }
 
     int get() const { return fd_; }
+    // Gives the descriptor up without closing it.
+    int release() { return std::exchange(fd_, -1); }
     void reset() {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;

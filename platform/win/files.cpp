@@ -3,16 +3,11 @@
 #include <cerrno>
 
 #include "platform/files_os.h"
+#include "platform/win/win_error.h"
 
-namespace kalvorin::platform::os {
+namespace kalvorin::platform {
 
-namespace {
-
-DWORD attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
-
-// The runtime's error number for a system error code, so that every file
-// error carries the same texts.
-int errno_of(DWORD code) {
+int errno_of(unsigned long code) {
     switch (code) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
@@ -32,6 +27,14 @@ int errno_of(DWORD code) {
     }
 }
 
+}  // namespace kalvorin::platform
+
+namespace kalvorin::platform::os {
+
+namespace {
+
+DWORD attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
 }  // namespace
 
 bool is_dir(const std::string& path) {
@@ -49,6 +52,22 @@ std::string parent_of(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
     return path.substr(0, slash);
+}
+
+std::uint64_t length_of(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+void cut_to(const std::string& path, std::uint64_t length) noexcept {
+    const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(length);
+    if (SetFilePointerEx(h, at, nullptr, FILE_BEGIN)) SetEndOfFile(h);
+    CloseHandle(h);
 }
 
 int rename_over(const std::string& source, const std::string& target) {

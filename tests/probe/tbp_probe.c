@@ -1,7 +1,10 @@
 /* A mail client in C: loads the plug-in given on the command line through
    the plain C header, calls the informational exports and the text exports
    by their copy-out rule, and prints what each answered. It keeps the header
-   C, and on a 32-bit Windows build it calls every export stdcall. */
+   C, and on a 32-bit Windows build it calls every export stdcall.
+   With "hold" after the plug-in it initialises it, prints "held" and keeps
+   it initialised until its standard input ends, then finalises it: another
+   program that has the base folder. */
 #include <stdio.h>
 #include <string.h>
 
@@ -40,14 +43,23 @@ int main(int argc, char** argv) {
     TBP_GetText_t name, version;
     const char* ints[] = {"TBP_GetStatus", "TBP_NeedConfig", "TBP_NeedCOM", "TBP_Setup"};
     int i;
-    if (argc != 2) {
-        fprintf(stderr, "usage: tbp-probe PLUGIN\n");
+    if (argc != 2 && !(argc == 3 && strcmp(argv[2], "hold") == 0)) {
+        fprintf(stderr, "usage: tbp-probe PLUGIN [hold]\n");
         return 2;
     }
     lib = load(argv[1]);
     if (!lib) {
         fprintf(stderr, "tbp-probe: cannot load %s\n", argv[1]);
         return 1;
+    }
+    if (argc == 3) {
+        ((TBP_Initialize_t)find(lib, "TBP_Initialize"))();
+        printf("held\n");
+        fflush(stdout);
+        while (getchar() != EOF) {
+        }
+        ((TBP_Finalize_t)find(lib, "TBP_Finalize"))();
+        return 0;
     }
     for (i = 0; i < 4; ++i) printf("%s %d\n", ints[i], (int)((TBP_GetInt_t)find(lib, ints[i]))());
     name = (TBP_GetText_t)find(lib, "TBP_GetName");

@@ -52,22 +52,39 @@ RunResult Target::run(const std::string& name, const std::vector<std::string>& a
     return run_file(program(name), args, input);
 }
 
-RunResult Target::run_file(const std::string& file, const std::vector<std::string>& args,
-                           const std::string& input) const {
-    if (!windows()) {
-        std::vector<std::string> argv{file};
-        argv.insert(argv.end(), args.begin(), args.end());
-        return test::run(argv, input);
+Target::Command Target::command(const std::string& file, const std::vector<std::string>& args) const {
+    Command c;
+    if (windows()) {
+        c.argv = {"/usr/bin/wine"};
+        c.env = {"WINEPREFIX=" + wineprefix_, "WINEDEBUG=-all", "LC_ALL=C", "WINEDLLOVERRIDES=mscoree,mshtml="};
     }
-    std::vector<std::string> argv{"/usr/bin/wine", file};
-    argv.insert(argv.end(), args.begin(), args.end());
-    RunResult r = test::run(argv, input,
-                            {"WINEPREFIX=" + wineprefix_, "WINEDEBUG=-all", "LC_ALL=C",
-                             "WINEDLLOVERRIDES=mscoree,mshtml="});
-    r.out = without_cr(r.out);
-    r.err = without_cr(r.err);
+    c.argv.push_back(file);
+    c.argv.insert(c.argv.end(), args.begin(), args.end());
+    return c;
+}
+
+RunResult Target::as_lines(RunResult r) const {
+    if (windows()) {
+        r.out = without_cr(r.out);
+        r.err = without_cr(r.err);
+    }
     return r;
 }
+
+RunResult Target::run_file(const std::string& file, const std::vector<std::string>& args,
+                           const std::string& input) const {
+    const Command c = command(file, args);
+    return as_lines(test::run(c.argv, input, c.env));
+}
+
+std::unique_ptr<Started> Target::start(const std::string& file, const std::vector<std::string>& args,
+                                       const std::vector<std::string>& env) const {
+    Command c = command(file, args);
+    c.env.insert(c.env.end(), env.begin(), env.end());
+    return std::make_unique<Started>(c.argv, c.env);
+}
+
+RunResult Target::finish(Started& program) const { return as_lines(program.finish()); }
 
 void Target::clear_settings() const { reg({"delete", "HKCU\\Software\\kalvorin", "/f"}); }
 

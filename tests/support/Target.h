@@ -3,6 +3,7 @@
 // build run under Wine in a prefix of its own. End-to-end suites are compiled
 // once per target (KALVORIN_E2E_TARGET), so that each Wine prefix serves one
 // test at a time.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,11 @@ public:
     // Runs any program built for the target, given by its full path.
     RunResult run_file(const std::string& file, const std::vector<std::string>& args,
                        const std::string& input = {}) const;
+    // Starts it beside the test, with env entries NAME=VALUE of its own.
+    std::unique_ptr<Started> start(const std::string& file, const std::vector<std::string>& args,
+                                   const std::vector<std::string>& env = {}) const;
+    // Ends it (Started::finish), with its output as run_file gives it.
+    RunResult finish(Started& program) const;
     // A file of the target's program folder, by its full name.
     std::string file(const std::string& name) const { return dist_ + "/" + name; }
     std::string plugin() const { return file("Kalvorin.TBP"); }
@@ -48,6 +54,14 @@ public:
     void clear_settings() const;
 
 private:
+    // The command line and environment that run the file on this target.
+    struct Command {
+        std::vector<std::string> argv, env;
+    };
+    Command command(const std::string& file, const std::vector<std::string>& args) const;
+    // CR LF line ends of a Windows program's output become LF.
+    RunResult as_lines(RunResult r) const;
+
     Target(std::string name, std::string dist, std::string wineprefix)
         : name_(std::move(name)), dist_(std::move(dist)), wineprefix_(std::move(wineprefix)) {}
     std::string name_;

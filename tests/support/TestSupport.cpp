@@ -133,6 +133,50 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input, co
     return r;
 }
 
+Started::Started(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    int pipefd[2];
+    // Close-on-exec, so that no other program started meanwhile keeps the
+    // input open after finish.
+    if (::pipe2(pipefd, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, pipefd[0], 0);
+    posix_spawn_file_actions_addopen(&fa, 1, (io_ / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&fa, 2, (io_ / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    const bool started = spawn(argv, env, &fa, pid);
+    posix_spawn_file_actions_destroy(&fa);
+    ::close(pipefd[0]);
+    input_ = pipefd[1];
+    if (started) pid_ = pid;
+}
+
+Started::~Started() { finish(); }
+
+bool Started::wait_for_output(const std::string& text) const {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (slurp(io_ / "out").find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > give_up) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+RunResult Started::finish() {
+    RunResult r;
+    if (input_ >= 0) ::close(input_);
+    input_ = -1;
+    if (pid_ > 0) {
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    pid_ = -1;
+    r.out = slurp(io_ / "out");
+    r.err = slurp(io_ / "err");
+    return r;
+}
+
 bool run_until_file(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                     const std::string& file) {
     pid_t pid = 0;

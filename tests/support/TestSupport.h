@@ -59,6 +59,28 @@ struct RunResult {
 RunResult run(const std::vector<std::string>& argv, const std::string& input = std::string(),
               const std::vector<std::string>& env = {});
 
+// A program running beside the test, its standard input a pipe that stays
+// open until finish, its output going to files. Ended by finish, or by the
+// destructor, which closes its input and waits for it.
+class Started {
+public:
+    // env entries NAME=VALUE replace those of this process.
+    Started(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+    ~Started();
+    Started(const Started&) = delete;
+    Started& operator=(const Started&) = delete;
+    // Waits until its standard output holds text (a minute at most); false
+    // when it never does.
+    bool wait_for_output(const std::string& text) const;
+    // Closes its input, waits for it to end and gives what it did.
+    RunResult finish();
+
+private:
+    TempDir io_;
+    int pid_ = -1;
+    int input_ = -1;
+};
+
 // The message of the error of type E that f raises, or "no error".
 template <typename E, typename F>
 std::string error_text(F&& f) {
