@@ -6,6 +6,7 @@
 #include <glib.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -217,6 +218,28 @@ TEST_F(HostCommandTest, FilterPassesOnWhatItCannotScore) {
         EXPECT_EQ(r.status, c.status) << c.what << ": " << r.err;
         EXPECT_EQ(r.out, passed) << c.what;
         EXPECT_FALSE(r.err.empty()) << c.what;
+    }
+}
+
+// The plug-in's failures show in the exit status; its scores stand.
+TEST_F(HostCommandTest, APlugInThatReportsAFailureGivesStatusFour) {
+    spit(tmp_ / "a.eml", "Subject: viagra\n\nx\n");
+    struct Case {
+        const char* what;
+        std::function<void()> fault;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"log is a folder", [&] { test::make_dir(base() + "plugin.log.txt"); }, "1000\t" + tmp_ / "a.eml\n"},
+        {"a line that cannot be taken apart", [&] { spit(base() + "secure.filters.txt", "SBJCT=##hash##\r\n"); },
+         "0\t" + tmp_ / "a.eml\n"},
+    };
+    for (const Case& c : cases) {
+        c.fault();
+        const auto r = test::run({test::dist("kalvorin-host"), tmp_ / "a.eml"});
+        EXPECT_EQ(r.status, 4) << c.what << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.what;
+        EXPECT_TRUE(r.err.starts_with("Kalvorin: ")) << c.what << ": " << r.err;
     }
 }
 
