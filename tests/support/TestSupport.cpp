@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,8 +125,10 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input, co
     RunResult r;
     if (spawn(argv, env, &fa, pid)) {
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        struct rusage usage {};
+        ::wait4(pid, &status, 0, &usage);
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.peak_rss_kb = usage.ru_maxrss;
     }
     posix_spawn_file_actions_destroy(&fa);
     r.out = slurp(out);

@@ -57,6 +57,7 @@ struct RunResult {
     int status = -1;
     std::string out;
     std::string err;
+    long peak_rss_kb = 0;  // the most memory the program ever held, in kB
 };
 
 // Runs a program with arguments; env entries NAME=VALUE replace those of this process.
