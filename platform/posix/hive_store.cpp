@@ -127,8 +127,11 @@ bool has_store_tables(sqlite3* db, const std::string& file) {
 }
 
 // A file cut short, or grown, outside SQLite: SQLite would read the missing
-// end of a page as zeros, which can pass for data.
+// end of a page as zeros, which can pass for data. Only with the rollback
+// journal, which the store keeps, does the file hold every page, whole.
 void check_size(sqlite3* db, const std::string& file) {
+    Stmt mode(db, "PRAGMA journal_mode");
+    if (mode.step() && mode.text(0) == "wal") return;
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0) throw ERegistryError("settings file " + file + ": " + std::strerror(errno));
     const std::int64_t pages = pragma(db, "PRAGMA page_count") * pragma(db, "PRAGMA page_size");
