@@ -13,8 +13,9 @@ namespace {
 
 // --save-on-input, for tests that stop a save at a moment of their choosing:
 // once start-up is done the program writes "ready" on standard output and
-// waits for a line on standard input; then it presses Save All and ends,
-// with status 1 when start-up or the save failed. Boxes go to standard error.
+// waits for a line on standard input (or its end); then it presses Save All
+// and ends, with status 1 when start-up or the save failed. Boxes go to
+// standard error.
 int save_on_input() {
     kalvorin::config::ConsoleSeam seam;
     kalvorin::config::TForm1 form(seam, kalvorin::platform::program_folder());
