@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <random>
 #include <set>
 #include <string>
