@@ -51,18 +51,28 @@ void check_writable(const std::string& path) {
     file.close();
 }
 
-// A name beside the list that no file has: a user's own file of any name is
-// never overwritten.
+// The new content of a list on its way into the list's place is written to
+// "~" + the list's name + "." + 16 hexadecimal digits, beside the list.
+constexpr int kScratchDigits = 16;
+
+std::string scratch_prefix(const std::filesystem::path& target) { return "~" + target.filename().string() + "."; }
+
+bool is_scratch_of(const std::filesystem::path& target, const std::string& leaf) {
+    const std::string prefix = scratch_prefix(target);
+    return leaf.size() == prefix.size() + kScratchDigits && leaf.starts_with(prefix) &&
+           leaf.find_first_not_of("0123456789abcdef", prefix.size()) == std::string::npos;
+}
+
+// A scratch name that no file has: a user's own file of any name is never
+// overwritten.
 std::filesystem::path unused_name_beside(const std::filesystem::path& target) {
     std::random_device random;
     std::uniform_int_distribution<std::uint64_t> any;
     std::error_code error;
     for (;;) {
-        char suffix[17];
+        char suffix[kScratchDigits + 1];
         std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(any(random)));
-        std::string leaf = "~";
-        leaf.append(target.filename().string()).append(".").append(suffix);
-        const std::filesystem::path name = target.parent_path() / leaf;
+        const std::filesystem::path name = target.parent_path() / (scratch_prefix(target) + suffix);
         if (!std::filesystem::exists(std::filesystem::symlink_status(name, error))) return name;
     }
 }
@@ -134,6 +144,19 @@ void replace_list(const std::string& target, bool exists, std::string_view conte
 
 }  // namespace
 
+// Nothing reads a scratch file, and a save that ran to its end left none: the
+// ones there are what saves stopped by a crash or a kill left behind.
+void remove_stale_scratch(const std::string& list) {
+    std::error_code error;
+    std::filesystem::path target = std::filesystem::canonical(list, error);
+    if (error) target = list;
+    std::filesystem::directory_iterator entry(target.parent_path().empty() ? "." : target.parent_path(), error);
+    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        std::error_code kept;
+        if (is_scratch_of(target, entry->path().filename().string())) std::filesystem::remove(entry->path(), kept);
+    }
+}
+
 std::string default_list(const ListFiles& files) {
     return std::string(files.title) + "\r\n" + ": <-- this is a comment\r\n" + "snder=\"put your filters here\"\r\n" +
            "snder=\"and here\"\r\n" + ":\r\n";
@@ -158,7 +181,9 @@ std::string merged_list(const std::vector<std::string>& list_lines, const std::v
 // list's place in one step (replace_list). The pending file is emptied only once the new
 // list is in place, so a failed save loses no waiting line; and as both files
 // are first checked to be writable, a save that fails stops before the list
-// changes, so no waiting line can be merged twice.
+// changes, so no waiting line can be merged twice. A crash or a kill between
+// the two steps leaves the lines in the new list and in the pending file too;
+// start-up empties the pending files before anything can be saved again.
 void save_list(const std::string& list, const std::string& pending) {
     const std::string target = resolved_list(list);
     const std::vector<std::string> waiting = platform::read_lines(pending);

@@ -20,6 +20,10 @@ struct ListFiles {
 // Secure, trash, suspect: the order of every pass over the lists.
 const std::array<ListFiles, 3>& lists();
 
+// Removes the scratch files beside the list (the list's target, for a link)
+// that saves stopped midway left; whatever cannot be removed stays.
+void remove_stale_scratch(const std::string& list);
+
 // What start-up writes into a list that is missing.
 std::string default_list(const ListFiles& files);
 

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include <iostream>
+
 #include "config/cp1252.h"
 #include "platform/errors.h"
 #include "platform/shell.h"
@@ -55,5 +57,20 @@ bool QtSeam::openFile(const std::string& path) { return shell_started(path); }
 // On Windows the address opens in the default browser, which every current
 // system has, rather than through a particular browser's automation object.
 bool QtSeam::openUrl(const std::string& url) { return shell_started(url); }
+
+void ConsoleSeam::showError(QWidget*, const std::string& text) {
+    failed_ = true;
+    std::cerr << "Error: " << text << std::endl;
+}
+
+void ConsoleSeam::showWarning(QWidget*, const std::string& title, const std::string& text) {
+    std::cerr << title << ": " << text << std::endl;
+}
+
+std::optional<std::string> ConsoleSeam::openFileDialog(QWidget*, const std::string&) { return std::nullopt; }
+
+bool ConsoleSeam::openFile(const std::string&) { return false; }
+
+bool ConsoleSeam::openUrl(const std::string&) { return false; }
 
 }  // namespace kalvorin::config

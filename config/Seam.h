@@ -37,4 +37,20 @@ public:
     bool openUrl(const std::string& url) override;
 };
 
+// For a run with no one at the window: each box is a line on standard error,
+// no dialog is shown (as if cancelled) and nothing is opened.
+class ConsoleSeam final : public Seam {
+public:
+    void showError(QWidget* owner, const std::string& text) override;
+    void showWarning(QWidget* owner, const std::string& title, const std::string& text) override;
+    std::optional<std::string> openFileDialog(QWidget* owner, const std::string& default_ext) override;
+    bool openFile(const std::string& path) override;
+    bool openUrl(const std::string& url) override;
+    // Whether an error box has been shown.
+    bool failed() const { return failed_; }
+
+private:
+    bool failed_ = false;
+};
+
 }  // namespace kalvorin::config

@@ -431,7 +431,10 @@ void TForm1::FormCreate() {
 
     // 6. The working files start empty.
     platform::reset_file(basefolder + kStagingFile);
-    for (const ListFiles& files : lists()) platform::reset_file(basefolder + files.pending);
+    for (const ListFiles& files : lists()) {
+        platform::reset_file(basefolder + files.pending);
+        remove_stale_scratch(basefolder + files.list);
+    }
 
     // 7 to 9.
     read_language_files();

@@ -12,6 +12,9 @@
 
 namespace kalvorin::platform::hive {
 
+// Raises ERegistryError with the store's last error, naming the store's file.
+[[noreturn]] void fail(sqlite3* db);
+
 struct DbCloser {
     void operator()(sqlite3* db) const noexcept { sqlite3_close(db); }
 };
@@ -25,9 +28,9 @@ class Stmt {
 public:
     Stmt(sqlite3* db, const char* sql) : db_(db) {
         sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK)
-            throw ERegistryError(std::string("registry store: ") + sqlite3_errmsg(db));
+        const int rc = sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
         stmt_.reset(s);
+        if (rc != SQLITE_OK) fail(db);
     }
     Stmt& bind(int i, const std::string& text) {
         sqlite3_bind_text(stmt_.get(), i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
@@ -46,7 +49,7 @@ public:
         int rc = sqlite3_step(stmt_.get());
         if (rc == SQLITE_ROW) return true;
         if (rc == SQLITE_DONE) return false;
-        throw ERegistryError(std::string("registry store: ") + sqlite3_errmsg(db_));
+        fail(db_);
     }
     std::string text(int col) const {
         auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_.get(), col));
@@ -63,10 +66,11 @@ private:
 // A key path as stored: no leading or trailing backslash.
 std::string normalise(const std::string& path);
 void exec(sqlite3* db, const char* sql);
-// Opens the hive; for reading, a hive that does not exist yet gives no
-// database (a read creates nothing).
+// Opens the hive. For reading, a hive that does not exist yet, or that holds
+// no tables yet, gives no database (a read creates nothing); for writing, the
+// file and its tables are created when missing. Raises ERegistryError when the
+// file is damaged, is not a database, or holds anything but the store's tables.
 Db open_db(bool for_write);
-bool has_schema(sqlite3* db);
 // The key's write-denied mark, or nullopt when the key does not exist.
 std::optional<bool> key_state(sqlite3* db, const std::string& path);
 

@@ -310,6 +310,17 @@ TEST_F(SaveTest, AUsersOwnFileOfAnyNameBesideTheListIsLeftAlone) {
                                                   "~save.dir"}));
 }
 
+TEST_F(SaveTest, StartUpRemovesTheScratchListsOfStoppedSavesAndNothingElse) {
+    const std::pair<const char*, bool> files[] = {
+        {"~secure.filters.txt.0123456789abcdef", true},  {"~suspect.filters.txt.fedcba9876543210", true},
+        {"~secure.filters.txt.0123456789ABCDEF", false}, {"~secure.filters.txt.0123456789abcde", false},
+        {"~secure.filters.txt.tmp", false},              {"~mine.txt.0123456789abcdef", false},
+    };
+    for (const auto& [name, removed] : files) spit(base() + name, "mine");
+    w();
+    for (const auto& [name, removed] : files) EXPECT_EQ(exists(base() + name), !removed) << name;
+}
+
 TEST_F(SaveTest, TheListKeepsItsPermissionBits) {
     using std::filesystem::perms;
     const perms cases[] = {perms::owner_read | perms::owner_write,

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,8 +125,10 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input, co
     RunResult r;
     if (spawn(argv, env, &fa, pid)) {
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        struct rusage usage {};
+        ::wait4(pid, &status, 0, &usage);
         r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        r.peak_rss_kb = usage.ru_maxrss;
     }
     posix_spawn_file_actions_destroy(&fa);
     r.out = slurp(out);
@@ -190,6 +193,49 @@ bool run_until_file(const std::vector<std::string>& argv, const std::vector<std:
     int status = 0;
     ::waitpid(pid, &status, 0);
     return exists(file);
+}
+
+Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    // A child that has ended makes a write fail instead of ending this process.
+    ::signal(SIGPIPE, SIG_IGN);
+    int to_child[2], from_child[2];
+    if (::pipe2(to_child, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    const platform::posix::UniqueFd child_in(to_child[0]);
+    in_ = platform::posix::UniqueFd(to_child[1]);
+    if (::pipe2(from_child, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    const platform::posix::UniqueFd child_out(from_child[1]);
+    out_ = platform::posix::UniqueFd(from_child[0]);
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, child_in.get(), 0);
+    posix_spawn_file_actions_adddup2(&fa, child_out.get(), 1);
+    const bool started = spawn(argv, env, &fa, pid_);
+    posix_spawn_file_actions_destroy(&fa);
+    if (!started) throw std::runtime_error("cannot start " + argv[0]);
+}
+
+Child::~Child() {
+    if (pid_ > 0) end(SIGKILL);
+}
+
+std::string Child::read_line() {
+    std::string line;
+    char c = 0;
+    while (::read(out_.get(), &c, 1) == 1 && c != '\n') line.push_back(c);
+    return line;
+}
+
+void Child::write(const std::string& text) {
+    if (::write(in_.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        throw std::runtime_error("cannot write to the child");
+}
+
+int Child::end(int signal) {
+    if (signal != 0) ::kill(pid_, signal);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return status;
 }
 
 std::string dist(const std::string& name) { return std::string(KALVORIN_DIST) + "/" + name; }

@@ -3,10 +3,14 @@
 // and running the programs of build/dist/.
 #include <gtest/gtest.h>
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/posix/unique_fd.h"
 
 namespace kalvorin::test {
 
@@ -53,6 +57,7 @@ struct RunResult {
     int status = -1;
     std::string out;
     std::string err;
+    long peak_rss_kb = 0;  // the most memory the program ever held, in kB
 };
 
 // Runs a program with arguments; env entries NAME=VALUE replace those of this process.
@@ -103,6 +108,27 @@ std::string dword(std::int32_t v);
 // NAME=VALUE replace those of this process. True when the file appeared.
 bool run_until_file(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                     const std::string& file);
+
+// A program started with pipes to its standard input and output (its
+// standard error is this process's). It is killed and waited for when the
+// object goes, unless it has been waited for already.
+class Child {
+public:
+    Child(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    // The next line of its standard output without the line end; empty at the end.
+    std::string read_line();
+    void write(const std::string& text);
+    // Sends the signal (none with 0) and waits for the end: the wait status.
+    int end(int signal = 0);
+
+private:
+    pid_t pid_ = -1;
+    platform::posix::UniqueFd in_;   // its standard input
+    platform::posix::UniqueFd out_;  // its standard output
+};
 
 // A program or file of build/dist/.
 std::string dist(const std::string& name);

@@ -1,0 +1,167 @@
+// The settings file when it is damaged, cut short or another program's
+// database: the settings layer, the settings tool and the plug-in's
+// initialisation each say what is wrong and name the file, no write replaces
+// or extends it, and no read changes a byte of it. And the file that a killed
+// write leaves behind reads as it was before that write.
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "CodigoComun/EasyRegistry.h"
+#include "platform/errors.h"
+#include "support/TestSupport.h"
+
+namespace kalvorin {
+namespace {
+
+using Db = std::unique_ptr<sqlite3, decltype(&sqlite3_close)>;
+
+Db open(const std::string& path) {
+    sqlite3* raw = nullptr;
+    sqlite3_open(path.c_str(), &raw);
+    return Db(raw, sqlite3_close);
+}
+
+// The bytes of a new database made by sql.
+std::string database(const test::TempDir& dir, const char* sql) {
+    const std::string path = dir / "made.db";
+    std::remove(path.c_str());
+    const Db db = open(path);
+    EXPECT_EQ(sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db.get());
+    return test::slurp(path);
+}
+
+std::string random_bytes(std::size_t n) {
+    std::mt19937 random(20240611);
+    std::string out;
+    while (out.size() < n) out.push_back(static_cast<char>(random() & 0xFF));
+    return out;
+}
+
+clsRegistry section(const std::string& name) {
+    clsRegistry r;
+    r.init("kalvorin");
+    r.set_section(name);
+    return r;
+}
+
+struct Damage {
+    std::string what;
+    std::string bytes;   // the settings file
+    std::string reason;  // what the error says after the file's name
+};
+
+class HiveFaultTest : public test::HiveTest {
+protected:
+    // A settings file of several pages, written by the settings layer.
+    std::string good_hive() {
+        section("directorys").write_str("basefolder", tmp_.path());
+        for (int i = 0; i < 60; ++i) section("settings").write_str("v" + std::to_string(i), std::string(100, 'x'));
+        return test::slurp(hive_);
+    }
+
+    std::vector<Damage> damages(const std::string& good) const {
+        constexpr std::size_t kPage = 4096;
+        const std::string malformed = "database disk image is malformed";
+        const std::string cut_in_last_page = good.substr(0, good.size() - 1);
+        return {
+            {"random bytes", random_bytes(2 * kPage), "file is not a database"},
+            {"cut in the header", good.substr(0, 50), malformed},
+            {"cut in the first page", good.substr(0, 1000), malformed},
+            {"only the first page", good.substr(0, kPage), malformed},
+            {"all but the last page", good.substr(0, good.size() - kPage), malformed},
+            {"cut in the last page", cut_in_last_page,
+             "damaged (" + std::to_string(good.size() - 1) + " bytes where its pages make " +
+                 std::to_string(good.size()) + ")"},
+            {"another program's database",
+             database(tmp_, "CREATE TABLE messages(id INTEGER PRIMARY KEY, body TEXT);"
+                            "INSERT INTO messages(body) VALUES ('keep me');"),
+             "not a settings store (it holds the table messages)"},
+            {"the store's tables with other columns",
+             database(tmp_, "CREATE TABLE keys(path TEXT PRIMARY KEY, denied INTEGER);"
+                            "CREATE TABLE vals(key TEXT, name TEXT, value BLOB);"),
+             "not a settings store (its table vals has other columns)"},
+        };
+    }
+};
+
+TEST_F(HiveFaultTest, EveryReaderSaysWhatIsWrongAndNoWriterReplacesTheFile) {
+    const std::string good = good_hive();
+    ASSERT_GT(good.size(), 4u * 4096);
+    for (const Damage& d : damages(good)) {
+        SCOPED_TRACE(d.what);
+        test::spit(hive_, good);
+        // A read answered before the damage is not given again after it.
+        ASSERT_EQ(section("directorys").read_str("basefolder", ""), tmp_.path());
+        test::spit(hive_, d.bytes);
+        const std::string error = "settings file " + hive_ + ": " + d.reason;
+
+        auto error_of = [](auto f) { return test::error_text<ERegistryError>(f); };
+        EXPECT_EQ(error_of([] { section("directorys").read_str("basefolder", "."); }), error);
+        EXPECT_EQ(error_of([] { section("scores").read_int("secure", -1000); }), error);
+        EXPECT_EQ(error_of([] { section("scores").write_int("secure", 5); }), error);
+
+        const std::string key = "HKCU\\Software\\kalvorin\\directorys";
+        for (const auto& args : {std::vector<std::string>{"query", key},
+                                 std::vector<std::string>{"add", key, "/v", "basefolder", "/d", "x", "/f"}}) {
+            const auto r = test::reg(args);
+            EXPECT_EQ(r.status, 1) << args[0];
+            EXPECT_EQ(r.err, "ERROR: " + error + "\n") << args[0];
+        }
+
+        const auto host = test::run({test::dist("kalvorin-host")});
+        EXPECT_LT(host.status, 128) << "ended by a signal";
+        EXPECT_NE(host.err.find("Kalvorin: initialisation stopped at step 1 (read the base folder): " + error + "\n"),
+                  std::string::npos)
+            << host.err;
+
+        EXPECT_TRUE(test::slurp(hive_) == d.bytes) << "the file was changed";
+        EXPECT_FALSE(test::exists(hive_ + "-journal"));
+    }
+}
+
+TEST_F(HiveFaultTest, AnEmptyFileIsAnEmptyStore) {
+    test::spit(hive_, "");
+    EXPECT_EQ(section("scores").read_int("secure", -1000), -1000);
+    EXPECT_EQ(test::slurp(hive_), "");
+    section("scores").write_int("secure", 5);
+    EXPECT_EQ(section("scores").read_int("secure", -1000), 5);
+}
+
+TEST_F(HiveFaultTest, AWriteThatAKilledProcessLeftHalfDoneIsUndoneByTheNextRead) {
+    section("scores").write_int("secure", 5);
+    // A writer that changes the value, spills its changes into the file
+    // before committing, and dies: its journal stays beside the file.
+    const pid_t writer = ::fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        const Db db = open(hive_);
+        sqlite3_exec(db.get(),
+                     "PRAGMA cache_size = 1; BEGIN;"
+                     "UPDATE vals SET data = x'07000000' WHERE name = 'secure';"
+                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 500)"
+                     " INSERT INTO vals SELECT 'Software\\kalvorin\\bulk', 'v' || i, 3, randomblob(500) FROM n;",
+                     nullptr, nullptr, nullptr);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+    ASSERT_TRUE(test::exists(hive_ + "-journal"));
+
+    const auto r = test::reg({"query", "HKCU\\Software\\kalvorin\\scores", "/v", "secure"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("REG_DWORD    0x5\n"), std::string::npos) << r.out;
+    EXPECT_FALSE(test::exists(hive_ + "-journal"));
+    EXPECT_EQ(section("scores").read_int("secure", 0), 5);
+}
+
+}  // namespace
+}  // namespace kalvorin
