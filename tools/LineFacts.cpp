@@ -5,6 +5,7 @@
 #include <map>
 #include <random>
 #include <tuple>
+#include <unordered_map>
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/Errors.h"
@@ -20,8 +21,8 @@ namespace {
 // Up to this many distinct tests every combination of answers is tried;
 // beyond, all false, all true, each one alone true and alone false, and a
 // fixed random sample.
-constexpr std::size_t kAllUpTo = 12;
-constexpr std::size_t kRandomCombinations = 64;
+constexpr std::size_t kAllUpTo = 6;
+constexpr std::size_t kRandomCombinations = 16;
 
 constexpr const char* kEveryMessage = "; scoring stops here for every message that reaches it";
 
@@ -106,36 +107,36 @@ std::string values_text(const std::vector<Test>& tests, const std::string& digit
 struct Tally {
     bool all = false;  // every combination was tried
     std::size_t tried = 0, failed = 0, matched = 0;
-    std::string first_error, failing_values;
+    std::string first_error, failing_digits;
     std::vector<bool> matched_without;  // by test: a match with the test's digit 0
+    std::vector<bool> missed_with;      // by test: no match, or an error, with the test's digit 1
 
-    void add(const std::string& digits, const std::string& values, const Outcome& o) {
+    void add(const std::string& digits, const Outcome& o) {
         ++tried;
-        if (o.error) {
-            if (failed++ == 0) {
-                first_error = *o.error;
-                failing_values = values;
-            }
+        matched_without.resize(digits.size());
+        missed_with.resize(digits.size());
+        for (std::size_t k = 0; k < digits.size(); ++k) {
+            if (digits[k] == '0' && o.match && !o.error) matched_without[k] = true;
+            if (digits[k] == '1' && (!o.match || o.error)) missed_with[k] = true;
+        }
+        if (o.error && failed++ == 0) {
+            first_error = *o.error;
+            failing_digits = digits;
+        }
+        if (o.match && !o.error) ++matched;
+    }
+
+    // failing_values: the tests' values in the first combination that failed.
+    void conclude(LineFacts& f, const std::string& what, const std::string& failing_values) const {
+        f.never_matches = all && failed == 0 && matched == 0;
+        if (failed == 0) return;
+        if (failed == tried) {
+            f.stop = what + ": " + first_error + kEveryMessage;
             return;
         }
-        if (!o.match) return;
-        ++matched;
-        matched_without.resize(digits.size());
-        for (std::size_t k = 0; k < digits.size(); ++k)
-            if (digits[k] == '0') matched_without[k] = true;
-    }
-
-    std::optional<std::string> stop(const std::string& what) const {
-        if (failed == 0) return std::nullopt;
-        if (failed == tried) return what + ": " + first_error + kEveryMessage;
-        return what + " when " + failing_values + ": " + first_error +
-               "; scoring stops here for the messages that give its tests those values (" + std::to_string(failed) +
-               " of " + std::to_string(tried) + " combinations)";
-    }
-
-    void conclude(LineFacts& f, const std::string& what) const {
-        f.stop = stop(what);
-        f.never_matches = all && failed == 0 && matched == 0;
+        f.stop = what + " when " + failing_values + ": " + first_error +
+                 "; scoring stops here for the messages that give its tests those values (" + std::to_string(failed) +
+                 " of " + std::to_string(tried) + " combinations)";
     }
 };
 
@@ -161,6 +162,13 @@ public:
             if (open(k) && bit(a, static_cast<std::size_t>(answer_of_[k])) != tests_[k].negated()) out[k] = '1';
         return out;
     }
+    // How the tests are tied, as text.
+    std::string ties() const {
+        std::string out;
+        for (std::size_t k = 0; k < tests_.size(); ++k)
+            out += std::to_string(answer_of_[k]) + (tests_[k].negated() ? "-" : "+");
+        return out;
+    }
 
 private:
     const std::vector<PlannedTest>& tests_;
@@ -168,19 +176,42 @@ private:
     std::size_t distinct_ = 0;
 };
 
-// The tests without which the line never matched.
-std::vector<std::string> required_tests(const std::vector<PlannedTest>& tests, const TiedTests& tied, Tally tally) {
-    std::vector<std::string> out;
-    if (tally.matched == 0) return out;
-    tally.matched_without.resize(tests.size());
-    for (std::size_t k = 0; k < tests.size(); ++k)
-        if (tied.open(k) && !tally.matched_without[k]) out.push_back(canonical_test(tests[k]));
-    return out;
+// Lines of one shape (the same text around their tests, the same ties) give
+// the same expressions for the same answers, so their combinations are
+// evaluated once. A line that holds the byte that marks a test's place in the
+// shape has none.
+constexpr char kSlot = '\x01';
+
+std::optional<std::string> shape_of(const std::string& line, const LinePlan& plan, const TiedTests& tied) {
+    if (line.find(kSlot) != std::string::npos) return std::nullopt;
+    const std::size_t n = plan.tests().size();
+    return plan.render(n, std::string(n, kSlot)) + '\0' + tied.ties();
+}
+
+// The tests without which the line never matched, and those with which it
+// always did.
+void implied_tests(LineFacts& f, const std::vector<PlannedTest>& tests, const TiedTests& tied, const Tally& tally) {
+    if (!tally.all || tally.matched == 0) return;
+    for (std::size_t k = 0; k < tests.size(); ++k) {
+        if (!tied.open(k)) continue;
+        if (!tally.matched_without[k]) f.required.push_back(canonical_test(tests[k]));
+        if (!tally.missed_with[k]) f.sufficient.push_back(canonical_test(tests[k]));
+    }
+}
+
+Tally planned_tally(LinePlan& plan, const TiedTests& tied) {
+    Tally tally;
+    const std::size_t n = plan.tests().size();
+    for (const Answers a : combinations(tied.distinct(), tally.all)) {
+        const std::string digits = tied.digits(a);
+        tally.add(digits, outcome([&] { return evalua(plan.render(n, digits)); }));
+    }
+    return tally;
 }
 
 // A line whose tests stand where la_descompone will find them whatever the
 // answers: its plan, one value per combination.
-LineFacts planned_facts(const std::string& line, LinePlan& plan) {
+LineFacts planned_facts(const std::string& line, LinePlan& plan, std::unordered_map<std::string, Tally>& shapes) {
     const std::vector<PlannedTest>& tests = plan.tests();
     LineFacts f;
     f.canonical = canonical_line(line, tests);
@@ -191,14 +222,12 @@ LineFacts planned_facts(const std::string& line, LinePlan& plan) {
         return f;
     }
     const TiedTests tied(tests);
-    Tally tally;
-    for (const Answers a : combinations(tied.distinct(), tally.all)) {
-        const std::string digits = tied.digits(a);
-        tally.add(digits, values_text(tests, digits), outcome([&] { return plan.value(digits); }));
-    }
-    tally.conclude(f, "cannot be evaluated");
-    f.required = required_tests(tests, tied, tally);
-    if (tests.size() == 1 && tally.failed == 0 && f.required.size() == 1) f.single = f.required.front();
+    const std::optional<std::string> shape = shape_of(line, plan, tied);
+    const auto known = shape ? shapes.find(*shape) : shapes.end();
+    const Tally tally = known != shapes.end() ? known->second : planned_tally(plan, tied);
+    if (shape && known == shapes.end()) shapes.emplace(*shape, tally);
+    tally.conclude(f, "cannot be evaluated", values_text(tests, tally.failing_digits));
+    implied_tests(f, tests, tied, tally);
     return f;
 }
 
@@ -217,22 +246,35 @@ LineFacts stepped_facts(const std::string& line) {
     for (const inspect::LineStep& s : first.steps)
         if (s.mode() == MatchMode::regexp) f.patterns.push_back(s.text);
     Tally tally;
+    std::string failing_values;
     for (const Answers a : combinations(first.steps.size(), tally.all)) {
         const inspect::TakenApart apart = inspect::take_apart(
             line, [a](std::size_t i, const inspect::LineStep& s) { return bit(a, i) != s.negated(); });
-        std::string digits;
-        for (const inspect::LineStep& s : apart.steps) digits += s.value ? '1' : '0';
-        tally.add(std::string(), values_text(apart.steps, digits), stepped_outcome(apart));
+        const Outcome o = stepped_outcome(apart);
+        if (o.error && tally.failed == 0) {
+            std::string digits;
+            for (const inspect::LineStep& s : apart.steps) digits += s.value ? '1' : '0';
+            failing_values = values_text(apart.steps, digits);
+        }
+        tally.add(std::string(), o);
     }
-    tally.conclude(f, "cannot be taken apart or evaluated");
+    tally.conclude(f, "cannot be taken apart or evaluated", failing_values);
     return f;
 }
 
 }  // namespace
 
-LineFacts line_facts(const std::string& line) {
+struct LineExaminer::Shapes {
+    std::unordered_map<std::string, Tally> tallies;
+};
+
+LineExaminer::LineExaminer() : shapes_(std::make_unique<Shapes>()) {}
+
+LineExaminer::~LineExaminer() = default;
+
+LineFacts LineExaminer::facts(const std::string& line) {
     LinePlan plan = plan_line(line);
-    return plan.by_values() ? stepped_facts(line) : planned_facts(line, plan);
+    return plan.by_values() ? stepped_facts(line) : planned_facts(line, plan, shapes_->tallies);
 }
 
 bool reads_as_filter(const std::string& comment) {

@@ -66,7 +66,7 @@ public:
             return;
         }
         ++report_.filter_lines;
-        const LineFacts f = line_facts(text);
+        const LineFacts f = examiner_.facts(text);
         if (f.stop) add(at, Kind::stops, *f.stop);
         patterns(at, f.patterns);
         const auto [same, fresh] = lines_.try_emplace(f.canonical, at);
@@ -77,7 +77,7 @@ public:
         } else {
             earlier_tests(at, f.required);
         }
-        if (f.single) singles_.try_emplace(*f.single, at);
+        for (const std::string& test : f.sufficient) sufficient_.try_emplace(test, at);
     }
 
     Report take() { return std::move(report_); }
@@ -101,22 +101,23 @@ private:
         }
     }
 
-    // An earlier line that is just one of the tests this line needs matches
+    // An earlier line that a test this line needs is enough for matches
     // whenever this one does.
     void earlier_tests(LineAt at, const std::vector<std::string>& required) {
         for (const std::string& test : required) {
-            const auto earlier = singles_.find(test);
-            if (earlier == singles_.end()) continue;
+            const auto earlier = sufficient_.find(test);
+            if (earlier == sufficient_.end()) continue;
             add(at, Kind::never_decides,
-                where(earlier->second) + " is " + test + ", which this line needs, and decides first");
+                where(earlier->second) + " matches whenever " + test + " holds, which this line needs, and decides first");
             return;
         }
     }
 
     bool uppercase_;
+    LineExaminer examiner_;
     Report report_;
     std::unordered_map<std::string, LineAt> lines_;    // canonical line -> its first place
-    std::unordered_map<std::string, LineAt> singles_;  // test -> the first line that is just it
+    std::unordered_map<std::string, LineAt> sufficient_;  // test -> the first line it makes match
     std::map<std::string, PatternCheck> patterns_;
 };
 
