@@ -1,5 +1,6 @@
 #include "host/Explain.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 

@@ -185,11 +185,6 @@ bool for_messages(const Options& options, const std::vector<std::string>& source
                               : for_sources(sources, options.max_size, fn);
 }
 
-void report_setup_error(const std::exception& e) {
-    const auto* io = dynamic_cast<const kalvorin::EInOutError*>(&e);
-    report(io && !io->path().empty() ? io->path() + ": " + e.what() : e.what());
-}
-
 // --explain and --compare: the list pass runs in this program, on lists that
 // are only read; no plug-in is loaded.
 int inspect_messages(const Options& options, const std::vector<std::string>& sources) {
@@ -200,8 +195,11 @@ int inspect_messages(const Options& options, const std::vector<std::string>& sou
             explainer.emplace(std::cout);
         else
             comparer.emplace(std::cout, options.compare[0], options.compare[1]);
+    } catch (const kalvorin::EInOutError& e) {
+        report(e.path() + ": " + e.what());
+        return kNoPlugin;
     } catch (const std::exception& e) {
-        report_setup_error(e);
+        report(e.what());
         return kNoPlugin;
     }
     const bool all = for_messages(options, sources, [&](const std::string& label, const MessageParts& parts) {

@@ -44,7 +44,7 @@ SeenMessage see(const HostParts& parts, const PassSettings& settings) {
             part.resize(kPartCap);
             m.cut_from[k] = host.size();
         }
-        if (part.empty()) part = ":";
+        if (part.empty()) part.assign(1, ':');
     }
     return m;
 }
