@@ -158,7 +158,9 @@ TEST_F(InProcessList, TakingALineApartGivesLaDescomponesExpressionOrItsError) {
                         : raised != "no error"                             ? End::not_in_line
                                                                            : End::expression;
         ASSERT_EQ(apart.end, end) << line << ": " << raised;
-        if (end == End::expression) ASSERT_EQ(apart.expression, expected) << line;
+        if (end == End::expression) {
+            ASSERT_EQ(apart.expression, expected) << line;
+        }
     }
 }
 
@@ -192,6 +194,51 @@ TEST_F(InProcessList, ExplainsTheDemoMessagesWithThePlugInsScores) {
              "    expression 1 0 0 0 0 0 0 0 0 0 0: '10000000000' is not a valid integer value\n"
              "  error: '10000000000' is not a valid integer value\n  score reached: 0\n"}) {
         EXPECT_NE(explained.out.find(expected), std::string::npos) << expected << "\nnot in\n" << explained.out;
+    }
+}
+
+TEST_F(InProcessList, ExplainsACutPartAWordInsideAWordAndAPatternThatRaises) {
+    spit(base() + "secure.filters.txt", "sbjct=\"cat\"+mbody=#tail#\r\n");
+    spit(base() + "trash.filters.txt", "");
+    spit(base() + "suspect.filters.txt", "rwmsg=%(abc%\r\n");
+    const std::string dir = tmp_ / "parts";
+    test::make_dir(dir);
+    spit(dir + "/SBJCT", "  concatenate cat");
+    spit(dir + "/MBODY", std::string(60000, 'x') + "tail");
+    const test::RunResult r = host({"--explain", "--parts", dir});
+    EXPECT_EQ(r.out, "0\t" + dir + "\n"
+                     "  scoring stopped at suspect line 1: rwmsg=%(abc%\n"
+                     "    rwmsg=%(abc%  pattern in RWMSG: raises TRegExpr(comp): ParseReg Unmatched () (pos 4)\n"
+                     "  error: TRegExpr(comp): ParseReg Unmatched () (pos 4)\n  score reached: 0\n"
+                     "  cap: MBODY cut from 60004 to 50000 bytes\n"
+                     "  external image: not looked for, the scoring stopped\n");
+    spit(base() + "suspect.filters.txt", "sbjct=\"cat\"+mbody=#tail#+1\r\n");
+    EXPECT_NE(host({"--explain", "--parts", dir}).out.find(
+                  "    sbjct=\"cat\"  whole word in SBJCT: first found at 5:   con[[cat]]enate cat, not a whole word -> 0\n"
+                  "    mbody=#tail#  contains in MBODY: not found -> 0\n"
+                  "    expression 0+0+1 = 1, a match\n"),
+              std::string::npos);
+}
+
+TEST(ImageRule, MovesTheScoreOnlyAsTheSettingSays) {
+    struct Case {
+        bool image;
+        const char* extimg;
+        std::int32_t score, expected;
+        inspect::ImageRule rule;
+    };
+    using R = inspect::ImageRule;
+    const Case cases[] = {{false, "trash", 0, 0, R::no_image},   {true, "none", 0, 0, R::unchanged},
+                          {true, "SUSP", 0, 0, R::unchanged},    {true, "susp", 0, 70, R::to_suspect},
+                          {true, "susp", -1000, -1000, R::kept}, {true, "trash", 0, 1000, R::to_trash},
+                          {true, "trash", 70, 1000, R::to_trash}, {true, "trash", -1000, -1000, R::kept}};
+    for (const Case& c : cases) {
+        inspect::PassSettings s;
+        s.scores = {-1000, 1000, 70};
+        s.extimg = c.extimg;
+        std::int32_t score = c.score;
+        EXPECT_EQ(inspect::apply_image_rule(c.image, s, score), c.rule) << c.extimg << " " << c.score;
+        EXPECT_EQ(score, c.expected) << c.extimg << " " << c.score;
     }
 }
 
