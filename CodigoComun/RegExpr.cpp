@@ -225,7 +225,7 @@ Matcher make_matcher(bool jit) {
 // looked at after every window, a match included: whatever was found after
 // the budget ran out is too costly, as it would have been had the clock been
 // read at each start position.
-bool search(const Compiled& compiled, std::string_view text, Matcher& matcher) {
+std::optional<RegexMatch> search(const Compiled& compiled, std::string_view text, Matcher& matcher) {
     using std::chrono::steady_clock;
     Budget budget(text.size());
     const auto subject = reinterpret_cast<PCRE2_SPTR>(text.data());
@@ -244,8 +244,11 @@ bool search(const Compiled& compiled, std::string_view text, Matcher& matcher) {
             throw ERegExpr("TRegExpr(exec): " + pcre2_message(rc));
         }
         if (budget.exhausted(now)) throw ERegExpr("TRegExpr(exec): Pattern Too Costly For This Text");
-        if (rc >= 0) return true;
-        if (last == end) return false;
+        if (rc >= 0) {
+            const PCRE2_SIZE* found = pcre2_get_ovector_pointer(matcher.data.get());
+            return RegexMatch{found[0], found[1]};
+        }
+        if (last == end) return std::nullopt;
         start = last + 1;
         if (now - began < kWindowTime / 4) window *= 4;
         else if (now - began > kWindowTime && window > 1) window /= 2;
@@ -268,9 +271,13 @@ const unsigned char* regexpr_character_tables() {
 // The pattern is translated for this subject's length on every call, which
 // keeps huge counts from costing work or pattern space.
 bool regexpr_exec(const std::string& pattern, const std::string& subject) {
+    return regexpr_find(pattern, subject).has_value();
+}
+
+std::optional<RegexMatch> regexpr_find(const std::string& pattern, const std::string& subject) {
     const std::string_view text = up_to_nul(subject);
     const Compiled compiled = compile(trx_to_pcre2(pattern, text.size()), pattern.size());
-    if (text.empty()) return false;
+    if (text.empty()) return std::nullopt;
     Matcher matcher = make_matcher(compiled.jit);
     return search(compiled, text, matcher);
 }
@@ -307,7 +314,7 @@ bool RegexPattern::exec(std::string_view subject) {
     }
     if (!slot->compiled) throw ERegExpr(slot->error);
     if (text.empty()) return false;
-    return search(*slot->compiled, text, shared_matcher());
+    return search(*slot->compiled, text, shared_matcher()).has_value();
 }
 
 }  // namespace kalvorin

@@ -19,6 +19,14 @@ namespace kalvorin {
 // that does not compile and for one too costly to run on this subject.
 bool regexpr_exec(const std::string& pattern, const std::string& subject);
 
+// Where a match lies: byte offsets into the subject, end not included.
+struct RegexMatch {
+    std::size_t begin = 0, end = 0;
+};
+
+// The first match that regexpr_exec finds, with the same answer and errors.
+std::optional<RegexMatch> regexpr_find(const std::string& pattern, const std::string& subject);
+
 // A pattern kept for many subjects: parsed once, then translated and compiled
 // (with JIT) once for each length class of the subjects it meets. exec gives
 // regexpr_exec's answer and raises its error, the same error for every

@@ -5,17 +5,21 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "host/Compare.h"
+#include "host/Explain.h"
 #include "host/MimeParts.h"
 #include "host/PartsDir.h"
 #include "host/PluginHost.h"
 #include "host/ScoreHeader.h"
 #include "host/Sources.h"
+#include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
 
@@ -33,12 +37,19 @@ const char* kUsage =
     "       kalvorin-host [OPTIONS] --parts DIR...  score messages given as six part files\n"
     "       kalvorin-host [OPTIONS] --filter        score standard input, write it out with a score header\n"
     "       kalvorin-host [OPTIONS]                 print the plug-in's name and version\n"
+    "       kalvorin-host [OPTIONS] --explain SOURCE...\n"
+    "                                               which line decides each message, and why\n"
+    "       kalvorin-host [OPTIONS] --compare OLD_BASE NEW_BASE SOURCE...\n"
+    "                                               the messages whose deciding list or score differs\n"
+    "                                               between the lists of two base folders\n"
     "       kalvorin-host --version                 print this program's version\n"
     "options:\n"
     "  --plugin PATH    the plug-in to load; Kalvorin.TBP beside this program unless given\n"
     "  --max-size SIZE  messages above SIZE bytes (K, M: kibibytes, mebibytes) are not scored; 32M unless given\n"
+    "  --explain and --compare run the plug-in's list pass in this program and take --parts DIR... too\n"
     "exit status: 0 all scored, 1 a message not scored, 2 usage, 3 the plug-in could not be loaded or\n"
-    "did not initialise, 4 all scored but the plug-in reported a failure\n";
+    "did not initialise (--explain, --compare: the settings or a list could not be read), 4 all scored\n"
+    "but the plug-in reported a failure\n";
 
 // The Windows build has no MIME parser.
 const char* kPartsOnly =
@@ -104,6 +115,9 @@ Exit outcome(const PluginHost& host, bool all_scored) {
     return host.reports().other ? kPluginFailed : kAllScored;
 }
 
+// What is done with each message read: scored by the plug-in, explained or compared.
+using MessageFn = std::function<void(const std::string& label, const MessageParts& parts)>;
+
 // Scores one message; false, with the reason reported, when it could not be.
 // Running out of memory on one message leaves the next ones their chance.
 template <typename Score>
@@ -119,8 +133,8 @@ bool score_one(const std::string& label, Score&& score) {
     return false;
 }
 
-// Scores every message of the sources; false when any could not be.
-bool score_sources(PluginHost& host, const std::vector<std::string>& sources, std::size_t max_size) {
+// Hands every message of the sources to fn; false when any could not be read or scored.
+bool for_sources(const std::vector<std::string>& sources, std::size_t max_size, const MessageFn& fn) {
     bool all_scored = true;
     Progress progress;
     for (const auto& source : sources) {
@@ -131,10 +145,7 @@ bool score_sources(PluginHost& host, const std::vector<std::string>& sources, st
                     all_scored = false;
                     return;
                 }
-                all_scored &= score_one(m.label, [&] {
-                    const std::int32_t score = host.score(extract_parts(m.raw));
-                    std::cout << score << "\t" << m.label << "\n";
-                });
+                all_scored &= score_one(m.label, [&] { fn(m.label, extract_parts(m.raw)); });
                 progress.tick();
             });
         } catch (const std::exception& e) {
@@ -145,7 +156,7 @@ bool score_sources(PluginHost& host, const std::vector<std::string>& sources, st
     return all_scored;
 }
 
-bool score_parts_dirs(PluginHost& host, const std::vector<std::string>& dirs, std::size_t max_size) {
+bool for_parts_dirs(const std::vector<std::string>& dirs, std::size_t max_size, const MessageFn& fn) {
     bool all_scored = true;
     for (const auto& dir : dirs) {
         MessageParts parts;
@@ -156,7 +167,7 @@ bool score_parts_dirs(PluginHost& host, const std::vector<std::string>& dirs, st
             all_scored = false;
             continue;
         }
-        all_scored &= score_one(dir, [&] { std::cout << host.score(parts) << "\t" << dir << "\n"; });
+        all_scored &= score_one(dir, [&] { fn(dir, parts); });
     }
     return all_scored;
 }
@@ -164,7 +175,41 @@ bool score_parts_dirs(PluginHost& host, const std::vector<std::string>& dirs, st
 struct Options {
     std::string plugin;
     std::size_t max_size = kDefaultMaxSize;
+    bool parts_mode = false;
+    bool explain = false;
+    std::vector<std::string> compare;  // the old and the new base folder
 };
+
+bool for_messages(const Options& options, const std::vector<std::string>& sources, const MessageFn& fn) {
+    return options.parts_mode ? for_parts_dirs(sources, options.max_size, fn)
+                              : for_sources(sources, options.max_size, fn);
+}
+
+// --explain and --compare: the list pass runs in this program, on lists that
+// are only read; no plug-in is loaded.
+int inspect_messages(const Options& options, const std::vector<std::string>& sources) {
+    std::optional<Explainer> explainer;
+    std::optional<Comparer> comparer;
+    try {
+        if (options.explain)
+            explainer.emplace(std::cout);
+        else
+            comparer.emplace(std::cout, options.compare[0], options.compare[1]);
+    } catch (const kalvorin::EInOutError& e) {
+        report(e.path() + ": " + e.what());
+        return kNoPlugin;
+    } catch (const std::exception& e) {
+        report(e.what());
+        return kNoPlugin;
+    }
+    const bool all = for_messages(options, sources, [&](const std::string& label, const MessageParts& parts) {
+        if (explainer) explainer->message(label, parts);
+        else comparer->message(label, parts);
+    });
+    if (comparer) comparer->summary();
+    std::cout.flush();
+    return all ? kAllScored : kNotScored;
+}
 
 // --filter: the message goes on down the pipeline whatever happens. It is
 // scored when it could be read whole within the size cap, parsed and scored
@@ -227,7 +272,7 @@ int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
     Options options;
     options.plugin = kalvorin::platform::program_folder() + kalvorin::platform::path_separator() + "Kalvorin.TBP";
-    bool parts_mode = false, filter_mode = false;
+    bool filter_mode = false;
     std::vector<std::string> sources;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -242,7 +287,13 @@ int main(int argc, char** argv) {
             std::cout << "kalvorin-host " << KALVORIN_VERSION << "\n";
             return 0;
         } else if (a == "--parts") {
-            parts_mode = true;
+            options.parts_mode = true;
+        } else if (a == "--explain") {
+            options.explain = true;
+        } else if (a == "--compare") {
+            if (i + 2 >= argc) return usage_error("--compare needs two base folders");
+            options.compare = {argv[i + 1], argv[i + 2]};
+            i += 2;
         } else if (a == "--filter") {
             filter_mode = true;
         } else if (a == "--help" || a == "-h") {
@@ -254,14 +305,18 @@ int main(int argc, char** argv) {
             sources.push_back(a);
         }
     }
-    if (filter_mode && (parts_mode || !sources.empty()))
+    const bool in_process = options.explain || !options.compare.empty();
+    if (filter_mode && (options.parts_mode || !sources.empty() || in_process))
         return usage_error("--filter reads standard input and takes no sources");
-    if (parts_mode && sources.empty()) return usage_error("--parts needs at least one folder");
-    if (!mime_available() && (filter_mode || (!parts_mode && !sources.empty()))) {
+    if (options.parts_mode && sources.empty()) return usage_error("--parts needs at least one folder");
+    if (options.explain && !options.compare.empty()) return usage_error("--explain and --compare go one at a time");
+    if (in_process && sources.empty()) return usage_error("--explain and --compare need at least one source");
+    if (!mime_available() && (filter_mode || (!options.parts_mode && !sources.empty()))) {
         std::cerr << "kalvorin-host: " << kPartsOnly;
         return kUsageError;
     }
     if (filter_mode) return filter_stdin(options);
+    if (in_process) return inspect_messages(options, sources);
     try {
         PluginHost host(options.plugin);
         host.initialize();
@@ -269,12 +324,13 @@ int main(int argc, char** argv) {
         // mail client would score them; the exit status tells the scores are
         // not to be trusted.
         bool all_scored = true;
-        if (parts_mode)
-            all_scored = score_parts_dirs(host, sources, options.max_size);
-        else if (!sources.empty())
-            all_scored = score_sources(host, sources, options.max_size);
-        else
+        if (!sources.empty()) {
+            all_scored = for_messages(options, sources, [&](const std::string& label, const MessageParts& parts) {
+                std::cout << host.score(parts) << "\t" << label << "\n";
+            });
+        } else {
             std::cout << host.name() << "\n" << host.version() << "\n";
+        }
         std::cout.flush();
         host.finalize();
         return outcome(host, all_scored);

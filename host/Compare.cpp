@@ -1,0 +1,55 @@
+#include "host/Compare.h"
+
+#include "host/Explain.h"
+#include "inspect/ListFiles.h"
+
+namespace kalvorin::host {
+
+namespace {
+
+constexpr std::size_t kOld = 0;
+constexpr std::size_t kNew = 1;
+
+// What decided: a list, the external-image rule alone, an error, or nothing.
+std::string decider(const inspect::Verdict& v) {
+    if (v.error) return "stopped";
+    if (v.decided) return inspect::list_name(v.decided->list);
+    if (v.score != 0) return "image";
+    return "none";
+}
+
+std::string account(const inspect::Evaluation& ev, std::size_t base, const inspect::Verdict& v) {
+    if (v.stopped) return "scoring stopped at " + describe_line(ev, base, *v.stopped) + " (" + *v.error + ")";
+    if (v.error) return "scoring stopped before the list pass (" + *v.error + ")";
+    if (v.decided) return describe_line(ev, base, *v.decided);
+    return v.score != 0 ? "no line decides, the external-image rule scores" : "no line decides";
+}
+
+}  // namespace
+
+Comparer::Comparer(std::ostream& out, const std::string& old_base, const std::string& new_base)
+    : out_(out),
+      ev_(inspect::PassSettings::from_store(),
+          {inspect::read_lists(inspect::as_basefolder(old_base)), inspect::read_lists(inspect::as_basefolder(new_base))}) {}
+
+void Comparer::message(const std::string& label, const MessageParts& parts) {
+    const inspect::SeenMessage m = inspect::see(host_parts(parts), ev_.settings());
+    const inspect::Verdict before = ev_.score(m, kOld);
+    const inspect::Verdict after = ev_.score(m, kNew);
+    ++messages_;
+    const std::string from = decider(before), to = decider(after);
+    if (from == to && before.score == after.score) return;
+    ++changes_[from + " -> " + to];
+    out_ << label << ": " << from << " -> " << to << ", score " << before.score << " -> " << after.score << "\n"
+         << "  before: " << account(ev_, kOld, before) << "\n"
+         << "  after:  " << account(ev_, kNew, after) << "\n";
+}
+
+void Comparer::summary() {
+    std::size_t changed = 0;
+    for (const auto& [kind, count] : changes_) changed += count;
+    out_ << changed << " of " << messages_ << " messages changed\n";
+    for (const auto& [kind, count] : changes_) out_ << kind << ": " << count << "\n";
+}
+
+}  // namespace kalvorin::host

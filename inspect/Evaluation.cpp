@@ -1,0 +1,122 @@
+#include "inspect/Evaluation.h"
+
+#include <exception>
+#include <utility>
+
+#include "CodigoComun/CapturaSpam.h"
+#include "CodigoComun/ConfigSys.h"
+#include "kalvorin/tbp.h"
+
+namespace kalvorin::inspect {
+
+namespace {
+
+constexpr std::size_t kPartCap = 50000;
+
+// The host part number of each field keyword's part.
+constexpr std::array<std::int32_t, 6> kHostPartOf = {kPartSender, kPartSubject,    kPartBody,
+                                                     kPartAttachments, kPartHeader, kPartRawMessage};
+
+}  // namespace
+
+PassSettings PassSettings::from_store() {
+    const clsConfigSys cfg;
+    PassSettings s;
+    cfg.get_scores(s.scores[0], s.scores[1], s.scores[2]);
+    // A score of 0 means "no list matched", so no list may score 0.
+    if (s.scores[0] == 0) s.scores[0] = -1;
+    if (s.scores[1] == 0) s.scores[1] = 1;
+    if (s.scores[2] == 0) s.scores[2] = 1;
+    s.uppercase = cfg.get_uppercase();
+    s.up50kb = cfg.get_up50kb();
+    s.extimg = cfg.get_extimg();
+    return s;
+}
+
+SeenMessage see(const HostParts& parts, const PassSettings& settings) {
+    SeenMessage m;
+    m.uppercase = settings.uppercase;
+    for (std::size_t k = 0; k < m.parts.size(); ++k) {
+        const std::string& host = parts[static_cast<std::size_t>(kHostPartOf[k] - kPartHeader)];
+        std::string& part = m.parts[k];
+        part = host;
+        if (settings.up50kb && part.size() > kPartCap) {
+            part.resize(kPartCap);
+            m.cut_from[k] = host.size();
+        }
+        if (part.empty()) part.assign(1, ':');
+    }
+    return m;
+}
+
+ImageRule apply_image_rule(bool image, const PassSettings& settings, std::int32_t& score) {
+    if (!image) return ImageRule::no_image;
+    if (settings.extimg == "susp") {
+        if (score != 0) return ImageRule::kept;
+        score = settings.scores[2];
+        return ImageRule::to_suspect;
+    }
+    if (settings.extimg == "trash") {
+        if (score != settings.scores[2] && score != 0) return ImageRule::kept;
+        score = settings.scores[1];
+        return ImageRule::to_trash;
+    }
+    return ImageRule::unchanged;
+}
+
+Evaluation::Evaluation(PassSettings settings, std::vector<FilterLists> bases)
+    : settings_(std::move(settings)), bases_(std::move(bases)) {
+    std::vector<std::string> all;
+    for (const FilterLists& lists : bases_)
+        for (const auto& list : lists.lines) all.insert(all.end(), list.begin(), list.end());
+    searcher::prepare(all);
+}
+
+const std::string& Evaluation::line(std::size_t base, LineAt at) const {
+    return bases_[base].lines[at.list][at.number - 1];
+}
+
+// TBP_GetSpamScore's steps from searcher_init on: the list pass stops at the
+// first line that matches, and an error anywhere ends the message with the
+// score reached, as its catch-all does.
+Verdict Evaluation::score(const SeenMessage& m, std::size_t base) const {
+    Verdict v;
+    std::optional<LineAt> at;
+    try {
+        const MessageParts& p = m.parts;
+        searcher::searcher_init(p[0], p[1], p[2], p[3], p[4], p[5], settings_.uppercase);
+        for (std::size_t list = 0; list < 3 && !v.decided; ++list) {
+            const std::vector<std::string>& lines = bases_[base].lines[list];
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                if (!is_filter_line(lines[i])) continue;
+                at = LineAt{list, i + 1};
+                if (searcher::filtred(lines[i])) {
+                    v.decided = at;
+                    v.score = settings_.scores[list];
+                    break;
+                }
+            }
+        }
+        at.reset();
+        v.list_score = v.score;
+        v.image = apply_image_rule(searcher::haveimg(), settings_, v.score);
+    } catch (const std::exception& e) {
+        v.error = e.what();
+        v.stopped = at;
+    } catch (...) {
+        v.error = "unknown error";
+        v.stopped = at;
+    }
+    return v;
+}
+
+Explained Evaluation::explain(const SeenMessage& m, std::size_t base) const {
+    Explained e;
+    e.verdict = score(m, base);
+    const std::optional<LineAt>& at = e.verdict.decided ? e.verdict.decided : e.verdict.stopped;
+    if (at) e.line = explain_line(line(base, *at), m);
+    e.image_at = image_reference(m);
+    return e;
+}
+
+}  // namespace kalvorin::inspect

@@ -1,0 +1,81 @@
+#include "inspect/LineSteps.h"
+
+#include <string_view>
+
+#include "CodigoComun/Texto.h"
+#include "platform/ansi.h"
+
+namespace kalvorin::inspect {
+
+namespace {
+
+std::string char_at(const std::string& line, std::size_t pos) {
+    return pos < line.size() ? line.substr(pos, 1) : std::string();
+}
+
+// procesa's replacement: every occurrence of the test under the ANSI
+// upper-case mapping, in one pass from left to right. The mapping keeps
+// lengths, so positions in the upper-case copy are positions in the line.
+std::size_t replace_test(std::string& line, const std::string& test, char digit) {
+    const std::string upper_line = platform::ansi_upper(line);
+    const std::string upper_test = platform::ansi_upper(test);
+    std::string out;
+    std::size_t count = 0, pos = 0;
+    for (std::size_t hit = upper_line.find(upper_test); hit != std::string::npos;
+         hit = upper_line.find(upper_test, pos)) {
+        out.append(line, pos, hit - pos);
+        out += digit;
+        pos = hit + upper_test.size();
+        ++count;
+    }
+    out.append(line, pos);
+    line = std::move(out);
+    return count;
+}
+
+LineStep step_at(const std::string& line, std::size_t p, std::size_t part) {
+    LineStep s;
+    s.keyword = line.substr(p, kFieldKeywords[part].size());
+    s.op = char_at(line, p + 5);
+    s.delim = char_at(line, p + 6);
+    s.part = part;
+    s.line_before = line;
+    if (!s.delim.empty()) {
+        const std::size_t close = line.find(s.delim[0], p + 7);
+        s.text = line.substr(p + 7, close == std::string::npos ? std::string::npos : close - (p + 7));
+    }
+    return s;
+}
+
+}  // namespace
+
+TakenApart take_apart(const std::string& line, const StepAnswer& answer) {
+    TakenApart out;
+    std::string current = line;
+    for (std::size_t part = 0; part < kFieldKeywords.size(); ++part) {
+        for (std::size_t p = plain_upper(current).find(kFieldKeywords[part]); p != std::string::npos;
+             p = plain_upper(current).find(kFieldKeywords[part])) {
+            LineStep& s = out.steps.emplace_back(step_at(current, p, part));
+            if (s.mode() != MatchMode::none) {
+                const std::optional<bool> found = answer(out.steps.size() - 1, s);
+                if (!found) {
+                    out.end = TakenApart::End::stopped;
+                    return out;
+                }
+                s.value = *found != s.negated();
+            }
+            if (s.delim.empty()) {
+                out.end = TakenApart::End::no_delimiter;
+                return out;
+            }
+            if (replace_test(current, s.test_text(), s.value ? '1' : '0') == 0) {
+                out.end = TakenApart::End::not_in_line;
+                return out;
+            }
+        }
+    }
+    out.expression = std::move(current);
+    return out;
+}
+
+}  // namespace kalvorin::inspect

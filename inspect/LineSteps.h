@@ -1,0 +1,44 @@
+#pragma once
+// la_descompone's steps on a line, each field test's answer given by the
+// caller: the explanation shows a line this way, and the checker tries the
+// lines whose tests stand where earlier tests' digits put them.
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CodigoComun/FilterPlan.h"
+
+namespace kalvorin::inspect {
+
+// One field test as la_descompone meets it.
+struct LineStep {
+    std::string keyword, op, delim, text;  // as written in the line
+    std::size_t part = 0;                  // index into kFieldKeywords
+    std::string line_before;               // the line as procesa receives it
+    bool value = false;                    // the digit written for the test
+
+    MatchMode mode() const { return mode_of(delim); }
+    bool negated() const { return op == "-"; }
+    std::string test_text() const { return keyword + op + delim + text + delim; }
+};
+
+struct TakenApart {
+    // How the steps ended: the line rewritten into an expression; a test cut
+    // off before its delimiter, or one that does not occur in the line (procesa
+    // raises at the last step); or the caller stopped them (the test raised).
+    enum class End { expression, no_delimiter, not_in_line, stopped };
+    std::vector<LineStep> steps;  // the last one is where the steps ended
+    End end = End::expression;
+    std::string expression;       // End::expression only
+};
+
+// The match mode's answer for step number `index`, before negation; nothing
+// stops the steps there. It is asked only for tests whose delimiter selects a
+// mode, as procesa asks; the others are false.
+using StepAnswer = std::function<std::optional<bool>(std::size_t index, const LineStep&)>;
+
+TakenApart take_apart(const std::string& line, const StepAnswer& answer);
+
+}  // namespace kalvorin::inspect

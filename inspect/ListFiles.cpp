@@ -1,0 +1,24 @@
+#include "inspect/ListFiles.h"
+
+#include "CodigoComun/FileNames.h"
+#include "platform/paths.h"
+#include "platform/textfile.h"
+
+namespace kalvorin::inspect {
+
+std::string as_basefolder(const std::string& folder) {
+    const std::string& sep = platform::path_separator();
+    if (folder.ends_with(sep) || folder.ends_with('/')) return folder;
+    return folder + sep;
+}
+
+FilterLists read_lists(const std::string& basefolder) {
+    FilterLists lists;
+    for (std::size_t i = 0; i < kListNames.size(); ++i)
+        lists.lines[i] = platform::read_lines(basefolder + kListNames[i] + kTextSuffix);
+    return lists;
+}
+
+const char* list_name(std::size_t list) { return kListNames[list]; }
+
+}  // namespace kalvorin::inspect

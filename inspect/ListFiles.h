@@ -1,0 +1,30 @@
+#pragma once
+// The three text lists of a base folder, line by line, as the plug-in's
+// initialisation copies them into its compiled lists.
+#include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace kalvorin::inspect {
+
+struct FilterLists {
+    // In list order (secure, trash, suspect); every line as read, none dropped,
+    // so that a line's index + 1 is its line number in the file.
+    std::array<std::vector<std::string>, 3> lines;
+};
+
+// The folder with the platform separator after it, unless it ends in one.
+std::string as_basefolder(const std::string& folder);
+
+// Raises EInOutError, naming the file, for a list that cannot be read.
+FilterLists read_lists(const std::string& basefolder);
+
+// Whether the list pass hands the line to filtred: not a comment, and not
+// empty (an empty line has no first character and is skipped like one).
+inline bool is_filter_line(const std::string& line) { return !line.empty() && line[0] != ':'; }
+
+// "secure", "trash" or "suspect".
+const char* list_name(std::size_t list);
+
+}  // namespace kalvorin::inspect

@@ -1,0 +1,124 @@
+// kalvorin-lint: each kind of finding on a small list that has it, and the
+// program's output and exit statuses.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "CodigoComun/FileNames.h"
+#include "support/TestSupport.h"
+#include "tools/Lint.h"
+
+namespace kalvorin::lint {
+namespace {
+
+struct Expected {
+    std::size_t list, number;
+    Kind kind;
+    std::string part_of_text;
+};
+
+struct Case {
+    const char* name;
+    std::vector<std::string> secure, trash;
+    std::vector<Expected> findings;
+    bool uppercase = true;
+};
+
+std::string shown(const Report& r) {
+    std::string out;
+    for (const Finding& f : r.findings)
+        out += std::to_string(f.list) + ":" + std::to_string(f.number) + " " + kind_name(f.kind) + " " + f.text + "\n";
+    return out;
+}
+
+TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
+    const Case cases[] = {
+        {"sound lines", {":Secure", "snder=#@family.org#", "(sbjct=#a#+sbjct=#b#)*mbody=\"c\""}, {"sbjct=#a#+mbody=#x#"}, {}},
+        {"an expression that never reduces", {"sbjct=#a#x"}, {},
+         {{0, 1, Kind::stops, "'0x' is not a valid integer value; scoring stops here for every message"}}},
+        {"a number too big only when the test is true", {"sbjct=#a# 0 0 0 0 0 0 0 0 0 0"}, {},
+         {{0, 1, Kind::stops, "when sbjct=#a# is 1: '10000000000' is not a valid integer value"}}},
+        {"a test without its closing delimiter", {}, {"sbjct=#b"},
+         {{1, 1, Kind::stops, "cannot be taken apart: Field test 'sbjct=#b#' does not occur in the line"}}},
+        {"a pattern that does not compile", {"sbjct=%(abc%"}, {},
+         {{0, 1, Kind::regex_error, "Unmatched () (pos 4)"}}},
+        {"nested repeats", {}, {"rwmsg=%(X+X+)+Y%", "rwmsg=%(?i)(\\w+\\s?){2,4}viagra%", "rwmsg=%X+Y+Z%"},
+         {{1, 1, Kind::regex_cost, "Pattern Too Costly"}, {1, 2, Kind::regex_cost, "Pattern Too Costly"}}},
+        {"patterns see the message in upper case", {}, {"rwmsg=%(x+x+)+y%"}, {}},
+        {"patterns see the message as it is", {}, {"rwmsg=%(x+x+)+y%"},
+         {{1, 1, Kind::regex_cost, "Pattern Too Costly"}}, false},
+        {"the same line again, keywords in other letter case", {"sbjct=#a#*mbody=#b#"}, {"x", "SBJCT=#a#*MBody=#b#"},
+         {{1, 1, Kind::stops, "'x' is not a valid integer value"},
+          {1, 2, Kind::duplicate, "the same line as secure line 1"}}},
+        {"an earlier line matches on a test that this line needs", {"(sbjct=#win#)", "mbody=\"x\"+attch=#y#"},
+         {"(mbody=#x#+mbody=#y#)*sbjct=#win#", "mbody=#x#*sbjct=#winner#", "sbjct-#win#*mbody=#x#",
+          "MBODY=\"x\"*snder=#z#", "mbody=\"x\"+snder=#z#"},
+         {{1, 1, Kind::never_decides, "secure line 1 matches whenever SBJCT=#win# holds"},
+          {1, 4, Kind::never_decides, "secure line 2 matches whenever MBODY=\"x\" holds"}}},
+        {"a line that nothing makes match", {"sbjct=/x/", "sbjct=#a#*0"}, {},
+         {{0, 1, Kind::never_decides, "no answers"}, {0, 2, Kind::never_decides, "no answers"}}},
+        {"a keyword inside a later test's text", {"rwmsg=#snder=#a## 0 0 0 0 0 0 0 0 0 0"}, {},
+         {{0, 1, Kind::stops, "when snder=#a# is 0, rwmsg=#0# is 1: '10000000000'"}}},
+    };
+    for (const Case& c : cases) {
+        inspect::FilterLists lists;
+        lists.lines[0] = c.secure;
+        lists.lines[1] = c.trash;
+        const Report r = check(lists, c.uppercase);
+        ASSERT_EQ(r.findings.size(), c.findings.size()) << c.name << "\n" << shown(r);
+        for (std::size_t i = 0; i < c.findings.size(); ++i) {
+            const Finding& f = r.findings[i];
+            const Expected& e = c.findings[i];
+            EXPECT_EQ(std::make_tuple(f.list, f.number, f.kind), std::make_tuple(e.list, e.number, e.kind)) << c.name;
+            EXPECT_NE(f.text.find(e.part_of_text), std::string::npos) << c.name << ": " << f.text;
+        }
+    }
+}
+
+TEST(Lint, CountsCommentLinesThatReadAsFilterLines) {
+    inspect::FilterLists lists;
+    lists.lines[2] = {":Suspect filters", ": <-- this is a comment", ":snder=#old@x.org#", ": sbjct=\"a\"*mbody=#b#",
+                      ": the snder=#x# test", ":", ""};
+    const Report r = check(lists, true);
+    EXPECT_EQ(r.disabled_comments, 2u);
+    EXPECT_EQ(r.filter_lines, 0u);
+    EXPECT_TRUE(r.findings.empty());
+}
+
+class LintProgram : public test::HiveTest {
+protected:
+    test::RunResult lint(std::vector<std::string> args) const {
+        args.insert(args.begin(), test::dist("kalvorin-lint"));
+        return test::run(args);
+    }
+    void lists(const std::string& secure) const {
+        for (const char* name : kListNames) test::spit(base() + name + kTextSuffix, ":\r\n");
+        test::spit(base() + "secure" + kTextSuffix, secure);
+    }
+};
+
+TEST_F(LintProgram, StoredFolderTabSeparatedRowsAndExitStatuses) {
+    set_basefolder_setting(tmp_ / "base");
+    lists("sbjct=#a#\r\n:sbjct=#b#\r\nsbjct=#a#\tx\r\n");
+    const test::RunResult r = lint({"--format", "tsv"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out,
+              "list\tline\tkind\tfinding\ttext\n"
+              "secure\t3\tstops\tcannot be evaluated: '0\\tx' is not a valid integer value; scoring stops here for "
+              "every message that reaches it\tsbjct=#a#\\tx\n"
+              "-\t-\tdisabled-comments\t1 comment line reads as a filter line without its ':'\t\n");
+    lists("sbjct=#a#\r\n");
+    EXPECT_EQ(lint({tmp_ / "base"}).out, "0 problems in 1 filter line\n");
+    EXPECT_EQ(lint({tmp_ / "base"}).status, 0);
+    EXPECT_EQ(lint({tmp_ / "missing"}).status, 2);
+    EXPECT_EQ(lint({"--format", "csv"}).status, 2);
+}
+
+TEST_F(LintProgram, TheDemoListsAreClean) {
+    const test::RunResult r = lint({std::string(KALVORIN_SOURCE_DIR) + "/resources/demo/base"});
+    EXPECT_EQ(r.status, 0) << r.out;
+}
+
+}  // namespace
+}  // namespace kalvorin::lint

@@ -1,0 +1,288 @@
+#include "tools/LineFacts.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <random>
+#include <tuple>
+#include <unordered_map>
+
+#include "CodigoComun/CapturaSpam.h"
+#include "CodigoComun/Errors.h"
+#include "CodigoComun/EvaluaExpresion.h"
+#include "CodigoComun/FilterPlan.h"
+#include "CodigoComun/Texto.h"
+#include "inspect/LineSteps.h"
+
+namespace kalvorin::lint {
+
+namespace {
+
+// Up to this many distinct tests every combination of answers is tried;
+// beyond, all false, all true, each one alone true and alone false, and a
+// fixed random sample.
+constexpr std::size_t kAllUpTo = 6;
+constexpr std::size_t kRandomCombinations = 16;
+
+constexpr const char* kEveryMessage = "; scoring stops here for every message that reaches it";
+
+using Answers = std::uint64_t;  // bit i: the answer of distinct test i, before negation
+
+bool bit(Answers a, std::size_t i) { return i < 64 && ((a >> i) & 1U) != 0; }
+
+std::vector<Answers> combinations(std::size_t n, bool& all) {
+    std::vector<Answers> out;
+    all = n <= kAllUpTo;
+    if (all) {
+        for (Answers a = 0; a < (Answers{1} << n); ++a) out.push_back(a);
+        return out;
+    }
+    const Answers ones = ~Answers{0};
+    out = {0, ones};
+    for (std::size_t i = 0; i < 64 && i < n; ++i) {
+        out.push_back(Answers{1} << i);
+        out.push_back(ones & ~(Answers{1} << i));
+    }
+    std::mt19937_64 rng(n);
+    for (std::size_t k = 0; k < kRandomCombinations; ++k) out.push_back(rng());
+    return out;
+}
+
+// The test with its keyword in upper case, as la_descompone finds it.
+std::string canonical_test(const PlannedTest& t) {
+    return plain_upper(t.keyword) + t.test_text().substr(t.keyword.size());
+}
+
+std::string canonical_line(const std::string& line, const std::vector<PlannedTest>& tests) {
+    std::string out = line;
+    for (const PlannedTest& t : tests) out = replace_all(out, t.test_text(), canonical_test(t));
+    return out;
+}
+
+// The error procesa raises for the test on the line as it then stands.
+std::string procesa_error(const inspect::LineStep& s) {
+    std::string line = s.line_before;
+    try {
+        procesa(line, s.keyword, s.op, s.delim, s.text);
+    } catch (const KalvorinError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+// The plan's last test cannot be replaced; the error does not depend on the
+// digits before it.
+std::string fault_error(const LinePlan& plan) {
+    const std::vector<PlannedTest>& tests = plan.tests();
+    const PlannedTest& t = tests.back();
+    const std::string before = plan.render(tests.size() - 1, std::string(tests.size(), '0'));
+    return procesa_error({t.keyword, t.op, t.delim, t.text, t.part, before});
+}
+
+struct Outcome {
+    std::optional<std::string> error;
+    bool match = false;
+};
+
+template <class Evaluate>
+Outcome outcome(Evaluate&& evaluate) {
+    Outcome o;
+    try {
+        o.match = evaluate() > 0;
+    } catch (const KalvorinError& e) {
+        o.error = e.what();
+    }
+    return o;
+}
+
+template <class Test>
+std::string values_text(const std::vector<Test>& tests, const std::string& digits) {
+    std::string out;
+    for (std::size_t k = 0; k < tests.size(); ++k)
+        out += (out.empty() ? "" : ", ") + tests[k].test_text() + " is " + digits[k];
+    return out;
+}
+
+// What the combinations gave.
+struct Tally {
+    bool all = false;  // every combination was tried
+    std::size_t tried = 0, failed = 0, matched = 0;
+    std::string first_error, failing_digits;
+    std::vector<bool> matched_without;  // by test: a match with the test's digit 0
+    std::vector<bool> missed_with;      // by test: no match, or an error, with the test's digit 1
+
+    void add(const std::string& digits, const Outcome& o) {
+        ++tried;
+        matched_without.resize(digits.size());
+        missed_with.resize(digits.size());
+        for (std::size_t k = 0; k < digits.size(); ++k) {
+            if (digits[k] == '0' && o.match && !o.error) matched_without[k] = true;
+            if (digits[k] == '1' && (!o.match || o.error)) missed_with[k] = true;
+        }
+        if (o.error && failed++ == 0) {
+            first_error = *o.error;
+            failing_digits = digits;
+        }
+        if (o.match && !o.error) ++matched;
+    }
+
+    // failing_values: the tests' values in the first combination that failed.
+    void conclude(LineFacts& f, const std::string& what, const std::string& failing_values) const {
+        f.never_matches = all && failed == 0 && matched == 0;
+        if (failed == 0) return;
+        if (failed == tried) {
+            f.stop = what + ": " + first_error + kEveryMessage;
+            return;
+        }
+        f.stop = what + " when " + failing_values + ": " + first_error +
+                 "; scoring stops here for the messages that give its tests those values (" + std::to_string(failed) +
+                 " of " + std::to_string(tried) + " combinations)";
+    }
+};
+
+// Each test of a plan takes the answer of its distinct (mode, part, text),
+// negated or not; a test whose delimiter selects no mode is always 0.
+class TiedTests {
+public:
+    explicit TiedTests(const std::vector<PlannedTest>& tests) : tests_(tests), answer_of_(tests.size(), -1) {
+        std::map<std::tuple<MatchMode, std::size_t, std::string>, std::ptrdiff_t> distinct;
+        for (std::size_t k = 0; k < tests.size(); ++k) {
+            const PlannedTest& t = tests[k];
+            if (t.mode() == MatchMode::none) continue;
+            const auto at = distinct.try_emplace({t.mode(), t.part, t.text}, static_cast<std::ptrdiff_t>(distinct.size()));
+            answer_of_[k] = at.first->second;
+        }
+        distinct_ = distinct.size();
+    }
+    std::size_t distinct() const { return distinct_; }
+    bool open(std::size_t k) const { return answer_of_[k] >= 0; }
+    std::string digits(Answers a) const {
+        std::string out(tests_.size(), '0');
+        for (std::size_t k = 0; k < tests_.size(); ++k)
+            if (open(k) && bit(a, static_cast<std::size_t>(answer_of_[k])) != tests_[k].negated()) out[k] = '1';
+        return out;
+    }
+    // How the tests are tied, as text.
+    std::string ties() const {
+        std::string out;
+        for (std::size_t k = 0; k < tests_.size(); ++k)
+            out += std::to_string(answer_of_[k]) + (tests_[k].negated() ? "-" : "+");
+        return out;
+    }
+
+private:
+    const std::vector<PlannedTest>& tests_;
+    std::vector<std::ptrdiff_t> answer_of_;
+    std::size_t distinct_ = 0;
+};
+
+// Lines of one shape (the same text around their tests, the same ties) give
+// the same expressions for the same answers, so their combinations are
+// evaluated once. A line that holds the byte that marks a test's place in the
+// shape has none.
+constexpr char kSlot = '\x01';
+
+std::optional<std::string> shape_of(const std::string& line, const LinePlan& plan, const TiedTests& tied) {
+    if (line.find(kSlot) != std::string::npos) return std::nullopt;
+    const std::size_t n = plan.tests().size();
+    return plan.render(n, std::string(n, kSlot)) + '\0' + tied.ties();
+}
+
+// The tests without which the line never matched, and those with which it
+// always did.
+void implied_tests(LineFacts& f, const std::vector<PlannedTest>& tests, const TiedTests& tied, const Tally& tally) {
+    if (!tally.all || tally.matched == 0) return;
+    for (std::size_t k = 0; k < tests.size(); ++k) {
+        if (!tied.open(k)) continue;
+        if (!tally.matched_without[k]) f.required.push_back(canonical_test(tests[k]));
+        if (!tally.missed_with[k]) f.sufficient.push_back(canonical_test(tests[k]));
+    }
+}
+
+Tally planned_tally(LinePlan& plan, const TiedTests& tied) {
+    Tally tally;
+    const std::size_t n = plan.tests().size();
+    for (const Answers a : combinations(tied.distinct(), tally.all)) {
+        const std::string digits = tied.digits(a);
+        tally.add(digits, outcome([&] { return evalua(plan.render(n, digits)); }));
+    }
+    return tally;
+}
+
+// A line whose tests stand where la_descompone will find them whatever the
+// answers: its plan, one value per combination.
+LineFacts planned_facts(const std::string& line, LinePlan& plan, std::unordered_map<std::string, Tally>& shapes) {
+    const std::vector<PlannedTest>& tests = plan.tests();
+    LineFacts f;
+    f.canonical = canonical_line(line, tests);
+    for (const PlannedTest& t : tests)
+        if (t.mode() == MatchMode::regexp) f.patterns.push_back(t.text);
+    if (!tests.empty() && tests.back().fault != PlannedTest::Fault::none) {
+        f.stop = "cannot be taken apart: " + fault_error(plan) + kEveryMessage;
+        return f;
+    }
+    const TiedTests tied(tests);
+    const std::optional<std::string> shape = shape_of(line, plan, tied);
+    const auto known = shape ? shapes.find(*shape) : shapes.end();
+    const Tally tally = known != shapes.end() ? known->second : planned_tally(plan, tied);
+    if (shape && known == shapes.end()) shapes.emplace(*shape, tally);
+    tally.conclude(f, "cannot be evaluated", values_text(tests, tally.failing_digits));
+    implied_tests(f, tests, tied, tally);
+    return f;
+}
+
+// The outcome of la_descompone's steps and evalua for one combination.
+Outcome stepped_outcome(const inspect::TakenApart& apart) {
+    if (apart.end != inspect::TakenApart::End::expression) return {procesa_error(apart.steps.back()), false};
+    return outcome([&] { return evalua(apart.expression); });
+}
+
+// A line whose tests stand where earlier tests' digits put them: the steps
+// are run for each combination, the answers given by step.
+LineFacts stepped_facts(const std::string& line) {
+    LineFacts f;
+    f.canonical = line;
+    const inspect::TakenApart first = inspect::take_apart(line, [](std::size_t, const inspect::LineStep&) { return false; });
+    for (const inspect::LineStep& s : first.steps)
+        if (s.mode() == MatchMode::regexp) f.patterns.push_back(s.text);
+    Tally tally;
+    std::string failing_values;
+    for (const Answers a : combinations(first.steps.size(), tally.all)) {
+        const inspect::TakenApart apart = inspect::take_apart(
+            line, [a](std::size_t i, const inspect::LineStep& s) { return bit(a, i) != s.negated(); });
+        const Outcome o = stepped_outcome(apart);
+        if (o.error && tally.failed == 0) {
+            std::string digits;
+            for (const inspect::LineStep& s : apart.steps) digits += s.value ? '1' : '0';
+            failing_values = values_text(apart.steps, digits);
+        }
+        tally.add(std::string(), o);
+    }
+    tally.conclude(f, "cannot be taken apart or evaluated", failing_values);
+    return f;
+}
+
+}  // namespace
+
+struct LineExaminer::Shapes {
+    std::unordered_map<std::string, Tally> tallies;
+};
+
+LineExaminer::LineExaminer() : shapes_(std::make_unique<Shapes>()) {}
+
+LineExaminer::~LineExaminer() = default;
+
+LineFacts LineExaminer::facts(const std::string& line) {
+    LinePlan plan = plan_line(line);
+    return plan.by_values() ? stepped_facts(line) : planned_facts(line, plan, shapes_->tallies);
+}
+
+bool reads_as_filter(const std::string& comment) {
+    LinePlan plan = plan_line(comment.substr(1));
+    if (plan.by_values() || plan.tests().empty()) return false;
+    for (const PlannedTest& t : plan.tests())
+        if (t.fault != PlannedTest::Fault::none || t.mode() == MatchMode::none) return false;
+    return !outcome([&] { return plan.value(std::string(plan.tests().size(), '1')); }).error;
+}
+
+}  // namespace kalvorin::lint

@@ -1,0 +1,144 @@
+#include "tools/Lint.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <unordered_map>
+
+#include "CodigoComun/Errors.h"
+#include "CodigoComun/RegExpr.h"
+#include "CodigoComun/Texto.h"
+#include "CodigoComun/TrxParser.h"
+#include "tools/HostileTexts.h"
+#include "tools/LineFacts.h"
+
+namespace kalvorin::lint {
+
+namespace {
+
+// Long enough for a repeat that can divide its input in many ways to exceed
+// the engine's bounds at one start position, short enough that a pattern
+// whose work merely grows with the text stays well inside them.
+constexpr std::size_t kHostileLength = 1000;
+
+struct LineAt {
+    std::size_t list = 0, number = 0;
+};
+
+std::string where(LineAt at) {
+    return std::string(inspect::list_name(at.list)) + " line " + std::to_string(at.number);
+}
+
+struct PatternCheck {
+    std::optional<std::string> error;  // it does not compile
+    std::optional<std::string> cost;   // the engine gives up on a generated text
+};
+
+// The engine as the filter code runs it: a subject in normaliza's form.
+PatternCheck check_pattern(const std::string& pattern, bool uppercase) {
+    PatternCheck c;
+    RegexPattern compiled(pattern);
+    try {
+        compiled.exec("");
+    } catch (const ERegExpr& e) {
+        c.error = e.what();
+        return c;
+    }
+    for (const HostileText& t : hostile_texts(trx::parse(pattern), kHostileLength)) {
+        try {
+            compiled.exec(uppercase ? trim(plain_upper(t.text)) : t.text);
+        } catch (const ERegExpr& e) {
+            c.cost = std::string(e.what()) + " on a text of " + std::to_string(t.text.size()) + " bytes: " + t.recipe;
+            break;
+        }
+    }
+    return c;
+}
+
+class Checker {
+public:
+    explicit Checker(bool uppercase) : uppercase_(uppercase) {}
+
+    void line(LineAt at, const std::string& text) {
+        if (text.empty()) return;
+        if (text[0] == ':') {
+            if (reads_as_filter(text)) ++report_.disabled_comments;
+            return;
+        }
+        ++report_.filter_lines;
+        const LineFacts f = examiner_.facts(text);
+        if (f.stop) add(at, Kind::stops, *f.stop);
+        patterns(at, f.patterns);
+        const auto [same, fresh] = lines_.try_emplace(f.canonical, at);
+        if (!fresh) {
+            add(at, Kind::duplicate, "the same line as " + where(same->second) + ", which decides first");
+        } else if (f.never_matches) {
+            add(at, Kind::never_decides, "no answers of its tests make it match");
+        } else {
+            earlier_tests(at, f.required);
+        }
+        for (const std::string& test : f.sufficient) sufficient_.try_emplace(test, at);
+    }
+
+    Report take() { return std::move(report_); }
+
+private:
+    void add(LineAt at, Kind kind, std::string text) {
+        report_.findings.push_back({at.list, at.number, kind, std::move(text)});
+    }
+
+    void patterns(LineAt at, const std::vector<std::string>& list) {
+        for (const std::string& p : std::set<std::string>(list.begin(), list.end())) {
+            auto found = patterns_.find(p);
+            if (found == patterns_.end()) found = patterns_.emplace(p, check_pattern(p, uppercase_)).first;
+            const PatternCheck& c = found->second;
+            if (c.error)
+                add(at, Kind::regex_error,
+                    "%" + p + "% does not compile: " + *c.error + "; scoring stops here for every message that reaches it");
+            if (c.cost)
+                add(at, Kind::regex_cost,
+                    "%" + p + "%: " + *c.cost + "; scoring stops here for a message like it");
+        }
+    }
+
+    // An earlier line that a test this line needs is enough for matches
+    // whenever this one does.
+    void earlier_tests(LineAt at, const std::vector<std::string>& required) {
+        for (const std::string& test : required) {
+            const auto earlier = sufficient_.find(test);
+            if (earlier == sufficient_.end()) continue;
+            add(at, Kind::never_decides,
+                where(earlier->second) + " matches whenever " + test + " holds, which this line needs, and decides first");
+            return;
+        }
+    }
+
+    bool uppercase_;
+    LineExaminer examiner_;
+    Report report_;
+    std::unordered_map<std::string, LineAt> lines_;    // canonical line -> its first place
+    std::unordered_map<std::string, LineAt> sufficient_;  // test -> the first line it makes match
+    std::map<std::string, PatternCheck> patterns_;
+};
+
+}  // namespace
+
+const char* kind_name(Kind kind) {
+    switch (kind) {
+        case Kind::stops: return "stops";
+        case Kind::regex_error: return "regex-error";
+        case Kind::regex_cost: return "regex-cost";
+        case Kind::duplicate: return "duplicate";
+        case Kind::never_decides: return "never-decides";
+    }
+    return "?";
+}
+
+Report check(const inspect::FilterLists& lists, bool uppercase) {
+    Checker checker(uppercase);
+    for (std::size_t list = 0; list < lists.lines.size(); ++list)
+        for (std::size_t i = 0; i < lists.lines[list].size(); ++i) checker.line({list, i + 1}, lists.lines[list][i]);
+    return checker.take();
+}
+
+}  // namespace kalvorin::lint
