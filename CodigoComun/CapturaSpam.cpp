@@ -70,26 +70,6 @@ std::string char_at(const std::string& line, std::size_t pos) {
     return pos < line.size() ? line.substr(pos, 1) : std::string();
 }
 
-// Every occurrence of `test` in `line`, compared under the ANSI upper-case
-// mapping, replaced by `digit` in one pass from left to right. The mapping
-// keeps lengths, so positions in the upper-case copy are positions in `line`.
-std::size_t replace_test(std::string& line, const std::string& test, const std::string& digit) {
-    const std::string upper_line = platform::ansi_upper(line);
-    const std::string upper_test = platform::ansi_upper(test);
-    std::string out;
-    std::size_t count = 0, pos = 0;
-    for (std::size_t hit = upper_line.find(upper_test); hit != std::string::npos;
-         hit = upper_line.find(upper_test, pos)) {
-        out.append(line, pos, hit - pos);
-        out += digit;
-        pos = hit + upper_test.size();
-        ++count;
-    }
-    out.append(line, pos);
-    line = std::move(out);
-    return count;
-}
-
 [[noreturn]] void throw_no_delimiter(const std::string& test, const std::string& line) {
     throw EFilterError("Field test '" + test + "' has no delimiter in the line '" + line + "'");
 }
@@ -173,6 +153,26 @@ bool run_plan(const std::string& line, LinePlan& plan) {
 }
 
 }  // namespace
+
+// The mapping keeps lengths, so positions in the upper-case copy are
+// positions in the line.
+std::size_t replace_test(std::string& line, const std::string& test, const std::string& digit) {
+    const std::string upper_line = platform::ansi_upper(line);
+    const std::string upper_test = platform::ansi_upper(test);
+    std::string out;
+    std::size_t count = 0, pos = 0;
+    for (std::size_t hit = upper_line.find(upper_test); hit != std::string::npos;
+         hit = upper_line.find(upper_test, pos)) {
+        out.append(line, pos, hit - pos);
+        out += digit;
+        pos = hit + upper_test.size();
+        ++count;
+    }
+    out.append(line, pos);
+    line = std::move(out);
+    return count;
+}
+
 
 void searcher::searcher_init(std::string sender, std::string subject, std::string body, std::string attachments,
                              std::string header, std::string rawmsg, bool uppercase) {

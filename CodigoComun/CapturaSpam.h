@@ -1,6 +1,7 @@
 #pragma once
 // The filter code's per-message context, the searcher: the six parts of one
 // message, the upper-case option and the trace. Its state is process-wide.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ std::string la_descompone(const std::string& line);
 // Raises EFilterError when the test does not occur in the line.
 void procesa(std::string& line, const std::string& keyword, const std::string& op, const std::string& delim,
              const std::string& text);
+// Replaces every occurrence of test in line, compared under the ANSI
+// upper-case mapping, by digit, in one pass from left to right; the count.
+std::size_t replace_test(std::string& line, const std::string& test, const std::string& digit);
 // Writes "#- " + text to the trace path while the trace is on.
 void trace(const std::string& text);
 

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
+#include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/Texto.h"
-#include "platform/ansi.h"
 
 namespace kalvorin::inspect {
 
@@ -11,26 +11,6 @@ namespace {
 
 std::string char_at(const std::string& line, std::size_t pos) {
     return pos < line.size() ? line.substr(pos, 1) : std::string();
-}
-
-// procesa's replacement: every occurrence of the test under the ANSI
-// upper-case mapping, in one pass from left to right. The mapping keeps
-// lengths, so positions in the upper-case copy are positions in the line.
-std::size_t replace_test(std::string& line, const std::string& test, char digit) {
-    const std::string upper_line = platform::ansi_upper(line);
-    const std::string upper_test = platform::ansi_upper(test);
-    std::string out;
-    std::size_t count = 0, pos = 0;
-    for (std::size_t hit = upper_line.find(upper_test); hit != std::string::npos;
-         hit = upper_line.find(upper_test, pos)) {
-        out.append(line, pos, hit - pos);
-        out += digit;
-        pos = hit + upper_test.size();
-        ++count;
-    }
-    out.append(line, pos);
-    line = std::move(out);
-    return count;
 }
 
 LineStep step_at(const std::string& line, std::size_t p, std::size_t part) {
@@ -68,7 +48,7 @@ TakenApart take_apart(const std::string& line, const StepAnswer& answer) {
                 out.end = TakenApart::End::no_delimiter;
                 return out;
             }
-            if (replace_test(current, s.test_text(), s.value ? '1' : '0') == 0) {
+            if (replace_test(current, s.test_text(), s.value ? "1" : "0") == 0) {
                 out.end = TakenApart::End::not_in_line;
                 return out;
             }

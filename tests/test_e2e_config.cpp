@@ -18,9 +18,7 @@ protected:
     void SetUp() override {
         HiveTest::SetUp();
         folder_ = tmp_ / "program";
-        test::make_dir(folder_);
-        for (const char* f : {"Kalvorin", "version.ini", "lang.eng.txt", "lang.txt"})
-            fs::copy_file(test::dist(f), folder_ + "/" + f);
+        test::install_program(folder_);
     }
 
     // Starts the program and ends it once its start-up has emptied the last

@@ -71,9 +71,7 @@ protected:
     void SetUp() override {
         HiveTest::SetUp();
         folder_ = tmp_ / "program";
-        test::make_dir(folder_);
-        for (const char* f : {"Kalvorin", "version.ini", "lang.eng.txt", "lang.txt"})
-            fs::copy_file(test::dist(f), folder_ + "/" + f);
+        test::install_program(folder_);
         for (const char* name : kListNames) {
             old_.push_back(saved_list(name));
             waiting_.push_back(waiting_lines(name));

@@ -246,4 +246,10 @@ RunResult reg(const std::vector<std::string>& args) {
     return run(argv);
 }
 
+void install_program(const std::string& folder) {
+    make_dir(folder);
+    for (const char* f : {"Kalvorin", "version.ini", "lang.eng.txt", "lang.txt"})
+        std::filesystem::copy_file(dist(f), folder + "/" + f);
+}
+
 }  // namespace kalvorin::test

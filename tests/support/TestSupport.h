@@ -132,6 +132,8 @@ private:
 
 // A program or file of build/dist/.
 std::string dist(const std::string& name);
+// Copies the configuration program and its runtime files into a new folder.
+void install_program(const std::string& folder);
 
 // kalvorin-reg with the arguments, against the hive in KALVORIN_HIVE.
 RunResult reg(const std::vector<std::string>& args);
