@@ -58,6 +58,10 @@ TEST_F(RegToolTest, RefusalsSayWhyAndChangeNothing) {
         {{"query", kKalvorin + "\\none"},
          "ERROR: The system was unable to find the specified registry key or value.\n"},
         {{"frobnicate", kScores}, "ERROR: Unknown operation: frobnicate" + usage},
+        // The arguments that an error repeats cannot break its one line.
+        {{"frob\nnicate", kScores}, "ERROR: Unknown operation: frob^Jnicate" + usage},
+        {{"add", kScores, "/v", "b", "/t", "REG_DWORD", "/d", "1\r\n2", "/f"},
+         "ERROR: Invalid number: 1^M^J2" + usage},
     };
     for (const Refused& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1]);

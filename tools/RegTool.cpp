@@ -290,6 +290,22 @@ int mark(const std::string& key, bool denied, const Console& console) {
     return 0;
 }
 
+// An error is one line: control characters of the arguments it repeats are
+// shown in caret notation (a line feed as ^J).
+std::string one_line(const std::string& message) {
+    std::string out;
+    for (const char c : message) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7F) {
+            out.push_back(c);
+        } else {
+            out.push_back('^');
+            out.push_back(static_cast<char>(b ^ 0x40));
+        }
+    }
+    return out;
+}
+
 const char* kUsage =
     "usage: kalvorin-reg query  KEY [/v NAME]\n"
     "       kalvorin-reg add    KEY [/v NAME /t TYPE /d DATA] [/f]\n"
@@ -318,10 +334,10 @@ int reg_command(const std::vector<std::string>& args, const Console& console) {
         if (verb == "ALLOW") return mark(key, false, console);
         throw UsageError("Unknown operation: " + args[0]);
     } catch (const UsageError& e) {
-        console.err << "ERROR: " << e.what() << " (kalvorin-reg --help for the usage)\n";
+        console.err << "ERROR: " << one_line(e.what()) << " (kalvorin-reg --help for the usage)\n";
         return 1;
     } catch (const std::exception& e) {
-        console.err << "ERROR: " << e.what() << "\n";
+        console.err << "ERROR: " << one_line(e.what()) << "\n";
         return 1;
     }
 }
