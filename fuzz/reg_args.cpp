@@ -1,0 +1,78 @@
+// kalvorin-reg's command line against a scratch settings store that starts
+// each run as the same small hive. A command ends with status 0 and nothing
+// on standard error, or with status 1 and one "ERROR: " line.
+//
+// Input: fields separated by single NULs, as no argument can hold one. The
+// first field is what standard input holds; when it is empty no question is
+// asked. The others are the arguments, at most sixteen.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/FuzzSupport.h"
+#include "platform/registry.h"
+#include "platform/textfile.h"
+#include "tools/RegTool.h"
+
+namespace {
+
+using namespace kalvorin;
+using fuzz::finding;
+using fuzz::shown;
+
+constexpr std::size_t kMaxArguments = 16;
+
+int command(const std::vector<std::string>& args, const std::string& input, std::string& out, std::string& err) {
+    std::istringstream in(input);
+    std::ostringstream o, e;
+    const int status = tools::reg_command(args, {in, !input.empty(), o, e});
+    out = o.str();
+    err = e.str();
+    return status;
+}
+
+// The store each run starts from: every value type, nested keys, and a
+// write-denied key below a writable one.
+std::string make_hive(const std::string& hive) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"add", "HKCU\\Software\\kalvorin\\directorys", "/v", "basefolder", "/d", "/tmp/base"},
+        {"add", "HKCU\\Software\\kalvorin\\scores", "/v", "secure", "/t", "REG_DWORD", "/d", "-1000"},
+        {"add", "HKCU\\Software\\kalvorin\\scores", "/v", "trash", "/t", "REG_DWORD", "/d", "0x3e8"},
+        {"add", "HKCU\\Software\\kalvorin\\settings", "/v", "extimg", "/t", "REG_EXPAND_SZ", "/d", "%x%"},
+        {"add", "HKCU\\Software\\kalvorin\\settings", "/v", "big", "/t", "REG_QWORD", "/d", "-1"},
+        {"add", "HKCU\\Software\\kalvorin\\settings", "/v", "raw", "/t", "REG_SZ", "/raw", "6100620000"},
+        {"add", "HKCU\\Software\\kalvorin\\settings", "/ve", "/t", "REG_BINARY", "/d", "00ff"},
+        {"add", "HKCU\\Software\\kalvorin\\tree\\locked\\leaf", "/v", "x", "/d", "y"},
+        {"deny", "HKCU\\Software\\kalvorin\\tree\\locked"},
+    };
+    for (const auto& c : commands) {
+        std::string out, err;
+        if (command(c, "", out, err) != 0) finding("setting up the hive: " + err);
+    }
+    return platform::read_file(hive);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::string start = [] {
+        fuzz::base_folder();
+        return make_hive(platform::hive_location());
+    }();
+    fuzz::replace_hive(start);
+    std::vector<std::string> f = fuzz::split(std::string_view(reinterpret_cast<const char*>(data), size), {"\0", 1});
+    const std::string input = f[0];
+    if (f.size() > kMaxArguments + 1) f.resize(kMaxArguments + 1);
+    const std::vector<std::string> args(f.begin() + 1, f.end());
+    std::string out, err;
+    const int status = command(args, input, out, err);
+    const bool one_error_line = err.starts_with("ERROR: ") && std::count(err.begin(), err.end(), '\n') == 1 &&
+                                err.ends_with('\n');
+    if (!(status == 0 && err.empty()) && !(status == 1 && one_error_line))
+        finding("status " + std::to_string(status) + " with standard error '" + shown(err) + "'");
+    return 0;
+}
