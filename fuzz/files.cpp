@@ -133,6 +133,7 @@ void bulk_source(const std::string& base, unsigned selector, std::string_view co
             finding("bulk line '" + shown(line) + "': " + e.what());
         }
     }
+    searcher::forget();
 }
 
 std::string set_up() {
