@@ -49,6 +49,7 @@ TEST_F(RegToolTest, RefusalsSayWhyAndChangeNothing) {
         {{"delete", "HKCU", "/f"}, "ERROR: Invalid key name: the root HKCU cannot be deleted" + usage},
         {{"delete", "HKEY_CURRENT_USER\\", "/f"},
          "ERROR: Invalid key name: the root HKEY_CURRENT_USER\\ cannot be deleted" + usage},
+        {{"delete", "HKCU\\\\", "/f"}, "ERROR: Invalid key name: the root HKCU\\\\ cannot be deleted" + usage},
         {{"add", kScores, "/v", "b", "/t", "REG_BINARY", "/d", "xyz", "/f"},
          "ERROR: The data is not hexadecimal (digits 0-9 and A-F, two per byte): xyz" + usage},
         {{"add", kScores, "/v", "b", "/t", "REG_BINARY", "/d", "0x12", "/f"},

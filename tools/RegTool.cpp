@@ -263,7 +263,9 @@ bool tree_writable(const std::string& path) {
 int remove(const std::string& key, const Options& o, const Console& console) {
     const std::string path = key_path(key);
     const bool whole_key = !o.value && !o.all_values;
-    if (whole_key && path.empty()) throw UsageError("Invalid key name: the root " + key + " cannot be deleted");
+    // The store drops the backslashes around a path, so backslashes alone name the root too.
+    if (whole_key && path.find_first_not_of('\\') == std::string::npos)
+        throw UsageError("Invalid key name: the root " + key + " cannot be deleted");
     const auto readable = RegKey::open_read(path);
     if (!readable) throw CommandError(kNotFound);
     if (o.value && !readable->query(*o.value)) throw CommandError(kNotFound);
