@@ -35,13 +35,33 @@ std::string char_at(const std::string& line, std::size_t pos) {
 
 // The starts of the occurrences procesa would replace, with each slot read
 // as the digit that stands in for it.
-std::vector<std::size_t> occurrences(const Working& w, const std::string& upper_test) {
-    const std::string upper_line = platform::ansi_upper(w.text);
+std::vector<std::size_t> occurrences(const std::string& upper_line, const std::string& upper_test) {
     std::vector<std::size_t> hits;
     for (std::size_t hit = upper_line.find(upper_test); hit != std::string::npos;
          hit = upper_line.find(upper_test, hit + upper_test.size()))
         hits.push_back(hit);
     return hits;
+}
+
+// Whether a stretch of the line that takes in a slot is the test once each
+// of its slots is read as the digit the test has there (0 or 1): whether
+// procesa replaces that stretch then depends on earlier values, and so does
+// what later tests find where it stands.
+bool slot_may_match(const Working& w, const std::string& upper_line, const std::string& upper_test) {
+    const std::size_t length = upper_test.size();
+    for (std::size_t slot = 0; slot < upper_line.size(); ++slot) {
+        if (!w.is_slot(slot)) continue;
+        for (std::size_t start = slot + 1 > length ? slot + 1 - length : 0;
+             start <= slot && start + length <= upper_line.size(); ++start) {
+            bool match = true;
+            for (std::size_t j = 0; j < length && match; ++j) {
+                const char t = upper_test[j];
+                match = w.is_slot(start + j) ? t == '0' || t == '1' : upper_line[start + j] == t;
+            }
+            if (match) return true;
+        }
+    }
+    return false;
 }
 
 // Replaces the occurrences, each by a slot of test k.
@@ -117,9 +137,8 @@ std::int32_t LinePlan::value(const std::string& digits) {
 // The steps are la_descompone's, with a 0 standing in each slot. The line
 // becomes "by values" when an operator, a delimiter or a text (with its
 // closing delimiter) would be read from a slot, or when an occurrence to
-// replace takes in a slot. An occurrence that would take in a slot only with
-// the other digit begins with the keyword, so the search for it reaches that
-// occurrence later and finds the slot in its text.
+// replace takes in a slot with either digit in it. Only then can where the
+// tests stand, or what they hold, depend on the values of earlier ones.
 LinePlan plan_line(const std::string& line) {
     LinePlan plan;
     Working w{line, std::vector<int>(line.size(), kPlain), std::vector<std::string>(line.size())};
@@ -150,9 +169,9 @@ LinePlan plan_line(const std::string& line) {
             if (t.delim.empty()) {
                 t.fault = PlannedTest::Fault::no_delimiter;
             } else {
-                const std::vector<std::size_t> hits = occurrences(w, upper_test);
-                for (const std::size_t hit : hits)
-                    if (w.any_slot(hit, hit + upper_test.size())) return by_values();
+                const std::string upper_line = platform::ansi_upper(w.text);
+                if (slot_may_match(w, upper_line, upper_test)) return by_values();
+                const std::vector<std::size_t> hits = occurrences(upper_line, upper_test);
                 if (hits.empty()) t.fault = PlannedTest::Fault::not_in_line;
                 replace_by_slot(w, hits, upper_test.size(), k);
             }

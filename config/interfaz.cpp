@@ -1,6 +1,5 @@
 #include "config/interfaz.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <limits>
 
@@ -24,6 +23,7 @@
 #include "config/ErrorText.h"
 #include "config/FieldRules.h"
 #include "config/FilterLists.h"
+#include "config/Language.h"
 #include "config/Options.h"
 #include "config/cp1252.h"
 #include "platform/paths.h"
@@ -437,7 +437,7 @@ void TForm1::FormCreate() {
     }
 
     // 7 to 9.
-    read_language_files();
+    read_language_files(basefolder, language);
     set_texts();
     show_settings();
 
@@ -446,16 +446,6 @@ void TForm1::FormCreate() {
     btn_bulkaddtrash->setEnabled(false);
     btn_bulkaddsecure->setEnabled(false);
     btn_saveall->setEnabled(false);
-}
-
-// "lang.txt" overwrites the slots it has lines for; "lang.eng.txt" fills the
-// rest. Lines after the last slot are ignored.
-void TForm1::read_language_files() {
-    for (const char* name : {"lang.eng.txt", "lang.txt"}) {
-        std::vector<std::string> lines = platform::read_lines(basefolder + name);
-        if (lines.size() > language.size()) lines.resize(language.size());
-        std::copy(lines.begin(), lines.end(), language.begin());
-    }
 }
 
 void TForm1::set_texts() {

@@ -15,6 +15,7 @@
 
 #include "config/BulkBatch.h"
 #include "config/FieldTest.h"
+#include "config/Language.h"
 #include "config/Options.h"
 #include "config/Seam.h"
 
@@ -48,8 +49,6 @@ private:
 class TForm1 : public QWidget {
     Q_OBJECT
 public:
-    // Number of language slots; slot n is line n of the language files.
-    static constexpr int kSlots = 100;
     // The program's home page, shown by lbl_homelink.
     static constexpr const char* kHomePage = "https://kalvorin.example.org/";
 
@@ -211,7 +210,7 @@ private:
     using Handler = void (TForm1::*)();
     // Runs a handler; an error it raises is shown in an error box.
     void guarded(Handler handler);
-    // The text of language slot n (1 to kSlots).
+    // The text of language slot n (1 to kLanguageSlots).
     const std::string& slot(int n) const;
     void build_window();
     void build_editor();
@@ -222,7 +221,6 @@ private:
     void connect_handlers();
 
     // Start-up steps.
-    void read_language_files();
     void set_texts();
     void show_settings();
     void show_stored(const OptionValues& stored);
@@ -239,7 +237,7 @@ private:
     // Whether start-up ran to its end; if not, the error that stopped it.
     bool started = false;
     std::string startup_failure;
-    std::array<std::string, kSlots> language{};
+    LanguageSlots language{};
 
     // Private helpers of the editor and bulk tabs (interfaz_editor.cpp,
     // interfaz_bulk.cpp) are declared below this line.

@@ -107,7 +107,7 @@ void TextWriter::close() {
     raise_io(err ? err : EIO, path_);
 }
 
-LineReader::LineReader() : file_(stdin), path_("standard input") {}
+LineReader::LineReader() : LineReader(stdin, "standard input") {}
 LineReader::LineReader(const std::string& path) : owned_(open_file(path, "rb")), file_(owned_.get()), path_(path) {}
 
 int LineReader::get() {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kalvorin::platform {
@@ -61,6 +62,8 @@ public:
     // Standard input.
     LineReader();
     explicit LineReader(const std::string& path);
+    // A stream the caller keeps open; name stands for it in errors.
+    LineReader(std::FILE* borrowed, std::string name) : file_(borrowed), path_(std::move(name)) {}
     // Appends the next line, with its line end, to out, but at most room
     // bytes of it. Whole: the line ended; Cut: room ran out and the rest of
     // the line is still unread; End: nothing was left.

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libpcre2-dev libsqlite3-dev qt6-base-dev libgmime-3.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev valgrind
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

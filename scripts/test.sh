@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite:
 # the Linux programs, the Windows programs for both architectures under Wine,
-# and the Linux suite again built with AddressSanitizer and
-# UndefinedBehaviorSanitizer (build-asan/). KALVORIN_SKIP_WINDOWS=1 and
-# KALVORIN_SKIP_SANITIZE=1 leave a stage out of a quick local loop; CI never
-# skips one.
+# the Linux suite again built with AddressSanitizer and
+# UndefinedBehaviorSanitizer (build-asan/), and each fuzz target briefly
+# (build-fuzz/, scripts/fuzz.sh). KALVORIN_SKIP_WINDOWS=1,
+# KALVORIN_SKIP_SANITIZE=1 and KALVORIN_SKIP_FUZZ=1 leave a stage out of a
+# quick local loop; CI never skips one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,4 +29,11 @@ if wanted sanitizer KALVORIN_SKIP_SANITIZE; then
     -DKALVORIN_BUILD_BENCH=OFF >/dev/null
   cmake --build build-asan -j"$(nproc)" >/dev/null
   ctest --test-dir build-asan --output-on-failure -j"$(nproc)"
+fi
+
+# Seconds for each fuzz target: long enough to replay the seeds and try some
+# thousands of new inputs.
+fuzz_seconds=${KALVORIN_FUZZ_SECONDS:-15}
+if wanted fuzz KALVORIN_SKIP_FUZZ; then
+  bash scripts/fuzz.sh all "$fuzz_seconds"
 fi

@@ -5,6 +5,7 @@
 
 #include <glib.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -23,9 +24,9 @@ using test::spit;
 
 // The messages of an mbox text, each too big one as "<too big>".
 std::vector<std::string> read_mbox(const std::string& mbox, std::size_t max_size = 1000) {
-    test::TempDir d;
-    spit(d / "box", mbox);
-    platform::LineReader in(d / "box");
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(
+        fmemopen(const_cast<char*>(mbox.data()), mbox.size(), "rb"), std::fclose);
+    platform::LineReader in(stream.get(), "mbox");
     std::string first;
     in.next(first, 1000);
     MboxReader reader(in, max_size);

@@ -49,6 +49,7 @@ TEST_F(RegToolTest, RefusalsSayWhyAndChangeNothing) {
         {{"delete", "HKCU", "/f"}, "ERROR: Invalid key name: the root HKCU cannot be deleted" + usage},
         {{"delete", "HKEY_CURRENT_USER\\", "/f"},
          "ERROR: Invalid key name: the root HKEY_CURRENT_USER\\ cannot be deleted" + usage},
+        {{"delete", "HKCU\\\\", "/f"}, "ERROR: Invalid key name: the root HKCU\\\\ cannot be deleted" + usage},
         {{"add", kScores, "/v", "b", "/t", "REG_BINARY", "/d", "xyz", "/f"},
          "ERROR: The data is not hexadecimal (digits 0-9 and A-F, two per byte): xyz" + usage},
         {{"add", kScores, "/v", "b", "/t", "REG_BINARY", "/d", "0x12", "/f"},
@@ -58,6 +59,10 @@ TEST_F(RegToolTest, RefusalsSayWhyAndChangeNothing) {
         {{"query", kKalvorin + "\\none"},
          "ERROR: The system was unable to find the specified registry key or value.\n"},
         {{"frobnicate", kScores}, "ERROR: Unknown operation: frobnicate" + usage},
+        // The arguments that an error repeats cannot break its one line.
+        {{"frob\nnicate", kScores}, "ERROR: Unknown operation: frob^Jnicate" + usage},
+        {{"add", kScores, "/v", "b", "/t", "REG_DWORD", "/d", "1\r\n2", "/f"},
+         "ERROR: Invalid number: 1^M^J2" + usage},
     };
     for (const Refused& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1]);

@@ -112,6 +112,9 @@ TEST_F(ScoringEquivalence, LinesThatDependOnEarlierValuesGiveTheSameTrace) {
         "sbjct=#xsnder=#a#",           "sbjct=0asnder=#a#",
         "sbjct=#1#+sbjct=#snder=#a##", "sbjct=#0#*sbjct=#snder=#a##", "snder=#a#snder=#a#",
         "SBJCT=#1#+sbjct=#1#",         "mbody=#0snder-#a##",     "(snder=#a#+sbjct=%snder=#a#%)",
+        // The copy of the first test is replaced only when snder=#a# is true;
+        // when it is not, the second test's text runs into it.
+        "sbjct=#1#+sbjct=j+sbjct=#snder=#a##",
     };
     std::vector<Message> messages(2);
     messages[0].parts = {"h", "b", "t", "a", "1 0", "r"};
