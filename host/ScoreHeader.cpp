@@ -75,13 +75,18 @@ bool is_score_field(std::string_view line) {
 
 // The line ending of the message's first header line, as far as it is held.
 std::string_view line_end_of(std::string_view head) {
-    std::size_t at = 0;
-    if (head.starts_with("From ")) at = std::min(head.find('\n'), head.size() - 1) + 1;
-    const std::size_t nl = head.find('\n', at);
-    return nl != std::string_view::npos && nl > 0 && head[nl - 1] == '\r' ? "\r\n" : "\n";
+    const std::string_view header = without_from_line(head);
+    const std::size_t nl = header.find('\n');
+    return nl != std::string_view::npos && nl > 0 && header[nl - 1] == '\r' ? "\r\n" : "\n";
 }
 
 }  // namespace
+
+std::string_view without_from_line(std::string_view raw) {
+    if (!raw.starts_with("From ")) return raw;
+    const std::size_t nl = raw.find('\n');
+    return nl == std::string_view::npos ? std::string_view() : raw.substr(nl + 1);
+}
 
 void write_message(std::FILE* out, std::string_view head, platform::LineReader* rest,
                    std::optional<std::int32_t> score) {

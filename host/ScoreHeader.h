@@ -10,6 +10,9 @@
 
 namespace kalvorin::host {
 
+// The message without the mbox "From " line at its top, if it has one.
+std::string_view without_from_line(std::string_view raw);
+
 // Writes the message to out: head, the part of it held in memory, then what
 // rest has left (rest may be null). "X-Kalvorin-Score: N" goes at the top of
 // the header, after an mbox "From " line if there is one, in the message's

@@ -45,30 +45,28 @@ int open_scratch() {
 
 }  // namespace
 
-StderrWatch::StderrWatch() : scratch_(open_scratch()) {}
+StderrWatch::StderrWatch() : scratch_(open_scratch()), real_(scratch_ >= 0 ? ::dup(2) : -1) {}
 
 StderrWatch::~StderrWatch() {
     if (scratch_ >= 0) ::close(scratch_);
+    if (real_ >= 0) ::close(real_);
 }
 
 std::string StderrWatch::during(const std::function<void()>& call) {
     std::fflush(stderr);
-    const int saved = scratch_ >= 0 ? ::dup(2) : -1;
-    if (saved < 0 || ::dup2(scratch_, 2) < 0) {
-        if (saved >= 0) ::close(saved);
+    if (real_ < 0 || ::dup2(scratch_, 2) < 0) {
         call();
         return std::string();
     }
     struct Restore {
-        int saved;
+        int real;
         ~Restore() {
             std::fflush(stderr);
-            ::dup2(saved, 2);
-            ::close(saved);
+            ::dup2(real, 2);
         }
     };
     {
-        Restore restore{saved};
+        Restore restore{real_};
         call();
     }
     std::string printed;

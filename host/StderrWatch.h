@@ -21,6 +21,7 @@ public:
 
 private:
     int scratch_ = -1;
+    int real_ = -1;       // the real standard error, kept open to point back at
     long long seen_ = 0;  // the scratch file's bytes already passed on
 };
 

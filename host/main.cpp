@@ -225,8 +225,7 @@ int filter_stdin(const Options& options) {
         if (!in.rest(raw, options.max_size)) {
             report("standard input: " + too_big_text(options.max_size));
         } else {
-            std::string_view message = raw;
-            if (message.starts_with("From ")) message.remove_prefix(std::min(message.find('\n'), message.size() - 1) + 1);
+            const std::string_view message = without_from_line(raw);
             exit = kNoPlugin;
             PluginHost host(options.plugin);
             host.initialize();
