@@ -28,9 +28,12 @@ const Target& Target::current() {
 std::vector<Target> Target::all() {
     std::vector<Target> out{Target("linux", KALVORIN_DIST, "")};
 #ifdef KALVORIN_WINE_DIR
-    for (const char* bits : {"32", "64"})
-        out.push_back(Target(std::string("win") + bits, std::string(KALVORIN_BUILD_DIR) + "/win" + bits + "/dist",
-                             std::string(KALVORIN_WINE_DIR) + "/win" + bits));
+    // The architectures that this machine runs (tests/wine.cmake).
+    for (int bits : {KALVORIN_WINE_BITS}) {
+        const std::string win = "win" + std::to_string(bits);
+        out.push_back(Target(win, std::string(KALVORIN_BUILD_DIR) + "/" + win + "/dist",
+                             std::string(KALVORIN_WINE_DIR) + "/" + win));
+    }
 #endif
     return out;
 }
@@ -54,10 +57,12 @@ RunResult Target::run(const std::string& name, const std::vector<std::string>& a
 
 Target::Command Target::command(const std::string& file, const std::vector<std::string>& args) const {
     Command c;
+#ifdef KALVORIN_WINE_DIR
     if (windows()) {
-        c.argv = {"/usr/bin/wine"};
+        c.argv = {KALVORIN_WINE};
         c.env = {"WINEPREFIX=" + wineprefix_, "WINEDEBUG=-all", "LC_ALL=C", "WINEDLLOVERRIDES=mscoree,mshtml="};
     }
+#endif
     c.argv.push_back(file);
     c.argv.insert(c.argv.end(), args.begin(), args.end());
     return c;

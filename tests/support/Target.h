@@ -53,12 +53,14 @@ public:
     // Empties the target's settings store under HKCU\Software\kalvorin.
     void clear_settings() const;
 
-private:
-    // The command line and environment that run the file on this target.
+    // The command line and environment that run the file on this target:
+    // Windows programs through scripts/wine.sh, which picks Wine's loader.
     struct Command {
         std::vector<std::string> argv, env;
     };
     Command command(const std::string& file, const std::vector<std::string>& args) const;
+
+private:
     // CR LF line ends of a Windows program's output become LF.
     RunResult as_lines(RunResult r) const;
 
