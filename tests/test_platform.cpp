@@ -118,11 +118,13 @@ protected:
 };
 
 TEST_F(ShellOpen, HandsTheTargetToTheOpenerWithoutWaiting) {
-    test::spit(bin_ / "xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.arg\"\n");
+    // The opener writes its argument aside and renames it into place, so the
+    // file is whole as soon as it exists.
+    test::spit(bin_ / "xdg-open", "#!/bin/sh\nprintf '%s' \"$1\" > \"$0.part\" && /bin/mv \"$0.part\" \"$0.arg\"\n");
     ASSERT_EQ(::chmod((bin_ / "xdg-open").c_str(), 0755), 0);
     ::setenv("PATH", bin_.path().c_str(), 1);
     platform::shell_open("/some folder/caf\xE9.txt");
-    for (int i = 0; i < 200 && !test::exists(bin_ / "xdg-open.arg"); ++i) ::usleep(10000);
+    for (int i = 0; i < 3000 && !test::exists(bin_ / "xdg-open.arg"); ++i) ::usleep(10000);
     EXPECT_EQ(test::slurp(bin_ / "xdg-open.arg"), "/some folder/caf\xE9.txt");
 }
 

@@ -35,6 +35,8 @@ const std::string too_large = [] {
     return std::string(reinterpret_cast<const char*>(text));
 }();
 
+const std::string too_costly = "TRegExpr(exec): Pattern Too Costly For This Text";
+
 using Code = std::unique_ptr<pcre2_code, CodeFree>;
 
 // Compiles a translation as the engine does; error and offset tell why not.
@@ -133,10 +135,17 @@ TEST(DialectAdapterRandom, EveryPatternIsRejectedOrCompilesAndRuns) {
             ASSERT_EQ(complaint.rfind(too_large, 0), 0u) << "pattern [" << pattern << "] became [" << for_long_text
                                                          << "]: " << complaint;
         }
+        EXPECT_TRUE(pcre2_matches(translated, subject).has_value())
+            << "pattern [" << pattern << "] became [" << translated << "], which fails on [" << subject << "]";
+        // The engine may give up on its processor-time budget: a stall of the
+        // machine charged to a match that takes under a millisecond does that
+        // now and then, so that answer says nothing of the translation. Any
+        // other error at run time does.
         try {
             regexpr_exec(pattern, subject);
         } catch (const ERegExpr& e) {
-            ADD_FAILURE() << "pattern [" << pattern << "] raised at run time: " << e.what();
+            if (std::string(e.what()) != too_costly)
+                ADD_FAILURE() << "pattern [" << pattern << "] raised at run time: " << e.what();
         }
     }
     EXPECT_GT(accepted, 3000);
