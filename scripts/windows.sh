@@ -26,6 +26,32 @@ jobs=$(nproc)
 # passes between it and the plug-in but the registry and the base folder.
 qt_arches=(x86_64)
 
+# What of Qt Kalvorin.exe never uses, left out of the build to keep a fresh
+# machine's first run short: the other modules, OpenGL and Vulkan (it paints
+# with the raster engine), the Direct2D platform plug-in, touch gestures, the
+# image formats, text formats and widgets it never shows. The windows and
+# offscreen platform plug-ins stay; the offscreen one draws text with
+# FreeType, which stays for it. Qt 6.4 builds its DirectWrite fonts only with
+# the direct2d feature, so that feature stays and only direct2d1_1, which
+# builds the Direct2D plug-in, goes.
+qt_features_off=(
+  sql network dbus printsupport concurrent xml testlib
+  opengl dynamicgl vulkan direct2d1_1 gestures
+  imageformatplugin gif ico jpeg movie pdf picture
+  textodfwriter textmarkdownreader textmarkdownwriter
+  graphicsview mdiarea calendarwidget datetimeedit lcdnumber dial splashscreen
+  undocommand undostack undogroup undoview wizard colordialog fontdialog
+  fontcombobox errormessage columnview datawidgetmapper keysequenceedit
+  commandlinkbutton syntaxhighlighter systemtrayicon toolbox
+  tabletevent sessionmanager
+  system-zlib system-pcre2 system-freetype system-harfbuzz system-png system-jpeg
+  system-doubleconversion
+)
+# The cache folder of the Qt build names its feature set, so that a change of
+# the set builds it anew.
+qt_key=$(printf '%s\n' "${qt_features_off[@]}" | md5sum | cut -c1-8)
+qt_prefix() { echo "$cache/qt-$qt_version-$1-$qt_key"; }
+
 log() { echo "windows: $*" >&2; }
 
 sudo_cmd() { if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi; }
@@ -107,24 +133,21 @@ build_pcre2() {
 }
 
 build_qt() {
-  local arch=$1 prefix=$cache/qt-$qt_version-$1
+  local arch=$1 prefix
+  prefix=$(qt_prefix "$1")
   [ -f "$prefix/.done" ] && return 0
-  log "building static Qt $qt_version for $arch (11 to 17 minutes on two cores)"
+  log "building static Qt $qt_version for $arch (about 20 minutes on two cores)"
   local src bld=$cache/build/qt-$arch
   # The same version as the build machine's Qt, whose tools it uses.
   src=$(source_of qt6-base "$(installed_version qt6-base-dev)" "qt6-base-$qt_version*")
   rm -rf "$bld" "$prefix"
-  # Only Core, Gui and Widgets. Debian's source lacks the tablet headers;
-  # OpenGL stays on because the Windows platform plug-in needs it.
+  local features=() f
+  for f in "${qt_features_off[@]}"; do features+=("-DFEATURE_${f//-/_}=OFF"); done
   cmake -S "$src" -B "$bld" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$(toolchain "$arch")" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake" \
     -DQT_QMAKE_TARGET_MKSPEC=win32-g++ -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
-    -DFEATURE_tabletevent=OFF -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF \
-    -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_testlib=OFF \
-    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF \
-    -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_png=OFF \
-    -DFEATURE_system_jpeg=OFF -DFEATURE_system_doubleconversion=OFF >"$cache/qt-$arch-configure.log" 2>&1 \
+    "${features[@]}" >"$cache/qt-$arch-configure.log" 2>&1 \
     || { tail -30 "$cache/qt-$arch-configure.log" >&2; exit 1; }
   cmake --build "$bld" -j"$jobs" >"$cache/qt-$arch-build.log" 2>&1 \
     || { tail -30 "$cache/qt-$arch-build.log" >&2; exit 1; }
@@ -142,8 +165,8 @@ deps() {
 # Configures and builds one architecture into build/win32 or build/win64.
 build_arch() {
   local arch=$1 bits=$2 prefixes="$cache/pcre2-$pcre2_version-$1" with_config=OFF
-  if [ -f "$cache/qt-$qt_version-$arch/.done" ]; then
-    prefixes="$prefixes;$cache/qt-$qt_version-$arch"
+  if [ -f "$(qt_prefix "$arch")/.done" ]; then
+    prefixes="$prefixes;$(qt_prefix "$arch")"
     with_config=ON
   fi
   local bld=build/win$bits
