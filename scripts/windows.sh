@@ -137,7 +137,11 @@ build_qt() {
   prefix=$(qt_prefix "$1")
   [ -f "$prefix/.done" ] && return 0
   log "building static Qt $qt_version for $arch (about 20 minutes on two cores)"
-  local src bld=$cache/build/qt-$arch
+  local src bld=$cache/build/qt-$arch old
+  # A build of another version or feature set is of no more use.
+  for old in "$cache"/qt-*-"$arch" "$cache"/qt-*-"$arch"-*; do
+    if [ -d "$old" ]; then rm -rf "$old"; fi
+  done
   # The same version as the build machine's Qt, whose tools it uses.
   src=$(source_of qt6-base "$(installed_version qt6-base-dev)" "qt6-base-$qt_version*")
   rm -rf "$bld" "$prefix"
