@@ -136,7 +136,7 @@ build_qt() {
   local arch=$1 prefix
   prefix=$(qt_prefix "$1")
   [ -f "$prefix/.done" ] && return 0
-  log "building static Qt $qt_version for $arch (about 20 minutes on two cores)"
+  log "building static Qt $qt_version for $arch (about 25 minutes on two cores)"
   local src bld=$cache/build/qt-$arch old
   # A build of another version or feature set is of no more use.
   for old in "$cache"/qt-*-"$arch" "$cache"/qt-*-"$arch"-*; do
