@@ -3,9 +3,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <iostream>
 
 #include "platform/errors.h"
 #include "platform/files_os.h"
+#include "platform/terminal.h"
 
 namespace kalvorin::platform {
 
@@ -43,6 +45,8 @@ std::string io_message(int err, const std::string& path) {
             return "Access denied";
         case ENOSPC:
             return "Disk full";
+        case EPIPE:
+            return "Broken pipe";
         case EMFILE:
         case ENFILE:
             return "Too many open files";
@@ -141,6 +145,9 @@ bool LineReader::rest(std::string& out, std::size_t room) {
     char buf[65536];
     for (;;) {
         const std::size_t want = room < sizeof buf ? room + 1 : sizeof buf;
+        // Room for a block is made before it is read: running out of memory
+        // then leaves it unread, never read and dropped.
+        out.reserve(out.size() + want);
         const std::size_t n = std::fread(buf, 1, want, file_);
         if (std::ferror(file_)) raise_io(EIO, path_);
         if (n == 0) return true;
@@ -196,6 +203,25 @@ void write_file(const std::string& path, std::string_view content) {
 void replace_file(const std::string& source, const std::string& target) {
     if (os::is_dir(target)) raise_io(EISDIR, target);
     if (const int err = os::rename_over(source, target)) raise_io(err, target);
+}
+
+std::string standard_output_error() {
+    errno = 0;
+    std::cout.flush();
+    bool lost = !std::cout;
+    int err = errno;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        lost = true;
+        if (!err) err = errno;
+    }
+    return lost ? io_message(err ? err : EIO, "standard output") : std::string();
+}
+
+int finish_output(int status, const std::string& prefix, int lost_status) {
+    const std::string lost = standard_output_error();
+    if (lost.empty()) return status;
+    std::cerr << prefix << "standard output: " << lost << "\n";
+    return lost_status;
 }
 
 bool file_exists(const std::string& path) { return os::is_regular_file(path); }

@@ -72,7 +72,9 @@ public:
     // Drops the rest of a line that next() cut.
     void skip_line();
     // Appends what is left, in pieces, until more than room bytes have been
-    // appended; false when it stopped so, with the rest still unread.
+    // appended; false when it stopped so, with the rest still unread. When
+    // memory runs out (std::bad_alloc) out holds everything taken so far and
+    // the rest is still unread.
     bool rest(std::string& out, std::size_t room);
     // Copies what is left to the stream.
     void copy_rest(std::FILE* to);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 
 #include "platform/errors.h"
@@ -94,6 +96,31 @@ TEST(TextFile, AppendCreatesAndEndsWithCrLf) {
     EXPECT_EQ(test::slurp(d / "log.txt"), "one\r\n\r\n");
     platform::reset_file(d / "log.txt");
     EXPECT_EQ(test::slurp(d / "log.txt"), "");
+}
+
+// An append that the file-size limit stops, in the write of a long text or
+// in the close that writes a short one out, leaves the file as it was.
+TEST(TextFile, AnAppendThatFailsLeavesTheFileAsItWas) {
+    TempDir d;
+    const std::string log = d / "log.txt", before = "kept line\r\n";
+    const auto saved_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct Case {
+        const char* where;
+        std::string text;
+    };
+    for (const Case& c : {Case{"write", std::string(100000, 'x')}, Case{"close", "abcdef"}}) {
+        test::spit(log, before);
+        rlimit small = saved;
+        small.rlim_cur = before.size() + 3;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const std::string error = test::error_text<EInOutError>([&] { platform::append_line(log, c.text); });
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        EXPECT_NE(error, "no error") << c.where;
+        EXPECT_EQ(test::slurp(log), before) << c.where;
+    }
+    std::signal(SIGXFSZ, saved_handler);
 }
 
 TEST(TextFile, ErrorsCarryTheRuntimeMessages) {

@@ -8,6 +8,7 @@
 #include "CodigoComun/ConfigSys.h"
 #include "inspect/ListFiles.h"
 #include "platform/errors.h"
+#include "platform/terminal.h"
 #include "tools/Lint.h"
 
 namespace {
@@ -22,8 +23,8 @@ const char* kUsage =
     "                a first row names the columns; tabs, line breaks and backslashes\n"
     "                in a field are written \\t, \\n, \\r and \\\\\n"
     "kinds: stops, regex-error, regex-cost, duplicate, never-decides\n"
-    "exit status: 0 no problem found, 1 problems found, 2 usage, or the lists or the\n"
-    "settings could not be read\n";
+    "exit status: 0 no problem found, 1 problems found, 2 usage, the lists or the\n"
+    "settings could not be read, or the output could not be written\n";
 
 enum Exit : int { kClean = 0, kProblems = 1, kCannotCheck = 2 };
 
@@ -80,8 +81,7 @@ void print_text(const lint::Report& r, const inspect::FilterLists& lists) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
+int run(int argc, char** argv) {
     bool tsv = false;
     std::vector<std::string> folders;
     for (int i = 1; i < argc; ++i) {
@@ -114,4 +114,11 @@ int main(int argc, char** argv) {
         std::cerr << "kalvorin-lint: " << e.what() << "\n";
     }
     return kCannotCheck;
+}
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    kalvorin::platform::report_closed_pipes();
+    // A report that did not all arrive is no report.
+    return kalvorin::platform::finish_output(run(argc, argv), "kalvorin-lint: ", kCannotCheck);
 }

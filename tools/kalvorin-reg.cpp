@@ -8,6 +8,9 @@
 #include "tools/RegTool.h"
 
 int main(int argc, char** argv) {
+    kalvorin::platform::report_closed_pipes();
     const kalvorin::tools::Console console{std::cin, kalvorin::platform::stdin_is_terminal(), std::cout, std::cerr};
-    return kalvorin::tools::reg_command(std::vector<std::string>(argv + 1, argv + argc), console);
+    const int status = kalvorin::tools::reg_command(std::vector<std::string>(argv + 1, argv + argc), console);
+    // An answer that did not all arrive is a failed command.
+    return kalvorin::platform::finish_output(status, "ERROR: ", 1);
 }

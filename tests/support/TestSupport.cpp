@@ -136,6 +136,35 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input, co
     return r;
 }
 
+RunResult run_losing_output(const std::vector<std::string>& argv, LostOutput how) {
+    TempDir io;
+    const std::string err = io / "err";
+    int ends[2] = {-1, -1};
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    if (how == LostOutput::full_disk) {
+        posix_spawn_file_actions_addopen(&fa, 1, "/dev/full", O_WRONLY, 0);
+    } else {
+        // The reading end goes before the program starts: its first write fails.
+        if (::pipe2(ends, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+        ::close(ends[0]);
+        posix_spawn_file_actions_adddup2(&fa, ends[1], 1);
+    }
+    posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    RunResult r;
+    if (spawn(argv, {}, &fa, pid)) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&fa);
+    if (ends[1] >= 0) ::close(ends[1]);
+    r.err = slurp(err);
+    return r;
+}
+
 Started::Started(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
     int pipefd[2];
     // Close-on-exec, so that no other program started meanwhile keeps the

@@ -64,6 +64,14 @@ struct RunResult {
 RunResult run(const std::vector<std::string>& argv, const std::string& input = std::string(),
               const std::vector<std::string>& env = {});
 
+// How a program's standard output fails: a full disk, or a pipe that no
+// one reads any more.
+enum class LostOutput { full_disk, closed_pipe };
+
+// Runs a program whose standard output cannot be written; its standard
+// error is caught as by run.
+RunResult run_losing_output(const std::vector<std::string>& argv, LostOutput how);
+
 // A program running beside the test, its standard input a pipe that stays
 // open until finish, its output going to files. Ended by finish, or by the
 // destructor, which closes its input and waits for it.
