@@ -32,17 +32,19 @@ Comparer::Comparer(std::ostream& out, const std::string& old_base, const std::st
       ev_(inspect::PassSettings::from_store(),
           {inspect::read_lists(inspect::as_basefolder(old_base)), inspect::read_lists(inspect::as_basefolder(new_base))}) {}
 
-void Comparer::message(const std::string& label, const MessageParts& parts) {
+bool Comparer::message(const std::string& label, const MessageParts& parts) {
     const inspect::SeenMessage m = inspect::see(host_parts(parts), ev_.settings());
     const inspect::Verdict before = ev_.score(m, kOld);
     const inspect::Verdict after = ev_.score(m, kNew);
     ++messages_;
     const std::string from = decider(before), to = decider(after);
-    if (from == to && before.score == after.score) return;
+    const bool stopped = before.error || after.error;
+    if (from == to && before.score == after.score) return stopped;
     ++changes_[from + " -> " + to];
     out_ << label << ": " << from << " -> " << to << ", score " << before.score << " -> " << after.score << "\n"
          << "  before: " << account(ev_, kOld, before) << "\n"
          << "  after:  " << account(ev_, kNew, after) << "\n";
+    return stopped;
 }
 
 void Comparer::summary() {

@@ -17,7 +17,9 @@ public:
     // Reads the settings and both folders' lists, which are only read;
     // raises what reading them raises.
     Comparer(std::ostream& out, const std::string& old_base, const std::string& new_base);
-    void message(const std::string& label, const MessageParts& parts);
+    // True when an error ended the scoring with either folder's lists, which
+    // the plug-in would report.
+    bool message(const std::string& label, const MessageParts& parts);
     // "N of M messages changed", then "OLD -> NEW: COUNT" per kind.
     void summary();
 

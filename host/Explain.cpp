@@ -160,7 +160,7 @@ Explainer::Explainer(std::ostream& out)
     : out_(out),
       ev_(inspect::PassSettings::from_store(), {inspect::read_lists(get_basefolder())}) {}
 
-void Explainer::message(const std::string& label, const MessageParts& parts) {
+bool Explainer::message(const std::string& label, const MessageParts& parts) {
     const inspect::SeenMessage m = inspect::see(host_parts(parts), ev_.settings());
     const inspect::Explained e = ev_.explain(m);
     const inspect::Verdict& v = e.verdict;
@@ -178,6 +178,7 @@ void Explainer::message(const std::string& label, const MessageParts& parts) {
     if (v.error) out_ << "  error: " << *v.error << "\n  score reached: " << v.score << "\n";
     print_cap(out_, m, ev_.settings().up50kb);
     print_image(out_, e, ev_, m);
+    return v.error.has_value();
 }
 
 }  // namespace kalvorin::host

@@ -25,8 +25,9 @@ public:
     // Reads the settings and the lists of the stored base folder; raises
     // what reading them raises.
     explicit Explainer(std::ostream& out);
-    // SCORE<TAB>LABEL as the host prints it, then the account.
-    void message(const std::string& label, const MessageParts& parts);
+    // SCORE<TAB>LABEL as the host prints it, then the account. True when an
+    // error ended the scoring, which the plug-in would report.
+    bool message(const std::string& label, const MessageParts& parts);
 
 private:
     std::ostream& out_;

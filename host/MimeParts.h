@@ -11,6 +11,11 @@ namespace kalvorin::host {
 // reads only parts folders.
 bool mime_available();
 
+// How a build without a MIME parser refuses what needs one.
+inline constexpr const char* kPartsOnly =
+    "This build reads only --parts folders: .eml, mbox and Maildir sources and --filter\n"
+    "need the Linux build.\n";
+
 // Calls g_mime_init once for the process.
 void mime_init();
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "host/MessageParts.h"
 #include "platform/textfile.h"
 
 namespace kalvorin::host {
@@ -13,14 +14,28 @@ namespace kalvorin::host {
 // The message without the mbox "From " line at its top, if it has one.
 std::string_view without_from_line(std::string_view raw);
 
+// The field to add: the score, and whether the text had a header to add it
+// to. A text that begins with no header gets an empty line after the field,
+// so that its first line stays in the body where the scoring saw it.
+struct ScoreField {
+    std::int32_t score = 0;
+    bool headerless = false;
+};
+
+// Whether the message (without its "From " line) had no header as the parts
+// taken from it show: an empty header block, though the text does not begin
+// with the empty line that ends one.
+bool is_headerless(const MessageParts& parts, std::string_view message);
+
 // Writes the message to out: head, the part of it held in memory, then what
-// rest has left (rest may be null). "X-Kalvorin-Score: N" goes at the top of
-// the header, after an mbox "From " line if there is one, in the message's
-// own line ending; without a score nothing is added. Score fields already in
-// the header go, folded lines and all, in any letter case: a sender could
-// otherwise hand the next filter a score of its own choosing. Raises
-// EInOutError when out cannot be written.
+// rest has left (rest may be null). The field "X-Kalvorin-Score: N" goes at
+// the top of the header, after an mbox "From " line if there is one, in the
+// message's own line ending; without a field nothing is added. Score fields
+// already in the header go, folded lines and all, in any letter case and
+// with any blanks before their colon: a sender could otherwise hand the next
+// filter a score of its own choosing. Raises EInOutError when out cannot be
+// written.
 void write_message(std::FILE* out, std::string_view head, platform::LineReader* rest,
-                   std::optional<std::int32_t> score);
+                   std::optional<ScoreField> field);
 
 }  // namespace kalvorin::host

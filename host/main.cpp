@@ -14,10 +14,11 @@
 
 #include "host/Compare.h"
 #include "host/Explain.h"
+#include "host/ExitStatus.h"
+#include "host/Filter.h"
 #include "host/MimeParts.h"
 #include "host/PartsDir.h"
 #include "host/PluginHost.h"
-#include "host/ScoreHeader.h"
 #include "host/Sources.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -46,24 +47,13 @@ const char* kUsage =
     "options:\n"
     "  --plugin PATH    the plug-in to load; Kalvorin.TBP beside this program unless given\n"
     "  --max-size SIZE  messages above SIZE bytes (K, M: kibibytes, mebibytes) are not scored; 32M unless given\n"
+    "  --detailed-status  with --filter: exit with the statuses below although the message was written out\n"
     "  --explain and --compare run the plug-in's list pass in this program and take --parts DIR... too\n"
     "exit status: 0 all scored, 1 a message not scored, 2 usage, 3 the plug-in could not be loaded or\n"
     "did not initialise (--explain, --compare: the settings or a list could not be read), 4 all scored\n"
-    "but the plug-in reported a failure\n";
-
-// The Windows build has no MIME parser.
-const char* kPartsOnly =
-    "This build reads only --parts folders: .eml, mbox and Maildir sources and --filter\n"
-    "need the Linux build.\n";
-
-// The exit statuses, the gravest first where several apply.
-enum Exit : int {
-    kAllScored = 0,
-    kNotScored = 1,      // a message was not scored (unreadable, unparsable, too big, no memory)
-    kUsageError = 2,
-    kNoPlugin = 3,       // the plug-in could not be loaded or did not initialise
-    kPluginFailed = 4,   // every message was scored, but the plug-in reported a failure
-};
+    "but the plug-in reported a failure, 5 the output could not be written\n"
+    "--filter exits 0 when the message was written out whole, scored or not; 1 when the input could\n"
+    "not be read, 5 when the output could not be written\n";
 
 void print_usage(std::ostream& out) {
     out << kUsage;
@@ -177,6 +167,7 @@ struct Options {
     std::size_t max_size = kDefaultMaxSize;
     bool parts_mode = false;
     bool explain = false;
+    bool detailed_status = false;
     std::vector<std::string> compare;  // the old and the new base folder
 };
 
@@ -202,52 +193,14 @@ int inspect_messages(const Options& options, const std::vector<std::string>& sou
         report(e.what());
         return kNoPlugin;
     }
+    // A message whose scoring an error ended is one the plug-in would report.
+    bool stopped = false;
     const bool all = for_messages(options, sources, [&](const std::string& label, const MessageParts& parts) {
-        if (explainer) explainer->message(label, parts);
-        else comparer->message(label, parts);
+        stopped |= explainer ? explainer->message(label, parts) : comparer->message(label, parts);
     });
     if (comparer) comparer->summary();
-    std::cout.flush();
-    return all ? kAllScored : kNotScored;
-}
-
-// --filter: the message goes on down the pipeline whatever happens. It is
-// scored when it could be read whole within the size cap, parsed and scored
-// by an initialised plug-in; otherwise it goes on whole without a score field
-// (downstream, no field means "not scored", never "scored 0"), and the exit
-// status says why.
-int filter_stdin(const Options& options) {
-    platform::LineReader in;
-    std::string raw;
-    std::optional<std::int32_t> score;
-    Exit exit = kNotScored;
-    try {
-        if (!in.rest(raw, options.max_size)) {
-            report("standard input: " + too_big_text(options.max_size));
-        } else {
-            const std::string_view message = without_from_line(raw);
-            exit = kNoPlugin;
-            PluginHost host(options.plugin);
-            host.initialize();
-            if (!host.reports().init_failed) {
-                exit = kNotScored;
-                score_one("standard input", [&] { score = host.score(extract_parts(message)); });
-            }
-            host.finalize();
-            exit = outcome(host, score.has_value());
-        }
-    } catch (const std::bad_alloc&) {
-        report("standard input: out of memory, not scored");
-    } catch (const std::exception& e) {
-        report(e.what());
-    }
-    try {
-        write_message(stdout, raw, &in, score);
-    } catch (const std::exception& e) {
-        report(e.what());
-        return kNotScored;
-    }
-    return exit;
+    if (!all) return kNotScored;
+    return stopped ? kPluginFailed : kAllScored;
 }
 
 // A size: bytes, or with K or M after it, kibibytes or mebibytes; the parts
@@ -267,8 +220,7 @@ std::optional<std::size_t> parse_size(const std::string& text) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
+int run(int argc, char** argv) {
     Options options;
     options.plugin = kalvorin::platform::program_folder() + kalvorin::platform::path_separator() + "Kalvorin.TBP";
     bool filter_mode = false;
@@ -284,7 +236,7 @@ int main(int argc, char** argv) {
             options.max_size = *size;
         } else if (a == "--version") {
             std::cout << "kalvorin-host " << KALVORIN_VERSION << "\n";
-            return 0;
+            return kAllScored;
         } else if (a == "--parts") {
             options.parts_mode = true;
         } else if (a == "--explain") {
@@ -295,9 +247,11 @@ int main(int argc, char** argv) {
             i += 2;
         } else if (a == "--filter") {
             filter_mode = true;
+        } else if (a == "--detailed-status") {
+            options.detailed_status = true;
         } else if (a == "--help" || a == "-h") {
             print_usage(std::cout);
-            return 0;
+            return kAllScored;
         } else if (a.rfind("--", 0) == 0) {
             return usage_error("unknown option " + a);
         } else {
@@ -307,14 +261,15 @@ int main(int argc, char** argv) {
     const bool in_process = options.explain || !options.compare.empty();
     if (filter_mode && (options.parts_mode || !sources.empty() || in_process))
         return usage_error("--filter reads standard input and takes no sources");
+    if (options.detailed_status && !filter_mode) return usage_error("--detailed-status goes with --filter");
     if (options.parts_mode && sources.empty()) return usage_error("--parts needs at least one folder");
     if (options.explain && !options.compare.empty()) return usage_error("--explain and --compare go one at a time");
     if (in_process && sources.empty()) return usage_error("--explain and --compare need at least one source");
-    if (!mime_available() && (filter_mode || (!options.parts_mode && !sources.empty()))) {
+    if (filter_mode) return filter_stdin({options.plugin, options.max_size, options.detailed_status});
+    if (!mime_available() && !options.parts_mode && !sources.empty()) {
         std::cerr << "kalvorin-host: " << kPartsOnly;
         return kUsageError;
     }
-    if (filter_mode) return filter_stdin(options);
     if (in_process) return inspect_messages(options, sources);
     try {
         PluginHost host(options.plugin);
@@ -330,11 +285,20 @@ int main(int argc, char** argv) {
         } else {
             std::cout << host.name() << "\n" << host.version() << "\n";
         }
-        std::cout.flush();
         host.finalize();
         return outcome(host, all_scored);
     } catch (const std::exception& e) {
         report(e.what());
         return kNoPlugin;
     }
+}
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    platform::report_closed_pipes();
+    // Output that did not all arrive (a full disk, a closed pipe) outweighs
+    // every other outcome: whatever the run found is lost. --filter has
+    // reported it already.
+    const int status = run(argc, argv);
+    return status == kOutputFailed ? status : platform::finish_output(status, "kalvorin-host: ", kOutputFailed);
 }

@@ -173,7 +173,9 @@ TEST_F(InProcessList, ExplainsTheDemoMessagesWithThePlugInsScores) {
     std::vector<std::string> args = demo_messages();
     args.insert(args.begin(), "--explain");
     const test::RunResult explained = host(args);
-    ASSERT_EQ(explained.status, 0) << explained.err;
+    // The line that stops the scoring is a failure the plug-in reports.
+    EXPECT_EQ(plain.status, 4) << plain.err;
+    ASSERT_EQ(explained.status, plain.status) << explained.err;
     std::string scores;
     for (std::size_t pos = 0, nl; pos < explained.out.size(); pos = nl + 1) {
         nl = explained.out.find('\n', pos);
@@ -260,6 +262,10 @@ TEST_F(InProcessList, ComparesTwoFoldersThatDifferByOneLineAndLeavesThemAsTheyWe
                      "trash -> none: 1\n");
     for (const std::string& folder : {before, after})
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()), 3);
+    // A line that stops a message's scoring in either folder is the failure
+    // the plug-in would report, as in --explain.
+    spit(before + "/suspect.filters.txt", test::slurp(before + "/suspect.filters.txt") + "sbjct=#notes# 0 0 0 0 0 0 0 0 0 0\r\n");
+    EXPECT_EQ(host(args).status, 4);
     args[2] = tmp_ / "missing";
     EXPECT_EQ(host(args).status, 3);
 }

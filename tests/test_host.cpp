@@ -61,6 +61,17 @@ TEST(Mbox, AMessageAboveTheCapIsMarkedAndTheNextOnesStillCome) {
     // The cap counts the message without the empty line that closes it.
     EXPECT_EQ(read_mbox("From a\n12345\n\nFrom b\n123\n", 6), (std::vector<std::string>{"12345\n", "123\n"}));
     EXPECT_EQ(read_mbox("From a\n123456\n\nFrom b\n123\n", 6), (std::vector<std::string>{"<too big>", "123\n"}));
+    // The same with CR LF: the closing empty line is two bytes.
+    EXPECT_EQ(read_mbox("From a\r\n1234\r\n\r\nFrom b\r\n123\r\n", 6),
+              (std::vector<std::string>{"1234\r\n", "123\r\n"}));
+    EXPECT_EQ(read_mbox("From a\r\n12345\r\n\r\nFrom b\r\n123\r\n", 6),
+              (std::vector<std::string>{"<too big>", "123\r\n"}));
+}
+
+TEST(Mbox, MessagesSeparatedByCrLfLoseOnlyTheSeparatorsEmptyLine) {
+    EXPECT_EQ(read_mbox("From a\r\nSubject: one\r\n\r\nbody\r\n\r\n\r\nFrom b\r\nSubject: two\r\n\r\nb2\r\n\r\n"
+                        "From c\r\nlast\r\n"),
+              (std::vector<std::string>{"Subject: one\r\n\r\nbody\r\n\r\n", "Subject: two\r\n\r\nb2\r\n", "last\r\n"}));
 }
 
 TEST(Maildir, CurThenNewEachSortedByName) {
@@ -188,6 +199,27 @@ TEST_F(HostCommandTest, FilterAddsTheScoreHeader) {
         {"x-kalvorin-score : -1000\r\n\tmore\r\nX-Kalvorin-Scores: 5\r\nSubject: hi\r\n"
          "X-KALVORIN-SCORE:-1\r\n\r\nX-Kalvorin-Score: body\r\n",
          "X-Kalvorin-Score: 0\r\nX-Kalvorin-Scores: 5\r\nSubject: hi\r\n\r\nX-Kalvorin-Score: body\r\n"},
+        // Any blanks before the colon, however many; the name and blanks alone
+        // with a continuation line after them; not a name that goes on.
+        {"X-Kalvorin-Score\t: -1000\nSubject: hi\n\nb\n", "X-Kalvorin-Score: 0\nSubject: hi\n\nb\n"},
+        {"X-Kalvorin-Score" + std::string(250, ' ') + "\t: -1000\nSubject: hi\n\nb\n",
+         "X-Kalvorin-Score: 0\nSubject: hi\n\nb\n"},
+        {"Subject: hi\nX-Kalvorin-Score   \n : -1000\n\nb\n", "X-Kalvorin-Score: 0\nSubject: hi\n\nb\n"},
+        {"Subject: hi\nX-Kalvorin-Score" + std::string(300, ' ') + "x: 1\n\nb\n",
+         "X-Kalvorin-Score: 0\nSubject: hi\nX-Kalvorin-Score" + std::string(300, ' ') + "x: 1\n\nb\n"},
+        // The field takes the header's line ending, not the "From " line's;
+        // a long "From " line stays whole.
+        {"From a@b Mon\nSubject: viagra\r\n\r\nb\r\n", "From a@b Mon\nX-Kalvorin-Score: 1000\r\nSubject: viagra\r\n\r\nb\r\n"},
+        {"From " + std::string(300, 'a') + "\nSubject: viagra\n\nb\n",
+         "From " + std::string(300, 'a') + "\nX-Kalvorin-Score: 1000\nSubject: viagra\n\nb\n"},
+        // A text without a header keeps its first line in the body: a
+        // continuation line cannot continue the field, and a text that
+        // begins with the empty line has a header already.
+        {"cheap viagra\r\nmore\r\n", "X-Kalvorin-Score: 0\r\n\r\ncheap viagra\r\nmore\r\n"},
+        {"  -1000\nSubject: viagra\n\nb\n", "X-Kalvorin-Score: 0\n\n  -1000\nSubject: viagra\n\nb\n"},
+        {"From a@b Mon\njust text\n", "From a@b Mon\nX-Kalvorin-Score: 0\n\njust text\n"},
+        {"\nSubject: viagra\n", "X-Kalvorin-Score: 0\n\nSubject: viagra\n"},
+        {"", "X-Kalvorin-Score: 0\n\n"},
     };
     for (const auto& c : cases) {
         auto r = test::run({test::dist("kalvorin-host"), "--filter"}, c.in);
@@ -197,28 +229,76 @@ TEST_F(HostCommandTest, FilterAddsTheScoreHeader) {
 }
 
 // --filter never loses a message: what cannot be scored goes on whole,
-// without a score field of anyone's, and the exit status says why.
+// without a score field of anyone's. It is a success for the delivery
+// program all the same; --detailed-status tells why.
 TEST_F(HostCommandTest, FilterPassesOnWhatItCannotScore) {
-    const std::string body = "Subject: viagra\nX-Kalvorin-Score: -1000\n\n" + std::string(3000, 'b') + "\n";
-    const std::string passed = "Subject: viagra\n\n" + std::string(3000, 'b') + "\n";
+    const std::string body = "\n" + std::string(3000, 'b') + "\n";
+    // Past the cap the header is read as it comes: a forged field there goes too.
+    const std::string forged = "X-Kalvorin-Score" + std::string(300, ' ') + ": -1000\n";
+    const std::string message = "Subject: viagra\n" + forged + "X-Long: " + std::string(2000, 'l') + "\n" + forged + body;
+    const std::string passed = "Subject: viagra\nX-Long: " + std::string(2000, 'l') + "\n" + body;
     struct Case {
         const char* what;
         std::vector<std::string> args;
-        int status;
+        int detailed;
+        std::string out;
     };
     const Case cases[] = {
-        {"above the cap", {"--max-size", "1K"}, 1},
-        {"no plug-in", {"--plugin", tmp_ / "none.TBP"}, 3},
-        {"no list", {}, 3},
+        {"above the cap", {"--max-size", "1K"}, 1, passed},
+        {"no plug-in", {"--plugin", tmp_ / "none.TBP"}, 3, passed},
+        {"a line stops the scoring", {}, 4, "X-Kalvorin-Score: 0\n" + passed},
+        {"no list", {}, 3, passed},
     };
     for (const Case& c : cases) {
+        if (std::string(c.what) == "a line stops the scoring") spit(base() + "secure.filters.txt", "SBJCT=##hash##\r\n");
         if (std::string(c.what) == "no list") std::filesystem::remove(base() + "suspect.filters.txt");
-        std::vector<std::string> argv{test::dist("kalvorin-host"), "--filter"};
-        argv.insert(argv.end(), c.args.begin(), c.args.end());
-        const auto r = test::run(argv, body);
-        EXPECT_EQ(r.status, c.status) << c.what << ": " << r.err;
-        EXPECT_EQ(r.out, passed) << c.what;
-        EXPECT_FALSE(r.err.empty()) << c.what;
+        for (const bool detailed : {false, true}) {
+            std::vector<std::string> argv{test::dist("kalvorin-host"), "--filter"};
+            argv.insert(argv.end(), c.args.begin(), c.args.end());
+            if (detailed) argv.push_back("--detailed-status");
+            const auto r = test::run(argv, message);
+            EXPECT_EQ(r.status, detailed ? c.detailed : 0) << c.what << ": " << r.err;
+            EXPECT_EQ(r.out, c.out) << c.what;
+            EXPECT_FALSE(r.err.empty()) << c.what;
+        }
+    }
+}
+
+// Only input that cannot be read gives no message at all.
+TEST_F(HostCommandTest, FilterWritesNothingWhenTheInputCannotBeRead) {
+    const auto r = test::run({"/bin/sh", "-c", "exec \"$0\" --filter < /", test::dist("kalvorin-host")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(r.err.starts_with("kalvorin-host: standard input: ")) << r.err;
+}
+
+// Every mode of every program says so when its output is lost, whatever it
+// found besides.
+TEST_F(HostCommandTest, EveryModeReportsOutputThatCannotBeWritten) {
+    spit(tmp_ / "a.eml", "Subject: viagra\n\nx\n");
+    const std::string host = test::dist("kalvorin-host"), msg = tmp_ / "a.eml";
+    struct Case {
+        std::vector<std::string> argv;
+        int status;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{host, msg}, 5, "kalvorin-host: standard output: "},
+        {{host}, 5, "kalvorin-host: standard output: "},
+        {{host, "--version"}, 5, "kalvorin-host: standard output: "},
+        {{host, "--explain", msg}, 5, "kalvorin-host: standard output: "},
+        {{host, "--compare", base(), base(), msg}, 5, "kalvorin-host: standard output: "},
+        {{host, "--filter"}, 5, "kalvorin-host: standard output: "},
+        {{test::dist("kalvorin-reg"), "query", "HKCU\\Software\\kalvorin\\directorys"}, 1, "ERROR: standard output: "},
+        {{test::dist("kalvorin-lint")}, 2, "kalvorin-lint: standard output: "},
+    };
+    for (const auto how : {test::LostOutput::full_disk, test::LostOutput::closed_pipe}) {
+        const std::string reason = how == test::LostOutput::full_disk ? "Disk full\n" : "Broken pipe\n";
+        for (const Case& c : cases) {
+            const auto r = test::run_losing_output(c.argv, how);
+            EXPECT_EQ(r.status, c.status) << c.argv[1 % c.argv.size()] << ": " << r.err;
+            EXPECT_TRUE(r.err.ends_with(c.err + reason)) << c.argv[1 % c.argv.size()] << ": " << r.err;
+        }
     }
 }
 
@@ -242,6 +322,19 @@ TEST_F(HostCommandTest, APlugInThatReportsAFailureGivesStatusFour) {
         EXPECT_EQ(r.out, c.out) << c.what;
         EXPECT_TRUE(r.err.starts_with("Kalvorin: ")) << c.what << ": " << r.err;
     }
+}
+
+// The plug-in reports a log it cannot write once, not once a message.
+TEST_F(HostCommandTest, ALogThatIsAFolderIsReportedOnce) {
+    test::make_dir(base() + "plugin.log.txt");
+    spit(tmp_ / "a.eml", "Subject: viagra\n\nx\n");
+    spit(tmp_ / "b.eml", "Subject: hello\n\nx\n");
+    const auto r = test::run({test::dist("kalvorin-host"), tmp_ / "a.eml", tmp_ / "b.eml"});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.out, "1000\t" + tmp_ / "a.eml\n" + "0\t" + tmp_ / "b.eml\n");
+    std::size_t reports = 0;
+    for (std::size_t at = r.err.find("Kalvorin:"); at != std::string::npos; at = r.err.find("Kalvorin:", at + 1)) ++reports;
+    EXPECT_EQ(reports, 1u) << r.err;
 }
 
 TEST_F(HostCommandTest, MessagesAboveTheCapAreReportedAndTheRestScored) {

@@ -1,0 +1,22 @@
+#pragma once
+// --filter: one message from standard input on to standard output, with its
+// score field when it could be scored, whole in every case.
+#include <cstddef>
+#include <string>
+
+namespace kalvorin::host {
+
+struct FilterOptions {
+    std::string plugin;
+    std::size_t max_size = 0;
+    // Exit with the statuses of the other modes (not scored, no plug-in, a
+    // failure reported) although the message was written out whole.
+    bool detailed_status = false;
+};
+
+// Returns the exit status: kAllScored whenever the message was written out
+// whole (unless detailed_status), kNotScored when the input could not be
+// read, kOutputFailed when the output could not be written.
+int filter_stdin(const FilterOptions& options);
+
+}  // namespace kalvorin::host

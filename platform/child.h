@@ -1,0 +1,21 @@
+#pragma once
+// Work done in a child process, so that whatever befalls it (an abort, a
+// crash, memory running out) leaves the caller as it was. POSIX builds only.
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kalvorin::platform {
+
+struct ChildOutcome {
+    std::optional<std::string> result;  // what the work returned, when it ran to its end
+    std::string failure;                // otherwise why not: "ended by signal 5 (Trace/breakpoint trap)"
+};
+
+// Runs work in a copy of this process and hands back the text it returned.
+// The work must catch its own exceptions; one that escapes ends the child
+// as a failure. The child leaves through _exit: it flushes none of the
+// buffers it shares with the caller.
+ChildOutcome run_in_child(const std::function<std::string()>& work);
+
+}  // namespace kalvorin::platform
