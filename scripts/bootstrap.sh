@@ -8,6 +8,7 @@ packages=(
   libpcre2-dev libsqlite3-dev qt6-base-dev libgmime-3.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev valgrind
   clang libclang-rt-14-dev llvm
+  procmail maildrop
 )
 
 missing=()

@@ -107,5 +107,45 @@ TEST_F(HostMemoryTest, TenThousandMessagesPeakNearWhereAThousandDo) {
     EXPECT_LT(ten_thousand - thousand, kMarginKb);
 }
 
+// --filter on a 10 MB message under address-space limits from where the
+// host can barely start to where it scores: memory runs out while the input
+// is read, while GMime parses (GLib aborts) or while the plug-in scores, and
+// every time the message comes out whole, scored or not, its forged field
+// gone; or, where the program cannot even start, nothing comes out.
+class FilterMemoryTest : public test::HiveTest {};
+
+TEST_F(FilterMemoryTest, ATenMegabyteMessageComesOutWholeUnderEveryMemoryLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any of these limits";
+#endif
+    set_basefolder_setting(base().substr(0, base().size() - 1));
+    test::spit(base() + "secure.filters.txt", "");
+    test::spit(base() + "trash.filters.txt", "sbjct=#viagra#\r\n");
+    test::spit(base() + "suspect.filters.txt", "");
+    std::string body;
+    for (int k = 0; body.size() < (10u << 20); ++k) body += "line " + std::to_string(k) + " of the body, nothing more\r\n";
+    const std::string unscored = "Subject: cheap viagra\r\n\r\n" + body;
+    const std::string scored = "X-Kalvorin-Score: 1000\r\n" + unscored;
+    const std::string message = "X-Kalvorin-Score: -1000\r\n" + unscored;
+    int whole_scored = 0, whole_unscored = 0;
+    for (int kb = 16000; kb <= 112000; kb += 4000) {
+        const auto r = test::run({"/bin/sh", "-c", "ulimit -v " + std::to_string(kb) + " && exec \"$0\" --filter",
+                                  test::dist("kalvorin-host")},
+                                 message);
+        if (r.status != 0) {
+            // Only below every limit it ran under: a process that started
+            // and then died would have lost the message.
+            EXPECT_EQ(whole_scored + whole_unscored, 0) << kb << " kB: status " << r.status << ": " << r.err;
+            EXPECT_EQ(r.out.size(), 0u) << kb << " kB: " << r.err;
+            continue;
+        }
+        if (r.out == scored) ++whole_scored;
+        else if (r.out == unscored) ++whole_unscored;
+        else ADD_FAILURE() << kb << " kB: " << r.out.size() << " bytes out of " << unscored.size() << "; " << r.err;
+    }
+    EXPECT_GT(whole_unscored, 0);
+    EXPECT_GT(whole_scored, 0);
+}
+
 }  // namespace
 }  // namespace kalvorin
