@@ -8,18 +8,22 @@
 #include "config/Seam.h"
 #include "config/interfaz.h"
 #include "platform/paths.h"
+#include "platform/terminal.h"
 
 namespace {
 
 // --save-on-input, for tests that stop a save at a moment of their choosing:
 // once start-up is done the program writes "ready" on standard output and
 // waits for a line on standard input (or its end); then it presses Save All
-// and ends, with status 1 when start-up or the save failed. Boxes go to
-// standard error.
+// and ends, with status 1 when start-up or the save failed, or "ready"
+// could not be written. Boxes go to standard error.
 int save_on_input() {
     kalvorin::config::ConsoleSeam seam;
     kalvorin::config::TForm1 form(seam, kalvorin::platform::program_folder());
-    std::cout << "ready" << std::endl;
+    kalvorin::platform::report_closed_pipes();
+    std::cout << "ready\n";
+    // A caller that cannot hear "ready" cannot say when to save.
+    if (kalvorin::platform::finish_output(0, "Kalvorin: ", 1) != 0) return 1;
     std::string line;
     std::getline(std::cin, line);
     form.btn_saveall->setEnabled(true);

@@ -195,5 +195,16 @@ TEST_F(SaveKilledTest, EveryListIsWholeAndEveryWaitingLineIsInOnePlace) {
               << " ms)\n";
 }
 
+// A caller that cannot hear "ready" cannot say when to save: the program
+// says why and ends.
+TEST_F(SaveKilledTest, AReadyThatCannotBeWrittenEndsTheProgram) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    for (const auto how : {test::LostOutput::full_disk, test::LostOutput::closed_pipe}) {
+        const auto r = test::run_losing_output({folder_ + "/Kalvorin", "--save-on-input"}, how);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_NE(r.err.find("Kalvorin: standard output: "), std::string::npos) << r.err;
+    }
+}
+
 }  // namespace
 }  // namespace kalvorin
