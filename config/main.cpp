@@ -20,7 +20,7 @@ namespace {
 int save_on_input() {
     kalvorin::config::ConsoleSeam seam;
     kalvorin::config::TForm1 form(seam, kalvorin::platform::program_folder());
-    kalvorin::platform::report_closed_pipes();
+    kalvorin::platform::watch_standard_output();
     std::cout << "ready\n";
     // A caller that cannot hear "ready" cannot say when to save.
     if (kalvorin::platform::finish_output(0, "Kalvorin: ", 1) != 0) return 1;

@@ -103,7 +103,7 @@ int filter_stdin(const FilterOptions& options) {
         else report(std::string(kInput) + ": " + too_big_text(options.max_size));
     } catch (const std::bad_alloc&) {
         // What was read is held; the rest is still unread and passes through.
-        report(std::string(kInput) + ": out of memory, not scored");
+        report(std::string(kInput) + ": out of memory while it was read, passed on unscored");
     } catch (const EInOutError& e) {
         report(e.path() + ": " + e.what());
         return kNotScored;

@@ -11,6 +11,11 @@ namespace {
 
 // The most of a line read at a time.
 constexpr std::size_t kPiece = 256;
+// The most of a header line held to see whether blanks after the score
+// field's name end in its colon. A line whose blanks go on further is taken
+// for the field: no sender's header needs that many, and holding them all
+// would let one line take any amount of memory.
+constexpr std::size_t kMaxHeld = std::size_t{64} << 10;
 
 constexpr const char* kOutput = "standard output";
 constexpr std::string_view kFieldName = "x-kalvorin-score";
@@ -62,20 +67,31 @@ private:
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-enum class FieldKind { score, other, undecided };
-
-// What a header line is, from its bytes so far: the score field is its name
-// in any letter case, any blanks, then the colon. The name and blanks alone
-// up to the line's end count too, lest a reader take a continuation line
-// for its value.
-FieldKind field_kind(std::string_view line, bool ended) {
-    if (line.size() < kFieldName.size()) return FieldKind::other;
+// Whether the header line, whose first pieces line holds, is a score field:
+// its name in any letter case, any blanks, then the colon. The name and
+// blanks alone up to the line's end count too, lest a reader take a
+// continuation line for the value. Blanks are read on, a piece at a time,
+// as far as they go.
+bool is_score_field(Pieces& pieces, std::string& line, bool& ended) {
+    if (line.size() < kFieldName.size()) return false;
     for (std::size_t i = 0; i < kFieldName.size(); ++i)
-        if (ascii_lower(line[i]) != kFieldName[i]) return FieldKind::other;
-    std::size_t i = kFieldName.size();
-    while (i < line.size() && is_blank(line[i])) ++i;
-    if (i == line.size()) return ended ? FieldKind::score : FieldKind::undecided;
-    return line[i] == ':' || line[i] == '\r' || line[i] == '\n' ? FieldKind::score : FieldKind::other;
+        if (ascii_lower(line[i]) != kFieldName[i]) return false;
+    for (std::size_t i = kFieldName.size();; ++i) {
+        if (i == line.size()) {
+            if (ended || line.size() > kMaxHeld) return true;
+            pieces.next(line, ended);
+            if (i == line.size()) return true;
+        }
+        if (!is_blank(line[i])) return line[i] == ':' || line[i] == '\r' || line[i] == '\n';
+    }
+}
+
+// The size of the mbox "From " line at the top of raw, with its line end; 0
+// when there is none.
+std::size_t from_line_size(std::string_view raw) {
+    if (!raw.starts_with("From ")) return 0;
+    const std::size_t nl = raw.find('\n');
+    return nl == std::string_view::npos ? 0 : nl + 1;
 }
 
 // The line ending of the message's first line after any "From " line, as far
@@ -88,11 +104,7 @@ std::string_view line_end_of(std::string_view head) {
 
 }  // namespace
 
-std::string_view without_from_line(std::string_view raw) {
-    if (!raw.starts_with("From ")) return raw;
-    const std::size_t nl = raw.find('\n');
-    return nl == std::string_view::npos ? std::string_view() : raw.substr(nl + 1);
-}
+std::string_view without_from_line(std::string_view raw) { return raw.substr(from_line_size(raw)); }
 
 bool is_headerless(const MessageParts& parts, std::string_view message) {
     return parts[kPartHeader].empty() && !message.starts_with("\n") && !message.starts_with("\r\n");
@@ -115,7 +127,7 @@ void write_message(std::FILE* out, std::string_view head, platform::LineReader* 
         while (!ended && take()) {
         }
     };
-    if (head.starts_with("From ") && take()) copy_line();
+    if (from_line_size(head) > 0 && take()) copy_line();
     if (field) {
         const std::string_view eol = line_end_of(head);
         Pieces::write(out, "X-Kalvorin-Score: " + std::to_string(field->score) + std::string(eol));
@@ -124,15 +136,15 @@ void write_message(std::FILE* out, std::string_view head, platform::LineReader* 
     }
     bool dropping = false;
     while ((!field || !field->headerless) && take()) {
+        // A piece cut short where the part held in memory ends goes on with
+        // the input's next one, so that a field's name, or the empty line
+        // that ends the header, is seen whole.
+        if (!ended && line.size() < kPiece) pieces.next(line, ended);
         if (line == "\n" || line == "\r\n") {  // the header ends
             Pieces::write(out, line);
             break;
         }
-        if (!is_blank(line[0])) {
-            FieldKind kind;
-            while ((kind = field_kind(line, ended)) == FieldKind::undecided) pieces.next(line, ended);
-            dropping = kind == FieldKind::score;
-        }
+        if (!is_blank(line[0])) dropping = is_score_field(pieces, line, ended);
         if (dropping) drop_line();
         else copy_line();
     }

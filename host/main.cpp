@@ -295,7 +295,7 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    platform::report_closed_pipes();
+    platform::watch_standard_output();
     // Output that did not all arrive (a full disk, a closed pipe) outweighs
     // every other outcome: whatever the run found is lost. --filter has
     // reported it already.

@@ -15,6 +15,11 @@ bool stdin_is_terminal();
 // ending the program silently.
 void report_closed_pipes();
 
+// For a program that reports lost output: closed pipes are reported, and
+// std::cout keeps the error of the first write that failed, which the
+// stream itself forgets.
+void watch_standard_output();
+
 // Flushes std::cout and stdout. Empty when everything written there arrived;
 // otherwise the runtime's message for the error that lost some of it.
 std::string standard_output_error();

@@ -205,11 +205,72 @@ void replace_file(const std::string& source, const std::string& target) {
     if (const int err = os::rename_over(source, target)) raise_io(err, target);
 }
 
+namespace {
+
+// std::cout's buffer in a program that watches its output: written through
+// stdout, and keeping the error of the first write that failed.
+class KeptErrorBuf : public std::streambuf {
+public:
+    KeptErrorBuf() : original_(std::cout.rdbuf(this)) { setp(buf_, buf_ + sizeof buf_); }
+    // Gives std::cout its own buffer back before the runtime's last flush.
+    ~KeptErrorBuf() override {
+        sync();
+        std::cout.rdbuf(original_);
+    }
+    KeptErrorBuf(const KeptErrorBuf&) = delete;
+    KeptErrorBuf& operator=(const KeptErrorBuf&) = delete;
+
+    int error() const { return error_; }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (!drain()) return traits_type::eof();
+        if (!traits_type::eq_int_type(c, traits_type::eof())) {
+            *pptr() = traits_type::to_char_type(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+    int sync() override {
+        if (!drain()) return -1;
+        errno = 0;
+        return std::fflush(stdout) == 0 ? 0 : failed();
+    }
+
+private:
+    bool drain() {
+        const auto n = static_cast<std::size_t>(pptr() - pbase());
+        errno = 0;
+        if (n > 0 && std::fwrite(pbase(), 1, n, stdout) != n) return failed() == 0;
+        setp(buf_, buf_ + sizeof buf_);
+        return true;
+    }
+    int failed() {
+        if (!error_) error_ = errno ? errno : EIO;
+        return -1;
+    }
+
+    std::streambuf* original_;
+    char buf_[8192];
+    int error_ = 0;
+};
+
+KeptErrorBuf* watched_buf = nullptr;
+
+}  // namespace
+
+void watch_standard_output() {
+    report_closed_pipes();
+    static KeptErrorBuf buf;
+    watched_buf = &buf;
+}
+
 std::string standard_output_error() {
     errno = 0;
     std::cout.flush();
     bool lost = !std::cout;
-    int err = errno;
+    int err = watched_buf ? watched_buf->error() : errno;
+    errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         lost = true;
         if (!err) err = errno;

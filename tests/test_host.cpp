@@ -205,6 +205,7 @@ TEST_F(HostCommandTest, FilterAddsTheScoreHeader) {
         {"X-Kalvorin-Score" + std::string(250, ' ') + "\t: -1000\nSubject: hi\n\nb\n",
          "X-Kalvorin-Score: 0\nSubject: hi\n\nb\n"},
         {"Subject: hi\nX-Kalvorin-Score   \n : -1000\n\nb\n", "X-Kalvorin-Score: 0\nSubject: hi\n\nb\n"},
+        {"Subject: hi\nX-Kalvorin-Score" + std::string(100000, ' ') + ": 5\n\nb\n", "X-Kalvorin-Score: 0\nSubject: hi\n\nb\n"},
         {"Subject: hi\nX-Kalvorin-Score" + std::string(300, ' ') + "x: 1\n\nb\n",
          "X-Kalvorin-Score: 0\nSubject: hi\nX-Kalvorin-Score" + std::string(300, ' ') + "x: 1\n\nb\n"},
         // The field takes the header's line ending, not the "From " line's;
@@ -264,6 +265,21 @@ TEST_F(HostCommandTest, FilterPassesOnWhatItCannotScore) {
     }
 }
 
+// Wherever the size cap cuts the message, the part held in memory and the
+// rest read on from the input join without a seam: no forged field stays,
+// in whatever piece its name falls, and the body keeps its look-alike lines.
+TEST_F(HostCommandTest, FilterCleansTheHeaderWhereverTheCapCutsIt) {
+    const std::string message =
+        "Subj: a\r\nX-Kalvorin-Score: 99\r\n\tfolded\r\nTo: b\r\nX-KALVORIN-SCORE  \t: 7\r\n\r\n"
+        "X-Kalvorin-Score: body line\r\n\tindented\r\n";
+    const std::string passed = "Subj: a\r\nTo: b\r\n\r\nX-Kalvorin-Score: body line\r\n\tindented\r\n";
+    for (std::size_t cap = 1; cap <= message.size(); ++cap) {
+        const auto r = test::run({test::dist("kalvorin-host"), "--filter", "--max-size", std::to_string(cap)}, message);
+        EXPECT_EQ(r.status, 0) << cap << ": " << r.err;
+        EXPECT_EQ(r.out, cap < message.size() ? passed : "X-Kalvorin-Score: 0\r\n" + passed) << "cap " << cap;
+    }
+}
+
 // Only input that cannot be read gives no message at all.
 TEST_F(HostCommandTest, FilterWritesNothingWhenTheInputCannotBeRead) {
     const auto r = test::run({"/bin/sh", "-c", "exec \"$0\" --filter < /", test::dist("kalvorin-host")});
@@ -276,16 +292,21 @@ TEST_F(HostCommandTest, FilterWritesNothingWhenTheInputCannotBeRead) {
 // found besides.
 TEST_F(HostCommandTest, EveryModeReportsOutputThatCannotBeWritten) {
     spit(tmp_ / "a.eml", "Subject: viagra\n\nx\n");
+    // Above the cap the message is copied as it is read, and fails on the way.
+    spit(tmp_ / "big.eml", "Subject: viagra\n\n" + std::string(200000, 'x') + "\n");
     const std::string host = test::dist("kalvorin-host"), msg = tmp_ / "a.eml";
     struct Case {
         std::vector<std::string> argv;
         int status;
         std::string err;
+        std::string input = "/dev/null";
     };
     const Case cases[] = {
         {{host, msg}, 5, "kalvorin-host: standard output: "},
         {{host}, 5, "kalvorin-host: standard output: "},
         {{host, "--version"}, 5, "kalvorin-host: standard output: "},
+        {{host, "--help"}, 5, "kalvorin-host: standard output: "},
+        {{host, "--filter", "--max-size", "1K"}, 5, "kalvorin-host: standard output: ", tmp_ / "big.eml"},
         {{host, "--explain", msg}, 5, "kalvorin-host: standard output: "},
         {{host, "--compare", base(), base(), msg}, 5, "kalvorin-host: standard output: "},
         {{host, "--filter"}, 5, "kalvorin-host: standard output: "},
@@ -295,7 +316,7 @@ TEST_F(HostCommandTest, EveryModeReportsOutputThatCannotBeWritten) {
     for (const auto how : {test::LostOutput::full_disk, test::LostOutput::closed_pipe}) {
         const std::string reason = how == test::LostOutput::full_disk ? "Disk full\n" : "Broken pipe\n";
         for (const Case& c : cases) {
-            const auto r = test::run_losing_output(c.argv, how);
+            const auto r = test::run_losing_output(c.argv, how, c.input);
             EXPECT_EQ(r.status, c.status) << c.argv[1 % c.argv.size()] << ": " << r.err;
             EXPECT_TRUE(r.err.ends_with(c.err + reason)) << c.argv[1 % c.argv.size()] << ": " << r.err;
         }

@@ -127,7 +127,7 @@ TEST_F(FilterMemoryTest, ATenMegabyteMessageComesOutWholeUnderEveryMemoryLimit) 
     const std::string unscored = "Subject: cheap viagra\r\n\r\n" + body;
     const std::string scored = "X-Kalvorin-Score: 1000\r\n" + unscored;
     const std::string message = "X-Kalvorin-Score: -1000\r\n" + unscored;
-    int whole_scored = 0, whole_unscored = 0;
+    int whole_scored = 0, whole_unscored = 0, out_while_read = 0;
     for (int kb = 16000; kb <= 112000; kb += 4000) {
         const auto r = test::run({"/bin/sh", "-c", "ulimit -v " + std::to_string(kb) + " && exec \"$0\" --filter",
                                   test::dist("kalvorin-host")},
@@ -139,10 +139,12 @@ TEST_F(FilterMemoryTest, ATenMegabyteMessageComesOutWholeUnderEveryMemoryLimit) 
             EXPECT_EQ(r.out.size(), 0u) << kb << " kB: " << r.err;
             continue;
         }
+        out_while_read += r.err.find("out of memory while it was read") != std::string::npos;
         if (r.out == scored) ++whole_scored;
         else if (r.out == unscored) ++whole_unscored;
         else ADD_FAILURE() << kb << " kB: " << r.out.size() << " bytes out of " << unscored.size() << "; " << r.err;
     }
+    EXPECT_GT(out_while_read, 0) << "no limit made the reading of the input run out of memory";
     EXPECT_GT(whole_unscored, 0);
     EXPECT_GT(whole_scored, 0);
 }

@@ -5,11 +5,16 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <optional>
+#include <stdexcept>
 
 #include "platform/errors.h"
 #include "CodigoComun/Texto.h"
 #include "platform/ansi.h"
+#include "platform/child.h"
 #include "platform/shell.h"
 #include "platform/textfile.h"
 #include "support/TestSupport.h"
@@ -96,6 +101,52 @@ TEST(TextFile, AppendCreatesAndEndsWithCrLf) {
     EXPECT_EQ(test::slurp(d / "log.txt"), "one\r\n\r\n");
     platform::reset_file(d / "log.txt");
     EXPECT_EQ(test::slurp(d / "log.txt"), "");
+}
+
+// Work in a child process hands back its text; whatever ends it early is a
+// failure that leaves the caller running.
+TEST(RunInChild, GivesTheTextOrWhyTheChildFailed) {
+    struct Case {
+        const char* what;
+        std::function<std::string()> work;
+        std::optional<std::string> result;
+        std::string failure;
+    };
+    const Case cases[] = {
+        {"a result", [] { return std::string(100000, 'r'); }, std::string(100000, 'r'), ""},
+        {"an empty result", [] { return std::string(); }, std::string(), ""},
+        {"an abort", []() -> std::string { std::abort(); }, std::nullopt, "ended by signal 6 (Aborted)"},
+        {"an exception", []() -> std::string { throw std::runtime_error("x"); }, std::nullopt, "ended with status 1"},
+        {"an exit", []() -> std::string { std::exit(3); }, std::nullopt, "ended with status 3"},
+    };
+    for (const Case& c : cases) {
+        const platform::ChildOutcome o = platform::run_in_child(c.work);
+        EXPECT_EQ(o.result, c.result) << c.what;
+        EXPECT_EQ(o.failure, c.failure) << c.what;
+    }
+}
+
+// What the work prints on standard output never reaches the caller's, and a
+// caller that ignores SIGCHLD still gets its answer.
+TEST(RunInChild, KeepsTheCallersOutputAndWaitsWhateverSigchldSays) {
+    TempDir d;
+    std::fflush(stdout);
+    const int saved_out = ::dup(1);
+    std::FILE* caught = std::fopen((d / "out").c_str(), "w");
+    ::dup2(::fileno(caught), 1);
+    const auto saved_chld = std::signal(SIGCHLD, SIG_IGN);
+    const platform::ChildOutcome o = platform::run_in_child([] {
+        std::printf("noise");
+        std::fflush(stdout);
+        return std::string("answer");
+    });
+    std::signal(SIGCHLD, saved_chld);
+    std::fflush(stdout);
+    ::dup2(saved_out, 1);
+    ::close(saved_out);
+    std::fclose(caught);
+    EXPECT_EQ(o.result, std::optional<std::string>("answer")) << o.failure;
+    EXPECT_EQ(test::slurp(d / "out"), "");
 }
 
 // An append that the file-size limit stops, in the write of a long text or

@@ -118,7 +118,7 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    kalvorin::platform::report_closed_pipes();
+    kalvorin::platform::watch_standard_output();
     // A report that did not all arrive is no report.
     return kalvorin::platform::finish_output(run(argc, argv), "kalvorin-lint: ", kCannotCheck);
 }

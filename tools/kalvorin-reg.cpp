@@ -8,7 +8,7 @@
 #include "tools/RegTool.h"
 
 int main(int argc, char** argv) {
-    kalvorin::platform::report_closed_pipes();
+    kalvorin::platform::watch_standard_output();
     const kalvorin::tools::Console console{std::cin, kalvorin::platform::stdin_is_terminal(), std::cout, std::cerr};
     const int status = kalvorin::tools::reg_command(std::vector<std::string>(argv + 1, argv + argc), console);
     // An answer that did not all arrive is a failed command.

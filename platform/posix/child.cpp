@@ -1,9 +1,11 @@
 #include "platform/child.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "platform/posix/unique_fd.h"
@@ -24,6 +26,9 @@ bool write_all(int fd, const std::string& text) {
 }
 
 [[noreturn]] void child_main(posix::UniqueFd to_parent, const std::function<std::string()>& work) {
+    // Whatever the work prints on standard output would land in the
+    // caller's; it goes where the caller's reports go.
+    ::dup2(2, 1);
     int status = 1;
     try {
         if (write_all(to_parent.get(), work())) status = 0;
@@ -42,13 +47,20 @@ std::string why_failed(int status) {
 
 ChildOutcome run_in_child(const std::function<std::string()>& work) {
     int ends[2];
-    if (::pipe(ends) != 0) return {std::nullopt, std::string("cannot start: ") + std::strerror(errno)};
+    if (::pipe2(ends, O_CLOEXEC) != 0) return {std::nullopt, std::string("cannot start: ") + std::strerror(errno)};
     posix::UniqueFd from_child(ends[0]), to_parent(ends[1]);
+    // A caller that inherited SIGCHLD ignored would find no child to wait for.
+    struct sigaction chld {}, saved {};
+    chld.sa_handler = SIG_DFL;
+    ::sigaction(SIGCHLD, &chld, &saved);
     const pid_t pid = ::fork();
-    if (pid < 0) return {std::nullopt, std::string("cannot start: ") + std::strerror(errno)};
     if (pid == 0) {
         from_child.reset();
         child_main(std::move(to_parent), work);
+    }
+    if (pid < 0) {
+        ::sigaction(SIGCHLD, &saved, nullptr);
+        return {std::nullopt, std::string("cannot start: ") + std::strerror(errno)};
     }
     to_parent.reset();
     std::string result;
@@ -63,7 +75,9 @@ ChildOutcome run_in_child(const std::function<std::string()>& work) {
     pid_t waited;
     while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
-    if (waited < 0) return {std::nullopt, std::string("cannot be waited for: ") + std::strerror(errno)};
+    const int wait_error = errno;
+    ::sigaction(SIGCHLD, &saved, nullptr);
+    if (waited < 0) return {std::nullopt, std::string("cannot be waited for: ") + std::strerror(wait_error)};
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return {std::move(result), {}};
     return {std::nullopt, why_failed(status)};
 }

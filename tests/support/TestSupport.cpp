@@ -136,13 +136,13 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input, co
     return r;
 }
 
-RunResult run_losing_output(const std::vector<std::string>& argv, LostOutput how) {
+RunResult run_losing_output(const std::vector<std::string>& argv, LostOutput how, const std::string& input_path) {
     TempDir io;
     const std::string err = io / "err";
     int ends[2] = {-1, -1};
     posix_spawn_file_actions_t fa;
     posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&fa, 0, input_path.c_str(), O_RDONLY, 0);
     if (how == LostOutput::full_disk) {
         posix_spawn_file_actions_addopen(&fa, 1, "/dev/full", O_WRONLY, 0);
     } else {

@@ -68,9 +68,10 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input = s
 // one reads any more.
 enum class LostOutput { full_disk, closed_pipe };
 
-// Runs a program whose standard output cannot be written; its standard
-// error is caught as by run.
-RunResult run_losing_output(const std::vector<std::string>& argv, LostOutput how);
+// Runs a program whose standard output cannot be written, its standard
+// input the file at input_path; its standard error is caught as by run.
+RunResult run_losing_output(const std::vector<std::string>& argv, LostOutput how,
+                            const std::string& input_path = "/dev/null");
 
 // A program running beside the test, its standard input a pipe that stays
 // open until finish, its output going to files. Ended by finish, or by the
