@@ -117,7 +117,7 @@ TEST(RunInChild, GivesTheTextOrWhyTheChildFailed) {
         {"an empty result", [] { return std::string(); }, std::string(), ""},
         {"an abort", []() -> std::string { std::abort(); }, std::nullopt, "ended by signal 6 (Aborted)"},
         {"an exception", []() -> std::string { throw std::runtime_error("x"); }, std::nullopt, "ended with status 1"},
-        {"an exit", []() -> std::string { std::exit(3); }, std::nullopt, "ended with status 3"},
+        {"an exit", []() -> std::string { std::_Exit(3); }, std::nullopt, "ended with status 3"},
     };
     for (const Case& c : cases) {
         const platform::ChildOutcome o = platform::run_in_child(c.work);
