@@ -130,6 +130,10 @@ void initialize() {
 void finalize() {
     PluginState& s = plugin_state();
     const std::optional<platform::FileLock> held = std::exchange(s.lock, std::nullopt);
+    // Without the base folder's lock a later call must not score or write
+    // the log: another host may own the folder by then. The next
+    // initialisation sets the log's path again.
+    s.logfile.clear();
     searcher::forget();
     for (std::size_t i = 0; i < kListNames.size(); ++i) {
         if (!s.compiled[i]) continue;

@@ -52,10 +52,12 @@ PluginState& plugin_state();
 // cannot be reset or written stops nothing (go_on_without_the_log).
 void initialize();
 // Truncates the compiled lists the last initialisation wrote; raises at the
-// first that fails. Lets go of the base folder either way.
+// first that fails. Lets go of the base folder, and ends the session,
+// either way.
 void finalize();
-// Whether an initialisation got as far as the log's path: without it there
-// is no base folder of this host's to score against.
+// Whether an initialisation got as far as the log's path, and no
+// finalisation came after it: otherwise there is no base folder of this
+// host's to score against.
 bool initialised();
 
 // The text of TBP_GetName: "Kalvorin in " + base folder.

@@ -272,16 +272,22 @@ protected:
     std::int32_t score(ScriptedHost& host) { return get_spam_score(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback); }
 };
 
-TEST_F(ScoringTest, AfterFinalisationOnlyTheImageRuleScores) {
+// After finalisation the base folder's lock is gone: nothing is scored and
+// nothing written until the next initialisation.
+TEST_F(ScoringTest, AfterFinalisationNothingIsScoredOrWrittenUntilTheNextInitialisation) {
     test::spit(base() + "secure.filters.txt", "snder=#bob#\r\n");
     initialize();
-    plugin_state().extimg = "susp";
     finalize();
+    const std::string before = log();
     ScriptedHost host;
     host.parts[kPartSender] = "bob";
-    EXPECT_EQ(score(host), 0);
     host.parts[kPartRawMessage] = "<img src=\"http://x\">";
-    EXPECT_EQ(score(host), 70);
+    plugin_state().extimg = "susp";
+    EXPECT_EQ(score(host), 0);
+    EXPECT_EQ(log(), before);
+    initialize();
+    EXPECT_EQ(score(host), -1000);
+    finalize();
 }
 
 TEST_F(ScoringTest, ACompiledListMissingWhileScoringEndsTheMessage) {
