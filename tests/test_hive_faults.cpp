@@ -31,11 +31,11 @@ Db open(const std::string& path) {
 }
 
 // The bytes of a new database made by sql.
-std::string database(const test::TempDir& dir, const char* sql) {
+std::string database(const test::TempDir& dir, const std::string& sql) {
     const std::string path = dir / "made.db";
     std::remove(path.c_str());
     const Db db = open(path);
-    EXPECT_EQ(sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db.get());
+    EXPECT_EQ(sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db.get());
     return test::slurp(path);
 }
 
@@ -68,6 +68,13 @@ protected:
         return test::slurp(hive_);
     }
 
+    // The store's two tables as the store makes them, and more.
+    std::string store_with(const std::string& more) const {
+        return database(tmp_, "CREATE TABLE keys(path TEXT PRIMARY KEY COLLATE NOCASE, denied INTEGER NOT NULL DEFAULT 0);"
+                              "CREATE TABLE vals(key TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL COLLATE NOCASE,"
+                              " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, name));" + more);
+    }
+
     std::vector<Damage> damages(const std::string& good) const {
         constexpr std::size_t kPage = 4096;
         const std::string malformed = "database disk image is malformed";
@@ -89,6 +96,13 @@ protected:
              database(tmp_, "CREATE TABLE keys(path TEXT PRIMARY KEY, denied INTEGER);"
                             "CREATE TABLE vals(key TEXT, name TEXT, value BLOB);"),
              "not a settings store (its table vals has other columns)"},
+            // Anything of the file's own that would run on the store's reads
+            // and writes, or that the store did not make.
+            {"a trigger on the values", store_with("CREATE TRIGGER t AFTER INSERT ON vals BEGIN DELETE FROM vals; END;"),
+             "not a settings store (it holds the trigger t)"},
+            {"a view", store_with("CREATE VIEW v AS SELECT * FROM vals;"), "not a settings store (it holds the view v)"},
+            {"an index of its own", store_with("CREATE INDEX i ON vals(data);"),
+             "not a settings store (it holds the index i)"},
         };
     }
 };

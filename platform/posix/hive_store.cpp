@@ -108,17 +108,24 @@ std::int64_t pragma(sqlite3* db, const char* sql) {
     return s.integer(0);
 }
 
-// Whether the file holds both of the store's tables; a file that holds any
-// other table, or the store's tables with other columns, raises.
+// Whether the file holds both of the store's tables. A file that holds
+// anything else of its own (another table, the store's tables with other
+// columns, a trigger or a view that would run on the store's reads and
+// writes, an index the store did not make) raises. SQLite's own tables and
+// the indexes of the store's primary keys belong.
 bool has_store_tables(sqlite3* db, const std::string& file) {
     const std::string refused = "settings file " + file + ": not a settings store";
     const auto& tables = store_tables();
+    const auto store_table = [&](const std::string& name) {
+        return std::find_if(tables.begin(), tables.end(), [&](const Table& t) { return name == t.name; });
+    };
     std::size_t found = 0;
-    Stmt s(db, "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite!_%' ESCAPE '!'");
+    Stmt s(db, "SELECT type, name, tbl_name FROM sqlite_master");
     while (s.step()) {
-        const std::string name = s.text(0);
-        const auto table = std::find_if(tables.begin(), tables.end(), [&](const Table& t) { return name == t.name; });
-        if (table == tables.end()) throw ERegistryError(refused + " (it holds the table " + name + ")");
+        const std::string type = s.text(0), name = s.text(1), owner = s.text(2);
+        if (name.starts_with("sqlite_") && (type == "table" || store_table(owner) != tables.end())) continue;
+        const auto table = type == "table" ? store_table(name) : tables.end();
+        if (table == tables.end()) throw ERegistryError(refused + " (it holds the " + type + " " + name + ")");
         if (columns_of(db, name) != table->columns)
             throw ERegistryError(refused + " (its table " + name + " has other columns)");
         ++found;
@@ -181,6 +188,12 @@ Db open_db(bool for_write) {
         throw ERegistryError("settings file " + file + ": " + (raw ? sqlite3_errmsg(raw) : "cannot be opened"));
     }
     sqlite3_busy_timeout(db.get(), 5000);
+    // Nothing that the file holds may run code or write behind the store's
+    // back, and SQL cannot damage the file's structure.
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+    sqlite3_db_config(db.get(), SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
     // A file that is not a settings store is refused, by writes as by reads:
     // it is the user's, damaged or meant for something else, and making a new
     // store in its place, or adding the store's tables to it, would lose or
