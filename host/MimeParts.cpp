@@ -36,6 +36,31 @@ std::optional<std::string> glib_to_cp1252(std::string_view utf8) {
     return std::string(out.get(), written);
 }
 
+// The code point of a well-formed UTF-8 character of n bytes.
+char32_t code_point(std::string_view ch, std::size_t n) {
+    const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(ch[i])); };
+    char32_t cp = byte(0) & (n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07);
+    for (std::size_t i = 1; i < n; ++i) cp = (cp << 6) | (byte(i) & 0x3F);
+    return cp;
+}
+
+// The code page's byte for each character outside ASCII that it has, as
+// GLib converts it: found once by asking GLib for the code page's bytes the
+// other way round.
+const std::unordered_map<char32_t, char>& code_page_bytes() {
+    static const std::unordered_map<char32_t, char> bytes = [] {
+        std::unordered_map<char32_t, char> out;
+        for (int b = 0x80; b <= 0xFF; ++b) {
+            const char byte = static_cast<char>(b);
+            gsize written = 0;
+            GString_ utf8(g_convert(&byte, 1, "UTF-8", "CP1252", nullptr, &written, nullptr));
+            if (utf8 && written >= 2) out.emplace(code_point(std::string_view(utf8.get(), written), written), byte);
+        }
+        return out;
+    }();
+    return bytes;
+}
+
 // The length of the well-formed UTF-8 character at the start of s (RFC 3629:
 // shortest form, no surrogates, at most U+10FFFF), or 0.
 std::size_t char_length(std::string_view s) {
@@ -56,13 +81,19 @@ std::size_t char_length(std::string_view s) {
 
 }  // namespace
 
-// The code page is stateless, so the text converts character by character, and
-// GLib's answer for each character outside ASCII is kept the first time it is
-// met: converting whole bodies re-decodes the text at every character the code
-// page lacks. Whatever is not plainly well-formed goes to GLib whole. Zero
-// bytes are characters like any other.
+// The code page is stateless, so the text converts character by character:
+// the characters the code page has through a fixed table, the others through
+// GLib (which gives most of them "?", and some nothing at all), its answers
+// kept for the characters met lately. Converting whole bodies instead would
+// re-decode the text at every character the code page lacks. Whatever is not
+// plainly well-formed goes to GLib whole. Zero bytes are characters like any
+// other.
 std::string to_cp1252(std::string_view utf8) {
-    thread_local std::unordered_map<std::string, std::optional<std::string>> known;
+    // A bound on the answers kept, so that a text of every character there
+    // is costs no more memory than a few thousand.
+    constexpr std::size_t kMaxKept = 4096;
+    thread_local std::unordered_map<char32_t, std::optional<std::string>> kept;
+    const auto& bytes = code_page_bytes();
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
@@ -74,12 +105,19 @@ std::string to_cp1252(std::string_view utf8) {
         }
         const std::size_t n = char_length(utf8.substr(i));
         if (n == 0) return glib_to_cp1252(utf8).value_or(std::string(utf8));
-        const std::string ch(utf8.substr(i, n));
-        auto it = known.find(ch);
-        if (it == known.end()) it = known.emplace(ch, glib_to_cp1252(ch)).first;
+        const char32_t cp = code_point(utf8.substr(i, n), n);
+        i += n;
+        if (const auto b = bytes.find(cp); b != bytes.end()) {
+            out.push_back(b->second);
+            continue;
+        }
+        auto it = kept.find(cp);
+        if (it == kept.end()) {
+            if (kept.size() >= kMaxKept) kept.clear();
+            it = kept.emplace(cp, glib_to_cp1252(utf8.substr(i - n, n))).first;
+        }
         if (!it->second) return glib_to_cp1252(utf8).value_or(std::string(utf8));
         out += *it->second;
-        i += n;
     }
     return out;
 }

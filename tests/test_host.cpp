@@ -163,6 +163,34 @@ TEST(ToCp1252, GivesGLibsConversionOfTheWholeText) {
     EXPECT_EQ(to_cp1252("caf\xC3"), "caf\xC3");
 }
 
+// Every character outside ASCII, one at a time, as GLib converts it.
+TEST(ToCp1252, EveryCharacterAsGLibConvertsIt) {
+    const auto utf8 = [](char32_t cp) {
+        std::string out;
+        if (cp < 0x800) {
+            out = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+        } else if (cp < 0x10000) {
+            out = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+                   static_cast<char>(0x80 | (cp & 0x3F))};
+        } else {
+            out = {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+                   static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
+        }
+        return out;
+    };
+    for (char32_t cp = 0x80; cp <= 0x10FFFF; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        const std::string ch = utf8(cp);
+        gsize written = 0;
+        std::unique_ptr<char, decltype(&g_free)> glib(
+            g_convert_with_fallback(ch.data(), static_cast<gssize>(ch.size()), "CP1252", "UTF-8", "?", nullptr,
+                                    &written, nullptr),
+            g_free);
+        ASSERT_TRUE(glib) << std::hex << static_cast<unsigned>(cp);
+        ASSERT_EQ(to_cp1252(ch), std::string(glib.get(), written)) << std::hex << "U+" << static_cast<unsigned>(cp);
+    }
+}
+
 class HostCommandTest : public test::HiveTest {
 protected:
     void SetUp() override {
