@@ -303,7 +303,9 @@ RegexPattern::~RegexPattern() = default;
 bool RegexPattern::exec(std::string_view subject) {
     if (!parsed_) throw ERegExpr(error_);
     const std::string_view text = up_to_nul(subject);
-    std::unique_ptr<LengthClass>& slot = classes_[fitting_->length_class(text.size())];
+    auto key = fitting_->length_class(text.size());
+    if (classes_.size() >= kMaxLengthClasses && classes_.find(key) == classes_.end()) classes_.clear();
+    std::unique_ptr<LengthClass>& slot = classes_[std::move(key)];
     if (!slot) {
         slot = std::make_unique<LengthClass>();
         try {

@@ -28,16 +28,24 @@ struct RegexMatch {
 std::optional<RegexMatch> regexpr_find(const std::string& pattern, const std::string& subject);
 
 // A pattern kept for many subjects: parsed once, then translated and compiled
-// (with JIT) once for each length class of the subjects it meets. exec gives
-// regexpr_exec's answer and raises its error, the same error for every
-// subject when the pattern itself is at fault.
+// (with JIT) once for each length class of the subjects it meets, at most
+// kMaxLengthClasses of them kept at a time. exec gives regexpr_exec's answer
+// and raises its error, the same error for every subject when the pattern
+// itself is at fault.
 class RegexPattern {
 public:
+    // A pattern meets few length classes in practice; one made to meet
+    // thousands would otherwise hold a compiled pattern for each. Past the
+    // bound the kept ones go and compiling starts over.
+    static constexpr std::size_t kMaxLengthClasses = 32;
+
     explicit RegexPattern(const std::string& pattern);
     ~RegexPattern();
     RegexPattern(const RegexPattern&) = delete;
     RegexPattern& operator=(const RegexPattern&) = delete;
     bool exec(std::string_view subject);
+    // How many length classes are kept compiled now.
+    std::size_t length_classes_kept() const { return classes_.size(); }
 
 private:
     struct LengthClass;

@@ -236,5 +236,22 @@ TEST(DialectAdapterRandom, KeptPatternsAnswerAsTheEngineCalledAfresh) {
     }
 }
 
+// A pattern that meets a new length class at every subject length keeps no
+// more than the bound compiled, and answers alike before and after the kept
+// ones go.
+TEST(DialectAdapterRandom, AKeptPatternHoldsBoundedLengthClasses) {
+    std::string pattern;
+    for (int k = 1; k <= 100; ++k) pattern += "b{0," + std::to_string(k) + "}";
+    pattern += "z";
+    RegexPattern kept(pattern);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::size_t length = 1; length <= 120; ++length) {
+            const std::string subject = std::string(length - 1, 'b') + (length % 3 ? "z" : "y");
+            ASSERT_EQ(kept.exec(subject), regexpr_exec(pattern, subject)) << length;
+            ASSERT_LE(kept.length_classes_kept(), RegexPattern::kMaxLengthClasses) << length;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kalvorin
