@@ -47,7 +47,7 @@ const char* kUsage =
     "options:\n"
     "  --plugin PATH    the plug-in to load; Kalvorin.TBP beside this program unless given\n"
     "  --max-size SIZE  messages above SIZE bytes (K, M: kibibytes, mebibytes) are not scored; 32M unless given\n"
-    "  --detailed-status  with --filter: exit with the statuses below although the message was written out\n"
+    "  --detailed-status  with --filter: the statuses below, though the message was written out whole\n"
     "  --explain and --compare run the plug-in's list pass in this program and take --parts DIR... too\n"
     "exit status: 0 all scored, 1 a message not scored, 2 usage, 3 the plug-in could not be loaded or\n"
     "did not initialise (--explain, --compare: the settings or a list could not be read), 4 all scored\n"

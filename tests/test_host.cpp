@@ -165,22 +165,9 @@ TEST(ToCp1252, GivesGLibsConversionOfTheWholeText) {
 
 // Every character outside ASCII, one at a time, as GLib converts it.
 TEST(ToCp1252, EveryCharacterAsGLibConvertsIt) {
-    const auto utf8 = [](char32_t cp) {
-        std::string out;
-        if (cp < 0x800) {
-            out = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
-        } else if (cp < 0x10000) {
-            out = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-                   static_cast<char>(0x80 | (cp & 0x3F))};
-        } else {
-            out = {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
-                   static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
-        }
-        return out;
-    };
     for (char32_t cp = 0x80; cp <= 0x10FFFF; ++cp) {
         if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-        const std::string ch = utf8(cp);
+        const std::string ch = test::utf8_of(cp);
         gsize written = 0;
         std::unique_ptr<char, decltype(&g_free)> glib(
             g_convert_with_fallback(ch.data(), static_cast<gssize>(ch.size()), "CP1252", "UTF-8", "?", nullptr,

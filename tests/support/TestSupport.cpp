@@ -136,6 +136,15 @@ RunResult run(const std::vector<std::string>& argv, const std::string& input, co
     return r;
 }
 
+std::string utf8_of(char32_t cp) {
+    const auto byte = [](char32_t b) { return static_cast<char>(b); };
+    if (cp < 0x80) return {byte(cp)};
+    if (cp < 0x800) return {byte(0xC0 | (cp >> 6)), byte(0x80 | (cp & 0x3F))};
+    if (cp < 0x10000) return {byte(0xE0 | (cp >> 12)), byte(0x80 | ((cp >> 6) & 0x3F)), byte(0x80 | (cp & 0x3F))};
+    return {byte(0xF0 | (cp >> 18)), byte(0x80 | ((cp >> 12) & 0x3F)), byte(0x80 | ((cp >> 6) & 0x3F)),
+            byte(0x80 | (cp & 0x3F))};
+}
+
 RunResult run_losing_output(const std::vector<std::string>& argv, LostOutput how, const std::string& input_path) {
     TempDir io;
     const std::string err = io / "err";

@@ -53,6 +53,9 @@ void spit(const std::string& path, const std::string& content);
 bool exists(const std::string& path);
 void make_dir(const std::string& path);
 
+// The UTF-8 bytes of a code point (no surrogate).
+std::string utf8_of(char32_t cp);
+
 struct RunResult {
     int status = -1;
     std::string out;
