@@ -1,7 +1,6 @@
 #include "host/Filter.h"
 
 #include <cstdio>
-#include <iostream>
 #include <optional>
 #include <sstream>
 
@@ -19,8 +18,6 @@ namespace kalvorin::host {
 namespace {
 
 constexpr const char* kInput = "standard input";
-
-void report(const std::string& what) { std::cerr << "kalvorin-host: " << what << "\n"; }
 
 // What the scoring process found: the status it would end with, and the
 // field when the message was scored.
@@ -59,18 +56,13 @@ Scored score_message(const std::string& plugin, std::string_view message) {
         PluginHost host(plugin);
         host.initialize();
         if (!host.reports().init_failed) {
-            try {
+            score_one(kInput, [&] {
                 const MessageParts parts = extract_parts(message);
                 s.field = ScoreField{host.score(parts), is_headerless(parts, message)};
-            } catch (const std::bad_alloc&) {
-                report(std::string(kInput) + ": out of memory, not scored");
-            } catch (const std::exception& e) {
-                report(std::string(kInput) + ": " + e.what());
-            }
+            });
         }
         host.finalize();
-        if (host.reports().init_failed) s.status = kNoPlugin;
-        else if (s.field) s.status = host.reports().other ? kPluginFailed : kAllScored;
+        s.status = outcome(host, s.field.has_value());
     } catch (const std::exception& e) {
         report(e.what());
         s.status = kNoPlugin;

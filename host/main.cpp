@@ -96,32 +96,8 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
-void report(const std::string& what) { std::cerr << "kalvorin-host: " << what << "\n"; }
-
-
-Exit outcome(const PluginHost& host, bool all_scored) {
-    if (host.reports().init_failed) return kNoPlugin;
-    if (!all_scored) return kNotScored;
-    return host.reports().other ? kPluginFailed : kAllScored;
-}
-
 // What is done with each message read: scored by the plug-in, explained or compared.
 using MessageFn = std::function<void(const std::string& label, const MessageParts& parts)>;
-
-// Scores one message; false, with the reason reported, when it could not be.
-// Running out of memory on one message leaves the next ones their chance.
-template <typename Score>
-bool score_one(const std::string& label, Score&& score) {
-    try {
-        score();
-        return true;
-    } catch (const std::bad_alloc&) {
-        report(label + ": out of memory, not scored");
-    } catch (const std::exception& e) {
-        report(label + ": " + e.what());
-    }
-    return false;
-}
 
 // Hands every message of the sources to fn; false when any could not be read or scored.
 bool for_sources(const std::vector<std::string>& sources, std::size_t max_size, const MessageFn& fn) {

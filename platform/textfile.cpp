@@ -207,16 +207,14 @@ void replace_file(const std::string& source, const std::string& target) {
 
 namespace {
 
-// std::cout's buffer in a program that watches its output: written through
-// stdout, and keeping the error of the first write that failed.
+// std::cout's buffer in a program that watches its output: it hands every
+// write to stdout, which buffers, and keeps the error of the first write that
+// failed.
 class KeptErrorBuf : public std::streambuf {
 public:
-    KeptErrorBuf() : original_(std::cout.rdbuf(this)) { setp(buf_, buf_ + sizeof buf_); }
+    KeptErrorBuf() : original_(std::cout.rdbuf(this)) {}
     // Gives std::cout its own buffer back before the runtime's last flush.
-    ~KeptErrorBuf() override {
-        sync();
-        std::cout.rdbuf(original_);
-    }
+    ~KeptErrorBuf() override { std::cout.rdbuf(original_); }
     KeptErrorBuf(const KeptErrorBuf&) = delete;
     KeptErrorBuf& operator=(const KeptErrorBuf&) = delete;
 
@@ -224,34 +222,29 @@ public:
 
 protected:
     int_type overflow(int_type c) override {
-        if (!drain()) return traits_type::eof();
-        if (!traits_type::eq_int_type(c, traits_type::eof())) {
-            *pptr() = traits_type::to_char_type(c);
-            pbump(1);
-        }
-        return traits_type::not_eof(c);
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const char ch = traits_type::to_char_type(c);
+        return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        errno = 0;
+        const auto written = std::fwrite(s, 1, static_cast<std::size_t>(n), stdout);
+        if (written != static_cast<std::size_t>(n)) keep_error();
+        return static_cast<std::streamsize>(written);
     }
     int sync() override {
-        if (!drain()) return -1;
         errno = 0;
-        return std::fflush(stdout) == 0 ? 0 : failed();
-    }
-
-private:
-    bool drain() {
-        const auto n = static_cast<std::size_t>(pptr() - pbase());
-        errno = 0;
-        if (n > 0 && std::fwrite(pbase(), 1, n, stdout) != n) return failed() == 0;
-        setp(buf_, buf_ + sizeof buf_);
-        return true;
-    }
-    int failed() {
-        if (!error_) error_ = errno ? errno : EIO;
+        if (std::fflush(stdout) == 0) return 0;
+        keep_error();
         return -1;
     }
 
+private:
+    void keep_error() {
+        if (!error_) error_ = errno ? errno : EIO;
+    }
+
     std::streambuf* original_;
-    char buf_[8192];
     int error_ = 0;
 };
 

@@ -307,8 +307,12 @@ TEST_F(HostCommandTest, FilterWritesNothingWhenTheInputCannotBeRead) {
 // found besides.
 TEST_F(HostCommandTest, EveryModeReportsOutputThatCannotBeWritten) {
     spit(tmp_ / "a.eml", "Subject: viagra\n\nx\n");
-    // Above the cap the message is copied as it is read, and fails on the way.
+    // Above the cap the message is copied as it is read, and fails on the way;
+    // the lines of many messages go past any buffer.
     spit(tmp_ / "big.eml", "Subject: viagra\n\n" + std::string(200000, 'x') + "\n");
+    std::string mbox;
+    for (int k = 0; k < 1000; ++k) mbox += "From x\nSubject: hi\n\nb\n\n";
+    spit(tmp_ / "many", mbox);
     const std::string host = test::dist("kalvorin-host"), msg = tmp_ / "a.eml";
     struct Case {
         std::vector<std::string> argv;
@@ -318,6 +322,7 @@ TEST_F(HostCommandTest, EveryModeReportsOutputThatCannotBeWritten) {
     };
     const Case cases[] = {
         {{host, msg}, 5, "kalvorin-host: standard output: "},
+        {{host, tmp_ / "many"}, 5, "kalvorin-host: standard output: "},
         {{host}, 5, "kalvorin-host: standard output: "},
         {{host, "--version"}, 5, "kalvorin-host: standard output: "},
         {{host, "--help"}, 5, "kalvorin-host: standard output: "},

@@ -128,22 +128,25 @@ TEST_F(FilterMemoryTest, ATenMegabyteMessageComesOutWholeUnderEveryMemoryLimit) 
     const std::string unscored = "Subject: cheap viagra\r\n\r\n" + body;
     const std::string scored = "X-Kalvorin-Score: 1000\r\n" + unscored;
     const std::string message = "X-Kalvorin-Score: -1000\r\n" + unscored;
+    // With the detailed statuses: 0 scored, 1 not scored; either way whole.
     int whole_scored = 0, whole_unscored = 0, out_while_read = 0;
     for (int kb = 16000; kb <= 112000; kb += 4000) {
-        const auto r = test::run({"/bin/sh", "-c", "ulimit -v " + std::to_string(kb) + " && exec \"$0\" --filter",
+        const auto r = test::run({"/bin/sh", "-c", "ulimit -v " + std::to_string(kb) + " && exec \"$0\" --filter --detailed-status",
                                   test::dist("kalvorin-host")},
                                  message);
-        if (r.status != 0) {
+        out_while_read += r.err.find("out of memory while it was read") != std::string::npos;
+        if (r.status == 0 && r.out == scored) {
+            ++whole_scored;
+        } else if (r.status == 1 && r.out == unscored) {
+            ++whole_unscored;
+        } else if (r.out.empty()) {
             // Only below every limit it ran under: a process that started
             // and then died would have lost the message.
             EXPECT_EQ(whole_scored + whole_unscored, 0) << kb << " kB: status " << r.status << ": " << r.err;
-            EXPECT_EQ(r.out.size(), 0u) << kb << " kB: " << r.err;
-            continue;
+        } else {
+            ADD_FAILURE() << kb << " kB: status " << r.status << ", " << r.out.size() << " bytes out of "
+                          << unscored.size() << "; " << r.err;
         }
-        out_while_read += r.err.find("out of memory while it was read") != std::string::npos;
-        if (r.out == scored) ++whole_scored;
-        else if (r.out == unscored) ++whole_unscored;
-        else ADD_FAILURE() << kb << " kB: " << r.out.size() << " bytes out of " << unscored.size() << "; " << r.err;
     }
     EXPECT_GT(out_while_read, 0) << "no limit made the reading of the input run out of memory";
     EXPECT_GT(whole_unscored, 0);
