@@ -8,6 +8,7 @@
 #include <random>
 #include <system_error>
 
+#include "CodigoComun/DefaultLists.h"
 #include "platform/errors.h"
 #include "platform/textfile.h"
 
@@ -15,10 +16,9 @@ namespace kalvorin::config {
 
 const std::array<ListFiles, 3>& lists() {
     static const std::array<ListFiles, 3> all = [] {
-        constexpr const char* titles[] = {":Secure filters", ":Trash filters", ":Suspect filters"};
         std::array<ListFiles, 3> out;
         for (std::size_t i = 0; i < out.size(); ++i)
-            out[i] = {std::string(kListNames[i]) + kTextSuffix, std::string(kListNames[i]) + kPendingSuffix, titles[i]};
+            out[i] = {std::string(kListNames[i]) + kTextSuffix, std::string(kListNames[i]) + kPendingSuffix, kListTitles[i]};
         return out;
     }();
     return all;
@@ -158,8 +158,9 @@ void remove_stale_scratch(const std::string& list) {
 }
 
 std::string default_list(const ListFiles& files) {
-    return std::string(files.title) + "\r\n" + ": <-- this is a comment\r\n" + "snder=\"put your filters here\"\r\n" +
-           "snder=\"and here\"\r\n" + ":\r\n";
+    std::string out = std::string(files.title) + "\r\n" + kDefaultComment + "\r\n";
+    for (const char* line : kPlaceholderLines) out += std::string(line) + "\r\n";
+    return out + ":\r\n";
 }
 
 // Reading the list as lines also ends a hand-written last line that has no
