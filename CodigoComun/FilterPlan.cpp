@@ -110,6 +110,13 @@ void LinePlan::render_into(std::string& out, std::size_t k, const std::string& d
     }
 }
 
+std::vector<std::size_t> LinePlan::slot_tests() const {
+    std::vector<std::size_t> out;
+    for (const Piece& p : pieces_)
+        if (p.test != kPlain) out.push_back(static_cast<std::size_t>(p.test));
+    return out;
+}
+
 std::int32_t LinePlan::value(const std::string& digits) {
     auto kept = std::find_if(values_.begin(), values_.end(), [&](const Value& v) { return v.digits == digits; });
     if (kept == values_.end()) {

@@ -46,6 +46,9 @@ public:
     std::string render(std::size_t k, const std::string& digits) const;
     // The same, appended to out.
     void render_into(std::string& out, std::size_t k, const std::string& digits) const;
+    // The test whose digit fills each slot, in the order the slots stand in
+    // the line (which need not be the order la_descompone meets the tests).
+    std::vector<std::size_t> slot_tests() const;
     // evalua of the expression for these digits (one per test), raising what
     // it raises. A line meets few combinations, so the answers are kept.
     std::int32_t value(const std::string& digits);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "CodigoComun/DefaultLists.h"
 #include "CodigoComun/FileNames.h"
 #include "support/TestSupport.h"
 #include "tools/Lint.h"
@@ -45,17 +46,43 @@ TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
          {{0, 1, Kind::regex_error, "Unmatched () (pos 4)"}}},
         {"nested repeats", {}, {"rwmsg=%(X+X+)+Y%", "rwmsg=%(?i)(\\w+\\s?){2,4}viagra%", "rwmsg=%X+Y+Z%"},
          {{1, 1, Kind::regex_cost, "Pattern Too Costly"}, {1, 2, Kind::regex_cost, "Pattern Too Costly"}}},
-        {"patterns see the message in upper case", {}, {"rwmsg=%(x+x+)+y%"}, {}},
+        {"patterns see the message in upper case", {}, {"rwmsg=%(X+X+)+Y%", "rwmsg=%(x+x+)+y%"},
+         {{1, 1, Kind::regex_cost, "Pattern Too Costly"}, {1, 2, Kind::never_holds, "needs a lower-case letter"},
+          {1, 2, Kind::never_decides, "no answers"}}},
         {"patterns see the message as it is", {}, {"rwmsg=%(x+x+)+y%"},
          {{1, 1, Kind::regex_cost, "Pattern Too Costly"}}, false},
         {"the same line again, keywords in other letter case", {"sbjct=#a#*mbody=#b#"}, {"x", "SBJCT=#a#*MBody=#b#"},
          {{1, 1, Kind::stops, "'x' is not a valid integer value"},
-          {1, 2, Kind::duplicate, "the same line as secure line 1"}}},
+          {1, 2, Kind::duplicate, "the same value as secure line 1"}}},
         {"an earlier line matches on a test that this line needs", {"(sbjct=#win#)", "mbody=\"x\"+attch=#y#"},
          {"(mbody=#x#+mbody=#y#)*sbjct=#win#", "mbody=#x#*sbjct=#winner#", "sbjct-#win#*mbody=#x#",
           "MBODY=\"x\"*snder=#z#", "mbody=\"x\"+snder=#z#"},
          {{1, 1, Kind::never_decides, "secure line 1 matches whenever SBJCT=#win# holds"},
           {1, 4, Kind::never_decides, "secure line 2 matches whenever MBODY=\"x\" holds"}}},
+        {"lines of one shape whose tests stand in another order",
+         {"RWMSG=#c#", "(SNDER=#a#+SBJCT=#b#)*RWMSG=#c#", "(RWMSG=#c#+SBJCT=#b#)*SNDER=#a#"}, {},
+         {{0, 2, Kind::never_decides, "secure line 1 matches whenever RWMSG=#c# holds"}}},
+        {"lines that decide every message, and nothing after them is claimed", {"1", "sbjct=#zz#+1"},
+         {"sbjct=#zz#+1"},
+         {{0, 1, Kind::decides_all, "matches every message"}, {0, 2, Kind::decides_all, "matches every message"},
+          {1, 1, Kind::decides_all, "matches every message"}}},
+        {"tests whose search never succeeds", {"sbjct=##", "mbody=%viagra%+sbjct=#a#", "attch=%\\.exe$%*1",
+                                               "sbjct-\" \"*sbjct=#b#"},
+         {"mbody=%(?i)viagra%", "mbody=%VIAGRA%", "mbody=%[a-z]?X%", "mbody=%a|B%"},
+         {{0, 1, Kind::never_holds, "sbjct=## never holds: an empty text"},
+          {0, 1, Kind::never_decides, "no answers"},
+          {0, 2, Kind::never_holds, "mbody=%viagra% never holds: with the upper-case option on"},
+          {0, 3, Kind::never_holds, "a lower-case letter"},
+          {0, 3, Kind::never_decides, "no answers"},
+          {0, 4, Kind::never_holds, "always holds: a word of blanks"}}},
+        {"patterns as written when the option is off", {"mbody=%viagra%", "sbjct=\" \""}, {}, {}, false},
+        {"a line saved as UTF-8", {"mbody=#caf\xC3\xA9#", "mbody=#caf\xE9#", "\xEF\xBB\xBF:Secure"}, {},
+         {{0, 1, Kind::utf8, "in Windows-1252 it is: mbody=#caf\xE9#"},
+          {0, 3, Kind::stops, "not a valid integer"},
+          {0, 3, Kind::utf8, "byte-order mark"}}},
+        {"the same tests in other letter case under the option", {"SBJCT=#INVOICE#*mbody=\"Win \""},
+         {"sbjct=#invoice#*MBODY=\"WIN\""}, {{1, 1, Kind::duplicate, "the same value as secure line 1"}}},
+        {"and not without it", {"SBJCT=#INVOICE#"}, {"sbjct=#invoice#"}, {}, false},
         {"a line that nothing makes match", {"sbjct=/x/", "sbjct=#a#*0"}, {},
          {{0, 1, Kind::never_decides, "no answers"}, {0, 2, Kind::never_decides, "no answers"}}},
         {"a keyword inside a later test's text", {"rwmsg=#snder=#a## 0 0 0 0 0 0 0 0 0 0"}, {},
@@ -74,6 +101,35 @@ TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
             EXPECT_NE(f.text.find(e.part_of_text), std::string::npos) << c.name << ": " << f.text;
         }
     }
+}
+
+// The placeholders that start-up writes stand in all three lists; a fresh
+// install checks clean.
+TEST(Lint, TheListsOfAFreshInstallAreClean) {
+    inspect::FilterLists lists;
+    for (std::size_t i = 0; i < lists.lines.size(); ++i) {
+        lists.lines[i] = {kListTitles[i], kDefaultComment};
+        lists.lines[i].insert(lists.lines[i].end(), kPlaceholderLines.begin(), kPlaceholderLines.end());
+        lists.lines[i].push_back(":");
+    }
+    for (const bool uppercase : {true, false}) EXPECT_EQ(shown(check(lists, uppercase)), "");
+}
+
+TEST(Lint, UTF8FixOnlyForTextsTheCodePageHolds) {
+    EXPECT_EQ(utf8_fix("sbjct=#\xE2\x82\xAC" "5#"), "sbjct=#\x80" "5#");
+    EXPECT_EQ(utf8_fix("\xEF\xBB\xBFsbjct=#a#"), "sbjct=#a#");
+    EXPECT_EQ(utf8_fix("sbjct=#\xE2\x86\x92#"), std::nullopt);  // an arrow
+    EXPECT_EQ(utf8_fix("sbjct=#caf\xE9#"), std::nullopt);
+    EXPECT_EQ(utf8_fix("sbjct=#\xC0\xAF#"), std::nullopt);  // an overlong form
+    EXPECT_EQ(utf8_fix("sbjct=#a#"), std::nullopt);
+}
+
+TEST(Lint, BySeverityKeepsLineOrderWithinAKind) {
+    const std::vector<Finding> f = by_severity({{0, 1, Kind::duplicate, "a"}, {0, 2, Kind::stops, "b"},
+                                                {1, 1, Kind::duplicate, "c"}, {2, 5, Kind::utf8, "d"}});
+    std::string order;
+    for (const Finding& x : f) order += x.text;
+    EXPECT_EQ(order, "bdac");
 }
 
 TEST(Lint, CountsCommentLinesThatReadAsFilterLines) {

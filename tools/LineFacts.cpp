@@ -1,5 +1,6 @@
 #include "tools/LineFacts.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -12,7 +13,10 @@
 #include "CodigoComun/EvaluaExpresion.h"
 #include "CodigoComun/FilterPlan.h"
 #include "CodigoComun/Texto.h"
+#include "CodigoComun/TrxParser.h"
+#include "CodigoComun/TrxTree.h"
 #include "inspect/LineSteps.h"
+#include "platform/ansi.h"
 
 namespace kalvorin::lint {
 
@@ -53,10 +57,86 @@ std::string canonical_test(const PlannedTest& t) {
     return plain_upper(t.keyword) + t.test_text().substr(t.keyword.size());
 }
 
-std::string canonical_line(const std::string& line, const std::vector<PlannedTest>& tests) {
-    std::string out = line;
-    for (const PlannedTest& t : tests) out = replace_all(out, t.test_text(), canonical_test(t));
-    return out;
+// Whether every match of the pattern holds a byte from a to z, which a part
+// in the plain upper-case form never does.
+bool needs_lower_case(const trx::Node& n);
+
+bool needs_lower_case(const std::vector<trx::Node>& sequence) {
+    for (const trx::Node& n : sequence)
+        if (needs_lower_case(n)) return true;
+    return false;
+}
+
+bool needs_lower_case(const std::vector<std::vector<trx::Node>>& branches) {
+    if (branches.empty()) return false;
+    for (const auto& b : branches)
+        if (!needs_lower_case(b)) return false;
+    return true;
+}
+
+bool needs_lower_case(const trx::Node& n) {
+    static const trx::ByteSet lower = trx::byte_range('a', 'z');
+    switch (n.kind) {
+        case trx::Node::Kind::literal: return !n.caseless && lower[n.byte];
+        case trx::Node::Kind::set: return n.bytes.any() && (n.bytes & ~lower).none();
+        case trx::Node::Kind::group: return needs_lower_case(n.branches);
+        case trx::Node::Kind::repeat: return n.min >= 1 && needs_lower_case(n.operand.front());
+        default: return false;
+    }
+}
+
+// Why the search of a test never succeeds, whatever the message, if it does not.
+std::optional<std::string> never_found(MatchMode mode, const std::string& text, bool uppercase) {
+    switch (mode) {
+        case MatchMode::contains:
+            if (up_to_nul(text).empty()) return "an empty text is never found";
+            break;
+        case MatchMode::word:
+            if (text.empty()) return "an empty word is never found";
+            if (uppercase && trim(text).empty()) return "a word of blanks is empty once trimmed, and never found";
+            break;
+        case MatchMode::regexp:
+            if (!uppercase) break;
+            try {
+                if (needs_lower_case(trx::parse(text).branches))
+                    return "with the upper-case option on the part is matched in upper case, and every match of the "
+                           "pattern needs a lower-case letter a to z (write it in upper case, or begin the pattern "
+                           "with (?i))";
+            } catch (const ERegExpr&) {
+                // A pattern that does not compile is a finding of its own.
+            }
+            break;
+        case MatchMode::none: break;
+    }
+    return std::nullopt;
+}
+
+// The text the test's mode compares, in the form the upper-case option gives it.
+std::string compared_text(MatchMode mode, const std::string& text, bool uppercase) {
+    switch (mode) {
+        case MatchMode::contains: return uppercase ? platform::ansi_upper(up_to_nul(text)) : std::string(up_to_nul(text));
+        case MatchMode::word: return uppercase ? trim(plain_upper(text)) : text;
+        default: return text;
+    }
+}
+
+// Equal for tests that give the same answer for every message, before negation.
+std::string answer_key(const PlannedTest& t, bool uppercase) {
+    return std::to_string(static_cast<int>(t.mode())) + ' ' + std::to_string(t.part) + ' ' +
+           compared_text(t.mode(), t.text, uppercase);
+}
+
+template <class Test>
+void add_never_found(LineFacts& f, const std::vector<Test>& tests, bool uppercase) {
+    for (const Test& t : tests) {
+        if (t.mode() == MatchMode::none) continue;
+        const std::optional<std::string> why = never_found(t.mode(), t.text, uppercase);
+        if (!why) continue;
+        const std::string shown = t.test_text();
+        const bool known = std::any_of(f.never_found.begin(), f.never_found.end(),
+                                       [&](const NeverFound& n) { return n.shown == shown; });
+        if (!known) f.never_found.push_back({shown, *why, t.negated()});
+    }
 }
 
 // The error procesa raises for the test on the line as it then stands.
@@ -129,6 +209,7 @@ struct Tally {
     // failing_values: the tests' values in the first combination that failed.
     void conclude(LineFacts& f, const std::string& what, const std::string& failing_values) const {
         f.never_matches = all && failed == 0 && matched == 0;
+        f.always_matches = all && failed == 0 && matched == tried;
         if (failed == 0) return;
         if (failed == tried) {
             f.stop = what + ": " + first_error + kEveryMessage;
@@ -140,16 +221,23 @@ struct Tally {
     }
 };
 
-// Each test of a plan takes the answer of its distinct (mode, part, text),
-// negated or not; a test whose delimiter selects no mode is always 0.
+// Each test of a plan takes the answer of its distinct (mode, part, compared
+// text), negated or not; a test whose delimiter selects no mode is always 0,
+// and one whose search never succeeds always has its operator's value for
+// "not found".
 class TiedTests {
 public:
-    explicit TiedTests(const std::vector<PlannedTest>& tests) : tests_(tests), answer_of_(tests.size(), -1) {
-        std::map<std::tuple<MatchMode, std::size_t, std::string>, std::ptrdiff_t> distinct;
+    TiedTests(const std::vector<PlannedTest>& tests, bool uppercase)
+        : tests_(tests), answer_of_(tests.size(), -1), fixed_(tests.size(), '0') {
+        std::map<std::string, std::ptrdiff_t> distinct;
         for (std::size_t k = 0; k < tests.size(); ++k) {
             const PlannedTest& t = tests[k];
             if (t.mode() == MatchMode::none) continue;
-            const auto at = distinct.try_emplace({t.mode(), t.part, t.text}, static_cast<std::ptrdiff_t>(distinct.size()));
+            if (never_found(t.mode(), t.text, uppercase)) {
+                fixed_[k] = t.negated() ? '1' : '0';
+                continue;
+            }
+            const auto at = distinct.try_emplace(answer_key(t, uppercase), static_cast<std::ptrdiff_t>(distinct.size()));
             answer_of_[k] = at.first->second;
         }
         distinct_ = distinct.size();
@@ -157,45 +245,64 @@ public:
     std::size_t distinct() const { return distinct_; }
     bool open(std::size_t k) const { return answer_of_[k] >= 0; }
     std::string digits(Answers a) const {
-        std::string out(tests_.size(), '0');
+        std::string out = fixed_;
         for (std::size_t k = 0; k < tests_.size(); ++k)
-            if (open(k) && bit(a, static_cast<std::size_t>(answer_of_[k])) != tests_[k].negated()) out[k] = '1';
+            if (open(k)) out[k] = bit(a, static_cast<std::size_t>(answer_of_[k])) != tests_[k].negated() ? '1' : '0';
         return out;
     }
-    // How the tests are tied, as text.
-    std::string ties() const {
+    // Which test stands in each slot and how it is tied, as text.
+    std::string ties(const std::vector<std::size_t>& slots) const {
         std::string out;
-        for (std::size_t k = 0; k < tests_.size(); ++k)
-            out += std::to_string(answer_of_[k]) + (tests_[k].negated() ? "-" : "+");
+        for (const std::size_t k : slots) {
+            out += std::to_string(k) + ':' + (open(k) ? std::to_string(answer_of_[k]) : std::string("fixed ") + fixed_[k]);
+            out += tests_[k].negated() ? "- " : "+ ";
+        }
         return out;
     }
 
 private:
     const std::vector<PlannedTest>& tests_;
     std::vector<std::ptrdiff_t> answer_of_;
+    std::string fixed_;  // the digit of a test that is not open
     std::size_t distinct_ = 0;
 };
 
-// Lines of one shape (the same text around their tests, the same ties) give
-// the same expressions for the same answers, so their combinations are
-// evaluated once. A line that holds the byte that marks a test's place in the
-// shape has none.
+// Lines of one shape (the same text around their tests, the same test in
+// each slot, the same ties) give the same expressions for the same answers,
+// so their combinations are evaluated once. A line that holds the byte that
+// marks a test's place in the shape has none.
 constexpr char kSlot = '\x01';
 
-std::optional<std::string> shape_of(const std::string& line, const LinePlan& plan, const TiedTests& tied) {
+std::optional<std::string> slotted(const std::string& line, const LinePlan& plan) {
     if (line.find(kSlot) != std::string::npos) return std::nullopt;
     const std::size_t n = plan.tests().size();
-    return plan.render(n, std::string(n, kSlot)) + '\0' + tied.ties();
+    return plan.render(n, std::string(n, kSlot));
+}
+
+// Lines of equal canonical form give the same value for every message: the
+// same text around their tests, and in each slot a test of the same answer
+// and operator.
+std::string canonical_line(const std::string& line, const std::optional<std::string>& around, const LinePlan& plan,
+                           bool uppercase) {
+    if (!around) return line;
+    std::string out = *around + '\0';
+    for (const std::size_t k : plan.slot_tests()) {
+        const PlannedTest& t = plan.tests()[k];
+        out += t.op + ' ' + answer_key(t, uppercase) + '\0';
+    }
+    return out;
 }
 
 // The tests without which the line never matched, and those with which it
 // always did.
-void implied_tests(LineFacts& f, const std::vector<PlannedTest>& tests, const TiedTests& tied, const Tally& tally) {
+void implied_tests(LineFacts& f, const std::vector<PlannedTest>& tests, const TiedTests& tied, const Tally& tally,
+                   bool uppercase) {
     if (!tally.all || tally.matched == 0) return;
     for (std::size_t k = 0; k < tests.size(); ++k) {
         if (!tied.open(k)) continue;
-        if (!tally.matched_without[k]) f.required.push_back(canonical_test(tests[k]));
-        if (!tally.missed_with[k]) f.sufficient.push_back(canonical_test(tests[k]));
+        const TestRef ref{tests[k].op + ' ' + answer_key(tests[k], uppercase), canonical_test(tests[k])};
+        if (!tally.matched_without[k]) f.required.push_back(ref);
+        if (!tally.missed_with[k]) f.sufficient.push_back(ref);
     }
 }
 
@@ -211,23 +318,28 @@ Tally planned_tally(LinePlan& plan, const TiedTests& tied) {
 
 // A line whose tests stand where la_descompone will find them whatever the
 // answers: its plan, one value per combination.
-LineFacts planned_facts(const std::string& line, LinePlan& plan, std::unordered_map<std::string, Tally>& shapes) {
+LineFacts planned_facts(const std::string& line, LinePlan& plan, std::unordered_map<std::string, Tally>& shapes,
+                        bool uppercase) {
     const std::vector<PlannedTest>& tests = plan.tests();
     LineFacts f;
-    f.canonical = canonical_line(line, tests);
     for (const PlannedTest& t : tests)
         if (t.mode() == MatchMode::regexp) f.patterns.push_back(t.text);
+    add_never_found(f, tests, uppercase);
     if (!tests.empty() && tests.back().fault != PlannedTest::Fault::none) {
+        f.canonical = line;
         f.stop = "cannot be taken apart: " + fault_error(plan) + kEveryMessage;
         return f;
     }
-    const TiedTests tied(tests);
-    const std::optional<std::string> shape = shape_of(line, plan, tied);
+    const TiedTests tied(tests, uppercase);
+    const std::optional<std::string> around = slotted(line, plan);
+    f.canonical = canonical_line(line, around, plan, uppercase);
+    const std::optional<std::string> shape =
+        around ? std::optional<std::string>(*around + '\0' + tied.ties(plan.slot_tests())) : std::nullopt;
     const auto known = shape ? shapes.find(*shape) : shapes.end();
     const Tally tally = known != shapes.end() ? known->second : planned_tally(plan, tied);
     if (shape && known == shapes.end()) shapes.emplace(*shape, tally);
     tally.conclude(f, "cannot be evaluated", values_text(tests, tally.failing_digits));
-    implied_tests(f, tests, tied, tally);
+    implied_tests(f, tests, tied, tally, uppercase);
     return f;
 }
 
@@ -239,12 +351,13 @@ Outcome stepped_outcome(const inspect::TakenApart& apart) {
 
 // A line whose tests stand where earlier tests' digits put them: the steps
 // are run for each combination, the answers given by step.
-LineFacts stepped_facts(const std::string& line) {
+LineFacts stepped_facts(const std::string& line, bool uppercase) {
     LineFacts f;
     f.canonical = line;
     const inspect::TakenApart first = inspect::take_apart(line, [](std::size_t, const inspect::LineStep&) { return false; });
     for (const inspect::LineStep& s : first.steps)
         if (s.mode() == MatchMode::regexp) f.patterns.push_back(s.text);
+    add_never_found(f, first.steps, uppercase);
     Tally tally;
     std::string failing_values;
     for (const Answers a : combinations(first.steps.size(), tally.all)) {
@@ -268,13 +381,13 @@ struct LineExaminer::Shapes {
     std::unordered_map<std::string, Tally> tallies;
 };
 
-LineExaminer::LineExaminer() : shapes_(std::make_unique<Shapes>()) {}
+LineExaminer::LineExaminer(bool uppercase) : uppercase_(uppercase), shapes_(std::make_unique<Shapes>()) {}
 
 LineExaminer::~LineExaminer() = default;
 
 LineFacts LineExaminer::facts(const std::string& line) {
     LinePlan plan = plan_line(line);
-    return plan.by_values() ? stepped_facts(line) : planned_facts(line, plan, shapes_->tallies);
+    return plan.by_values() ? stepped_facts(line, uppercase_) : planned_facts(line, plan, shapes_->tallies, uppercase_);
 }
 
 bool reads_as_filter(const std::string& comment) {

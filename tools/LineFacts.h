@@ -9,27 +9,44 @@
 
 namespace kalvorin::lint {
 
+// A field test as the checker compares it with tests of other lines.
+struct TestRef {
+    std::string key;    // what decides its answer under the upper-case option, and its operator
+    std::string shown;  // the test with its keyword in upper case
+};
+
+// A test whose search never succeeds, whatever the message.
+struct NeverFound {
+    std::string shown;
+    std::string why;
+    bool negated = false;  // then the test itself always holds
+};
+
 struct LineFacts {
-    std::string canonical;               // keywords in upper case: equal lines behave alike
+    // Equal for lines that give the same value for every message.
+    std::string canonical;
     std::optional<std::string> stop;     // how and when the line stops the scoring
     bool never_matches = false;          // every combination was tried and none matched
+    bool always_matches = false;         // every combination was tried and each matched
     std::vector<std::string> patterns;   // the patterns of its regular-expression tests
-    // Tests (keyword in upper case) that the line never matches without, and
-    // tests that make it match whatever the others answer; both only when
-    // every combination was tried.
-    std::vector<std::string> required;
-    std::vector<std::string> sufficient;
+    std::vector<NeverFound> never_found;
+    // Tests that the line never matches without, and tests that make it match
+    // whatever the others answer; both only when every combination was tried.
+    std::vector<TestRef> required;
+    std::vector<TestRef> sufficient;
 };
 
 class LineExaminer {
 public:
-    LineExaminer();
+    // The upper-case option decides which tests give the same answers.
+    explicit LineExaminer(bool uppercase);
     ~LineExaminer();
     LineExaminer(const LineExaminer&) = delete;
     LineExaminer& operator=(const LineExaminer&) = delete;
     LineFacts facts(const std::string& line);
 
 private:
+    bool uppercase_;
     // The combinations' outcomes by shape of line, for the lines to come.
     struct Shapes;
     std::unique_ptr<Shapes> shapes_;

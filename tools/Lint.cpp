@@ -1,10 +1,13 @@
 #include "tools/Lint.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
 #include <unordered_map>
 
+#include "CodigoComun/CodePage.h"
+#include "CodigoComun/DefaultLists.h"
 #include "CodigoComun/Errors.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/Texto.h"
@@ -55,9 +58,26 @@ PatternCheck check_pattern(const std::string& pattern, bool uppercase) {
     return c;
 }
 
+bool is_placeholder(const std::string& line) {
+    return std::find(kPlaceholderLines.begin(), kPlaceholderLines.end(), line) != kPlaceholderLines.end();
+}
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::optional<std::string> utf8_text(const std::string& line) {
+    const bool mark = line.starts_with(kByteOrderMark);
+    if (!mark && !looks_like_utf8(line)) return std::nullopt;
+    const std::optional<std::string> fixed = utf8_fix(line);
+    std::string out = mark ? "begins with a UTF-8 byte-order mark, which the plug-in reads as part of the line"
+                           : "reads as UTF-8, but the plug-in reads lists as Windows-1252 and tests the line byte "
+                             "for byte as it stands";
+    if (fixed) return out + "; in Windows-1252 it is: " + *fixed;
+    return out + "; it holds characters that Windows-1252 does not have";
+}
+
 class Checker {
 public:
-    explicit Checker(bool uppercase) : uppercase_(uppercase) {}
+    explicit Checker(bool uppercase) : uppercase_(uppercase), examiner_(uppercase) {}
 
     void line(LineAt at, const std::string& text) {
         if (text.empty()) return;
@@ -69,20 +89,35 @@ public:
         const LineFacts f = examiner_.facts(text);
         if (f.stop) add(at, Kind::stops, *f.stop);
         patterns(at, f.patterns);
-        const auto [same, fresh] = lines_.try_emplace(f.canonical, at);
-        if (!fresh) {
-            add(at, Kind::duplicate, "the same line as " + where(same->second) + ", which decides first");
-        } else if (f.never_matches) {
-            add(at, Kind::never_decides, "no answers of its tests make it match");
-        } else {
-            earlier_tests(at, f.required);
-        }
-        for (const std::string& test : f.sufficient) sufficient_.try_emplace(test, at);
+        if (f.always_matches && !f.stop)
+            add(at, Kind::decides_all, "matches every message that reaches it, whatever its tests answer; "
+                                       "no line after it decides");
+        for (const NeverFound& n : f.never_found)
+            add(at, Kind::never_holds,
+                n.shown + (n.negated ? " always holds: " : " never holds: ") + n.why);
+        if (const std::optional<std::string> utf8 = utf8_text(text)) add(at, Kind::utf8, *utf8);
+        // After a line that decides every message, every line is unreachable,
+        // which its finding says once.
+        if (!shadowed_ && !is_placeholder(text)) redundancy(at, f);
+        if (f.always_matches && !f.stop) shadowed_ = true;
+        for (const TestRef& test : f.sufficient) sufficient_.try_emplace(test.key, at);
     }
 
     Report take() { return std::move(report_); }
 
 private:
+    void redundancy(LineAt at, const LineFacts& f) {
+        const auto [same, fresh] = lines_.try_emplace(f.canonical, at);
+        if (!fresh) {
+            add(at, Kind::duplicate, "gives the same value as " + where(same->second) + " for every message, and " +
+                                         where(same->second) + " decides first");
+        } else if (f.never_matches) {
+            add(at, Kind::never_decides, "no answers of its tests make it match");
+        } else {
+            earlier_tests(at, f.required);
+        }
+    }
+
     void add(LineAt at, Kind kind, std::string text) {
         report_.findings.push_back({at.list, at.number, kind, std::move(text)});
     }
@@ -103,21 +138,23 @@ private:
 
     // An earlier line that a test this line needs is enough for matches
     // whenever this one does.
-    void earlier_tests(LineAt at, const std::vector<std::string>& required) {
-        for (const std::string& test : required) {
-            const auto earlier = sufficient_.find(test);
+    void earlier_tests(LineAt at, const std::vector<TestRef>& required) {
+        for (const TestRef& test : required) {
+            const auto earlier = sufficient_.find(test.key);
             if (earlier == sufficient_.end()) continue;
             add(at, Kind::never_decides,
-                where(earlier->second) + " matches whenever " + test + " holds, which this line needs, and decides first");
+                where(earlier->second) + " matches whenever " + test.shown +
+                    " holds, which this line needs, and decides first");
             return;
         }
     }
 
     bool uppercase_;
+    bool shadowed_ = false;  // a line before decides every message
     LineExaminer examiner_;
     Report report_;
     std::unordered_map<std::string, LineAt> lines_;    // canonical line -> its first place
-    std::unordered_map<std::string, LineAt> sufficient_;  // test -> the first line it makes match
+    std::unordered_map<std::string, LineAt> sufficient_;  // test's key -> the first line it makes match
     std::map<std::string, PatternCheck> patterns_;
 };
 
@@ -128,10 +165,24 @@ const char* kind_name(Kind kind) {
         case Kind::stops: return "stops";
         case Kind::regex_error: return "regex-error";
         case Kind::regex_cost: return "regex-cost";
+        case Kind::decides_all: return "decides-all";
+        case Kind::never_holds: return "never-holds";
+        case Kind::utf8: return "utf-8";
         case Kind::duplicate: return "duplicate";
         case Kind::never_decides: return "never-decides";
     }
     return "?";
+}
+
+std::vector<Finding> by_severity(std::vector<Finding> findings) {
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.kind < b.kind; });
+    return findings;
+}
+
+std::optional<std::string> utf8_fix(const std::string& line) {
+    if (!line.starts_with(kByteOrderMark) && !looks_like_utf8(line)) return std::nullopt;
+    return utf8_to_cp1252(line);
 }
 
 Report check(const inspect::FilterLists& lists, bool uppercase) {

@@ -3,6 +3,7 @@
 // scoring, costs the regular-expression engine its bounds, or can never
 // decide a message.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,15 +11,20 @@
 
 namespace kalvorin::lint {
 
+// Most serious first.
 enum class Kind {
     stops,          // the line cannot be taken apart or evaluated, for every message or for some
     regex_error,    // a pattern that does not compile
     regex_cost,     // a pattern that the engine gives up on for a generated text
-    duplicate,      // the same line earlier, keywords' letter case aside
+    decides_all,    // the line matches every message, so no line after it decides
+    never_holds,    // a test whose search never succeeds: an empty text, a pattern the case rules out
+    utf8,           // the line reads as UTF-8, which the plug-in takes for Windows-1252
+    duplicate,      // an earlier line gives the same value for every message
     never_decides,  // an earlier line matches whenever this one does, or nothing makes it match
 };
 
-// "stops", "regex-error", "regex-cost", "duplicate", "never-decides".
+// "stops", "regex-error", "regex-cost", "decides-all", "never-holds", "utf-8",
+// "duplicate", "never-decides".
 const char* kind_name(Kind kind);
 
 struct Finding {
@@ -29,12 +35,21 @@ struct Finding {
 };
 
 struct Report {
-    std::vector<Finding> findings;      // in list order, then line order
+    std::vector<Finding> findings;      // in list order, then line order, then most serious first
     std::size_t filter_lines = 0;       // the lines the list pass hands to filtred
     std::size_t disabled_comments = 0;  // comment lines that would be filter lines without their ':'
 };
 
 // The upper-case option decides the form in which the patterns see a text.
+// A claim that a line never decides (duplicate, never-decides) is made only
+// when it is proven for every message.
 Report check(const inspect::FilterLists& lists, bool uppercase);
+
+// The findings, most serious first, in list order and line order within a kind.
+std::vector<Finding> by_severity(std::vector<Finding> findings);
+
+// The line in Windows-1252 when it reads as UTF-8 and every character it
+// holds is in the code page; nothing otherwise.
+std::optional<std::string> utf8_fix(const std::string& line);
 
 }  // namespace kalvorin::lint

@@ -22,7 +22,8 @@ const char* kUsage =
     "  --format tsv  one finding a row: list, line, kind, finding, the line itself;\n"
     "                a first row names the columns; tabs, line breaks and backslashes\n"
     "                in a field are written \\t, \\n, \\r and \\\\\n"
-    "kinds: stops, regex-error, regex-cost, duplicate, never-decides\n"
+    "kinds: stops, regex-error, regex-cost, decides-all, never-holds, utf-8, duplicate,\n"
+    "       never-decides\n"
     "exit status: 0 no problem found, 1 problems found, 2 usage, the lists or the\n"
     "settings could not be read, or the output could not be written\n";
 
