@@ -1,6 +1,7 @@
 #include "host/Compare.h"
 
 #include "host/Explain.h"
+#include "inspect/ExplainText.h"
 #include "inspect/ListFiles.h"
 
 namespace kalvorin::host {
@@ -9,21 +10,6 @@ namespace {
 
 constexpr std::size_t kOld = 0;
 constexpr std::size_t kNew = 1;
-
-// What decided: a list, the external-image rule alone, an error, or nothing.
-std::string decider(const inspect::Verdict& v) {
-    if (v.error) return "stopped";
-    if (v.decided) return inspect::list_name(v.decided->list);
-    if (v.score != 0) return "image";
-    return "none";
-}
-
-std::string account(const inspect::Evaluation& ev, std::size_t base, const inspect::Verdict& v) {
-    if (v.stopped) return "scoring stopped at " + describe_line(ev, base, *v.stopped) + " (" + *v.error + ")";
-    if (v.error) return "scoring stopped before the list pass (" + *v.error + ")";
-    if (v.decided) return describe_line(ev, base, *v.decided);
-    return v.score != 0 ? "no line decides, the external-image rule scores" : "no line decides";
-}
 
 }  // namespace
 
@@ -37,13 +23,13 @@ bool Comparer::message(const std::string& label, const MessageParts& parts) {
     const inspect::Verdict before = ev_.score(m, kOld);
     const inspect::Verdict after = ev_.score(m, kNew);
     ++messages_;
-    const std::string from = decider(before), to = decider(after);
+    const std::string from = inspect::decider(before), to = inspect::decider(after);
     const bool stopped = before.error || after.error;
     if (from == to && before.score == after.score) return stopped;
     ++changes_[from + " -> " + to];
     out_ << label << ": " << from << " -> " << to << ", score " << before.score << " -> " << after.score << "\n"
-         << "  before: " << account(ev_, kOld, before) << "\n"
-         << "  after:  " << account(ev_, kNew, after) << "\n";
+         << "  before: " << inspect::account(ev_, kOld, before) << "\n"
+         << "  after:  " << inspect::account(ev_, kNew, after) << "\n";
     return stopped;
 }
 

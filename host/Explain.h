@@ -12,14 +12,6 @@ namespace kalvorin::host {
 // The parts in the order the in-process list pass takes them from a host.
 inspect::HostParts host_parts(const MessageParts& parts);
 
-// "trash line 3: <the line>".
-std::string describe_line(const inspect::Evaluation& ev, std::size_t base, inspect::LineAt at);
-
-// The part's bytes around the span, the span marked [[ ]], "..." where the
-// part goes on; control bytes are written as escapes so that the excerpt
-// stays on its line.
-std::string excerpt(const std::string& part, inspect::Span span);
-
 class Explainer {
 public:
     // Reads the settings and the lists of the stored base folder; raises

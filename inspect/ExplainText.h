@@ -1,0 +1,36 @@
+#pragma once
+// A message's scoring told in words: the account that kalvorin-host --explain
+// prints and the configuration window shows, and the one-line forms that a
+// comparison of two sets of lists uses.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "inspect/Evaluation.h"
+
+namespace kalvorin::inspect {
+
+// "trash line 3: <the line>".
+std::string describe_line(const Evaluation& ev, std::size_t base, LineAt at);
+
+// The part's bytes around the span, the span marked [[ ]], "..." where the
+// part goes on; control bytes are written as escapes so that the excerpt
+// stays on its line.
+std::string excerpt(const std::string& part, Span span);
+
+// The account of e, the explanation of m with base's lists, one text line
+// each, indented by two blanks (four for a field test): the line that
+// decided, the one that stopped the scoring, or that none decides; that
+// line's field tests with where their texts were found, its expression and
+// value; the error and the score reached; the cap; the external-image rule.
+std::vector<std::string> account_lines(const Evaluation& ev, const SeenMessage& m, const Explained& e,
+                                       std::size_t base = 0);
+
+// What decided: a list's name, "image" (the external-image rule alone),
+// "stopped" (an error ended the scoring) or "none".
+std::string decider(const Verdict& v);
+
+// The verdict in one line: the deciding line, or why no line decides.
+std::string account(const Evaluation& ev, std::size_t base, const Verdict& v);
+
+}  // namespace kalvorin::inspect
