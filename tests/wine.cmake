@@ -48,6 +48,9 @@ endfunction()
 
 foreach(bits ${KALVORIN_WINE_BITS})
   kalvorin_wine_test(test_e2e_win${bits} win${bits} PREFIX win${bits} SOURCES test_e2e_dist.cpp)
+  # kalvorin-lint.exe, held to the native kalvorin-lint's report.
+  kalvorin_wine_test(test_e2e_lint_win${bits} win${bits} PREFIX win${bits} SOURCES test_e2e_lint_win.cpp)
+  add_dependencies(test_e2e_lint_win${bits} kalvorin-lint kalvorin-reg)
 endforeach()
 
 kalvorin_wine_test(test_cross_platform linux PREFIX all SOURCES test_cross_platform.cpp)
