@@ -1,17 +1,10 @@
 #include "host/Compare.h"
 
 #include "host/Explain.h"
-#include "inspect/ExplainText.h"
+#include "inspect/Comparison.h"
 #include "inspect/ListFiles.h"
 
 namespace kalvorin::host {
-
-namespace {
-
-constexpr std::size_t kOld = 0;
-constexpr std::size_t kNew = 1;
-
-}  // namespace
 
 Comparer::Comparer(std::ostream& out, const std::string& old_base, const std::string& new_base)
     : out_(out),
@@ -19,17 +12,15 @@ Comparer::Comparer(std::ostream& out, const std::string& old_base, const std::st
           {inspect::read_lists(inspect::as_basefolder(old_base)), inspect::read_lists(inspect::as_basefolder(new_base))}) {}
 
 bool Comparer::message(const std::string& label, const MessageParts& parts) {
-    const inspect::SeenMessage m = inspect::see(host_parts(parts), ev_.settings());
-    const inspect::Verdict before = ev_.score(m, kOld);
-    const inspect::Verdict after = ev_.score(m, kNew);
+    const inspect::Change c = inspect::compare(ev_, inspect::see(host_parts(parts), ev_.settings()));
     ++messages_;
-    const std::string from = inspect::decider(before), to = inspect::decider(after);
-    const bool stopped = before.error || after.error;
-    if (from == to && before.score == after.score) return stopped;
-    ++changes_[from + " -> " + to];
-    out_ << label << ": " << from << " -> " << to << ", score " << before.score << " -> " << after.score << "\n"
-         << "  before: " << inspect::account(ev_, kOld, before) << "\n"
-         << "  after:  " << inspect::account(ev_, kNew, after) << "\n";
+    const bool stopped = c.before.error || c.after.error;
+    if (!c.changed()) return stopped;
+    ++changes_[c.from + " -> " + c.to];
+    out_ << label << ": " << c.from << " -> " << c.to << ", score " << c.before.score << " -> " << c.after.score
+         << "\n"
+         << "  before: " << c.before_account << "\n"
+         << "  after:  " << c.after_account << "\n";
     return stopped;
 }
 

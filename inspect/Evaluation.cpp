@@ -5,17 +5,12 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
-#include "kalvorin/tbp.h"
 
 namespace kalvorin::inspect {
 
 namespace {
 
 constexpr std::size_t kPartCap = 50000;
-
-// The host part number of each field keyword's part.
-constexpr std::array<std::int32_t, 6> kHostPartOf = {kPartSender, kPartSubject,    kPartBody,
-                                                     kPartAttachments, kPartHeader, kPartRawMessage};
 
 }  // namespace
 
@@ -37,7 +32,7 @@ SeenMessage see(const HostParts& parts, const PassSettings& settings) {
     SeenMessage m;
     m.uppercase = settings.uppercase;
     for (std::size_t k = 0; k < m.parts.size(); ++k) {
-        const std::string& host = parts[static_cast<std::size_t>(kHostPartOf[k] - kPartHeader)];
+        const std::string& host = parts[kHostIndexOf[k]];
         std::string& part = m.parts[k];
         part = host;
         if (settings.up50kb && part.size() > kPartCap) {

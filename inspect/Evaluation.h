@@ -13,6 +13,7 @@
 #include "CodigoComun/FieldTests.h"
 #include "inspect/Explanation.h"
 #include "inspect/ListFiles.h"
+#include "kalvorin/tbp.h"
 
 namespace kalvorin::inspect {
 
@@ -29,6 +30,11 @@ struct PassSettings {
 
 // The six parts in host order (part number - kPartHeader).
 using HostParts = std::array<std::string, 6>;
+
+// Where each field keyword's part stands in host order.
+inline constexpr std::array<std::size_t, 6> kHostIndexOf = {
+    kPartSender - kPartHeader, kPartSubject - kPartHeader, kPartBody - kPartHeader,
+    kPartAttachments - kPartHeader, kPartHeader - kPartHeader, kPartRawMessage - kPartHeader};
 
 // The parts as the plug-in hands them to the filter code: capped at 50000
 // bytes when up50kb is on, an empty part replaced by ":".

@@ -1,0 +1,326 @@
+// The messages read back from logs that the real plug-in wrote, and the
+// window's use of them: their accounts, and what pending lines would change.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CodigoComun/Errors.h"
+#include "CodigoComun/FileNames.h"
+#include "CodigoComun/FilterPlan.h"
+#include "CodigoComun/Texto.h"
+#include "host/PluginHost.h"
+#include "inspect/Comparison.h"
+#include "inspect/LogReader.h"
+#include "platform/registry.h"
+#include "support/RandomFilters.h"
+#include "support/TestSupport.h"
+
+namespace kalvorin {
+namespace {
+
+using inspect::Recovery;
+using Parts = std::array<std::string, 6>;  // host order: header, body, attachments, sender, subject, raw
+
+constexpr std::size_t kSender = 3, kSubject = 4;
+const std::string kSubjectPair = "\r\nK A L V O R I N  S P E A K: SUBJECT\r\nK A L V O R I N  S P E A K: SUBJECT\r\n";
+
+std::string trim_end(const std::string& s) {
+    std::size_t n = s.size();
+    while (n > 0 && static_cast<unsigned char>(s[n - 1]) <= 32) --n;
+    return s.substr(0, n);
+}
+
+// What the log keeps of a part: the plug-in's copy (capped under up50kb),
+// its ends trimmed; the sender's and subject's leading blanks stay in the
+// summary.
+std::string kept(const std::string& part, std::size_t h, bool up50kb) {
+    const std::string held = up50kb && part.size() > 50000 ? part.substr(0, 50000) : part;
+    return h == kSender || h == kSubject ? trim_end(held) : trim(held);
+}
+
+Recovery truth(const std::string& part, std::size_t h, bool up50kb) {
+    const std::size_t n = kept(part, h, up50kb).size();
+    if (n == part.size()) return Recovery::whole;
+    return up50kb && part.size() > 50000 && n == 50000 ? Recovery::capped : Recovery::trimmed;
+}
+
+class LogReaderTest : public test::HiveTest {
+protected:
+    void SetUp() override {
+        HiveTest::SetUp();
+        set_basefolder_setting(tmp_ / "base");
+        lists("sbjct=#win#\r\n", "sbjct=#spam#\r\n", "");
+    }
+    void lists(const std::string& secure, const std::string& trash, const std::string& suspect) const {
+        test::spit(base() + "secure.filters.txt", secure);
+        test::spit(base() + "trash.filters.txt", trash);
+        test::spit(base() + "suspect.filters.txt", suspect);
+    }
+    void setting(const std::string& name, const std::string& text) const {
+        test::store_value("Software\\kalvorin\\settings", name, platform::kRegSz, text + '\0');
+    }
+    void logsize(std::int32_t n) const {
+        test::store_value("Software\\kalvorin\\settings", "logsize", platform::kRegDword, test::dword(n));
+    }
+    // Scores the messages with the real plug-in; its scores.
+    std::vector<std::int32_t> score(const std::vector<Parts>& messages) {
+        plugin_.initialize();
+        std::vector<std::int32_t> scores;
+        for (const Parts& p : messages) scores.push_back(plugin_.score(host::MessageParts{p}));
+        plugin_.finalize();
+        return scores;
+    }
+    std::string log_path() const { return base() + kLogName; }
+
+    host::PluginHost plugin_{test::dist("Kalvorin.TBP")};
+};
+
+TEST_F(LogReaderTest, GivesBackEachPartAsFarAsTheLogKeepsItAndSaysHowFar) {
+    const std::string big(60000, 'b');
+    const std::string raw_with_log_lines = "Subject: x" + kSubjectPair + "K A L V O R I  S P E A K: RAW MESSAGE\r\n" +
+                                           "secure.filters.dat\r\n|Final Score : 5\r\nend";
+    struct Case {
+        const char* what;
+        Parts parts;
+        bool up50kb;
+    };
+    const Case cases[] = {
+        {"line breaks of both kinds", {"A: b\r\nC: d", "one\r\ntwo\nthree", "a\r\nb", "bob", "hi", "r\r\n\nw"}, true},
+        {"blanks at the ends", {" \tA: b\r\n", "  body  ", "\r\nx.pdf", "  bob", "hi  ", "raw \r\n"}, true},
+        {"empty and blank parts", {"", "", "   ", "", " \r\n", ""}, true},
+        {"above the cap", {big, big + " ", std::string(49999, 'a') + "  z", "s", "t", big + "\r\n"}, true},
+        {"above 50000 without the cap", {big, big + " ", "a", "s", "t", big + "\r\n"}, false},
+        {"lines of the log inside the parts", {"h", "b", "a", "x" + kSubjectPair + "y", "t", raw_with_log_lines}, true},
+        {"control bytes", {std::string("a\0b", 3), "\x01x\x7F", "\r", "s\r", "\xE9t\xE9", std::string("\0x\0", 3)},
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        setting("up50kb", c.up50kb ? "true" : "false");
+        const std::int32_t score_given = score({c.parts}).at(0);
+        const std::vector<inspect::LoggedMessage> logged = inspect::read_log(log_path());
+        ASSERT_EQ(logged.size(), 1u);
+        const inspect::LoggedMessage& m = logged[0];
+        EXPECT_EQ(m.logged_score, score_given);
+        inspect::PassSettings settings;
+        settings.up50kb = c.up50kb;
+        const inspect::SeenMessage seen = inspect::see(m, settings);
+        for (std::size_t k = 0; k < 6; ++k) {
+            const std::size_t h = inspect::kHostIndexOf[k];
+            const std::string& part = c.parts[h];
+            SCOPED_TRACE(std::string(kFieldKeywords[k]));
+            EXPECT_EQ(m.parts[h], kept(part, h, c.up50kb));
+            EXPECT_EQ(m.recovery[h], truth(part, h, c.up50kb));
+            EXPECT_EQ(m.host_length[h], part.empty() ? std::nullopt : std::optional<std::int32_t>(part.size()));
+            EXPECT_EQ(seen.cut_from[k], m.recovery[h] == Recovery::capped ? part.size() : 0);
+        }
+    }
+}
+
+TEST_F(LogReaderTest, APartThatMayHoldALineOfTheLogIsNotCalledWhole) {
+    // Trimmed, so its length cannot tell the banner lines inside it from the
+    // subject's own.
+    score({{"h", "b", "a", "x" + kSubjectPair + "y ", "t", "r"}});
+    const std::vector<inspect::LoggedMessage> logged = inspect::read_log(log_path());
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_FALSE(logged[0].whole(kSender));
+    EXPECT_FALSE(logged[0].whole(kSubject));
+}
+
+TEST_F(LogReaderTest, ReadsTheMessageWhoseNewMailLinesTheResetErased) {
+    logsize(2);
+    const std::vector<std::int32_t> scores =
+        score({{"h", "b", "", "1", "win", "r"}, {"h", "b", "", "2", "spam", "r"}, {"h", "b", "", "3", "none", "r"}});
+    ASSERT_TRUE(test::slurp(log_path()).starts_with("IDX: 100000 I       : 1\r\n"));
+    const std::vector<inspect::LoggedMessage> logged = inspect::read_log(log_path());
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(logged[0].sender(), "2");
+    EXPECT_EQ(logged[0].logged_score, scores[1]);
+    EXPECT_EQ(logged[1].sender(), "3");
+    EXPECT_EQ(logged[1].logged_score, scores[2]);
+}
+
+// Every prefix of a log, as a log emptied or read while a message is being
+// scored leaves it: a message appears once its part dump is whole, with the
+// parts the whole log gives; its score once its summary is there.
+TEST_F(LogReaderTest, ALogCutAnywhereGivesTheMessagesItHoldsWhole) {
+    score({{"h", "b\r\nc", "", " s", "win", "raw\r\nmsg"}, {"", "", "", "", "", ""},
+           {"h", "b", "a", "s", "spam", "r \r\n"}});
+    const std::string log = test::slurp(log_path());
+    const std::vector<inspect::LoggedMessage> full = inspect::parse_log(log);
+    ASSERT_EQ(full.size(), 3u);
+    std::size_t seen = 0;
+    for (std::size_t n = 0; n <= log.size(); ++n) {
+        const std::vector<inspect::LoggedMessage> cut = inspect::parse_log(std::string_view(log).substr(0, n));
+        ASSERT_GE(cut.size(), seen) << n;
+        ASSERT_LE(cut.size(), full.size()) << n;
+        seen = cut.size();
+        for (std::size_t i = 0; i < cut.size(); ++i) {
+            // Before the summary the sender and subject lack their leading blanks.
+            const bool summed = cut[i].logged_score.has_value();
+            for (std::size_t h = 0; h < 6; ++h) {
+                const bool leads = summed || (h != kSender && h != kSubject);
+                SCOPED_TRACE(std::to_string(n) + " bytes: message " + std::to_string(i) + " part " + std::to_string(h));
+                ASSERT_EQ(cut[i].parts[h], leads ? full[i].parts[h] : trim(full[i].parts[h]));
+                if (leads) {
+                    ASSERT_EQ(cut[i].recovery[h], full[i].recovery[h]);
+                }
+            }
+            ASSERT_TRUE(!summed || cut[i].logged_score == full[i].logged_score) << n;
+        }
+    }
+    const std::size_t second_score = log.find("|Final Score", log.find("|Final Score") + 1);
+    EXPECT_FALSE(inspect::parse_log(std::string_view(log).substr(0, second_score)).at(1).logged_score);
+}
+
+TEST_F(LogReaderTest, AMessageThatStopsRightAfterItsDumpEndsThere) {
+    score({{"h", "b", "a", "s", "t", "r "}, {"h", "b", "a", "s2", "t2", "r"}});
+    std::string log = test::slurp(log_path());
+    const std::size_t list = log.find("\r\nsecure.filters.dat\r\n");
+    log.replace(list, log.find("+---", list) - list, "\r\nScoring stopped: std::bad_alloc\r\n");
+    const std::vector<inspect::LoggedMessage> logged = inspect::parse_log(log);
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_EQ(logged[0].parts[5], "r");
+    EXPECT_EQ(logged[0].recovery[5], Recovery::trimmed);
+    EXPECT_EQ(logged[0].logged_score, 0);
+    EXPECT_EQ(logged[1].sender(), "s2");
+}
+
+TEST_F(LogReaderTest, AnEmptyLogHoldsNoMessageAndAMissingOneIsAnError) {
+    test::spit(log_path(), "");
+    EXPECT_TRUE(inspect::read_log(log_path()).empty());
+    score({});
+    EXPECT_TRUE(inspect::read_log(log_path()).empty());
+    const std::string missing = tmp_ / "nowhere.log.txt";
+    try {
+        inspect::read_log(missing);
+        FAIL() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_STREQ(e.what(), "File not found");
+        EXPECT_EQ(e.path(), missing);
+    }
+}
+
+// Damaged logs are read to their end, and give no more messages than they
+// held. So is a long log that never names an error: a reader that looked for
+// one to the log's end at each message would take a hundred times longer.
+TEST_F(LogReaderTest, DamagedAndEndlessLogsAreReadToTheirEnd) {
+    score({{"h", "b", "a", "s", "win", "r"}, {"h", "b", "a", "s", "t", "r"}});
+    const std::string log = test::slurp(log_path());
+    test::RandomFilters g(9);
+    for (int k = 0; k < 300; ++k) {
+        std::string damaged = log;
+        for (std::size_t n = 1 + g.below(8); n > 0; --n) {
+            const std::size_t at = g.below(damaged.size());
+            if (g.below(2)) damaged[at] = "\r\n\0 x"[g.below(5)];
+            else damaged.erase(at, g.below(40));
+        }
+        EXPECT_LE(inspect::parse_log(damaged).size(), 2u);
+    }
+    std::string dumps;
+    for (int k = 0; k < 20000; ++k) {
+        for (const char* part : {"N  S P E A K: SENDER", "N  S P E A K: SUBJECT", "N  S P E A K: HEADER",
+                                 "N  S P E A K: ATTACHMENTS", "N  S P E A K: BODY", " S P E A K: RAW MESSAGE"}) {
+            const std::string banner = "K A L V O R I " + std::string(part) + "\r\n";
+            dumps += banner + banner + "\r\n";
+        }
+        dumps += "secure.filters.dat\r\nx\r\n";
+    }
+    EXPECT_EQ(inspect::parse_log(dumps).size(), 20000u);
+}
+
+TEST(PartNotes, SayWhatTheLogCouldNotGiveBack) {
+    inspect::LoggedMessage m;
+    m.parts = {"A: b", std::string(50000, 'x'), std::string(49990, 'y'), "bob", "", "raw"};
+    m.host_length = {6, 60000, 60000, std::nullopt, std::nullopt, std::nullopt};
+    m.recovery = {Recovery::trimmed, Recovery::capped, Recovery::trimmed, Recovery::uncertain, Recovery::whole,
+                  Recovery::whole};
+    const std::vector<std::string> expected = {
+        "SNDER: not recovered whole from the log; tests on it may answer differently",
+        "MBODY: cut by the cap from 60000 to 50000 bytes, as the filters saw it",
+        "ATTCH: the log trimmed at least 10 characters (blanks or line ends) from its ends; tests that look at them "
+        "may answer differently",
+        "HEADR: the log trimmed 2 characters (blanks or line ends) from its ends; tests that look at them may answer "
+        "differently",
+    };
+    EXPECT_EQ(inspect::part_notes(m), expected);
+}
+
+// Random lists and messages, some holding lines of the log: every part
+// comes back as the log keeps it, and a message whose parts are whole is
+// explained to the score the plug-in logged.
+TEST_F(LogReaderTest, ExplainingAWholeLoggedMessageGivesTheLoggedScore) {
+    test::RandomFilters g(515);
+    logsize(1000);
+    const std::vector<std::string> log_lines = {
+        kSubjectPair, "\r\nsecure.filters.dat\r\n", "\r\nScoring stopped: x\r\n",
+        "\r\nK A L V O R I N  S P E A K: NEW MAIL!\r\nIDX: 100000 I       : 3\r\n",
+        "\r\n+---------------------------\r\n|RESUME:\r\n|Final Score : 7\r\n"};
+    std::size_t whole = 0;
+    for (int round = 0; round < 6; ++round) {
+        setting("uppercase", round % 2 ? "true" : "false");
+        std::array<std::string, 3> texts;
+        for (std::string& t : texts)
+            for (std::size_t n = g.below(4); n > 0; --n) t += g.sound_line() + "\r\n";
+        lists(texts[0], texts[1], texts[2]);
+        std::vector<Parts> messages(20);
+        for (Parts& p : messages) {
+            // Most parts are kept from ending in blanks, so that many messages come back whole.
+            for (std::string& part : p) {
+                const std::size_t kind = g.below(6);
+                part = kind == 0 ? std::string() : kind == 1 ? g.part(8) : "<" + g.part(8) + ">";
+            }
+            if (g.below(3) == 0) p[g.below(6)] = "<" + g.pick(log_lines) + ">";
+        }
+        const std::vector<std::int32_t> scores = score(messages);
+        const std::vector<inspect::LoggedMessage> logged = inspect::read_log(log_path());
+        ASSERT_EQ(logged.size(), messages.size());
+        const inspect::Evaluation ev(inspect::PassSettings::from_store(), {inspect::read_lists(base())});
+        for (std::size_t i = 0; i < logged.size(); ++i) {
+            const inspect::LoggedMessage& m = logged[i];
+            SCOPED_TRACE("round " + std::to_string(round) + ", message " + std::to_string(i));
+            ASSERT_EQ(m.logged_score, scores[i]);
+            for (std::size_t h = 0; h < 6; ++h) {
+                ASSERT_EQ(m.parts[h], kept(messages[i][h], h, true)) << h;
+                ASSERT_EQ(m.recovery[h], truth(messages[i][h], h, true)) << h;
+            }
+            if (std::all_of(m.recovery.begin(), m.recovery.end(), [](Recovery r) { return r == Recovery::whole; })) {
+                ++whole;
+                EXPECT_EQ(ev.score(inspect::see(m, ev.settings())).score, scores[i]);
+            }
+        }
+    }
+    EXPECT_GT(whole, 40u);
+}
+
+TEST_F(LogReaderTest, NamesTheLoggedMessagesThatPendingLinesWouldChange) {
+    score({{"h", "b", "", "a", "cheap win", "r"}, {"h", "b", "", "b", "hello", "r"},
+           {"h", "b", "", "c", "hello win", "r"}, {"h", "b", "", "d", "notes", "r"}});
+    const std::vector<inspect::LoggedMessage> logged = inspect::read_log(log_path());
+    const std::string after = tmp_ / "after";
+    test::make_dir(after);
+    test::spit(after + "/secure.filters.txt", "sbjct=#win#+sbjct=#hello#\r\n");
+    // Ten digits after a true test are too many for a 32-bit number: the
+    // scoring stops, and the score stays 0.
+    test::spit(after + "/trash.filters.txt", "sbjct=#cheap#\r\nsbjct=#notes# 0 0 0 0 0 0 0 0 0 0\r\n");
+    test::spit(after + "/suspect.filters.txt", "");
+    const inspect::Evaluation ev(inspect::PassSettings::from_store(),
+                                 {inspect::read_lists(base()), inspect::read_lists(inspect::as_basefolder(after))});
+    const std::vector<inspect::LoggedChange> changes = inspect::changes(ev, logged);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].message, 1u);
+    const inspect::Change& c = changes[0].change;
+    EXPECT_EQ(c.from + " -> " + c.to, "none -> secure");
+    EXPECT_EQ(c.before_account, "no line decides");
+    EXPECT_EQ(c.after_account, "secure line 1: sbjct=#win#+sbjct=#hello#");
+    EXPECT_EQ(changes[1].message, 3u);
+    EXPECT_EQ(changes[1].change.from + " -> " + changes[1].change.to, "none -> stopped");
+    EXPECT_EQ(changes[1].change.after.score, 0);
+}
+
+}  // namespace
+}  // namespace kalvorin
