@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <iostream>
 
@@ -42,6 +43,24 @@ void QtSeam::showWarning(QWidget* owner, const std::string& title, const std::st
     show_box(owner, QMessageBox::Warning, from_ansi(title), text);
 }
 
+std::unique_ptr<QMessageBox> question_box(QWidget* owner, const std::string& title, const std::string& text,
+                                          const std::string& first, const std::string& second) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Warning, from_ansi(title), from_ansi(text),
+                                             QMessageBox::NoButton, owner);
+    box->setTextFormat(Qt::PlainText);
+    box->addButton(from_ansi(first), QMessageBox::AcceptRole);
+    // Going back is the default: a save that adds a faulty line takes a choice.
+    box->setDefaultButton(box->addButton(from_ansi(second), QMessageBox::RejectRole));
+    return box;
+}
+
+bool QtSeam::askQuestion(QWidget* owner, const std::string& title, const std::string& text, const std::string& first,
+                         const std::string& second) {
+    const std::unique_ptr<QMessageBox> box = question_box(owner, title, text, first, second);
+    box->exec();
+    return box->buttonRole(box->clickedButton()) == QMessageBox::AcceptRole;
+}
+
 std::optional<std::string> QtSeam::openFileDialog(QWidget* owner, const std::string& default_ext) {
     QFileDialog dialog(owner);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -65,6 +84,12 @@ void ConsoleSeam::showError(QWidget*, const std::string& text) {
 
 void ConsoleSeam::showWarning(QWidget*, const std::string& title, const std::string& text) {
     std::cerr << title << ": " << text << std::endl;
+}
+
+bool ConsoleSeam::askQuestion(QWidget*, const std::string& title, const std::string& text, const std::string& first,
+                              const std::string&) {
+    std::cerr << title << ": " << text << "\n" << title << ": " << first << std::endl;
+    return true;
 }
 
 std::optional<std::string> ConsoleSeam::openFileDialog(QWidget*, const std::string&) { return std::nullopt; }

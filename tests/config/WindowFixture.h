@@ -23,6 +23,11 @@ public:
     void showWarning(QWidget*, const std::string& title, const std::string& text) override {
         warnings.push_back({title, text});
     }
+    bool askQuestion(QWidget*, const std::string& title, const std::string& text, const std::string& first,
+                     const std::string& second) override {
+        questions.push_back({title, text, first, second});
+        return question_answer;
+    }
     std::optional<std::string> openFileDialog(QWidget*, const std::string& default_ext) override {
         dialog_extensions.push_back(default_ext);
         return dialog_answer;
@@ -42,6 +47,11 @@ public:
     };
     std::vector<std::string> errors;
     std::vector<Box> warnings;
+    struct Question {
+        std::string title, text, first, second;
+    };
+    std::vector<Question> questions;
+    bool question_answer = false;  // whether the next questions take their first answer
     std::vector<std::string> dialog_extensions;
     std::optional<std::string> dialog_answer;  // what the next file dialog returns
     std::vector<std::string> opened_files;
