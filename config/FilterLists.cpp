@@ -163,6 +163,11 @@ std::string default_list(const ListFiles& files) {
     return out + ":\r\n";
 }
 
+void rewrite_list(const std::string& list, std::string_view content) {
+    const std::string target = resolved_list(list);
+    replace_list(target, platform::file_exists(target), content);
+}
+
 // Reading the list as lines also ends a hand-written last line that has no
 // line end, instead of joining the next line onto it.
 std::string merged_list(const std::vector<std::string>& list_lines, const std::vector<std::string>& waiting) {

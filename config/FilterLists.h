@@ -32,6 +32,10 @@ std::string default_list(const ListFiles& files);
 // by CR LF, and a final ":" without a line end.
 std::string merged_list(const std::vector<std::string>& list_lines, const std::vector<std::string>& waiting);
 
+// Puts the content in the list's place in one step (a link is followed to
+// its file); raises EInOutError and leaves the list as it was on failure.
+void rewrite_list(const std::string& list, std::string_view content);
+
 // Merges the pending file into the list and empties the pending file. The
 // list on disk is the old one or the new one, whole; a failure raises
 // EInOutError before the pending file is emptied.
