@@ -266,6 +266,8 @@ void TForm1::build_filters() {
     btn_suspect = captioned<QPushButton>(p, "btn_suspect", 8, 68, 160, 24);
     btn_testfilters = captioned<QPushButton>(p, "btn_testfilters", 8, 116, 160, 24);
     btn_helpfilters = captioned<QPushButton>(p, "btn_helpfilters", 8, 146, 160, 24);
+    btn_checklists = captioned<QPushButton>(p, "btn_checklists", 8, 184, 160, 24);
+    btn_lastmessages = captioned<QPushButton>(p, "btn_lastmessages", 8, 214, 160, 24);
     mmo_test = make<QPlainTextEdit>(p, "mmo_test", 178, 8, 410, 230);
     mmo_test->setPlainText("mmo_test");
 }
@@ -373,6 +375,8 @@ void TForm1::connect_handlers() {
     on_click(btn_suspect, &TForm1::btn_suspectClick);
     on_click(btn_testfilters, &TForm1::btn_testfiltersClick);
     on_click(btn_helpfilters, &TForm1::btn_helpfiltersClick);
+    on_click(btn_checklists, &TForm1::btn_checklistsClick);
+    on_click(btn_lastmessages, &TForm1::btn_lastmessagesClick);
 
     on_toggle(rd_none, &TForm1::rd_noneClick);
     on_toggle(rd_trash, &TForm1::rd_trashClick);
@@ -498,6 +502,8 @@ void TForm1::set_texts() {
     caption(chk_expert, 60);
     tab(ts_bulk, 61);
     tab(ts_specials, 62);
+    caption(btn_checklists, 67);
+    caption(btn_lastmessages, 68);
     caption(btn_bulkexaminar, 65);
     caption(btn_bulkprocesa, 66);
     rd_bulkstring->setText(from_ansi(slot(54) + " " + slot(64)));
@@ -563,6 +569,7 @@ void TForm1::btn_saveallClick() {
                                   "the program again.");
         return;
     }
+    if (!waiting_lines_confirmed()) return;
     // 1. A prepared batch must be prepared again after a save.
     btn_bulkaddsecure->setEnabled(false);
     btn_bulkaddtrash->setEnabled(false);

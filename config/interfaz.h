@@ -9,15 +9,21 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QObject>
 #include <QWidget>
 
 #include "config/BulkBatch.h"
+#include "config/CheckForms.h"
 #include "config/FieldTest.h"
 #include "config/Language.h"
 #include "config/Options.h"
 #include "config/Seam.h"
+#include "inspect/Comparison.h"
+#include "inspect/Evaluation.h"
+#include "inspect/LogReader.h"
+#include "tools/Lint.h"
 
 class QCheckBox;
 class QComboBox;
@@ -119,7 +125,12 @@ public:
     QPushButton* btn_suspect;
     QPushButton* btn_testfilters;
     QPushButton* btn_helpfilters;
+    QPushButton* btn_checklists;
+    QPushButton* btn_lastmessages;
     QPlainTextEdit* mmo_test;
+    // The windows these two buttons open, made at the first click.
+    TCheckForm* frm_check = nullptr;
+    TMessagesForm* frm_messages = nullptr;
 
     // Tab ts_specials.
     QWidget* ts_specials;
@@ -202,6 +213,15 @@ public:
     void btn_faqClick();
     void lbl_homelinkClick();
 
+    // The check of the lists and the last messages (interfaz_checks.cpp).
+    void btn_checklistsClick();
+    void lst_findingsChange();
+    void btn_openlistClick();
+    void btn_fixutf8Click();
+    void btn_lastmessagesClick();
+    void lst_messagesChange();
+    void lst_pendingChange();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -259,6 +279,18 @@ private:
     void combine(char joiner);
     void move_down();
     void add_to_list(const std::string& pending);
+
+    // The check of the lists, the last messages, and the check before a save.
+    void build_check_form();
+    void build_messages_form();
+    const lint::Finding* chosen_finding() const;
+    // False when waiting lines would stop the scoring and the user goes back.
+    bool waiting_lines_confirmed();
+    std::vector<lint::Finding> findings_;
+    inspect::FilterLists checked_;
+    std::vector<inspect::LoggedMessage> logged_;
+    std::optional<inspect::Evaluation> evaluation_;  // base 0 the lists, base 1 as a save would write them
+    std::vector<inspect::LoggedChange> changes_;
 
     // Bulk tab.
     void limit_memo_length();

@@ -1,0 +1,214 @@
+// The filter files tab's two windows and the check before a save, wired to
+// the checker, the log reader and the list pass (tested on their own).
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "config/WindowFixture.h"
+#include "config/cp1252.h"
+
+namespace kalvorin::test {
+namespace {
+
+using config::to_ansi;
+
+std::string cells(const QTreeWidget* table) {
+    std::string out;
+    for (int r = 0; r < table->topLevelItemCount(); ++r) {
+        for (int c = 0; c < table->columnCount(); ++c) out += (c ? " | " : "") + to_ansi(table->topLevelItem(r)->text(c));
+        out += "\n";
+    }
+    return out;
+}
+
+class ChecksTest : public WindowTest {
+protected:
+    void lists(const std::string& secure, const std::string& trash, const std::string& suspect) const {
+        spit(base() + "secure.filters.txt", secure);
+        spit(base() + "trash.filters.txt", trash);
+        spit(base() + "suspect.filters.txt", suspect);
+    }
+    void choose(QTreeWidget* table, int row) { table->setCurrentItem(table->topLevelItem(row)); }
+    // The window has started, so the pending files exist and are empty.
+    void waiting(const std::string& pending, const std::string& lines) const { spit(base() + pending, lines); }
+};
+
+TEST_F(ChecksTest, FindingsMostSeriousFirstAndTheChosenLineShown) {
+    open_window();
+    lists(":s\r\nsbjct=#a#\r\nsbjct=#a#\r\n", ":t\r\nmbody=%(ab%\r\n", ":u\r\n");
+    form->btn_checklists->click();
+    ASSERT_NE(form->frm_check, nullptr);
+    const QTreeWidget* t = form->frm_check->lst_findings;
+    EXPECT_EQ(cells(t).substr(0, cells(t).find('\n')), "trash | 2 | regex-error | %(ab% does not compile: "
+                                                        "TRegExpr(comp): ParseReg Unmatched () (pos 3); scoring stops "
+                                                        "here for every message that reaches it");
+    ASSERT_EQ(t->topLevelItemCount(), 2);
+    EXPECT_EQ(to_ansi(t->topLevelItem(1)->text(2)), "duplicate");
+    EXPECT_EQ(to_ansi(form->frm_check->windowTitle()), "E69");
+
+    choose(form->frm_check->lst_findings, 1);
+    EXPECT_EQ(to_ansi(form->frm_check->mmo_finding->toPlainText()).rfind("secure line 3:\nsbjct=#a#\n\nduplicate: ", 0),
+              0u);
+    form->frm_check->btn_openlist->click();
+    EXPECT_EQ(seam.opened_files, std::vector<std::string>{base() + "secure.filters.txt"});
+    EXPECT_FALSE(form->frm_check->btn_fixutf8->isEnabled());
+}
+
+TEST_F(ChecksTest, AMissingListIsSaidAndTheOthersChecked) {
+    open_window();
+    lists(":s\r\n1\r\n", ":t\r\n", ":u\r\n");
+    std::filesystem::remove(base() + "trash.filters.txt");
+    std::filesystem::remove(base() + "suspect.filters.txt");
+    make_dir(base() + "suspect.filters.txt");
+    form->btn_checklists->click();
+    EXPECT_EQ(cells(form->frm_check->lst_findings).substr(0, 17), "secure | 2 | deci");
+    EXPECT_EQ(to_ansi(form->frm_check->lbl_checkstate->text()),
+              "E93 trash.filters.txt: File not found\nE93 suspect.filters.txt: Access denied");
+
+    std::filesystem::remove(base() + "suspect.filters.txt");
+    lists(":s\r\n", ":t\r\n", ":u\r\n");
+    form->btn_checklists->click();
+    EXPECT_EQ(form->frm_check->lst_findings->topLevelItemCount(), 0);
+    EXPECT_EQ(to_ansi(form->frm_check->lbl_checkstate->text()), "E78");
+    EXPECT_TRUE(seam.errors.empty());
+}
+
+TEST_F(ChecksTest, AListSavedAsUTF8IsConvertedOnlyWhenTheUserAgrees) {
+    open_window();
+    const std::string utf8 = ":s\r\nmbody=#caf\xC3\xA9#\r\n:";
+    lists(utf8, ":t\r\n", ":u\r\n");
+    form->btn_checklists->click();
+    choose(form->frm_check->lst_findings, 0);
+    ASSERT_TRUE(form->frm_check->btn_fixutf8->isEnabled());
+
+    seam.question_answer = false;
+    form->frm_check->btn_fixutf8->click();
+    EXPECT_EQ(slurp(base() + "secure.filters.txt"), utf8);
+
+    seam.question_answer = true;
+    form->frm_check->btn_fixutf8->click();
+    EXPECT_EQ(slurp(base() + "secure.filters.txt"), ":s\r\nmbody=#caf\xE9#\r\n:");
+    EXPECT_EQ(seam.questions.size(), 2u);
+    EXPECT_EQ(form->frm_check->lst_findings->topLevelItemCount(), 0);
+}
+
+TEST_F(ChecksTest, SaveAllAsksBeforeAddingALineThatStopsTheScoring) {
+    open_window();
+    // A faulty line already in a list is the check's business, not the save's.
+    lists(":s\r\nsbjct=#a#\r\n", ":trash\r\nsbjct=#c#x\r\n", ":u\r\n");
+    // Only redundant: saved without a question.
+    waiting("secure.edt.tmp", "sbjct=#a#\r\n");
+    form->btn_saveall->setEnabled(true);
+    form->btn_saveall->click();
+    EXPECT_TRUE(seam.questions.empty());
+    EXPECT_EQ(slurp(base() + "secure.filters.txt"), "sbjct=#a#\r\nsbjct=#a#\r\n:");
+
+    waiting("trash.edt.tmp", "mbody=%(ab%\r\nsbjct=#b#x\r\n");
+    seam.question_answer = false;
+    form->btn_saveall->setEnabled(true);
+    form->btn_saveall->click();
+    ASSERT_EQ(seam.questions.size(), 1u);
+    const std::string& text = seam.questions[0].text;
+    EXPECT_EQ(text.find("E75\n\ntrash line 4: sbjct=#b#x\n    cannot be evaluated"), std::size_t{0}) << text;
+    EXPECT_NE(text.find("trash line 3: mbody=%(ab%\n    %(ab% does not compile"), std::string::npos) << text;
+    EXPECT_EQ(text.find("line 2"), std::string::npos) << text;
+    EXPECT_EQ(seam.questions[0].first, "E76");
+    EXPECT_EQ(seam.questions[0].second, "E77");
+    // Going back saves nothing.
+    EXPECT_EQ(slurp(base() + "trash.filters.txt"), ":trash\r\nsbjct=#c#x\r\n:");
+    EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "mbody=%(ab%\r\nsbjct=#b#x\r\n");
+    EXPECT_TRUE(form->btn_saveall->isEnabled());
+
+    seam.question_answer = true;
+    form->btn_saveall->click();
+    EXPECT_EQ(slurp(base() + "trash.filters.txt"), ":trash\r\nsbjct=#c#x\r\nmbody=%(ab%\r\nsbjct=#b#x\r\n:");
+    EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "");
+}
+
+class LastMessagesTest : public ChecksTest {
+protected:
+    // Scores messages through the real plug-in, which logs them; each run
+    // starts the plug-in anew, which empties its log.
+    void score(const std::vector<std::string>& messages) const {
+        std::vector<std::string> argv = {dist("kalvorin-host")};
+        for (const std::string& m : messages) {
+            argv.push_back(tmp_ / ("m" + std::to_string(argv.size()) + ".eml"));
+            spit(argv.back(), m);
+        }
+        const RunResult r = run(argv);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    QTreeWidget* messages() { return form->frm_messages->lst_messages; }
+    std::string why() { return to_ansi(form->frm_messages->mmo_why->toPlainText()); }
+};
+
+TEST_F(LastMessagesTest, EachLoggedMessageExplainedAndWhatTheWaitingLinesChange) {
+    open_window();
+    lists(":s\r\nsbjct=#friend#\r\n:", ":trash\r\n:", ":u\r\n:");
+    form->btn_lastmessages->click();
+    EXPECT_EQ(messages()->topLevelItemCount(), 0);
+    EXPECT_EQ(to_ansi(form->frm_messages->lbl_logstate->text()), "E92");
+
+    score({"From: ann@x.org\r\nSubject: my friend\r\n\r\nhello\r\n"});
+    form->btn_lastmessages->click();
+    EXPECT_EQ(cells(messages()), "ann@x.org | my friend | -1000\n");
+    EXPECT_EQ(why().rfind("  decided by secure line 2: sbjct=#friend#\n    sbjct=#friend#  contains in SBJCT: found", 0),
+              0u) << why();
+    EXPECT_EQ(to_ansi(form->frm_messages->lbl_pending->text()), "E73\nE79");
+    waiting("trash.edt.tmp", "sbjct=#pills#\r\n");
+    score({"From: bob@y.org\r\nSubject: cheap pills\r\n\r\nbuy\r\n",
+           "From: ann@x.org\r\nSubject: pills for a friend\r\n\r\nhello\r\n"});
+    form->btn_lastmessages->click();
+    EXPECT_EQ(cells(messages()), "bob@y.org | cheap pills | 0\nann@x.org | pills for a friend | -1000\n");
+    EXPECT_EQ(cells(form->frm_messages->lst_pending), "bob@y.org | cheap pills | none -> trash, 0 -> 1000\n");
+    EXPECT_EQ(why().find("  no line decides\n"), std::size_t{0}) << why();
+    EXPECT_NE(why().find("HEADR: "), std::string::npos) << why();  // its final blank line was trimmed
+
+    choose(form->frm_messages->lst_pending, 0);
+    EXPECT_EQ(why(), "before: no line decides\nafter:  trash line 2: sbjct=#pills#\n");
+    EXPECT_EQ(to_ansi(form->frm_messages->lbl_pending->text()), "E73");
+    EXPECT_TRUE(seam.errors.empty()) << seam.errors.front();
+}
+
+// Pictures for the README, in English, beside the layout test's pictures of
+// the tabs; and the windows fit what they show.
+TEST_F(LastMessagesTest, Pictures) {
+    const std::string english = slurp(std::string(KALVORIN_SOURCE_DIR) + "/resources/lang.eng.txt");
+    spit(base() + "lang.eng.txt", english);
+    spit(base() + "lang.txt", english);
+    open_window();
+    lists(":Secure filters\r\nsnder=#@family.org#\r\nsbjct=#invoice#*mbody=%(?i)pay now%\r\n:",
+          ":Trash filters\r\nSBJCT=#INVOICE#\r\nmbody=%viagra%\r\nmbody=#caf\xC3\xA9 gratis#\r\nrwmsg=%(X+X+)+Y%\r\n:",
+          ":Suspect filters\r\nsbjct=\"free\"+1\r\n:");
+    score({"From: Ann <ann@family.org>\r\nSubject: Lunch on Sunday?\r\n\r\nSee you there.\r\n",
+           "From: Deals <news@deals.example>\r\nSubject: Your lunch, half price\r\n\r\nOrder now.\r\n"});
+    waiting("trash.edt.tmp", "sbjct=#lunch#\r\n");
+
+    const std::string shots = std::string(KALVORIN_DIST) + "/../screenshots/";
+    std::filesystem::create_directories(shots);
+    form->show();
+    form->pg_ppal->setCurrentWidget(form->ts_filters);
+    form->btn_checklists->click();
+    choose(form->frm_check->lst_findings, 3);
+    form->btn_lastmessages->click();
+    choose(form->frm_messages->lst_messages, 1);
+    EXPECT_TRUE(form->grab().save(QString::fromStdString(shots + "checks.filters.png")));
+    EXPECT_TRUE(form->frm_check->grab().save(QString::fromStdString(shots + "checks.lists.png")));
+    EXPECT_TRUE(form->frm_messages->grab().save(QString::fromStdString(shots + "checks.messages.png")));
+
+    waiting("trash.edt.tmp", "sbjct=#lunch#\r\nmbody=%(ab%\r\n");
+    seam.question_answer = false;
+    form->btn_saveall->setEnabled(true);
+    form->btn_saveall->click();
+    ASSERT_EQ(seam.questions.size(), 1u);
+    const RecordingSeam::Question& q = seam.questions[0];
+    const std::unique_ptr<QMessageBox> box = config::question_box(form.get(), q.title, q.text, q.first, q.second);
+    box->show();
+    EXPECT_TRUE(box->grab().save(QString::fromStdString(shots + "checks.saveall.png")));
+}
+
+}  // namespace
+}  // namespace kalvorin::test
