@@ -1,11 +1,15 @@
 // Kalvorin's configuration program: one window, run until it is closed.
 #include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include <iostream>
 #include <string>
 
 #include "config/Seam.h"
+#include "config/cp1252.h"
 #include "config/interfaz.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
@@ -31,11 +35,51 @@ int save_on_input() {
     return seam.failed() ? 1 : 0;
 }
 
+void print_rows(const char* label, QTreeWidget* table, QPlainTextEdit* account) {
+    using kalvorin::config::to_ansi;
+    for (int r = 0; r < table->topLevelItemCount(); ++r) {
+        std::string row = label;
+        for (int c = 0; c < table->columnCount(); ++c) row += (c ? " | " : ": ") + to_ansi(table->topLevelItem(r)->text(c));
+        std::cout << row << "\n";
+        if (!account) continue;
+        table->setCurrentItem(table->topLevelItem(r));
+        std::cout << to_ansi(account->toPlainText()) << "\n";
+    }
+}
+
+void print_state(const char* label, const QLabel* state) {
+    if (state->isVisibleTo(state->parentWidget())) std::cout << label << ": " << kalvorin::config::to_ansi(state->text()) << "\n";
+}
+
+// --print-checks, for tests of a build they cannot click in: once start-up is
+// done the program presses "Check the lists" and "Last messages", writes what
+// their windows show on standard output (each message followed by its
+// account), and ends; with status 1 when an error box was shown. Boxes go to
+// standard error.
+int print_checks() {
+    kalvorin::config::ConsoleSeam seam;
+    kalvorin::config::TForm1 form(seam, kalvorin::platform::program_folder());
+    kalvorin::platform::watch_standard_output();
+    form.btn_checklists->click();
+    if (form.frm_check) {
+        print_state("lists", form.frm_check->lbl_checkstate);
+        print_rows("finding", form.frm_check->lst_findings, nullptr);
+    }
+    form.btn_lastmessages->click();
+    if (form.frm_messages) {
+        print_state("log", form.frm_messages->lbl_logstate);
+        print_rows("message", form.frm_messages->lst_messages, form.frm_messages->mmo_why);
+        print_rows("change", form.frm_messages->lst_pending, form.frm_messages->mmo_why);
+    }
+    return kalvorin::platform::finish_output(seam.failed() ? 1 : 0, "Kalvorin: ", 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (QApplication::arguments().contains("--save-on-input")) return save_on_input();
+    if (QApplication::arguments().contains("--print-checks")) return print_checks();
     kalvorin::config::QtSeam seam;
     kalvorin::config::TForm1 Form1(seam, kalvorin::platform::program_folder());
     Form1.show();

@@ -5,6 +5,7 @@
 // and creates the three lists beside it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "support/Target.h"
@@ -40,6 +41,53 @@ INSTANTIATE_TEST_SUITE_P(, WindowsConfig,
                          ::testing::Values(std::vector<std::string>{"-platform", "offscreen"},
                                            std::vector<std::string>{}),
                          [](const auto& info) { return info.param.empty() ? "windows" : "offscreen"; });
+
+// The filter files tab's two buttons pressed in the Windows program
+// (--print-checks) show what they show in the native one: the findings of
+// the lists, and the message the plug-in logged with why it scored so.
+class WindowsChecks : public test::HiveTest {
+protected:
+    test::RunResult print_checks(const test::Target& t) const {
+        const std::string folder = tmp_ / t.name();
+        test::make_dir(folder);
+        for (const char* f : {"version.ini", "lang.eng.txt"}) std::filesystem::copy_file(t.file(f), folder + "/" + f);
+        const std::string program = folder + "/" + std::filesystem::path(t.program("Kalvorin")).filename().string();
+        std::filesystem::copy_file(t.program("Kalvorin"), program);
+        test::spit(folder + "/lang.txt", "");
+        test::spit(folder + "/secure.filters.txt", ":Secure\r\nsbjct=#friend#\r\nSBJCT=#FRIEND#\r\nmbody=%viagra%\r\n:");
+        test::spit(folder + "/trash.filters.txt", ":Trash\r\nmbody=%(ab%\r\nmbody=#caf\xC3\xA9#\r\n:");
+        test::spit(folder + "/suspect.filters.txt", ":Suspect\r\n1\r\n:");
+        // The Windows host takes a message as its parts.
+        const std::string parts = folder + "/m";
+        test::make_dir(parts);
+        test::spit(parts + "/SNDER", "ann@x.org");
+        test::spit(parts + "/SBJCT", "my friend");
+        test::spit(parts + "/MBODY", "hello\r\n");
+        test::spit(parts + "/HEADR", "From: ann@x.org\r\nSubject: my friend\r\n\r\n");
+        test::spit(parts + "/RWMSG", "From: ann@x.org\r\nSubject: my friend\r\n\r\nhello\r\n");
+        t.clear_settings();
+        t.reg({"add", "HKCU\\Software\\kalvorin\\directorys", "/v", "basefolder", "/t", "REG_SZ", "/d", t.path(folder),
+               "/f"});
+        const test::RunResult host = t.run("kalvorin-host", {"--parts", t.path(parts)});
+        EXPECT_EQ(host.out, "-1000\t" + t.path(parts) + "\n") << host.err;
+        const auto c = t.command(program, {"--print-checks", "-platform", "offscreen"});
+        test::RunResult r = test::run(c.argv, "", c.env);
+        if (t.windows()) r.out.erase(std::remove(r.out.begin(), r.out.end(), '\r'), r.out.end());
+        return r;
+    }
+};
+
+TEST_F(WindowsChecks, TheFilterFilesTabsTwoButtonsShowWhatTheNativeOnesShow) {
+    const test::RunResult native = print_checks(test::Target::all().front());
+    const test::RunResult windows = print_checks(test::Target::current());
+    EXPECT_EQ(windows.status, 0) << windows.err;
+    EXPECT_EQ(windows.out, native.out);
+    for (const char* shown : {"finding: trash | 2 | regex-error | %(ab% does not compile",
+                              "finding: suspect | 2 | decides-all", "finding: secure | 4 | never-holds",
+                              "finding: trash | 3 | utf-8", "finding: secure | 3 | duplicate",
+                              "message: ann@x.org | my friend | -1000\n  decided by secure line 2: sbjct=#friend#\n"})
+        EXPECT_NE(windows.out.find(shown), std::string::npos) << shown << "\n" << windows.out;
+}
 
 }  // namespace
 }  // namespace kalvorin

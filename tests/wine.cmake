@@ -58,6 +58,8 @@ add_dependencies(test_cross_platform kalvorin_tbp kalvorin-host kalvorin-reg dis
 
 # Kalvorin.exe is built for 64-bit Windows only (scripts/windows.sh).
 kalvorin_wine_test(test_e2e_config_win64 win64 PREFIX win64 SOURCES test_e2e_config_win.cpp)
+# Its checks are held to the native window's.
+add_dependencies(test_e2e_config_win64 Kalvorin kalvorin_tbp kalvorin-host kalvorin-reg dist_resources)
 
 # The headers and exports of both architectures' programs, read with objdump:
 # no Wine needed, so the 32-bit programs are checked where they cannot run.
