@@ -6,6 +6,7 @@
 
 #include "CodigoComun/FileNames.h"
 #include "CodigoComun/FilterPlan.h"
+#include "CodigoComun/LogLines.h"
 #include "platform/textfile.h"
 
 namespace kalvorin::inspect {
@@ -16,30 +17,12 @@ constexpr std::size_t kCap = 50000;
 constexpr std::size_t npos = std::string_view::npos;
 
 constexpr std::string_view kCrLf = "\r\n";
-constexpr std::string_view kNewMail = "K A L V O R I N  S P E A K: NEW MAIL!";
-constexpr std::string_view kIdx = "IDX: ";
-constexpr std::string_view kIdxCount = " I       : ";
-constexpr std::string_view kStopped = "Scoring stopped: ";
-constexpr std::string_view kRule = "+---------------------------";
-constexpr std::string_view kResume = "|RESUME:";
-constexpr std::string_view kSenderLabel = "|Sender      :";
-constexpr std::string_view kSubjectLabel = "|Subject     :";
-constexpr std::string_view kScoreLabel = "|Final Score : ";
+using namespace log_lines;
 
-// The parts in the order the log dumps them: each one's banner, written
-// twice before its text, and its index in host order.
-struct Dumped {
-    std::string_view banner;
-    std::size_t host;
-};
-constexpr std::array<Dumped, 6> kDump = {{
-    {"K A L V O R I N  S P E A K: SENDER", kPartSender - kPartHeader},
-    {"K A L V O R I N  S P E A K: SUBJECT", kPartSubject - kPartHeader},
-    {"K A L V O R I N  S P E A K: HEADER", kPartHeader - kPartHeader},
-    {"K A L V O R I N  S P E A K: ATTACHMENTS", kPartAttachments - kPartHeader},
-    {"K A L V O R I N  S P E A K: BODY", kPartBody - kPartHeader},
-    {"K A L V O R I  S P E A K: RAW MESSAGE", kPartRawMessage - kPartHeader},
-}};
+// The log trims a line, so a label stands without its final blank when
+// nothing follows it.
+constexpr std::string_view without_blank(std::string_view label) { return label.substr(0, label.size() - 1); }
+
 constexpr std::size_t kSender = kPartSender - kPartHeader;
 constexpr std::size_t kSubject = kPartSubject - kPartHeader;
 
@@ -206,7 +189,7 @@ private:
     // message's begins. False when the log ends before that line.
     bool read_dump(std::size_t pos, LoggedMessage& m, std::size_t& end) {
         for (std::size_t k = 0; k < kDump.size(); ++k) {
-            const std::size_t h = kDump[k].host;
+            const std::size_t h = static_cast<std::size_t>(kDump[k].part - kPartHeader);
             const std::size_t e = part_end(k, pos, m.host_length[h]);
             if (e == npos) return false;
             m.parts[h] = std::string(log_.substr(pos, e - pos));
@@ -257,10 +240,10 @@ private:
     // after the score begins.
     std::optional<std::size_t> read_summary(std::size_t pos, LoggedMessage& m) const {
         const Line resume = line_at(pos);
-        if (resume.text != kResume) return std::nullopt;
-        const std::optional<Labelled> sender = labelled(resume.next, kSenderLabel, m.parts[kSender]);
+        if (resume.text != without_blank(kResume)) return std::nullopt;
+        const std::optional<Labelled> sender = labelled(resume.next, without_blank(kSenderLabel), m.parts[kSender]);
         if (!sender) return std::nullopt;
-        const std::optional<Labelled> subject = labelled(sender->next, kSubjectLabel, m.parts[kSubject]);
+        const std::optional<Labelled> subject = labelled(sender->next, without_blank(kSubjectLabel), m.parts[kSubject]);
         if (!subject) return std::nullopt;
         const Line score = line_at(subject->next);
         if (!score.ended || !score.text.starts_with(kScoreLabel)) return std::nullopt;

@@ -6,6 +6,7 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/LogLines.h"
 #include "CodigoComun/LogQueue.h"
 #include "CodigoComun/Texto.h"
 #include "platform/textfile.h"
@@ -21,21 +22,19 @@ constexpr std::int32_t kPartCap = 50000;
 
 struct Parts {
     std::string header, body, attachments, sender, subject, rawmsg;
+
+    // By the host's part number.
+    const std::string& text(int part) const {
+        const std::array<const std::string*, 6> by_number = {&header, &body, &attachments, &sender, &subject, &rawmsg};
+        return *by_number[static_cast<std::size_t>(part - kPartHeader)];
+    }
 };
 
 // The log's account of the message's parts, in dump order.
 void log_parts(const Parts& p) {
-    const std::array<std::pair<const char*, const std::string*>, 6> dump = {{
-        {"K A L V O R I N  S P E A K: SENDER", &p.sender},
-        {"K A L V O R I N  S P E A K: SUBJECT", &p.subject},
-        {"K A L V O R I N  S P E A K: HEADER", &p.header},
-        {"K A L V O R I N  S P E A K: ATTACHMENTS", &p.attachments},
-        {"K A L V O R I N  S P E A K: BODY", &p.body},
-        {"K A L V O R I  S P E A K: RAW MESSAGE", &p.rawmsg},
-    }};
-    for (const auto& [banner, text] : dump) {
-        write_log(2, banner);
-        write_log(1, *text);
+    for (const log_lines::DumpedPart& d : log_lines::kDump) {
+        write_log(2, d.banner);
+        write_log(1, p.text(d.part));
     }
 }
 
@@ -45,7 +44,7 @@ void log_parts(const Parts& p) {
 void start_message() {
     PluginState& s = plugin_state();
     try {
-        write_log(4, "K A L V O R I N  S P E A K: NEW MAIL!");
+        write_log(4, log_lines::kNewMail);
     } catch (...) {
     }
     // The counter wraps instead of overflowing.
@@ -80,12 +79,12 @@ void list_pass(std::int32_t list, std::int32_t& score) {
 
 // The block that ends a message's account.
 void log_summary(const Parts& p, std::int32_t score) {
-    write_log(1, "+---------------------------");
-    write_log(1, "|RESUME: ");
-    write_log(1, "|Sender      : " + p.sender);
-    write_log(1, "|Subject     : " + p.subject);
-    write_log(1, "|Final Score : " + int_to_str(score));
-    write_log(1, "+---------------------------");
+    write_log(1, log_lines::kRule);
+    write_log(1, log_lines::kResume);
+    write_log(1, std::string(log_lines::kSenderLabel) + p.sender);
+    write_log(1, std::string(log_lines::kSubjectLabel) + p.subject);
+    write_log(1, std::string(log_lines::kScoreLabel) + int_to_str(score));
+    write_log(1, log_lines::kRule);
 }
 
 // The error that ended a message, then the summary, as far as the log takes
@@ -97,7 +96,7 @@ void log_stop(const Parts& p, std::int32_t score, const std::string& error) noex
         if (!told) tell("scoring stopped: " + error);
         told = true;
         searcher::trace_off();
-        write_log(1, "Scoring stopped: " + error);
+        write_log(1, std::string(log_lines::kStopped) + error);
         log_summary(p, score);
     } catch (...) {
     }
@@ -124,7 +123,8 @@ std::string get_part(HostArg hostarg, HostCallback callback, std::int32_t part) 
         // what this memory held before into the filters and the log.
         std::string text(static_cast<std::size_t>(n), '\0');
         const std::int32_t m = callback(hostarg, part, text.data(), n);
-        write_log(1, "IDX: " + int_to_str(part) + " I       : " + int_to_str(m));
+        write_log(1, std::string(log_lines::kIdx) + int_to_str(part) + std::string(log_lines::kIdxCount) +
+                         int_to_str(m));
         // A host that claims more than it was given room for gets the room.
         const std::int32_t most = plugin_state().up50kb && n > kPartCap ? kPartCap : n;
         text.resize(static_cast<std::size_t>(std::clamp(m, 0, most)));

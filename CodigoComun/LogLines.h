@@ -1,0 +1,39 @@
+#pragma once
+// The plug-in log's own lines: the plug-in writes them, and the window and
+// the tools read the messages back by them. The log trims every line it
+// writes, so a label that ends in a blank stands without it when nothing
+// follows.
+#include <array>
+#include <string_view>
+
+#include "kalvorin/tbp.h"
+
+namespace kalvorin::log_lines {
+
+inline constexpr std::string_view kNewMail = "K A L V O R I N  S P E A K: NEW MAIL!";
+// "IDX: " + part number + " I       : " + the host's length of the part.
+inline constexpr std::string_view kIdx = "IDX: ";
+inline constexpr std::string_view kIdxCount = " I       : ";
+inline constexpr std::string_view kStopped = "Scoring stopped: ";
+inline constexpr std::string_view kRule = "+---------------------------";
+inline constexpr std::string_view kResume = "|RESUME: ";
+inline constexpr std::string_view kSenderLabel = "|Sender      : ";
+inline constexpr std::string_view kSubjectLabel = "|Subject     : ";
+inline constexpr std::string_view kScoreLabel = "|Final Score : ";
+
+// The part dump, in its order: each part's banner, written twice before its
+// text, and the host's number of the part.
+struct DumpedPart {
+    std::string_view banner;
+    int part;
+};
+inline constexpr std::array<DumpedPart, 6> kDump = {{
+    {"K A L V O R I N  S P E A K: SENDER", kPartSender},
+    {"K A L V O R I N  S P E A K: SUBJECT", kPartSubject},
+    {"K A L V O R I N  S P E A K: HEADER", kPartHeader},
+    {"K A L V O R I N  S P E A K: ATTACHMENTS", kPartAttachments},
+    {"K A L V O R I N  S P E A K: BODY", kPartBody},
+    {"K A L V O R I  S P E A K: RAW MESSAGE", kPartRawMessage},
+}};
+
+}  // namespace kalvorin::log_lines
