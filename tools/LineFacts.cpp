@@ -279,13 +279,17 @@ std::optional<std::string> slotted(const std::string& line, const LinePlan& plan
     return plan.render(n, std::string(n, kSlot));
 }
 
+// A line compared as written: equal only to the same line. Its own prefix
+// keeps it apart from every canonical form of slots, whatever bytes it holds.
+std::string as_written(const std::string& line) { return "as written " + line; }
+
 // Lines of equal canonical form give the same value for every message: the
 // same text around their tests, and in each slot a test of the same answer
 // and operator.
 std::string canonical_line(const std::string& line, const std::optional<std::string>& around, const LinePlan& plan,
                            bool uppercase) {
-    if (!around) return line;
-    std::string out = *around + '\0';
+    if (!around) return as_written(line);
+    std::string out = "slots " + *around + '\0';
     for (const std::size_t k : plan.slot_tests()) {
         const PlannedTest& t = plan.tests()[k];
         out += t.op + ' ' + answer_key(t, uppercase) + '\0';
@@ -326,7 +330,7 @@ LineFacts planned_facts(const std::string& line, LinePlan& plan, std::unordered_
         if (t.mode() == MatchMode::regexp) f.patterns.push_back(t.text);
     add_never_found(f, tests, uppercase);
     if (!tests.empty() && tests.back().fault != PlannedTest::Fault::none) {
-        f.canonical = line;
+        f.canonical = as_written(line);
         f.stop = "cannot be taken apart: " + fault_error(plan) + kEveryMessage;
         return f;
     }
@@ -353,7 +357,7 @@ Outcome stepped_outcome(const inspect::TakenApart& apart) {
 // are run for each combination, the answers given by step.
 LineFacts stepped_facts(const std::string& line, bool uppercase) {
     LineFacts f;
-    f.canonical = line;
+    f.canonical = as_written(line);
     const inspect::TakenApart first = inspect::take_apart(line, [](std::size_t, const inspect::LineStep&) { return false; });
     for (const inspect::LineStep& s : first.steps)
         if (s.mode() == MatchMode::regexp) f.patterns.push_back(s.text);
