@@ -9,6 +9,12 @@
 
 namespace kalvorin {
 
+std::string needle(MatchMode mode, const std::string& text, bool uppercase) {
+    if (mode == MatchMode::word) return uppercase ? trim(plain_upper(text)) : text;
+    const std::string_view contained = up_to_nul(text);
+    return uppercase ? platform::ansi_upper(contained) : std::string(contained);
+}
+
 int FieldTests::add(MatchMode mode, std::size_t part, const std::string& text) {
     std::string key(1, static_cast<char>(mode));
     key += static_cast<char>(part);
@@ -48,12 +54,6 @@ void FieldTests::clear() {
     ends_ = {};
 }
 
-// What busca_texto or busca_palabra looks for, in the form it looks in.
-std::string FieldTests::needle(const Test& t) const {
-    if (t.mode == MatchMode::word) return uppercase_ ? trim(plain_upper(t.text)) : t.text;
-    const std::string_view text = up_to_nul(t.text);
-    return uppercase_ ? platform::ansi_upper(text) : std::string(text);
-}
 
 void FieldTests::build_searches() {
     Searches& s = searches_[uppercase_];
@@ -61,7 +61,7 @@ void FieldTests::build_searches() {
     std::array<std::vector<std::string>, 12> texts;
     std::array<std::unordered_map<std::string, int>, 12> seen;
     for (const Test& t : tests_) {
-        const std::string n = t.mode == MatchMode::regexp ? std::string() : needle(t);
+        const std::string n = t.mode == MatchMode::regexp ? std::string() : needle(t.mode, t.text, uppercase_);
         if (n.empty()) {
             s.text_of_test.push_back(-1);
             continue;
@@ -134,7 +134,7 @@ bool FieldTests::decide(const Test& t, int number) {
         length = s.by_kind_and_part[k].lengths[static_cast<std::size_t>(text)];
     } else {
         // A test met after the searches were built is looked for on its own.
-        const std::string n = needle(t);
+        const std::string n = needle(t.mode, t.text, uppercase_);
         if (n.empty()) return false;
         const std::string_view form = t.mode == MatchMode::word ? word_form(t.part) : contains_form(t.part);
         const std::size_t p = form.find(n);

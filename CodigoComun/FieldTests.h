@@ -23,6 +23,10 @@ namespace kalvorin {
 // The six parts in the order of kFieldKeywords.
 using MessageParts = std::array<std::string, 6>;
 
+// What busca_texto or busca_palabra looks for, in the form it looks in: two
+// tests of one mode and part whose needles are equal give the same answer.
+std::string needle(MatchMode mode, const std::string& text, bool uppercase);
+
 class FieldTests {
 public:
     // The parts are read at every answer; they must outlive this object.
@@ -79,7 +83,6 @@ private:
     static std::size_t search_index(MatchMode mode, std::size_t part) {
         return (mode == MatchMode::word ? 6 : 0) + part;
     }
-    std::string needle(const Test& t) const;
     void build_searches();
     std::string_view contains_form(std::size_t part);
     // normaliza's form of the part, made once per message.

@@ -16,7 +16,7 @@
 #include "CodigoComun/TrxParser.h"
 #include "CodigoComun/TrxTree.h"
 #include "inspect/LineSteps.h"
-#include "platform/ansi.h"
+#include "CodigoComun/FieldTests.h"
 
 namespace kalvorin::lint {
 
@@ -89,7 +89,8 @@ bool needs_lower_case(const trx::Node& n) {
 std::optional<std::string> never_found(MatchMode mode, const std::string& text, bool uppercase) {
     switch (mode) {
         case MatchMode::contains:
-            if (up_to_nul(text).empty()) return "an empty text is never found";
+            if (text.empty()) return "an empty text is never found";
+            if (up_to_nul(text).empty()) return "a text that begins with a NUL byte is never found";
             break;
         case MatchMode::word:
             if (text.empty()) return "an empty word is never found";
@@ -111,19 +112,13 @@ std::optional<std::string> never_found(MatchMode mode, const std::string& text, 
     return std::nullopt;
 }
 
-// The text the test's mode compares, in the form the upper-case option gives it.
-std::string compared_text(MatchMode mode, const std::string& text, bool uppercase) {
-    switch (mode) {
-        case MatchMode::contains: return uppercase ? platform::ansi_upper(up_to_nul(text)) : std::string(up_to_nul(text));
-        case MatchMode::word: return uppercase ? trim(plain_upper(text)) : text;
-        default: return text;
-    }
-}
-
-// Equal for tests that give the same answer for every message, before negation.
+// Equal for tests that give the same answer for every message, before
+// negation. The text's length comes first, so that no text, whatever bytes it
+// holds, reads as the end of one key and the start of another.
 std::string answer_key(const PlannedTest& t, bool uppercase) {
+    const std::string text = t.mode() == MatchMode::regexp ? t.text : needle(t.mode(), t.text, uppercase);
     return std::to_string(static_cast<int>(t.mode())) + ' ' + std::to_string(t.part) + ' ' +
-           compared_text(t.mode(), t.text, uppercase);
+           std::to_string(text.size()) + ':' + text;
 }
 
 template <class Test>
@@ -358,15 +353,24 @@ Outcome stepped_outcome(const inspect::TakenApart& apart) {
 LineFacts stepped_facts(const std::string& line, bool uppercase) {
     LineFacts f;
     f.canonical = as_written(line);
-    const inspect::TakenApart first = inspect::take_apart(line, [](std::size_t, const inspect::LineStep&) { return false; });
-    for (const inspect::LineStep& s : first.steps)
-        if (s.mode() == MatchMode::regexp) f.patterns.push_back(s.text);
-    add_never_found(f, first.steps, uppercase);
     Tally tally;
     std::string failing_values;
-    for (const Answers a : combinations(first.steps.size(), tally.all)) {
-        const inspect::TakenApart apart = inspect::take_apart(
-            line, [a](std::size_t i, const inspect::LineStep& s) { return bit(a, i) != s.negated(); });
+    // An answer can change which tests the later steps meet, so the answers
+    // are walked as a tree: each run takes the answers chosen so far and
+    // "no" for the tests beyond, and the next run turns its last "no" into
+    // "yes". Every combination is tried when the walk ends within its runs.
+    std::vector<bool> chosen;
+    for (std::size_t run = 0;; ++run) {
+        if (run == std::size_t{1} << kAllUpTo) break;
+        std::vector<bool> path;
+        const inspect::TakenApart apart = inspect::take_apart(line, [&](std::size_t, const inspect::LineStep&) {
+            const bool answer = path.size() < chosen.size() && chosen[path.size()];
+            path.push_back(answer);
+            return answer;
+        });
+        for (const inspect::LineStep& s : apart.steps)
+            if (s.mode() == MatchMode::regexp) f.patterns.push_back(s.text);
+        add_never_found(f, apart.steps, uppercase);
         const Outcome o = stepped_outcome(apart);
         if (o.error && tally.failed == 0) {
             std::string digits;
@@ -374,6 +378,13 @@ LineFacts stepped_facts(const std::string& line, bool uppercase) {
             failing_values = values_text(apart.steps, digits);
         }
         tally.add(std::string(), o);
+        while (!path.empty() && path.back()) path.pop_back();
+        if (path.empty()) {
+            tally.all = true;
+            break;
+        }
+        path.back() = true;
+        chosen = std::move(path);
     }
     tally.conclude(f, "cannot be taken apart or evaluated", failing_values);
     return f;

@@ -88,8 +88,9 @@ public:
         ++report_.filter_lines;
         const LineFacts f = examiner_.facts(text);
         if (f.stop) add(at, Kind::stops, *f.stop);
-        patterns(at, f.patterns);
-        if (f.always_matches && !f.stop)
+        // A line that may stop the scoring instead does not decide every message.
+        const bool decides_all = !patterns(at, f.patterns) && f.always_matches;
+        if (decides_all)
             add(at, Kind::decides_all, "matches every message that reaches it, whatever its tests answer; "
                                        "no line after it decides");
         for (const NeverFound& n : f.never_found)
@@ -99,7 +100,7 @@ public:
         // After a line that decides every message, every line is unreachable,
         // which its finding says once.
         if (!shadowed_ && !is_placeholder(text)) redundancy(at, f);
-        if (f.always_matches && !f.stop) shadowed_ = true;
+        if (decides_all) shadowed_ = true;
         for (const TestRef& test : f.sufficient) sufficient_.try_emplace(test.key, at);
     }
 
@@ -122,11 +123,15 @@ private:
         report_.findings.push_back({at.list, at.number, kind, std::move(text)});
     }
 
-    void patterns(LineAt at, const std::vector<std::string>& list) {
+    // Whether one of the patterns may raise: it does not compile, or the
+    // engine gives up on a text.
+    bool patterns(LineAt at, const std::vector<std::string>& list) {
+        bool raises = false;
         for (const std::string& p : std::set<std::string>(list.begin(), list.end())) {
             auto found = patterns_.find(p);
             if (found == patterns_.end()) found = patterns_.emplace(p, check_pattern(p, uppercase_)).first;
             const PatternCheck& c = found->second;
+            raises = raises || c.error || c.cost;
             if (c.error)
                 add(at, Kind::regex_error,
                     "%" + p + "% does not compile: " + *c.error + "; scoring stops here for every message that reaches it");
@@ -134,6 +139,7 @@ private:
                 add(at, Kind::regex_cost,
                     "%" + p + "%: " + *c.cost + "; scoring stops here for a message like it");
         }
+        return raises;
     }
 
     // An earlier line that a test this line needs is enough for matches
