@@ -143,13 +143,28 @@ void TForm1::btn_lastmessagesClick() {
     // The plug-in creates its log when it starts; before that there is none.
     const std::string log = basefolder + kLogName;
     logged_ = platform::file_exists(log) ? inspect::read_log(log) : std::vector<inspect::LoggedMessage>{};
-    const ListsAfterSave after = lists_after_save(basefolder);
     const CheckedLists now = read_lists_for_check(basefolder);
-    evaluation_.emplace(inspect::PassSettings::from_store(), std::vector<inspect::FilterLists>{now.lists, after.lists});
+    std::string state;
+    for (const std::string& unreadable : now.unreadable) state += slot(93) + " " + unreadable + "\n";
+    // Without the waiting lines the lists stay as they are, and that is said.
+    inspect::FilterLists after = now.lists;
+    std::size_t waiting = 0;
+    try {
+        const ListsAfterSave saved = lists_after_save(basefolder);
+        after = saved.lists;
+        for (std::size_t l = 0; l < after.lines.size(); ++l) waiting += after.lines[l].size() - 1 - saved.kept[l];
+    } catch (const EInOutError& e) {
+        state += slot(95) + " " + (e.path().empty() ? "" : e.path() + ": ") + e.what() + "\n";
+    }
+    evaluation_.emplace(inspect::PassSettings::from_store(), std::vector<inspect::FilterLists>{now.lists, after});
+
+    // The score the plug-in gave, and the one the lists give now where it differs.
     for (std::size_t i = 0; i < logged_.size(); ++i) {
         const inspect::LoggedMessage& m = logged_[i];
-        const inspect::Verdict v = evaluation_->score(inspect::see(m, evaluation_->settings()));
-        row(f.lst_messages, {m.sender(), m.subject(), std::to_string(v.score)}, static_cast<int>(i));
+        const std::int32_t score = evaluation_->score(inspect::see(m, evaluation_->settings())).score;
+        std::string shown = m.logged_score ? int_to_str(*m.logged_score) : "";
+        if (m.logged_score != score) shown += " (" + slot(96) + " " + int_to_str(score) + ")";
+        row(f.lst_messages, {m.sender(), m.subject(), trim(shown)}, static_cast<int>(i));
     }
     changes_ = inspect::changes(*evaluation_, logged_);
     for (std::size_t i = 0; i < changes_.size(); ++i) {
@@ -162,12 +177,13 @@ void TForm1::btn_lastmessagesClick() {
             static_cast<int>(i));
     }
 
-    std::string state;
-    for (const std::string& unreadable : now.unreadable) state += slot(93) + " " + unreadable + "\n";
     if (logged_.empty()) state += slot(92);
     f.lbl_logstate->setText(from_ansi(trim(state)));
     f.lbl_logstate->setVisible(!state.empty());
-    f.lbl_pending->setText(from_ansi(slot(73) + (changes_.empty() && !logged_.empty() ? "\n" + slot(79) : "")));
+    std::string pending = slot(73);
+    if (waiting == 0) pending += "\n" + slot(91);
+    else if (changes_.empty() && !logged_.empty()) pending += "\n" + slot(79);
+    f.lbl_pending->setText(from_ansi(pending));
     f.show();
     f.raise();
     if (!logged_.empty()) f.lst_messages->setCurrentItem(f.lst_messages->topLevelItem(0));

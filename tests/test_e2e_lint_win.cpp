@@ -88,11 +88,12 @@ protected:
 
 // Lines 2 and 4 have one shape with other tests in its slots, and no test
 // alone makes line 4 match that line 5 needs: a message with "tt" in its
-// subject and "mimi" in its body passes line 4 by and line 5 decides it.
+// subject and "mimi" in its body (so in its raw message) passes line 4 by and
+// line 5 decides it.
 TEST_F(LintWin, ALineAfterTwoLinesOfOneShapeStillDecides) {
     const std::string head = lines({":s", "((((SNDER=#a#+SBJCT-#b#)*ATTCH=#c#)+HEADR=#d#)+RWMSG=#e#)", ":y",
                                     "((((RWMSG=#mimi#+HEADR=#dd#)*SBJCT-#tt#)+ATTCH=#kk#)+SNDER=#gg#)"});
-    for (const char* line5 :
+    for (const std::string line5 :
          {"(RWMSG=#mimi#*HEADR-\"mm\")", "(((RWMSG-#nn#+HEADR=#zz#)+RWMSG=#mimi#)*HEADR-\"mm\")"}) {
         write({head + lines({std::string(line5)}), "", ""});
         const auto r = lint({"--format", "tsv"});

@@ -157,7 +157,7 @@ TEST_F(LastMessagesTest, EachLoggedMessageExplainedAndWhatTheWaitingLinesChange)
     EXPECT_EQ(cells(messages()), "ann@x.org | my friend | -1000\n");
     EXPECT_EQ(why().rfind("  decided by secure line 2: sbjct=#friend#\n    sbjct=#friend#  contains in SBJCT: found", 0),
               0u) << why();
-    EXPECT_EQ(to_ansi(form->frm_messages->lbl_pending->text()), "E73\nE79");
+    EXPECT_EQ(to_ansi(form->frm_messages->lbl_pending->text()), "E73\nE91");
     waiting("trash.edt.tmp", "sbjct=#pills#\r\n");
     score({"From: bob@y.org\r\nSubject: cheap pills\r\n\r\nbuy\r\n",
            "From: ann@x.org\r\nSubject: pills for a friend\r\n\r\nhello\r\n"});
@@ -170,11 +170,23 @@ TEST_F(LastMessagesTest, EachLoggedMessageExplainedAndWhatTheWaitingLinesChange)
     choose(form->frm_messages->lst_pending, 0);
     EXPECT_EQ(why(), "before: no line decides\nafter:  trash line 2: sbjct=#pills#\n");
     EXPECT_EQ(to_ansi(form->frm_messages->lbl_pending->text()), "E73");
+
+    // The lists changed since the plug-in scored, and the waiting lines
+    // cannot be read: the logged score stands beside today's, and the
+    // messages are still explained.
+    lists(":s\r\nsbjct=#enemy#\r\n:", ":trash\r\n:", ":u\r\n:");
+    std::filesystem::remove(base() + "trash.edt.tmp");
+    make_dir(base() + "trash.edt.tmp");
+    form->btn_lastmessages->click();
+    EXPECT_EQ(cells(messages()), "bob@y.org | cheap pills | 0\nann@x.org | pills for a friend | -1000 (E96 0)\n");
+    EXPECT_EQ(to_ansi(form->frm_messages->lbl_logstate->text()),
+              "E95 " + base() + "trash.edt.tmp: Access denied");
+    EXPECT_EQ(form->frm_messages->lst_pending->topLevelItemCount(), 0);
     EXPECT_TRUE(seam.errors.empty()) << seam.errors.front();
 }
 
-// Pictures for the README, in English, beside the layout test's pictures of
-// the tabs; and the windows fit what they show.
+// Pictures for the README (docs/window-*.png are copies of them), in
+// English, written beside the layout test's pictures of the tabs.
 TEST_F(LastMessagesTest, Pictures) {
     const std::string english = slurp(std::string(KALVORIN_SOURCE_DIR) + "/resources/lang.eng.txt");
     spit(base() + "lang.eng.txt", english);
