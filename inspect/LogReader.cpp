@@ -181,8 +181,20 @@ private:
     std::size_t part_end(std::size_t k, std::size_t pos, std::optional<std::int32_t> count) {
         for (const std::size_t length : exact_lengths(count))
             if (length <= log_.size() - pos && ends_part(k, pos + length)) return pos + length;
-        if (k + 1 < kDump.size()) return banner_pairs_[k].at_or_after(pos);
-        return std::min(list_.at_or_after(pos), stopped_.at_or_after(pos));
+        const auto next = [&](std::size_t from) {
+            if (k + 1 < kDump.size()) return banner_pairs_[k].at_or_after(from);
+            return std::min(list_.at_or_after(from), stopped_.at_or_after(from));
+        };
+        std::size_t end = next(pos);
+        if (!count || *count <= 0) return end;
+        // A trimmed part came back shorter than its count, or than the cap: of
+        // the places it can end within that, the last is taken, so that the
+        // log's own lines inside it do not cut it short. Each part looks only
+        // within its own text, so the log is still read once.
+        const std::size_t limit = pos + std::min(static_cast<std::size_t>(*count), kCap);
+        for (std::size_t later; end != npos && end < limit && (later = next(end + 1)) != npos && later <= limit;)
+            end = later;
+        return end;
     }
 
     // The six texts from the sender's on; end: where the line after the raw

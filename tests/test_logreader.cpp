@@ -95,6 +95,8 @@ TEST_F(LogReaderTest, GivesBackEachPartAsFarAsTheLogKeepsItAndSaysHowFar) {
         {"above the cap", {big, big + " ", std::string(49999, 'a') + "  z", "s", "t", big + "\r\n"}, true},
         {"above 50000 without the cap", {big, big + " ", "a", "s", "t", big + "\r\n"}, false},
         {"lines of the log inside the parts", {"h", "b", "a", "x" + kSubjectPair + "y", "t", raw_with_log_lines}, true},
+        {"and inside trimmed parts", {"h", "b", "a", "x" + kSubjectPair + "y ", "t", raw_with_log_lines + "\r\n"},
+         true},
         {"control bytes", {std::string("a\0b", 3), "\x01x\x7F", "\r", "s\r", "\xE9t\xE9", std::string("\0x\0", 3)},
          true},
     };
@@ -123,12 +125,13 @@ TEST_F(LogReaderTest, GivesBackEachPartAsFarAsTheLogKeepsItAndSaysHowFar) {
 
 TEST_F(LogReaderTest, APartThatMayHoldALineOfTheLogIsNotCalledWhole) {
     // Trimmed, so its length cannot tell the banner lines inside it from the
-    // subject's own.
+    // subject's own; the last of them within its length is the subject's.
     score({{"h", "b", "a", "x" + kSubjectPair + "y ", "t", "r"}});
     const std::vector<inspect::LoggedMessage> logged = inspect::read_log(log_path());
     ASSERT_EQ(logged.size(), 1u);
     EXPECT_FALSE(logged[0].whole(kSender));
-    EXPECT_FALSE(logged[0].whole(kSubject));
+    EXPECT_EQ(logged[0].parts[kSender], "x" + kSubjectPair + "y");
+    EXPECT_EQ(logged[0].parts[kSubject], "t");
 }
 
 TEST_F(LogReaderTest, ReadsTheMessageWhoseNewMailLinesTheResetErased) {
