@@ -1,12 +1,14 @@
 // The filter files tab's two windows and the check before a save, wired to
 // the checker, the log reader and the list pass (tested on their own).
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include "CodigoComun/ConfigSys.h"
 #include "config/WindowFixture.h"
 #include "config/cp1252.h"
 
@@ -108,7 +110,7 @@ TEST_F(ChecksTest, SaveAllAsksBeforeAddingALineThatStopsTheScoring) {
 
     waiting("trash.edt.tmp", "mbody=%(ab%\r\nsbjct=#b#x\r\n");
     seam.question_answer = false;
-    form->btn_saveall->setEnabled(true);
+    form->edt_secure->setText("-5");
     form->btn_saveall->click();
     ASSERT_EQ(seam.questions.size(), 1u);
     const std::string& text = seam.questions[0].text;
@@ -117,7 +119,10 @@ TEST_F(ChecksTest, SaveAllAsksBeforeAddingALineThatStopsTheScoring) {
     EXPECT_EQ(text.find("line 2"), std::string::npos) << text;
     EXPECT_EQ(seam.questions[0].first, "E76");
     EXPECT_EQ(seam.questions[0].second, "E77");
-    // Going back saves nothing.
+    // Going back saves nothing, the settings neither.
+    std::int32_t secure = 0, trash = 0, suspect = 0;
+    clsConfigSys().get_scores(secure, trash, suspect);
+    EXPECT_EQ(secure, -1000);
     EXPECT_EQ(slurp(base() + "trash.filters.txt"), ":trash\r\nsbjct=#c#x\r\n:");
     EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "mbody=%(ab%\r\nsbjct=#b#x\r\n");
     EXPECT_TRUE(form->btn_saveall->isEnabled());
