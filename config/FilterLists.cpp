@@ -84,7 +84,7 @@ class ScratchFile {
 public:
     // Raises EInOutError when the folder takes no new file.
     explicit ScratchFile(const std::filesystem::path& target)
-        : path_(unused_name_beside(target).string()), file_(path_, platform::TextWriter::Mode::Truncate) {}
+        : path_(unused_name_beside(target).string()), file_(path_, platform::TextWriter::Mode::New) {}
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
     ~ScratchFile() {
@@ -92,11 +92,13 @@ public:
         if (!placed_) std::filesystem::remove(path_, ignored);
     }
     // Writes the content and gives the file the permission bits of the list
-    // it replaces.
+    // it replaces. The file is made for its owner alone and its bits are set
+    // through the open file, so that neither a private list is readable
+    // while it is written nor a link put in its name takes the bits.
     void write(std::string_view content, const std::optional<std::filesystem::perms>& mode) {
         file_.write(content);
+        if (mode) file_.set_mode(*mode);
         file_.close();
-        if (mode) std::filesystem::permissions(path_, *mode);
     }
     void put_in_place_of(const std::string& target) {
         platform::replace_file(path_, target);

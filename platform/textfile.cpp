@@ -52,6 +52,8 @@ std::string io_message(int err, const std::string& path) {
             return "Too many open files";
         case ENAMETOOLONG:
             return "Invalid filename";
+        case EEXIST:
+            return "File exists";
         default:
             return "I/O error " + std::to_string(err);
     }
@@ -78,10 +80,26 @@ bool TextReader::next_line(std::string& line) {
 
 void TextReader::close() { file_.reset(); }
 
+namespace {
+
+FileHandle open_for_writing(const std::string& path, TextWriter::Mode mode) {
+    if (mode != TextWriter::Mode::New) return open_file(path, mode == TextWriter::Mode::Truncate ? "wb" : "ab");
+    FileHandle f(os::open_new(path));
+    if (!f) raise_io(errno, path);
+    return f;
+}
+
+}  // namespace
+
 TextWriter::TextWriter(const std::string& path, Mode mode)
     : path_(path),
-      kept_(mode == Mode::Truncate ? 0 : os::length_of(path)),
-      file_(open_file(path, mode == Mode::Truncate ? "wb" : "ab")) {}
+      kept_(mode == Mode::Append ? os::length_of(path) : 0),
+      file_(open_for_writing(path, mode)) {}
+
+void TextWriter::set_mode(std::filesystem::perms mode) {
+    if (!file_) raise_io(EIO, path_);  // after a failure
+    if (const int err = os::set_mode(file_.get(), mode)) fail(err);
+}
 
 void TextWriter::fail(int err) {
     file_.reset();

@@ -5,6 +5,7 @@
 // ("File not found", "Path not found", "Access denied", ...).
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,9 +41,13 @@ private:
 // left in it (a full disk, say).
 class TextWriter {
 public:
-    enum class Mode { Truncate, Append };
+    // New: a file that must not exist yet, not even as a link, made readable
+    // and writable by its owner only.
+    enum class Mode { Truncate, Append, New };
     TextWriter(const std::string& path, Mode mode);
     void write(std::string_view text);
+    // Gives the open file these permission bits (see os::set_mode).
+    void set_mode(std::filesystem::perms mode);
     void write_line(std::string_view text);  // text + CR LF
     // Flushes and closes; raises when the data could not be written.
     void close();

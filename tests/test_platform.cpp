@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -184,6 +185,38 @@ TEST(TextFile, ErrorsCarryTheRuntimeMessages) {
     EXPECT_EQ(message([&] { platform::append_line(d / "adir", "a"); }), "Access denied");
     EXPECT_EQ(message([&] { platform::reset_file(d / "adir"); }), "Access denied");
     EXPECT_EQ(message([&] { platform::read_lines(d / "adir"); }), "Access denied");
+}
+
+// A new file is made for its owner alone, never through a name that exists,
+// and its bits are set on the file it is, whatever its name leads to by then.
+TEST(TextFile, ANewFileIsTheOwnersAndNoLinkLeadsItAway) {
+    TempDir d;
+    test::spit(d / "other", "keep");
+    ::chmod((d / "other").c_str(), 0644);
+    std::filesystem::create_symlink(d / "other", d / "link");
+    const mode_t old_mask = ::umask(022);
+    for (const char* taken : {"other", "link"}) {
+        EXPECT_EQ(test::error_text<EInOutError>([&] { platform::TextWriter(d / taken, platform::TextWriter::Mode::New); }),
+                  "File exists") << taken;
+    }
+    platform::TextWriter w(d / "new", platform::TextWriter::Mode::New);
+    ::umask(old_mask);
+    struct stat st {};
+    ASSERT_EQ(::stat((d / "new").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    std::filesystem::rename(d / "new", d / "moved");
+    std::filesystem::create_symlink(d / "other", d / "new");
+    w.write("text");
+    w.set_mode(std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+               std::filesystem::perms::others_read | std::filesystem::perms::others_write);
+    w.close();
+    ASSERT_EQ(::stat((d / "moved").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0606u);
+    ASSERT_EQ(::stat((d / "other").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_EQ(test::slurp(d / "other"), "keep");
+    EXPECT_EQ(test::slurp(d / "moved"), "text");
 }
 
 // The desktop's opener is whatever "xdg-open" the search path finds.

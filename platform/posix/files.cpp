@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +42,23 @@ int rename_over(const std::string& source, const std::string& target) {
 std::uint64_t length_of(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+std::FILE* open_new(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0) return nullptr;
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
+    }
+    return f;
+}
+
+int set_mode(std::FILE* file, std::filesystem::perms mode) {
+    const auto bits = static_cast<mode_t>(mode & std::filesystem::perms::mask);
+    return ::fchmod(::fileno(file), bits) == 0 ? 0 : errno;
 }
 
 void cut_to(const std::string& path, std::uint64_t length) noexcept {
