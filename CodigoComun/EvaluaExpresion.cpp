@@ -1,5 +1,6 @@
 #include "CodigoComun/EvaluaExpresion.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <string_view>
@@ -21,31 +22,28 @@ void cambia_caracter(std::string& s, char find, char replacement) {
 }
 
 void reduce_parentesis(std::string& s) {
+    // A group is parked as soon as a "(", "+" or "*" comes before its first
+    // ")", so each "(" needs only the first of those four after it, and
+    // whether any ")" follows at all. Replacements only take characters away,
+    // so the last ")" is looked for again after each one.
+    std::size_t last_close = s.rfind(')');
     // Every "(" before q has become "L", and a replacement of a group that
     // starts with "(" cannot reach before q, so each search resumes at q.
     for (std::size_t q = s.find('('); q != std::string::npos; q = s.find('(', q)) {
-        // Positions in rest, the text after q followed by "(+*": found in s
-        // itself, and a character not found there stands at its place among
-        // the three added ones. A group without ")" is the only case with k = 0.
-        const std::size_t rest_length = s.size() - q - 1;
-        auto position = [&](char c, std::size_t added) {
-            const std::size_t at = s.find(c, q + 1);
-            return at == std::string::npos ? rest_length + added : at - q;
-        };
-        const std::size_t close = s.find(')', q + 1);
-        const std::size_t k = close == std::string::npos ? 0 : close - q;
-        const std::size_t a = position('(', 1);
-        const std::size_t b = position('+', 2);
-        const std::size_t m = position('*', 3);
-        if (k > a || k > b || k > m) {
+        const std::size_t first = s.find_first_of("()+*", q + 1);
+        const bool closes_first = first != std::string::npos && s[first] == ')';
+        const bool closed_later = last_close != std::string::npos && last_close > q;
+        if (!closes_first && closed_later) {
             s[q] = 'L';
             continue;
         }
-        // With k = 0 the group is the lone "(" and its content is empty, so
-        // every "(" left is deleted.
+        // Without any ")" after it the group is the lone "(" and its content
+        // is empty, so every "(" left is deleted.
+        const std::size_t k = closes_first ? first - q : 0;
         const std::string g = s.substr(q, k + 1);
         const std::string i = k == 0 ? std::string() : s.substr(q + 1, k - 1);
         s = replace_all(s, g, i);
+        last_close = s.rfind(')');
     }
     cambia_caracter(s, 'L', '(');
 }
@@ -138,10 +136,25 @@ std::string without_blanks(const std::string& s) {
     return out;
 }
 
+// The deepest nesting of groups, an "L" counting as the "(" it becomes.
+std::size_t nesting(const std::string& s) {
+    std::size_t depth = 0, deepest = 0;
+    for (char c : s) {
+        if (c == '(' || c == 'L') deepest = std::max(deepest, ++depth);
+        if (c == ')' && depth > 0) --depth;
+    }
+    return deepest;
+}
+
 }  // namespace
 
 std::int32_t evalua(const std::string& expression) {
     std::string s = without_blanks("(" + expression + ")");
+    // The cycles needed grow with the depth and each costs the length of the
+    // text, so beyond this depth an expression is refused, not worked through.
+    // The pair added around it does not count.
+    if (nesting(s) > kDeepestNesting + 1)
+        irreducible(expression, "its parentheses are nested more than " + std::to_string(kDeepestNesting) + " deep");
     while (hay_operador(s)) {
         const std::string before = s;
         operator_pass(s, '+', 'A', [](std::int64_t l, std::int64_t r) { return l + r; }, expression);

@@ -1,14 +1,19 @@
 #pragma once
 // The expression evaluator: reduces a text of numbers, "+", "*", parentheses
 // and blanks to its value by rewriting the text itself.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace kalvorin {
 
+// The deepest nesting of parentheses that evalua works through.
+inline constexpr std::size_t kDeepestNesting = 256;
+
 // Raises EConvertError when the reduced text is not a decimal integer or a
 // number leaves the signed 32-bit range, and EFilterError when the text can no
-// longer be reduced although an operator is left.
+// longer be reduced although an operator is left or when its parentheses are
+// nested deeper than kDeepestNesting.
 std::int32_t evalua(const std::string& expression);
 
 namespace evalua_detail {

@@ -1,6 +1,7 @@
 // The expression evaluator against the rewriting cycles carried out step by
 // step as the filter language defines them: the same value, or the same
 // kind of error.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -98,10 +99,22 @@ void parenthesis_pass(std::string& s) {
     swap_back(s, 'L', '(');
 }
 
+// Deeper than the evaluator works through, counting "L" as "(" and the
+// added outer pair not at all.
+bool too_deep(const std::string& s) {
+    std::size_t depth = 0, deepest = 0;
+    for (char c : s) {
+        if (c == '(' || c == 'L') deepest = std::max(deepest, ++depth);
+        if (c == ')' && depth > 0) --depth;
+    }
+    return deepest > kalvorin::kDeepestNesting + 1;
+}
+
 Outcome reference(const std::string& expression) {
     std::string s;
     for (char c : "(" + expression + ")")
         if (c != ' ') s += c;
+    if (too_deep(s)) return Irreducible{};
     try {
         while (s.find_first_of("+*()") != std::string::npos) {
             const std::string before = s;

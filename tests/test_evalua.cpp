@@ -141,13 +141,21 @@ TEST(EvaluaDetail, ParenthesisPassUnwrapsPlainGroupsEverywhere) {
     }
 }
 
-TEST(Evalua, DeepNestingIsReducedOneLevelPerCycle) {
-    // Thousands of levels, as a hand-made line may hold, still come out right.
-    const int depth = 3000;
+TEST(Evalua, NestingUpToTheLimitIsWorkedThroughAndDeeperIsRefused) {
+    const std::size_t depth = kDeepestNesting;
     EXPECT_EQ(evalua(std::string(depth, '(') + "1" + std::string(depth, ')')), 1);
     std::string sum = "1";
-    for (int i = 0; i < depth; ++i) sum = "(1+" + sum + ")";
-    EXPECT_EQ(evalua(sum), depth + 1);
+    for (std::size_t i = 0; i < depth; ++i) sum = "(1+" + sum + ")";
+    EXPECT_EQ(evalua(sum), static_cast<std::int32_t>(depth + 1));
+    // "L" is read as "(", and an unmatched "(" counts as deep as a matched one.
+    for (const std::string& deeper : {"(" + sum + ")", "L" + sum + ")", "(" + sum}) {
+        try {
+            evalua(deeper);
+            ADD_FAILURE() << "no error for a depth of " << depth + 1;
+        } catch (const EFilterError& e) {
+            EXPECT_NE(std::string(e.what()).find("nested more than 256 deep"), std::string::npos) << e.what();
+        }
+    }
 }
 
 }  // namespace
