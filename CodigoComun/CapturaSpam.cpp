@@ -78,6 +78,16 @@ std::string char_at(const std::string& line, std::size_t pos) {
     throw EFilterError("Field test '" + test + "' does not occur in the line '" + line + "'");
 }
 
+// What a procesa trace line shows of the line as it stands.
+template <class Render>
+void append_traced_line(std::string& out, std::size_t length, Render&& render) {
+    if (length <= kLongestTracedLine) {
+        render(out);
+        return;
+    }
+    out.append("<a line of ").append(std::to_string(length)).append(" bytes>");
+}
+
 // A match mode's answer for a part: worked out afresh in the literal mode,
 // otherwise from what the message has kept.
 bool decide(MatchMode mode, std::size_t part, const std::string& text) {
@@ -133,7 +143,7 @@ bool run_plan(const std::string& line, LinePlan& plan) {
         if (tracing) {
             trace_planned([&](std::string& out) {
                 out.append("procesa(");
-                plan.render_into(out, k, digits);
+                append_traced_line(out, plan.length_before(k), [&](std::string& o) { plan.render_into(o, k, digits); });
                 out.append(",").append(t.keyword).append(",").append(t.op).append(",").append(t.delim);
                 out.append(",").append(t.text).append(")");
             });
@@ -189,7 +199,14 @@ void searcher::searcher_done() noexcept {
     g_searcher.parts = {};
 }
 
+void refuse_overlong(const std::string& line) {
+    if (line.size() > kLongestLine)
+        throw EFilterError("The filter line of " + std::to_string(line.size()) + " bytes is longer than the " +
+                           std::to_string(kLongestLine) + " bytes a line may have");
+}
+
 bool searcher::filtred(const std::string& line) {
+    refuse_overlong(line);
     if (g_searcher.literal) {
         trace("filtred(" + line + ")");
         return evalua(la_descompone(line)) > 0;
@@ -201,7 +218,7 @@ void searcher::prepare(const std::vector<std::string>& lines) {
     forget();
     if (g_searcher.literal) return;
     for (const std::string& line : lines)
-        if (!line.empty() && line[0] != ':') {
+        if (!line.empty() && line[0] != ':' && line.size() <= kLongestLine) {
             KeptPlans::value_type& kept = keep_plan(line);
             if (kept.second.position == kNotPrepared) kept.second.position = g_searcher.in_order.size();
             g_searcher.in_order.push_back(&kept);
@@ -279,7 +296,11 @@ std::string la_descompone(const std::string& line) {
 
 void procesa(std::string& line, const std::string& keyword, const std::string& op, const std::string& delim,
              const std::string& text) {
-    trace("procesa(" + line + "," + keyword + "," + op + "," + delim + "," + text + ")");
+    if (g_searcher.trace_switch) {
+        std::string shown = "procesa(";
+        append_traced_line(shown, line.size(), [&](std::string& o) { o.append(line); });
+        trace(shown.append(",").append(keyword).append(",").append(op).append(",").append(delim).append(",").append(text).append(")"));
+    }
     const MatchMode mode = mode_of(delim);
     const bool value = mode != MatchMode::none && decide(mode, part_for(keyword), text) != (op == "-");
     const std::string test = keyword + op + delim + text + delim;

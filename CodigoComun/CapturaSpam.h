@@ -7,6 +7,18 @@
 
 namespace kalvorin {
 
+// The longest filter line that filtred takes apart; a longer one is refused
+// with EFilterError before any work, since taking a line apart costs its
+// length for each of its tests.
+inline constexpr std::size_t kLongestLine = 64 * 1024;
+// A procesa trace line shows the line as it stands only while the line is no
+// longer than this; for a longer one it shows the line's length instead, so
+// that a line of many tests does not write itself once for each of them.
+inline constexpr std::size_t kLongestTracedLine = 4 * 1024;
+
+// Raises EFilterError naming the line's length when it is longer than kLongestLine.
+void refuse_overlong(const std::string& line);
+
 class searcher {
 public:
     // Keeps the six parts and the flag, reads the base folder afresh from the
@@ -19,11 +31,12 @@ public:
     static void searcher_done() noexcept;
     // Does the filter line match the message? Raises what the evaluator, the
     // regular-expression mode or the trace writer raise, and EFilterError for
-    // a field test that cannot be replaced in its line.
+    // a field test that cannot be replaced in its line or a line longer than
+    // kLongestLine.
     static bool filtred(const std::string& line);
     // Takes the lines apart ahead of the messages, so that the contains and
     // whole-word texts of all of them are found in one pass over each part.
-    // Comment lines are skipped; lines met later are taken apart at their
+    // Comment lines and lines longer than kLongestLine are skipped; lines met later are taken apart at their
     // first filtred. What an earlier prepare kept is dropped; the literal mode
     // keeps nothing.
     static void prepare(const std::vector<std::string>& lines);

@@ -197,6 +197,16 @@ LinePlan plan_line(const std::string& line) {
             plan.pieces_.back().text += w.text[i];
         }
     }
+    // Each test, once written as a digit, shortens the line by what each of
+    // its slots held beyond one byte.
+    std::vector<std::size_t> shorter(plan.tests_.size(), 0);
+    std::size_t length = 0;
+    for (const LinePlan::Piece& p : plan.pieces_) {
+        length += p.text.size();
+        if (p.test != kPlain) shorter[static_cast<std::size_t>(p.test)] += p.text.size() - 1;
+    }
+    plan.lengths_.push_back(length);
+    for (const std::size_t s : shorter) plan.lengths_.push_back(plan.lengths_.back() - s);
     return plan;
 }
 

@@ -46,6 +46,8 @@ public:
     std::string render(std::size_t k, const std::string& digits) const;
     // The same, appended to out.
     void render_into(std::string& out, std::size_t k, const std::string& digits) const;
+    // The length of render(k, ...), whatever the digits.
+    std::size_t length_before(std::size_t k) const { return lengths_[k]; }
     // The test whose digit fills each slot, in the order the slots stand in
     // the line (which need not be the order la_descompone meets the tests).
     std::vector<std::size_t> slot_tests() const;
@@ -68,6 +70,7 @@ private:
     bool by_values_ = false;
     std::vector<PlannedTest> tests_;
     std::vector<Piece> pieces_;
+    std::vector<std::size_t> lengths_;  // by k, as length_before gives them
     std::vector<Value> values_;
 };
 

@@ -10,6 +10,9 @@ namespace {
 
 // Lines up to this length wait in the queue; longer ones are written at once.
 constexpr std::size_t kLongestWaiting = 64 * 1024;
+// The most that waits at once: a round of many lines writes in pieces of
+// about this size rather than holding them all.
+constexpr std::size_t kMostWaiting = 1024 * 1024;
 
 }  // namespace
 
@@ -33,10 +36,11 @@ void LogQueue::append(const std::string& path, std::string_view text) {
         }
         waiting_.append(text);
         waiting_.append("\r\n");
+        if (waiting_.size() > kMostWaiting) flush();
         return;
     }
     flush();
-    guarded([&] { platform::append_line(path, text); });
+    guarded([&] { platform::append_line(path, text, platform::Place::BaseFolder); });
 }
 
 void LogQueue::flush() {
@@ -48,7 +52,7 @@ void LogQueue::flush() {
         ~Emptied() { lines.clear(); }
     } emptied{waiting_};
     guarded([&] {
-        platform::TextWriter w(path_, platform::TextWriter::Mode::Append);
+        platform::TextWriter w(path_, platform::TextWriter::Mode::Append, platform::Place::BaseFolder);
         w.write(waiting_);
         w.close();
     });
@@ -59,7 +63,13 @@ void LogQueue::reset(const std::string& path) {
         waiting_.clear();
     else
         flush();
-    guarded([&] { platform::reset_file(path); });
+    // Each emptying makes the file its owner's alone, also one that an
+    // earlier version left readable to others: it holds the mail.
+    guarded([&] {
+        platform::TextWriter w(path, platform::TextWriter::Mode::Truncate, platform::Place::BaseFolder);
+        w.set_mode(platform::kOwnerOnly);
+        w.close();
+    });
 }
 
 void LogQueue::begin_round() { ++rounds_; }

@@ -5,7 +5,10 @@
 // run of lines bound for the same file; so the file is never held open
 // between writes, and a flush that meets it deleted creates it again. A line
 // too long to be worth holding (a message part) goes out at once, after the
-// lines waiting before it, so that it is never copied into the queue.
+// lines waiting before it, so that it is never copied into the queue; and
+// the waiting lines go out whenever they pass a megabyte, so a round holds
+// no more than that. The files are files of the base folder
+// (platform::Place::BaseFolder), their owner's alone.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,7 +22,8 @@ public:
     // Hears of a write that failed, in place of its writer.
     using WriteFailure = std::function<void(const EInOutError&)>;
 
-    // Appends text and CR LF to the file: now, or at the next flush within a round.
+    // Appends text and CR LF to the file: now, or at the next flush within a
+    // round; raises EInOutError as flush does when it flushes.
     void append(const std::string& path, std::string_view text);
     // Writes the waiting lines. Raises EInOutError as a single append would;
     // the waiting lines are gone either way, so none is written twice.

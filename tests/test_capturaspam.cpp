@@ -293,6 +293,58 @@ TEST_F(Searcher, TraceToAMissingFolderRaisesInOutError) {
     searcher::trace_off();
 }
 
+// A line of many tests: its procesa trace lines show the line only once it
+// is short enough, the same on the literal road and the kept one.
+TEST_F(Searcher, ProcesaTraceShowsALongLineByItsLength) {
+    std::string line = "sbjct=#w0#";
+    for (int i = 1; line.size() <= kLongestTracedLine + 200; ++i) line += "+sbjct=#w" + std::to_string(i) + "#";
+    std::vector<std::vector<std::string>> roads;
+    for (const bool literal : {true, false}) {
+        set_literal_mode(literal);
+        std::remove(log_path().c_str());
+        init(Parts{}, false);
+        searcher::trace_on();
+        EXPECT_FALSE(searcher::filtred(line));
+        searcher::trace_off();
+        roads.push_back(log_lines());
+    }
+    set_literal_mode(false);
+    EXPECT_EQ(roads[0], roads[1]);
+    const std::vector<std::string>& trace = roads[0];
+    ASSERT_GT(trace.size(), 4u);
+    EXPECT_EQ(trace[0], "#- filtred(" + line + ")");
+    EXPECT_EQ(trace[2], "#- procesa(<a line of " + std::to_string(line.size()) + " bytes>,sbjct,=,#,w0)");
+    // The first shown in full is the first no longer than the bound.
+    std::size_t shown = 0;
+    while (shown < trace.size() && trace[shown].rfind("#- procesa(0", 0) != 0) ++shown;
+    ASSERT_LT(shown, trace.size() - 1);
+    const std::size_t length = trace[shown].find(",sbjct,") - std::string("#- procesa(").size();
+    EXPECT_LE(length, kLongestTracedLine);
+    EXPECT_NE(trace[shown - 1].find("bytes>"), std::string::npos) << trace[shown - 1];
+}
+
+TEST_F(Searcher, ALineLongerThanTheLimitIsRefusedBeforeAnyWork) {
+    const std::string longest = "1" + std::string(kLongestLine - 1, ' ');
+    const std::string longer = longest + " ";
+    for (const bool literal : {true, false}) {
+        set_literal_mode(literal);
+        searcher::prepare({longest, longer});
+        init(Parts{}, false);
+        searcher::trace_on();
+        EXPECT_TRUE(searcher::filtred(longest));
+        try {
+            searcher::filtred(longer);
+            ADD_FAILURE() << "a line of " << longer.size() << " bytes was taken apart";
+        } catch (const EFilterError& e) {
+            EXPECT_EQ(std::string(e.what()), "The filter line of 65537 bytes is longer than the 65536 bytes a line may have");
+        }
+        searcher::trace_off();
+        EXPECT_EQ(log_lines().size(), 3u) << "only the longest line's trace";
+        std::remove(log_path().c_str());
+    }
+    set_literal_mode(false);
+}
+
 TEST_F(Searcher, ExternalImageNeedsSourceAttributeStartingWithHttp) {
     using namespace std::string_literals;
     const std::vector<std::pair<std::string, bool>> cases = {

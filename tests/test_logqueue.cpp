@@ -3,6 +3,7 @@
 // between flushes.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -51,6 +52,18 @@ TEST_F(LogQueueTest, ARoundWritesWhatLineByLineAppendsWrite) {
     const std::string line_by_line = script(false);
     EXPECT_EQ(line_by_line, "four\r\n|#- elsewhere\r\n" + std::string(100000, 'M') + "\r\n#- again\r\n");
     EXPECT_EQ(script(true), line_by_line);
+}
+
+TEST_F(LogQueueTest, ARoundHoldsNoMoreThanAMegabyte) {
+    LogRound round;
+    const std::string line(60000, 'x');
+    std::uint64_t written = 0;
+    for (int i = 0; i < 40 && written == 0; ++i) {
+        log_queue().append(a_, line);
+        written = test::exists(a_) ? test::slurp(a_).size() : 0;
+    }
+    EXPECT_GT(written, 1000000u);
+    EXPECT_LE(written, 1100000u);
 }
 
 TEST_F(LogQueueTest, AFailedFlushRaisesAndDropsItsLines) {
