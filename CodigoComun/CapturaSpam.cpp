@@ -199,14 +199,14 @@ void searcher::searcher_done() noexcept {
     g_searcher.parts = {};
 }
 
-void refuse_overlong(const std::string& line) {
-    if (line.size() > kLongestLine)
-        throw EFilterError("The filter line of " + std::to_string(line.size()) + " bytes is longer than the " +
-                           std::to_string(kLongestLine) + " bytes a line may have");
+std::optional<std::string> overlong(const std::string& line) {
+    if (line.size() <= kLongestLine) return std::nullopt;
+    return "The filter line of " + std::to_string(line.size()) + " bytes is longer than the " +
+           std::to_string(kLongestLine) + " bytes a line may have";
 }
 
 bool searcher::filtred(const std::string& line) {
-    refuse_overlong(line);
+    if (const std::optional<std::string> why = overlong(line)) throw EFilterError(*why);
     if (g_searcher.literal) {
         trace("filtred(" + line + ")");
         return evalua(la_descompone(line)) > 0;

@@ -2,6 +2,7 @@
 // The filter code's per-message context, the searcher: the six parts of one
 // message, the upper-case option and the trace. Its state is process-wide.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,8 @@ inline constexpr std::size_t kLongestLine = 64 * 1024;
 // that a line of many tests does not write itself once for each of them.
 inline constexpr std::size_t kLongestTracedLine = 4 * 1024;
 
-// Raises EFilterError naming the line's length when it is longer than kLongestLine.
-void refuse_overlong(const std::string& line);
+// What filtred raises for a line longer than kLongestLine; nothing for another.
+std::optional<std::string> overlong(const std::string& line);
 
 class searcher {
 public:

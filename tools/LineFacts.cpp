@@ -401,6 +401,12 @@ LineExaminer::LineExaminer(bool uppercase) : uppercase_(uppercase), shapes_(std:
 LineExaminer::~LineExaminer() = default;
 
 LineFacts LineExaminer::facts(const std::string& line) {
+    if (const std::optional<std::string> why = overlong(line)) {
+        LineFacts f;
+        f.canonical = as_written(line);
+        f.stop = "is refused: " + *why + kEveryMessage;
+        return f;
+    }
     LinePlan plan = plan_line(line);
     return plan.by_values() ? stepped_facts(line, uppercase_) : planned_facts(line, plan, shapes_->tallies, uppercase_);
 }
