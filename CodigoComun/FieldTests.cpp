@@ -36,7 +36,11 @@ void FieldTests::new_message(bool uppercase) {
     uppercase_ = uppercase;
     drop_forms();
     answers_.assign(tests_.size(), Answer());
-    if (searches_[uppercase_].tests_known != tests_.size()) build_searches();
+    std::size_t& tried = tests_tried_[uppercase_];
+    if (tried != tests_.size()) {
+        tried = tests_.size();
+        build_searches();
+    }
 }
 
 void FieldTests::drop_forms() noexcept {
@@ -50,14 +54,17 @@ void FieldTests::clear() {
     numbers_.clear();
     patterns_.clear();
     searches_ = {};
+    tests_tried_ = {};
     answers_.clear();
     ends_ = {};
 }
 
 
+// Built aside and put in place whole, so that a build that fails leaves the
+// former searches, whose tests keep their answers; later tests are looked
+// for on their own.
 void FieldTests::build_searches() {
-    Searches& s = searches_[uppercase_];
-    s = Searches();
+    Searches s;
     std::array<std::vector<std::string>, 12> texts;
     std::array<std::unordered_map<std::string, int>, 12> seen;
     for (const Test& t : tests_) {
@@ -77,6 +84,7 @@ void FieldTests::build_searches() {
     for (std::size_t k = 0; k < texts.size(); ++k)
         if (!texts[k].empty()) s.by_kind_and_part[k].texts.emplace(texts[k]);
     s.tests_known = tests_.size();
+    searches_[uppercase_] = std::move(s);
 }
 
 // busca_texto's form of a part: cut at its first NUL, in ANSI upper case when

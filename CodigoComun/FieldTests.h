@@ -97,6 +97,9 @@ private:
     std::unordered_map<std::string, int> numbers_;
     std::map<std::string, std::unique_ptr<RegexPattern>> patterns_;
     std::array<Searches, 2> searches_;  // by the upper-case setting
+    // The number of tests when searches_ were last built or tried: a build
+    // that fails is not tried again before a new test comes.
+    std::array<std::size_t, 2> tests_tried_{};
 
     // The current message's.
     std::array<std::optional<Form>, 6> contains_forms_, word_forms_;

@@ -21,6 +21,16 @@ std::vector<std::size_t> one_by_one(const std::vector<std::string>& texts, const
     return ends;
 }
 
+constexpr TextSet::Form kForms[] = {TextSet::Form::one_by_one, TextSet::Form::dense, TextSet::Form::sparse};
+
+// Every form, and the one chosen by size, answers as a search for each text alone.
+void expect_every_form(const std::vector<std::string>& texts, const std::string& subject) {
+    const std::vector<std::size_t> expected = one_by_one(texts, subject);
+    EXPECT_EQ(TextSet(texts).first_ends(subject), expected) << subject;
+    for (const TextSet::Form form : kForms)
+        EXPECT_EQ(TextSet(texts, form).first_ends(subject), expected) << subject << " form " << static_cast<int>(form);
+}
+
 TEST(TextSet, FirstEndsOfTextsThatOverlapAndNest) {
     struct Case {
         std::vector<std::string> texts;
@@ -35,26 +45,45 @@ TEST(TextSet, FirstEndsOfTextsThatOverlapAndNest) {
         {{"WIN", "IN", "N!"}, "WIN WIN!"},
         {{"he", "she", "his", "hers", "h", "e", "rs", "x"}, "ushers his"},  // enough texts for the automaton
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(TextSet(c.texts).first_ends(c.subject), one_by_one(c.texts, c.subject)) << c.subject;
+    for (const Case& c : cases) expect_every_form(c.texts, c.subject);
 }
 
-TEST(TextSet, RandomTextsOverASmallAlphabet) {
+// Few letters make texts that overlap and nest; bytes on both sides of 0x80
+// check that none is taken as a negative number.
+TEST(TextSet, RandomTextsOverSmallAlphabets) {
     std::mt19937 rng(5);
-    const auto word = [&](std::size_t max) {
-        std::string s(1 + rng() % max, 'a');
-        for (char& c : s) c = "abc\0"[rng() % 4];
-        return s;
-    };
-    for (int round = 0; round < 2000; ++round) {
-        std::vector<std::string> texts;
-        for (std::size_t n = 1 + rng() % 8; n > 0; --n) {
-            const std::string w = word(4);
-            if (std::find(texts.begin(), texts.end(), w) == texts.end()) texts.push_back(w);
+    for (const std::string& alphabet : {std::string("abc\0", 4), std::string("\0\x01\x7F\x80\xFE\xFF" "ab", 8)})
+        for (int round = 0; round < 1000; ++round) {
+            const auto word = [&](std::size_t max) {
+                std::string s(1 + rng() % max, 'a');
+                for (char& c : s) c = alphabet[rng() % alphabet.size()];
+                return s;
+            };
+            std::vector<std::string> texts;
+            for (std::size_t n = 1 + rng() % 12; n > 0; --n) {
+                const std::string w = word(5);
+                if (std::find(texts.begin(), texts.end(), w) == texts.end()) texts.push_back(w);
+            }
+            const std::string subject = word(60);
+            expect_every_form(texts, subject);
+            if (HasFailure()) return;
         }
-        const std::string subject = word(40);
-        ASSERT_EQ(TextSet(texts).first_ends(subject), one_by_one(texts, subject)) << subject;
-    }
+}
+
+// The dense table is kept for small sets only; a long text of varied bytes
+// takes the sparse form, whose answers stay the same.
+TEST(TextSet, FormFollowsTheTextsSize) {
+    std::mt19937 rng(7);
+    std::vector<std::string> texts = {"he", "she", "his", "hers", "h", "e", "rs"};
+    EXPECT_EQ(TextSet(texts).form(), TextSet::Form::dense);
+    EXPECT_EQ(TextSet(std::vector<std::string>(texts.begin(), texts.begin() + 3)).form(), TextSet::Form::one_by_one);
+    std::string varied(10000, 0);
+    for (char& c : varied) c = static_cast<char>(rng());
+    texts.push_back(varied);
+    texts.push_back(varied.substr(5000, 20));
+    const std::string subject = "ushers " + varied.substr(0, 7000) + varied;
+    EXPECT_EQ(TextSet(texts).form(), TextSet::Form::sparse);
+    expect_every_form(texts, subject);
 }
 
 }  // namespace
