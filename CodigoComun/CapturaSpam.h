@@ -15,7 +15,7 @@ inline constexpr std::size_t kLongestLine = 64 * 1024;
 // A procesa trace line shows the line as it stands only while the line is no
 // longer than this; for a longer one it shows the line's length instead, so
 // that a line of many tests does not write itself once for each of them.
-inline constexpr std::size_t kLongestTracedLine = 4 * 1024;
+inline constexpr std::size_t kLongestTracedLine = 1024;
 
 // What filtred raises for a line longer than kLongestLine; nothing for another.
 std::optional<std::string> overlong(const std::string& line);

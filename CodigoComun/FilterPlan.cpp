@@ -15,11 +15,13 @@ constexpr int kPlain = -1;
 constexpr std::size_t kKeptValues = 16;
 
 // The line while it is taken apart: a digit stands in each slot, and each
-// byte knows the test whose slot it is (kPlain for the line's own bytes).
+// byte knows the test whose slot it is (kPlain for the line's own bytes) and,
+// for a slot, which of the texts replaced it stands for.
 struct Working {
     std::string text;
     std::vector<int> owner;
-    std::vector<std::string> replaced;
+    std::vector<std::size_t> replaced;
+    std::vector<std::string> texts;  // every text replaced by a slot
 
     bool is_slot(std::size_t pos) const { return pos < owner.size() && owner[pos] != kPlain; }
     bool any_slot(std::size_t from, std::size_t to) const {
@@ -48,11 +50,17 @@ std::vector<std::size_t> occurrences(const std::string& upper_line, const std::s
 // procesa replaces that stretch then depends on earlier values, and so does
 // what later tests find where it stands.
 bool slot_may_match(const Working& w, const std::string& upper_line, const std::string& upper_test) {
+    // A slot can only stand where the test has a digit.
+    std::vector<std::size_t> digits;
+    for (std::size_t j = 0; j < upper_test.size(); ++j)
+        if (upper_test[j] == '0' || upper_test[j] == '1') digits.push_back(j);
+    if (digits.empty()) return false;
     const std::size_t length = upper_test.size();
     for (std::size_t slot = 0; slot < upper_line.size(); ++slot) {
         if (!w.is_slot(slot)) continue;
-        for (std::size_t start = slot + 1 > length ? slot + 1 - length : 0;
-             start <= slot && start + length <= upper_line.size(); ++start) {
+        for (const std::size_t d : digits) {
+            if (d > slot || slot - d + length > upper_line.size()) continue;
+            const std::size_t start = slot - d;
             bool match = true;
             for (std::size_t j = 0; j < length && match; ++j) {
                 const char t = upper_test[j];
@@ -64,26 +72,29 @@ bool slot_may_match(const Working& w, const std::string& upper_line, const std::
     return false;
 }
 
-// Replaces the occurrences, each by a slot of test k.
+// Replaces the occurrences, each by a slot of test k. Each occurrence is at
+// least one byte long, so the line is rewritten in place from the left.
 void replace_by_slot(Working& w, const std::vector<std::size_t>& hits, std::size_t length, int k) {
-    Working out;
-    std::size_t pos = 0;
-    const auto keep = [&](std::size_t from, std::size_t to) {
-        out.text.append(w.text, from, to - from);
-        out.owner.insert(out.owner.end(), w.owner.begin() + static_cast<std::ptrdiff_t>(from),
-                         w.owner.begin() + static_cast<std::ptrdiff_t>(to));
-        out.replaced.insert(out.replaced.end(), w.replaced.begin() + static_cast<std::ptrdiff_t>(from),
-                            w.replaced.begin() + static_cast<std::ptrdiff_t>(to));
+    std::size_t to = hits.empty() ? w.text.size() : hits.front();
+    const auto keep = [&](std::size_t from, std::size_t end) {
+        for (; from < end; ++from, ++to) {
+            w.text[to] = w.text[from];
+            w.owner[to] = w.owner[from];
+            w.replaced[to] = w.replaced[from];
+        }
     };
-    for (const std::size_t hit : hits) {
-        keep(pos, hit);
-        out.text += '0';
-        out.owner.push_back(k);
-        out.replaced.push_back(w.text.substr(hit, length));
-        pos = hit + length;
+    for (std::size_t h = 0; h < hits.size(); ++h) {
+        const std::size_t hit = hits[h];
+        w.texts.push_back(w.text.substr(hit, length));
+        w.text[to] = '0';
+        w.owner[to] = k;
+        w.replaced[to] = w.texts.size() - 1;
+        ++to;
+        keep(hit + length, h + 1 < hits.size() ? hits[h + 1] : w.text.size());
     }
-    keep(pos, w.text.size());
-    w = std::move(out);
+    w.text.resize(to);
+    w.owner.resize(to);
+    w.replaced.resize(to);
 }
 
 }  // namespace
@@ -148,7 +159,7 @@ std::int32_t LinePlan::value(const std::string& digits) {
 // tests stand, or what they hold, depend on the values of earlier ones.
 LinePlan plan_line(const std::string& line) {
     LinePlan plan;
-    Working w{line, std::vector<int>(line.size(), kPlain), std::vector<std::string>(line.size())};
+    Working w{line, std::vector<int>(line.size(), kPlain), std::vector<std::size_t>(line.size(), 0), {}};
     const auto by_values = [&plan] {
         plan.by_values_ = true;
         plan.tests_.clear();
@@ -190,7 +201,7 @@ LinePlan plan_line(const std::string& line) {
     }
     for (std::size_t i = 0; i < w.text.size(); ++i) {
         if (w.owner[i] != kPlain) {
-            plan.pieces_.push_back({w.replaced[i], w.owner[i]});
+            plan.pieces_.push_back({w.texts[w.replaced[i]], w.owner[i]});
         } else if (plan.pieces_.empty() || plan.pieces_.back().test != kPlain) {
             plan.pieces_.push_back({std::string(1, w.text[i]), kPlain});
         } else {
