@@ -30,7 +30,7 @@ std::string get_basefolder() {
 }
 
 std::string get_version() {
-    platform::TextReader r(get_basefolder() + "version.ini");
+    platform::TextReader r(get_basefolder() + "version.ini", platform::Place::BaseFolder);
     std::string line;
     r.next_line(line);
     return trim(line);

@@ -12,14 +12,14 @@ namespace kalvorin::config {
 
 namespace {
 
-// Appends lines to a file that is opened at the first line and stays open for
-// the whole batch: one open per batch instead of one per line, and none for a
-// batch without lines. Closing it reports a failed write.
+// Appends lines to a file of the base folder that is opened at the first line
+// and stays open for the whole batch: one open per batch instead of one per
+// line, and none for a batch without lines. Closing it reports a failed write.
 class BatchWriter {
 public:
     explicit BatchWriter(std::string path) : path_(std::move(path)) {}
     void append(std::string_view line) {
-        if (!file_) file_.emplace(path_, platform::TextWriter::Mode::Append);
+        if (!file_) file_.emplace(path_, platform::TextWriter::Mode::Append, platform::Place::BaseFolder);
         file_->write_line(line);
     }
     void close() {
@@ -116,7 +116,7 @@ std::string skipped_message(const BatchCount& count, char delimiter) {
 }
 
 void add_batch(const std::string& staging, const std::string& pending, const LineRead& line_read) {
-    platform::TextReader reader(staging);
+    platform::TextReader reader(staging, platform::Place::BaseFolder);
     BatchWriter list(pending);
     std::string line;
     while (reader.next_line(line)) {
@@ -125,7 +125,7 @@ void add_batch(const std::string& staging, const std::string& pending, const Lin
     }
     list.close();
     reader.close();
-    platform::reset_file(staging);
+    platform::reset_file(staging, platform::Place::BaseFolder);
 }
 
 }  // namespace kalvorin::config

@@ -1,6 +1,5 @@
 #include "config/FilterLists.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -30,24 +29,13 @@ namespace {
 constexpr std::size_t kMinListLine = 2;
 constexpr std::size_t kMinPendingLine = 5;
 
-// The file a list's name stands for: a symbolic link is followed to the file
-// it points to, so that saving rewrites that file and leaves the link a link.
-std::string resolved_list(const std::string& list) {
-    constexpr int kMaxLinks = 40;
-    std::filesystem::path path(list);
-    std::error_code error;
-    for (int links = 0; std::filesystem::is_symlink(path, error); ++links) {
-        if (links == kMaxLinks) throw EInOutError(platform::io_message(ELOOP, list), list);
-        const std::filesystem::path target = std::filesystem::read_symlink(path, error);
-        if (error) throw EInOutError(platform::io_message(error.value(), list), list);
-        path = target.is_absolute() ? target : path.parent_path() / target;
-    }
-    return path.string();
-}
+// The lists and pending files are files of the base folder: a link or a pipe
+// in a list's name is refused, never followed.
+constexpr auto kBase = platform::Place::BaseFolder;
 
 // Opening for appending changes nothing in the file but fails as a write would.
 void check_writable(const std::string& path) {
-    platform::TextWriter file(path, platform::TextWriter::Mode::Append);
+    platform::TextWriter file(path, platform::TextWriter::Mode::Append, kBase);
     file.close();
 }
 
@@ -114,12 +102,12 @@ private:
 // The list rewritten where it is, for a folder that takes no new file. If the
 // rewrite fails, the old content is written back before the error goes on.
 void rewrite_in_place(const std::string& target, std::string_view content) {
-    const std::string old = platform::read_file(target);
+    const std::string old = platform::read_file(target, kBase);
     try {
-        platform::write_file(target, content);
+        platform::write_file(target, content, kBase);
     } catch (const EInOutError&) {
         try {
-            platform::write_file(target, old);
+            platform::write_file(target, old, kBase);
         } catch (const EInOutError&) {
         }
         throw;
@@ -139,7 +127,7 @@ void replace_list(const std::string& target, bool exists, std::string_view conte
         throw EInOutError(e.what(), std::filesystem::path(target).parent_path().string());
     }
     std::optional<std::filesystem::perms> mode;
-    if (exists) mode = std::filesystem::status(target).permissions();
+    if (exists) mode = std::filesystem::symlink_status(target).permissions();
     scratch->write(content, mode);
     scratch->put_in_place_of(target);
 }
@@ -149,9 +137,8 @@ void replace_list(const std::string& target, bool exists, std::string_view conte
 // Nothing reads a scratch file, and a save that ran to its end left none: the
 // ones there are what saves stopped by a crash or a kill left behind.
 void remove_stale_scratch(const std::string& list) {
+    const std::filesystem::path target(list);
     std::error_code error;
-    std::filesystem::path target = std::filesystem::canonical(list, error);
-    if (error) target = list;
     std::filesystem::directory_iterator entry(target.parent_path().empty() ? "." : target.parent_path(), error);
     for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
         std::error_code kept;
@@ -166,8 +153,7 @@ std::string default_list(const ListFiles& files) {
 }
 
 void rewrite_list(const std::string& list, std::string_view content) {
-    const std::string target = resolved_list(list);
-    replace_list(target, platform::file_exists(target), content);
+    replace_list(list, platform::file_exists(list, kBase), content);
 }
 
 // Reading the list as lines also ends a hand-written last line that has no
@@ -193,17 +179,16 @@ std::string merged_list(const std::vector<std::string>& list_lines, const std::v
 // the two steps leaves the lines in the new list and in the pending file too;
 // start-up empties the pending files before anything can be saved again.
 void save_list(const std::string& list, const std::string& pending) {
-    const std::string target = resolved_list(list);
-    const std::vector<std::string> waiting = platform::read_lines(pending);
-    const bool exists = platform::file_exists(target);
-    const std::string content = merged_list(exists ? platform::read_lines(target) : std::vector<std::string>{}, waiting);
+    const std::vector<std::string> waiting = platform::read_lines(pending, kBase);
+    const bool exists = platform::file_exists(list, kBase);
+    const std::string content = merged_list(exists ? platform::read_lines(list, kBase) : std::vector<std::string>{}, waiting);
 
     check_writable(pending);
     // Replacing needs only the folder to be writable; a list that may not be
     // rewritten must refuse the save as rewriting it in place would.
-    if (exists) check_writable(target);
-    replace_list(target, exists, content);
-    platform::reset_file(pending);
+    if (exists) check_writable(list);
+    replace_list(list, exists, content);
+    platform::reset_file(pending, kBase);
 }
 
 }  // namespace kalvorin::config

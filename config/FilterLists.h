@@ -20,8 +20,8 @@ struct ListFiles {
 // Secure, trash, suspect: the order of every pass over the lists.
 const std::array<ListFiles, 3>& lists();
 
-// Removes the scratch files beside the list (the list's target, for a link)
-// that saves stopped midway left; whatever cannot be removed stays.
+// Removes the scratch files beside the list that saves stopped midway left;
+// whatever cannot be removed stays.
 void remove_stale_scratch(const std::string& list);
 
 // What start-up writes into a list that is missing.
@@ -32,8 +32,9 @@ std::string default_list(const ListFiles& files);
 // by CR LF, and a final ":" without a line end.
 std::string merged_list(const std::vector<std::string>& list_lines, const std::vector<std::string>& waiting);
 
-// Puts the content in the list's place in one step (a link is followed to
-// its file); raises EInOutError and leaves the list as it was on failure.
+// Puts the content in the list's place in one step; raises EInOutError and
+// leaves the list as it was on failure (a link or a pipe in its name is
+// refused).
 void rewrite_list(const std::string& list, std::string_view content);
 
 // Merges the pending file into the list and empties the pending file. The

@@ -11,6 +11,8 @@ namespace kalvorin::config {
 
 namespace {
 
+constexpr auto kBase = platform::Place::BaseFolder;
+
 std::vector<std::string> lines_of(const std::string& content) {
     std::vector<std::string> out;
     std::size_t from = 0;
@@ -30,7 +32,7 @@ CheckedLists read_lists_for_check(const std::string& basefolder) {
     CheckedLists out;
     for (std::size_t i = 0; i < lists().size(); ++i) {
         try {
-            out.lists.lines[i] = platform::read_lines(basefolder + lists()[i].list);
+            out.lists.lines[i] = platform::read_lines(basefolder + lists()[i].list, kBase);
         } catch (const EInOutError& e) {
             out.unreadable.push_back(lists()[i].list + ": " + e.what());
         }
@@ -42,9 +44,9 @@ ListsAfterSave lists_after_save(const std::string& basefolder) {
     ListsAfterSave out;
     for (std::size_t i = 0; i < lists().size(); ++i) {
         const std::string list = basefolder + lists()[i].list;
-        const std::vector<std::string> old = platform::file_exists(list) ? platform::read_lines(list)
-                                                                          : std::vector<std::string>{};
-        const std::vector<std::string> waiting = platform::read_lines(basefolder + lists()[i].pending);
+        const std::vector<std::string> old =
+            platform::file_exists(list, kBase) ? platform::read_lines(list, kBase) : std::vector<std::string>{};
+        const std::vector<std::string> waiting = platform::read_lines(basefolder + lists()[i].pending, kBase);
         // The final ":" of the merged list is not a line the list keeps.
         out.kept[i] = lines_of(merged_list(old, {})).size() - 1;
         out.lists.lines[i] = lines_of(merged_list(old, waiting));
@@ -68,7 +70,7 @@ std::string faults_text(const std::vector<lint::Finding>& faults, const inspect:
 }
 
 std::size_t convert_utf8_lines(const std::string& list) {
-    const std::string content = platform::read_file(list);
+    const std::string content = platform::read_file(list, kBase);
     std::string out;
     std::size_t changed = 0;
     std::size_t from = 0;

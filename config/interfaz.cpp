@@ -423,20 +423,25 @@ void TForm1::FormCreate() {
     if (!platform::file_exists(program_folder_ + sep + "depure.dat")) config.set_basefolder(program_folder_);
 
     // 3. Default lists in the program folder; an existing list is never touched.
+    // It is normally the base folder, and its files are kept as the base
+    // folder's are: no file is made where others could have put one first.
+    constexpr auto kBase = platform::Place::BaseFolder;
+    platform::check_private_folder(program_folder_);
     for (const ListFiles& files : lists()) {
         const std::string path = program_folder_ + sep + files.list;
-        if (platform::file_exists(path)) continue;
-        platform::write_file(path, default_list(files));
+        if (platform::file_exists(path, kBase)) continue;
+        platform::write_file(path, default_list(files), kBase);
     }
 
     // 4, 5. The values held for the run.
     basefolder = config.get_basefolder();
+    platform::check_private_folder(basefolder);
     version = config.get_version();
 
     // 6. The working files start empty.
-    platform::reset_file(basefolder + kStagingFile);
+    platform::reset_file(basefolder + kStagingFile, kBase);
     for (const ListFiles& files : lists()) {
-        platform::reset_file(basefolder + files.pending);
+        platform::reset_file(basefolder + files.pending, kBase);
         remove_stale_scratch(basefolder + files.list);
     }
 
@@ -635,7 +640,7 @@ void TForm1::lbl_homelinkClick() {
 void TForm1::btn_testfiltersClick() {
     searcher::searcher_init("none", "none", "none", "none", "none", "none", true);
     for (const ListFiles& files : lists()) {
-        platform::TextReader reader(basefolder + files.list);
+        platform::TextReader reader(basefolder + files.list, platform::Place::BaseFolder);
         std::string line;
         while (reader.next_line(line)) {
             mmo_test->appendPlainText(from_ansi("Testing: " + line));

@@ -202,7 +202,7 @@ void TForm1::btn_clearClick() { move_down(); }
 void TForm1::add_to_list(const std::string& pending) {
     const std::string line = level_text(0);
     if (line.empty()) return;
-    platform::append_line(basefolder + pending, line);
+    platform::append_line(basefolder + pending, line, platform::Place::BaseFolder);
     move_down();
     btn_saveall->setEnabled(true);
 }

@@ -14,8 +14,6 @@ bool is_regular_file(const std::string& path);
 std::string parent_of(const std::string& path);
 // Renames source over target in one step; 0, or the runtime's error number.
 int rename_over(const std::string& source, const std::string& target);
-// The file's length in bytes; 0 when it cannot be told (a missing file).
-std::uint64_t length_of(const std::string& path);
 // Creates a file for writing that must not exist yet, not even as a link,
 // readable and writable by its owner only; nothing, with errno set, when it
 // cannot.
@@ -25,7 +23,32 @@ std::FILE* open_new(const std::string& path);
 // Windows keeps its permissions in the folder's inherited access list, so
 // there it changes nothing.
 int set_mode(std::FILE* file, std::filesystem::perms mode);
-// Cuts the file back to length bytes, as far as the system lets it.
-void cut_to(const std::string& path, std::uint64_t length) noexcept;
+// The open file's length in bytes.
+std::uint64_t length_of(std::FILE* file);
+// Closes the stream; 0, or the runtime's error number when what it held
+// could not be written out. Then, on that error or when `always` asks, the
+// file is cut back to length bytes, as far as the system lets it: through
+// the file that was open, never through its name, which may lead elsewhere
+// by then.
+int close_cutting(std::FILE* file, std::uint64_t length, bool always) noexcept;
+
+// Why a file of the base folder was refused, beside the runtime's error
+// numbers, which are all positive (see io_message).
+inline constexpr int kSymbolicLink = -1;  // the name is a link (or another reparse point)
+inline constexpr int kNotRegular = -2;    // a pipe, a device or a socket
+inline constexpr int kOthersFile = -3;    // owned by an account other than this one or the administrator
+inline constexpr int kOtherNames = -4;    // to be written, and reachable through another name (a hard link)
+
+enum class Access { Read, Append, Truncate };
+// Opens a file of the base folder (Place::BaseFolder in textfile.h): only
+// when its name is itself a regular file, never through a link, and without
+// waiting on a pipe. One that is created is readable and writable by its
+// owner only. Nothing, with errno set to the runtime's error number or to
+// one of the refusals above, when it cannot or may not.
+std::FILE* open_in_base(const std::string& path, Access access);
+
+// What a name is, without following it when it is a link.
+enum class Kind { Missing, Regular, Folder, Link, Other };
+Kind kind_of(const std::string& path);
 
 }  // namespace kalvorin::platform::os

@@ -1,7 +1,8 @@
 #pragma once
 // An exclusive lock on a file, respected by every other process and by every
 // other holder in this process. The file is created when missing; it is
-// never written to or removed.
+// never written to or removed. It is a file of the base folder, opened as
+// Place::BaseFolder (textfile.h) opens one.
 #include <chrono>
 #include <cstdint>
 #include <optional>

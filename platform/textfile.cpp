@@ -29,6 +29,16 @@ FileHandle open_file(const std::string& path, const char* mode) {
     return f;
 }
 
+FileHandle open_base_file(const std::string& path, os::Access access) {
+    FileHandle f(os::open_in_base(path, access));
+    if (!f) raise_io(errno, path);
+    return f;
+}
+
+FileHandle open_for_reading(const std::string& path, Place place) {
+    return place == Place::BaseFolder ? open_base_file(path, os::Access::Read) : open_file(path, "rb");
+}
+
 }  // namespace
 
 std::string io_message(int err, const std::string& path) {
@@ -54,12 +64,20 @@ std::string io_message(int err, const std::string& path) {
             return "Invalid filename";
         case EEXIST:
             return "File exists";
+        case os::kSymbolicLink:
+            return "Is a symbolic link, not followed";
+        case os::kNotRegular:
+            return "Not a regular file";
+        case os::kOthersFile:
+            return "Owned by another account";
+        case os::kOtherNames:
+            return "Has other names (hard links), not written";
         default:
             return "I/O error " + std::to_string(err);
     }
 }
 
-TextReader::TextReader(const std::string& path) : file_(open_file(path, "rb")), path_(path) {}
+TextReader::TextReader(const std::string& path, Place place) : file_(open_for_reading(path, place)), path_(path) {}
 
 bool TextReader::next_line(std::string& line) {
     line.clear();
@@ -82,8 +100,12 @@ void TextReader::close() { file_.reset(); }
 
 namespace {
 
-FileHandle open_for_writing(const std::string& path, TextWriter::Mode mode) {
-    if (mode != TextWriter::Mode::New) return open_file(path, mode == TextWriter::Mode::Truncate ? "wb" : "ab");
+FileHandle open_for_writing(const std::string& path, TextWriter::Mode mode, Place place) {
+    const bool truncate = mode == TextWriter::Mode::Truncate;
+    if (mode != TextWriter::Mode::New) {
+        if (place == Place::BaseFolder) return open_base_file(path, truncate ? os::Access::Truncate : os::Access::Append);
+        return open_file(path, truncate ? "wb" : "ab");
+    }
     FileHandle f(os::open_new(path));
     if (!f) raise_io(errno, path);
     return f;
@@ -91,10 +113,10 @@ FileHandle open_for_writing(const std::string& path, TextWriter::Mode mode) {
 
 }  // namespace
 
-TextWriter::TextWriter(const std::string& path, Mode mode)
+TextWriter::TextWriter(const std::string& path, Mode mode, Place place)
     : path_(path),
-      kept_(mode == Mode::Append ? os::length_of(path) : 0),
-      file_(open_for_writing(path, mode)) {}
+      file_(open_for_writing(path, mode, place)),
+      kept_(mode == Mode::Append ? os::length_of(file_.get()) : 0) {}
 
 void TextWriter::set_mode(std::filesystem::perms mode) {
     if (!file_) raise_io(EIO, path_);  // after a failure
@@ -102,8 +124,7 @@ void TextWriter::set_mode(std::filesystem::perms mode) {
 }
 
 void TextWriter::fail(int err) {
-    file_.reset();
-    os::cut_to(path_, kept_);
+    os::close_cutting(file_.release(), kept_, true);
     raise_io(err ? err : EIO, path_);
 }
 
@@ -121,12 +142,7 @@ void TextWriter::write_line(std::string_view text) {
 
 void TextWriter::close() {
     if (!file_) return;
-    std::FILE* f = file_.release();
-    errno = 0;
-    if (std::fclose(f) == 0) return;
-    const int err = errno;
-    os::cut_to(path_, kept_);
-    raise_io(err ? err : EIO, path_);
+    if (const int err = os::close_cutting(file_.release(), kept_, false)) raise_io(err, path_);
 }
 
 LineReader::LineReader() : LineReader(stdin, "standard input") {}
@@ -183,16 +199,16 @@ void LineReader::copy_rest(std::FILE* to) {
     if (std::ferror(file_)) raise_io(EIO, path_);
 }
 
-std::vector<std::string> read_lines(const std::string& path) {
-    TextReader r(path);
+std::vector<std::string> read_lines(const std::string& path, Place place) {
+    TextReader r(path, place);
     std::vector<std::string> lines;
     std::string line;
     while (r.next_line(line)) lines.push_back(line);
     return lines;
 }
 
-std::string read_file(const std::string& path) {
-    FileHandle f = open_file(path, "rb");
+std::string read_file(const std::string& path, Place place) {
+    FileHandle f = open_for_reading(path, place);
     std::string out;
     char buf[65536];
     std::size_t n;
@@ -201,19 +217,19 @@ std::string read_file(const std::string& path) {
     return out;
 }
 
-void append_line(const std::string& path, std::string_view text) {
-    TextWriter w(path, TextWriter::Mode::Append);
+void append_line(const std::string& path, std::string_view text, Place place) {
+    TextWriter w(path, TextWriter::Mode::Append, place);
     w.write_line(text);
     w.close();
 }
 
-void reset_file(const std::string& path) {
-    TextWriter w(path, TextWriter::Mode::Truncate);
+void reset_file(const std::string& path, Place place) {
+    TextWriter w(path, TextWriter::Mode::Truncate, place);
     w.close();
 }
 
-void write_file(const std::string& path, std::string_view content) {
-    TextWriter w(path, TextWriter::Mode::Truncate);
+void write_file(const std::string& path, std::string_view content, Place place) {
+    TextWriter w(path, TextWriter::Mode::Truncate, place);
     w.write(content);
     w.close();
 }
@@ -296,6 +312,20 @@ int finish_output(int status, const std::string& prefix, int lost_status) {
     return lost_status;
 }
 
-bool file_exists(const std::string& path) { return os::is_regular_file(path); }
+bool file_exists(const std::string& path, Place place) {
+    if (place == Place::Anywhere) return os::is_regular_file(path);
+    switch (os::kind_of(path)) {
+        case os::Kind::Regular:
+            return true;
+        case os::Kind::Link:
+            raise_io(os::kSymbolicLink, path);
+        case os::Kind::Other:
+            raise_io(os::kNotRegular, path);
+        case os::Kind::Missing:
+        case os::Kind::Folder:
+            break;
+    }
+    return false;
+}
 
 }  // namespace kalvorin::platform

@@ -22,10 +22,28 @@ struct FileCloser {
 
 using FileHandle = std::unique_ptr<std::FILE, detail::FileCloser>;
 
+// Where a file's name comes from, and so what it may lead to.
+// Anywhere: a path that a person gave, followed through links to whatever
+// it names, a pipe or a device included.
+// BaseFolder: a file that the programs keep in the base folder (the lists,
+// their copies and pending files, the log, the texts beside them). A name
+// there could be a link to another file that would be read or overwritten,
+// or a pipe that would stall the program, so the name must itself be a
+// regular file ("Is a symbolic link, not followed", "Not a regular file"),
+// owned by this account or the administrator ("Owned by another account");
+// one to be written must have no other name ("Has other names (hard links),
+// not written"). A file created there is readable and writable by its owner
+// only.
+enum class Place { Anywhere, BaseFolder };
+
+// The permission bits of the plug-in's own files: its log holds the mail.
+inline constexpr std::filesystem::perms kOwnerOnly =
+    std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+
 // Reads a text file line by line; the file is closed when the reader goes.
 class TextReader {
 public:
-    explicit TextReader(const std::string& path);
+    explicit TextReader(const std::string& path, Place place = Place::Anywhere);
     // Next line without its line end; false at the end of the file.
     bool next_line(std::string& line);
     void close();
@@ -42,9 +60,9 @@ private:
 class TextWriter {
 public:
     // New: a file that must not exist yet, not even as a link, made readable
-    // and writable by its owner only.
+    // and writable by its owner only, wherever it is.
     enum class Mode { Truncate, Append, New };
-    TextWriter(const std::string& path, Mode mode);
+    TextWriter(const std::string& path, Mode mode, Place place = Place::Anywhere);
     void write(std::string_view text);
     // Gives the open file these permission bits (see os::set_mode).
     void set_mode(std::filesystem::perms mode);
@@ -56,8 +74,8 @@ private:
     [[noreturn]] void fail(int err);
 
     std::string path_;
-    std::uint64_t kept_;  // the length that a failure cuts the file back to
     FileHandle file_;
+    std::uint64_t kept_;  // the length that a failure cuts the file back to
 };
 
 // Reads a file, or standard input, line by line, storing no more of a line
@@ -92,25 +110,28 @@ private:
 };
 
 // All lines of a text file.
-std::vector<std::string> read_lines(const std::string& path);
+std::vector<std::string> read_lines(const std::string& path, Place place = Place::Anywhere);
 
 // The whole file as bytes.
-std::string read_file(const std::string& path);
+std::string read_file(const std::string& path, Place place = Place::Anywhere);
 
 // Opens the file for appending (creating it when missing), writes text and
 // CR LF, closes it.
-void append_line(const std::string& path, std::string_view text);
+void append_line(const std::string& path, std::string_view text, Place place = Place::Anywhere);
 
 // Creates the file, or truncates it to length 0, and closes it.
-void reset_file(const std::string& path);
+void reset_file(const std::string& path, Place place = Place::Anywhere);
 
 // Writes the whole content to the file, replacing it (create or truncate).
-void write_file(const std::string& path, std::string_view content);
+void write_file(const std::string& path, std::string_view content, Place place = Place::Anywhere);
 
 // Replaces `target` by `source` in one step (rename within one folder).
 void replace_file(const std::string& source, const std::string& target);
 
-bool file_exists(const std::string& path);
+// Whether a regular file is there (a folder is none). In the base folder a
+// link, a pipe or a device there raises the error that opening it would: it
+// may be taken neither for the file nor for its absence.
+bool file_exists(const std::string& path, Place place = Place::Anywhere);
 
 // The message the runtime gives for the error code of a failed file call.
 std::string io_message(int err, const std::string& path);

@@ -11,6 +11,7 @@
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
 #include "platform/textfile.h"
 #include "plugin/InitFailure.h"
 #include "plugin/PluginLog.h"
@@ -67,11 +68,13 @@ void take_base_folder(PluginState& s) {
 // text list is read whole before anything is written, so that a list that
 // fails half-way leaves the compiled list empty rather than cut short (a cut
 // line could match what the whole line would not); a failed write empties it
-// too.
+// too. The copy is its owner's alone, as the log is.
 void compile_list(const std::string& basefolder, const std::string& name, bool& written) {
-    platform::TextWriter dat(basefolder + name + kCompiledSuffix, platform::TextWriter::Mode::Truncate);
+    constexpr auto kBase = platform::Place::BaseFolder;
+    platform::TextWriter dat(basefolder + name + kCompiledSuffix, platform::TextWriter::Mode::Truncate, kBase);
     written = true;
-    for (const std::string& line : platform::read_lines(basefolder + name + kTextSuffix)) dat.write_line(line);
+    dat.set_mode(platform::kOwnerOnly);
+    for (const std::string& line : platform::read_lines(basefolder + name + kTextSuffix, kBase)) dat.write_line(line);
     dat.write(":");
     dat.close();
 }
@@ -82,7 +85,8 @@ void prepare_lists(const std::string& basefolder) {
     std::vector<std::string> lines;
     try {
         for (const char* name : kListNames) {
-            const std::vector<std::string> list = platform::read_lines(basefolder + name + kCompiledSuffix);
+            const std::vector<std::string> list =
+                platform::read_lines(basefolder + name + kCompiledSuffix, platform::Place::BaseFolder);
             lines.insert(lines.end(), list.begin(), list.end());
         }
     } catch (const EInOutError&) {
@@ -101,6 +105,7 @@ void initialize() {
     go_on_without_the_log();
     clsConfigSys cfg;
     run_step(1, "read the base folder", [&] { s.basefolder = get_basefolder(); });
+    run_step(1, "check the base folder", [&] { platform::check_private_folder(s.basefolder); });
     run_step(1, "take the base folder", [&] { take_base_folder(s); });
     run_step(2, "read version.ini", [&] { s.version = get_version(); });
     run_step(3, "read the scores", [&] { cfg.get_scores(s.secure, s.trash, s.suspect); });
@@ -137,7 +142,7 @@ void finalize() {
     searcher::forget();
     for (std::size_t i = 0; i < kListNames.size(); ++i) {
         if (!s.compiled[i]) continue;
-        platform::reset_file(s.basefolder + kListNames[i] + kCompiledSuffix);
+        platform::reset_file(s.basefolder + kListNames[i] + kCompiledSuffix, platform::Place::BaseFolder);
         s.compiled[i] = false;
     }
 }

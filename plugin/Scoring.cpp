@@ -65,7 +65,7 @@ void list_pass(std::int32_t list, std::int32_t& score) {
     const PluginState& s = plugin_state();
     const std::string name = std::string(kListNames[static_cast<std::size_t>(list - 1)]) + kCompiledSuffix;
     write_log(1, name);
-    platform::TextReader reader(s.basefolder + name);
+    platform::TextReader reader(s.basefolder + name, platform::Place::BaseFolder);
     std::string line;
     while (score == 0 && reader.next_line(line)) {
         write_log(1, line);

@@ -11,6 +11,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/errors.h"
 #include "CodigoComun/Texto.h"
@@ -18,6 +19,7 @@
 #include "platform/child.h"
 #include "platform/shell.h"
 #include "platform/textfile.h"
+#include "support/Planted.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin {
@@ -217,6 +219,25 @@ TEST(TextFile, ANewFileIsTheOwnersAndNoLinkLeadsItAway) {
     EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_EQ(test::slurp(d / "other"), "keep");
     EXPECT_EQ(test::slurp(d / "moved"), "text");
+}
+
+// The rules are the base folder's only: a path that a person gives on a
+// command line is followed through links and may be a pipe.
+TEST(TextFile, APathAPersonGivesIsFollowedAndMayBeAPipe) {
+    TempDir d;
+    test::spit(d / "mail.txt", "one\r\ntwo\r\n");
+    std::filesystem::create_symlink(d / "mail.txt", d / "link.txt");
+    EXPECT_EQ(platform::read_lines(d / "link.txt"), (std::vector<std::string>{"one", "two"}));
+    platform::append_line(d / "link.txt", "three");
+    EXPECT_EQ(test::slurp(d / "mail.txt"), "one\r\ntwo\r\nthree\r\n");
+
+    test::make_fifo(d / "pipe");
+    std::thread writer([&] { test::spit(d / "pipe", "piped\n"); });
+    platform::LineReader reader(d / "pipe");
+    std::string line;
+    EXPECT_EQ(reader.next(line, 100), platform::LineReader::Read::Whole);
+    writer.join();
+    EXPECT_EQ(line, "piped\n");
 }
 
 // The desktop's opener is whatever "xdg-open" the search path finds.

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -14,6 +16,7 @@
 #include "plugin/InitFailure.h"
 #include "plugin/PluginState.h"
 #include "plugin/Scoring.h"
+#include "support/Planted.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin {
@@ -399,6 +402,123 @@ TEST_F(ScoringTest, DiskFaults) {
             EXPECT_FALSE(test::exists(base()));  // nothing made it again
         }
     }
+}
+
+// ------------------------------------------------------------------ hostile files in the base folder
+
+// In a folder that is sticky and this account's own, other accounts may add
+// names: a list, its copy or the log may be found taken by their file, a
+// link or a pipe. A list stops the initialisation; the log is told and done
+// without. Nothing is read through such a name, written into it or waited on.
+TEST_F(PluginTest, APlantedFileIsNeitherFollowedNorWrittenNorWaitedOn) {
+    ASSERT_EQ(::chmod(base().c_str(), 01777), 0);
+    const std::string outside = tmp_ / "outside.txt", link = "Is a symbolic link, not followed",
+                      pipe = "Not a regular file", theirs = "Owned by another account";
+    struct Case {
+        std::string file, error;
+    };
+    for (const Case& c : {Case{"secure.filters.txt", link}, Case{"secure.filters.txt", pipe},
+                          Case{"secure.filters.txt", theirs}, Case{"secure.filters.dat", link},
+                          Case{"secure.filters.dat", pipe}, Case{"plugin.log.txt", link},
+                          Case{"plugin.log.txt", pipe}, Case{"plugin.log.txt", theirs}}) {
+        SCOPED_TRACE(c.file + ": " + c.error);
+        plugin_state() = PluginState();
+        test::spit(outside, "outside\r\n");
+        test::spit(base() + "secure.filters.txt", "snder=#bob#\r\n");
+        const std::string name = base() + c.file;
+        std::filesystem::remove(name);
+        if (c.error == link) std::filesystem::create_symlink(outside, name);
+        if (c.error == pipe) test::make_fifo(name);
+        if (c.error == theirs) {
+            test::spit(name, "theirs\r\n");
+            ASSERT_EQ(::chown(name.c_str(), test::kOtherAccount, 0), 0);
+        }
+        std::optional<test::PipeRescue> rescue;
+        if (c.error == pipe) rescue.emplace(name);
+
+        testing::internal::CaptureStderr();
+        const std::string error = test::error_text<InitFailure>([] { initialize(); });
+        ScriptedHost host;
+        host.parts[kPartSender] = "bob";
+        host.parts[kPartBody] = "a private body";
+        const std::int32_t score = get_spam_score(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback);
+        const std::string told = testing::internal::GetCapturedStderr();
+        EXPECT_NO_THROW(finalize());
+        EXPECT_FALSE(rescue && rescue->waited()) << "waited on the pipe";
+        if (c.file == "plugin.log.txt") {
+            EXPECT_EQ(error, "no error");
+            EXPECT_EQ(score, -1000);
+            EXPECT_EQ(told, "Kalvorin: the log " + name + " cannot be written: " + c.error + "; scoring goes on without it\n");
+        } else {
+            EXPECT_EQ(error, "initialisation stopped at step 11 (compile secure.filters.txt): " + c.error);
+        }
+        EXPECT_EQ(test::slurp(outside), "outside\r\n");
+        if (c.error == theirs) {
+            EXPECT_EQ(test::slurp(name), "theirs\r\n");
+        }
+        std::filesystem::remove(name);
+    }
+}
+
+// The log holds the mail: it and the lists' copies are the owner's alone, also
+// when an earlier run left them readable to others.
+TEST_F(PluginTest, TheLogAndTheCompiledListsAreTheOwnersAlone) {
+    const mode_t old_mask = ::umask(022);
+    test::spit(base() + "plugin.log.txt", "old\r\n");
+    ASSERT_EQ(::chmod((base() + "plugin.log.txt").c_str(), 0644), 0);
+    initialize();
+    ::umask(old_mask);
+    for (const char* name : {"plugin.log.txt", "secure.filters.dat", "plugin.lock"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat((base() + name).c_str(), &st), 0) << name;
+        EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+    }
+    finalize();
+}
+
+// Finalisation empties the copies it wrote through their names, and stops at
+// a name that by then leads to another file too.
+TEST_F(PluginTest, FinalisationNeverEmptiesAFileAnotherNameLeadsTo) {
+    using Put = void (*)(const std::filesystem::path&, const std::filesystem::path&);
+    const std::pair<Put, std::string> cases[] = {
+        {std::filesystem::create_symlink, "Is a symbolic link, not followed"},
+        {std::filesystem::create_hard_link, "Has other names (hard links), not written"},
+    };
+    for (const auto& [put, expected] : cases) {
+        test::spit(tmp_ / "other.txt", "other\r\n");
+        initialize();
+        std::filesystem::remove(base() + "secure.filters.dat");
+        put(tmp_ / "other.txt", base() + "secure.filters.dat");
+        EXPECT_EQ(test::error_text<EInOutError>([] { finalize(); }), expected);
+        EXPECT_EQ(test::slurp(tmp_ / "other.txt"), "other\r\n");
+        std::filesystem::remove(base() + "secure.filters.dat");
+    }
+}
+
+// Others who may write the folder could put their lists or links there: it is
+// refused before anything is made in it, unless it is sticky and this
+// account's own, where others can replace none of its files.
+TEST_F(PluginTest, ABaseFolderOthersCanWriteIsRefusedUnlessStickyAndOwn) {
+    struct Case {
+        mode_t mode;
+        uid_t owner;
+        bool refused;
+    };
+    for (const Case& c : {Case{0777, 0, true}, Case{0775, 0, true}, Case{01777, test::kOtherAccount, true},
+                          Case{01777, 0, false}, Case{0755, 0, false}}) {
+        SCOPED_TRACE(testing::Message() << std::oct << c.mode << " owned by " << std::dec << c.owner);
+        std::filesystem::remove(base() + "plugin.lock");
+        ASSERT_EQ(::chown(base().c_str(), c.owner, 0), 0);
+        ASSERT_EQ(::chmod(base().c_str(), c.mode), 0);
+        EXPECT_EQ(test::error_text<InitFailure>([] { initialize(); }),
+                  c.refused ? "initialisation stopped at step 1 (check the base folder): the folder " + base() +
+                                  " can be written by other accounts; let only its owner write it (chmod go-w), or "
+                                  "make it sticky and your own"
+                            : "no error");
+        EXPECT_EQ(test::exists(base() + "plugin.lock"), !c.refused);
+        finalize();
+    }
+    ASSERT_EQ(::chown(base().c_str(), 0, 0), 0);
 }
 
 TEST(Uninitialised, ExportsDoNotFailBeforeInitialisation) {

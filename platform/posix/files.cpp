@@ -6,6 +6,53 @@
 #include <cstdio>
 
 #include "platform/files_os.h"
+#include "platform/posix/base_files.h"
+#include "platform/posix/unique_fd.h"
+
+namespace kalvorin::platform::posix {
+
+namespace {
+
+// Why the open file may not serve as a file of the base folder; 0 when it may.
+int refusal_of(const struct stat& st, bool written) {
+    if (S_ISDIR(st.st_mode)) return EISDIR;
+    if (!S_ISREG(st.st_mode)) return os::kNotRegular;
+    // In a sticky folder that others may add to, a name this account has not
+    // made yet can be taken by another, whose file stays theirs to read.
+    if (st.st_uid != ::geteuid() && st.st_uid != 0) return os::kOthersFile;
+    // Written through this name, a file that another name leads to would
+    // change under that name too.
+    if (written && st.st_nlink > 1) return os::kOtherNames;
+    return 0;
+}
+
+int failed(UniqueFd& fd, int err) {
+    fd.reset();
+    errno = err;
+    return -1;
+}
+
+}  // namespace
+
+int open_base_fd(const std::string& path, int flags, bool written) {
+    UniqueFd fd(::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+    if (fd.get() < 0) {
+        // O_NOFOLLOW fails on a link with ELOOP; a pipe that no one reads
+        // cannot be opened for writing without waiting, and says ENXIO.
+        if (errno == ELOOP) errno = os::kSymbolicLink;
+        else if (errno == ENXIO) errno = os::kNotRegular;
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return failed(fd, errno);
+    if (const int refused = refusal_of(st, written)) return failed(fd, refused);
+    // A regular file never waits; its reads and writes go as usual.
+    const int status = ::fcntl(fd.get(), F_GETFL);
+    if (status < 0 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0) return failed(fd, errno);
+    return fd.release();
+}
+
+}  // namespace kalvorin::platform::posix
 
 namespace kalvorin::platform::os {
 
@@ -39,11 +86,6 @@ int rename_over(const std::string& source, const std::string& target) {
     return std::rename(source.c_str(), target.c_str()) == 0 ? 0 : errno;
 }
 
-std::uint64_t length_of(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-}
-
 std::FILE* open_new(const std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
     if (fd < 0) return nullptr;
@@ -61,8 +103,41 @@ int set_mode(std::FILE* file, std::filesystem::perms mode) {
     return ::fchmod(::fileno(file), bits) == 0 ? 0 : errno;
 }
 
-void cut_to(const std::string& path, std::uint64_t length) noexcept {
-    [[maybe_unused]] const int ignored = ::truncate(path.c_str(), static_cast<off_t>(length));
+std::uint64_t length_of(std::FILE* file) {
+    struct stat st {};
+    return ::fstat(::fileno(file), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+}
+
+int close_cutting(std::FILE* file, std::uint64_t length, bool always) noexcept {
+    // A second descriptor outlives the stream's, so that the file can still
+    // be cut after the close that wrote out the stream's last bytes.
+    posix::UniqueFd copy(::fcntl(::fileno(file), F_DUPFD_CLOEXEC, 0));
+    errno = 0;
+    const int err = std::fclose(file) == 0 ? 0 : errno ? errno : EIO;
+    if ((err || always) && copy.get() >= 0) {
+        [[maybe_unused]] const int ignored = ::ftruncate(copy.get(), static_cast<off_t>(length));
+    }
+    return err;
+}
+
+std::FILE* open_in_base(const std::string& path, Access access) {
+    const bool written = access != Access::Read;
+    const int flags = written ? O_WRONLY | O_CREAT | (access == Access::Append ? O_APPEND : 0) : O_RDONLY;
+    posix::UniqueFd fd(posix::open_base_fd(path, flags, written));
+    if (fd.get() < 0) return nullptr;
+    // Emptied only once it is known to be the folder's own regular file.
+    if (access == Access::Truncate && ::ftruncate(fd.get(), 0) != 0) return nullptr;
+    std::FILE* f = ::fdopen(fd.get(), written ? (access == Access::Append ? "ab" : "wb") : "rb");
+    if (f) fd.release();
+    return f;
+}
+
+Kind kind_of(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return Kind::Missing;
+    if (S_ISLNK(st.st_mode)) return Kind::Link;
+    if (S_ISDIR(st.st_mode)) return Kind::Folder;
+    return S_ISREG(st.st_mode) ? Kind::Regular : Kind::Other;
 }
 
 }  // namespace kalvorin::platform::os

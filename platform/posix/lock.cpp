@@ -10,6 +10,7 @@
 
 #include "platform/errors.h"
 #include "platform/lock.h"
+#include "platform/posix/base_files.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/textfile.h"
 
@@ -23,15 +24,16 @@ namespace {
 // that was removed or replaced meanwhile keeps out no one.
 bool still_named(int fd, const std::string& path) {
     struct stat held {}, named {};
-    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+    return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
            held.st_ino == named.st_ino;
 }
 
 }  // namespace
 
 FileLock::Handle FileLock::try_take(const std::string& path) {
-    // Close-on-exec: a program the host starts must not inherit the lock.
-    posix::UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    // A file of the base folder, close-on-exec: a program the host starts
+    // must not inherit the lock.
+    posix::UniqueFd fd(posix::open_base_fd(path, O_RDWR | O_CREAT, false));
     if (fd.get() < 0) raise_io(path);
     while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK) return kNone;

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/files_os.h"
+#include "platform/win/base_files.h"
 #include "platform/win/win_error.h"
 
 namespace kalvorin::platform {
@@ -35,11 +36,37 @@ int errno_of(unsigned long code) {
 
 }  // namespace kalvorin::platform
 
+namespace kalvorin::platform::win {
+
+int base_refusal(HANDLE file, bool written) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info)) return errno_of(GetLastError());
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return os::kSymbolicLink;
+    if (GetFileType(file) != FILE_TYPE_DISK) return os::kNotRegular;
+    if (written && info.nNumberOfLinks > 1) return os::kOtherNames;
+    return 0;
+}
+
+}  // namespace kalvorin::platform::win
+
 namespace kalvorin::platform::os {
 
 namespace {
 
 DWORD attributes(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+// Gives the handle to a C-runtime stream, or closes it.
+std::FILE* stream_of(HANDLE h, int flags, const char* mode) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), flags | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(h);
+        errno = EIO;
+        return nullptr;
+    }
+    std::FILE* f = _fdopen(fd, mode);
+    if (!f) _close(fd);
+    return f;
+}
 
 }  // namespace
 
@@ -60,12 +87,6 @@ std::string parent_of(const std::string& path) {
     return path.substr(0, slash);
 }
 
-std::uint64_t length_of(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // CREATE_NEW fails on any name that exists, a link included.
 std::FILE* open_new(const std::string& path) {
     const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
@@ -74,27 +95,59 @@ std::FILE* open_new(const std::string& path) {
         errno = errno_of(GetLastError());
         return nullptr;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(h);
-        errno = EIO;
-        return nullptr;
-    }
-    std::FILE* f = _fdopen(fd, "wb");
-    if (!f) _close(fd);
-    return f;
+    return stream_of(h, _O_WRONLY, "wb");
 }
 
 int set_mode(std::FILE*, std::filesystem::perms) { return 0; }
 
-void cut_to(const std::string& path, std::uint64_t length) noexcept {
-    const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(length);
-    if (SetFilePointerEx(h, at, nullptr, FILE_BEGIN)) SetEndOfFile(h);
-    CloseHandle(h);
+std::uint64_t length_of(std::FILE* file) {
+    const __int64 length = _filelengthi64(_fileno(file));
+    return length < 0 ? 0 : static_cast<std::uint64_t>(length);
+}
+
+int close_cutting(std::FILE* file, std::uint64_t length, bool always) noexcept {
+    // A second descriptor outlives the stream's, so that the file can still
+    // be cut after the close that wrote out the stream's last bytes.
+    const int copy = _dup(_fileno(file));
+    errno = 0;
+    const int err = std::fclose(file) == 0 ? 0 : errno ? errno : EIO;
+    if (copy >= 0) {
+        if (err || always) _chsize_s(copy, static_cast<__int64>(length));
+        _close(copy);
+    }
+    return err;
+}
+
+// The link itself is opened, and refused, never the file it leads to. Only
+// once the handle is known to be a file of the folder's own is it emptied.
+std::FILE* open_in_base(const std::string& path, Access access) {
+    const bool written = access != Access::Read;
+    const HANDLE h = CreateFileA(path.c_str(), written ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, written ? OPEN_ALWAYS : OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        errno = errno_of(GetLastError());
+        return nullptr;
+    }
+    if (const int refused = win::base_refusal(h, written)) {
+        CloseHandle(h);
+        errno = refused;
+        return nullptr;
+    }
+    if (access == Access::Truncate && !SetEndOfFile(h)) {
+        errno = errno_of(GetLastError());
+        CloseHandle(h);
+        return nullptr;
+    }
+    if (!written) return stream_of(h, _O_RDONLY, "rb");
+    return access == Access::Append ? stream_of(h, _O_WRONLY | _O_APPEND, "ab") : stream_of(h, _O_WRONLY, "wb");
+}
+
+Kind kind_of(const std::string& path) {
+    const DWORD a = attributes(path);
+    if (a == INVALID_FILE_ATTRIBUTES) return Kind::Missing;
+    if (a & FILE_ATTRIBUTE_REPARSE_POINT) return Kind::Link;
+    return (a & FILE_ATTRIBUTE_DIRECTORY) ? Kind::Folder : Kind::Regular;
 }
 
 int rename_over(const std::string& source, const std::string& target) {

@@ -8,6 +8,7 @@
 #include "platform/errors.h"
 #include "platform/lock.h"
 #include "platform/textfile.h"
+#include "platform/win/base_files.h"
 #include "platform/win/win_error.h"
 
 namespace kalvorin::platform {
@@ -37,15 +38,18 @@ private:
 }  // namespace
 
 FileLock::Handle FileLock::try_take(const std::string& path) {
-    // Not inheritable: a program the host starts must not keep the lock.
+    // Not inheritable: a program the host starts must not keep the lock. A
+    // file of the base folder: a link there is opened itself, and refused.
     OpenHandle h(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (h.get() == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         // Another program opened it without sharing: it is in use.
         if (code == ERROR_SHARING_VIOLATION) return kNone;
         raise_io(code, path);
     }
+    if (const int refused = win::base_refusal(h.get(), false))
+        throw EInOutError(io_message(refused, path), path);
     OVERLAPPED at{};
     if (!LockFileEx(h.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
         const DWORD code = GetLastError();

@@ -24,4 +24,9 @@ std::string program_folder() {
     return slash == std::string::npos ? "." : exe.substr(0, slash);
 }
 
+// Windows guards a folder with its access list, inherited by the files made
+// in it, which permission bits do not describe; who may write there is left
+// to it.
+void check_private_folder(const std::string&) {}
+
 }  // namespace kalvorin::platform

@@ -1,5 +1,7 @@
 // The filter files tab's two windows and the check before a save, wired to
 // the checker, the log reader and the list pass (tested on their own).
+#include <optional>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -11,6 +13,7 @@
 #include "CodigoComun/ConfigSys.h"
 #include "config/WindowFixture.h"
 #include "config/cp1252.h"
+#include "support/Planted.h"
 
 namespace kalvorin::test {
 namespace {
@@ -188,6 +191,26 @@ TEST_F(LastMessagesTest, EachLoggedMessageExplainedAndWhatTheWaitingLinesChange)
               "E95 " + base() + "trash.edt.tmp: Access denied");
     EXPECT_EQ(form->frm_messages->lst_pending->topLevelItemCount(), 0);
     EXPECT_TRUE(seam.errors.empty()) << seam.errors.front();
+}
+
+// "Last messages" says that a link or a pipe stands in the log's name; it
+// neither reads the log through it nor waits on it.
+TEST_F(LastMessagesTest, ALinkOrAPipeForTheLogIsSaid) {
+    open_window();
+    const std::string log = base() + "plugin.log.txt";
+    spit(tmp_ / "elsewhere.log", "K A L V O R I  L O G  F I L E\r\n");
+    for (const std::string error : {"Is a symbolic link, not followed", "Not a regular file"}) {
+        seam.errors.clear();
+        std::filesystem::remove(log);
+        const bool pipe = error == "Not a regular file";
+        if (pipe) make_fifo(log);
+        else std::filesystem::create_symlink(tmp_ / "elsewhere.log", log);
+        std::optional<PipeRescue> rescue;
+        if (pipe) rescue.emplace(log);
+        form->btn_lastmessages->click();
+        EXPECT_FALSE(rescue && rescue->waited()) << "waited on the pipe";
+        EXPECT_EQ(seam.errors, std::vector<std::string>{error + ": " + log});
+    }
 }
 
 // Pictures for the README (docs/window-*.png are copies of them), in

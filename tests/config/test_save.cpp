@@ -1,7 +1,7 @@
 // Save All: the stored settings, the merge of the pending lines into the
 // lists, and what a failing save leaves behind.
 #include <filesystem>
-#include <iterator>
+#include <optional>
 #include <set>
 
 #include <QCheckBox>
@@ -12,6 +12,7 @@
 #include "CodigoComun/ConfigSys.h"
 #include "platform/registry.h"
 #include "config/WindowFixture.h"
+#include "support/Planted.h"
 
 namespace kalvorin::test {
 namespace {
@@ -34,7 +35,7 @@ protected:
         const std::set<std::string> known = {"version.ini",     "lang.eng.txt",      "lang.txt",
                                              "~tmp.dat",        "secure.filters.txt", "trash.filters.txt",
                                              "suspect.filters.txt", "secure.edt.tmp", "trash.edt.tmp",
-                                             "suspect.edt.tmp", "link.txt"};
+                                             "suspect.edt.tmp"};
         std::set<std::string> out;
         for (const auto& entry : std::filesystem::directory_iterator(base()))
             if (!known.contains(entry.path().filename().string())) out.insert(entry.path().filename().string());
@@ -437,34 +438,36 @@ TEST_F(SaveTest, ListThatMayNotBeRewrittenStopsTheSave) {
     EXPECT_TRUE(w().btn_saveall->isEnabled());
 }
 
-struct LinkedList {
-    const char* name;
-    std::vector<std::pair<std::string, std::string>> links;  // link, what it points to; the list's link first
-};
-
-TEST_F(SaveTest, ListThatIsASymbolicLinkRewritesTheFileItPointsTo) {
-    const LinkedList cases[] = {
-        {"absolute", {{"secure.filters.txt", tmp_ / "kept/mine.txt"}}},
-        {"relative", {{"secure.filters.txt", "../kept/mine.txt"}}},
-        {"two links", {{"secure.filters.txt", "link.txt"}, {"link.txt", tmp_ / "kept/mine.txt"}}},
+// A link or a pipe in the name of a list or of its pending file stops the
+// save there: nothing is read through it or written into it, nor waited on.
+TEST_F(SaveTest, AListOrPendingFileThatIsALinkOrAPipeStopsTheSave) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"secure.filters.txt", "Is a symbolic link, not followed"}, {"secure.filters.txt", "Not a regular file"},
+        {"secure.edt.tmp", "Is a symbolic link, not followed"},     {"secure.edt.tmp", "Not a regular file"},
     };
     w();
-    make_dir(tmp_ / "kept");
-    for (const LinkedList& c : cases) {
-        SCOPED_TRACE(c.name);
-        spit(tmp_ / "kept/mine.txt", ":mine\r\n");
-        for (const auto& [link, target] : c.links) {
-            std::filesystem::remove(base() + link);
-            std::filesystem::create_symlink(target, base() + link);
-        }
+    for (const auto& [file, error] : cases) {
+        SCOPED_TRACE(std::string(file) + ": " + error);
+        seam.errors.clear();
+        spit(tmp_ / "mine.txt", ":mine\r\n");
+        spit(base() + "secure.filters.txt", ":list\r\n");
         pending("secure", "SNDER=#friend#\r\n");
-        save();
-
-        EXPECT_TRUE(seam.errors.empty());
-        for (const auto& [link, target] : c.links) EXPECT_TRUE(std::filesystem::is_symlink(base() + link)) << link;
-        EXPECT_EQ(slurp(tmp_ / "kept/mine.txt"), ":mine\r\nSNDER=#friend#\r\n:");
+        const std::string name = base() + file;
+        std::filesystem::remove(name);
+        const bool pipe = error == "Not a regular file";
+        if (pipe) make_fifo(name);
+        else std::filesystem::create_symlink(tmp_ / "mine.txt", name);
+        {
+            std::optional<PipeRescue> rescue;
+            if (pipe) rescue.emplace(name);
+            save();
+            EXPECT_FALSE(rescue && rescue->waited()) << "waited on the pipe";
+        }
+        EXPECT_EQ(seam.errors, std::vector<std::string>{error + ": " + name});
+        EXPECT_EQ(slurp(tmp_ / "mine.txt"), ":mine\r\n");
+        EXPECT_EQ(std::filesystem::is_symlink(name), !pipe);
+        std::filesystem::remove(name);
         EXPECT_TRUE(leftovers().empty());
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp_ / "kept"), {}), 1);
     }
 }
 

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <functional>
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -144,6 +146,28 @@ TEST_F(WindowTest, AFolderNamedLikeAListIsNoListAndStopsStartUp) {
     EXPECT_TRUE(std::filesystem::is_directory(base() + "secure.filters.txt"));
     EXPECT_FALSE(exists(base() + "trash.filters.txt")) << "start-up stopped at the first list";
     EXPECT_EQ(text_of(w.btn_add), "btn_add");
+}
+
+// A folder where other accounts may put files stops start-up before the
+// window makes or empties any file there. Sticky and this account's own, it
+// is taken.
+TEST_F(WindowTest, AFolderOthersCanWriteStopsStartUpBeforeAnyFileIsMadeThere) {
+    for (const auto& [mode, refused] : {std::pair{0777, true}, std::pair{0775, true}, std::pair{01777, false}}) {
+        SCOPED_TRACE(testing::Message() << std::oct << mode);
+        seam.errors.clear();
+        std::filesystem::remove(base() + "secure.filters.txt");
+        spit(base() + "secure.edt.tmp", "SNDER=#waiting#\r\n");
+        ASSERT_EQ(::chmod(base().c_str(), static_cast<mode_t>(mode)), 0);
+        open_window();
+        EXPECT_EQ(seam.errors, refused ? std::vector<std::string>{"the folder " + folder() +
+                                                                  " can be written by other accounts; let only its "
+                                                                  "owner write it (chmod go-w), or make it sticky and "
+                                                                  "your own"}
+                                       : std::vector<std::string>{});
+        EXPECT_EQ(exists(base() + "secure.filters.txt"), !refused);
+        EXPECT_EQ(slurp(base() + "secure.edt.tmp"), refused ? "SNDER=#waiting#\r\n" : "");
+        form.reset();
+    }
 }
 
 TEST_F(WindowTest, MarkerKeepsTheBaseFolderSettingAndListsStillGoToTheProgramFolder) {

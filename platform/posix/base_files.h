@@ -1,0 +1,15 @@
+#pragma once
+// Opening a file of the base folder, for the text files and the lock.
+#include <string>
+
+namespace kalvorin::platform::posix {
+
+// Opens the file as open(2) does with these flags, but never through a
+// symbolic link and without waiting on a pipe; a file it creates is readable
+// and writable by its owner only. The file must then be a regular one that
+// this account or the administrator owns and, when it is to be written
+// (`written`), that no other name leads to. The descriptor, or -1 with errno
+// set to the runtime's error number or to a refusal of files_os.h.
+int open_base_fd(const std::string& path, int flags, bool written);
+
+}  // namespace kalvorin::platform::posix
