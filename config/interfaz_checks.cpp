@@ -142,7 +142,9 @@ void TForm1::btn_lastmessagesClick() {
 
     // The plug-in creates its log when it starts; before that there is none.
     const std::string log = basefolder + kLogName;
-    logged_ = platform::file_exists(log) ? inspect::read_log(log) : std::vector<inspect::LoggedMessage>{};
+    logged_ = platform::file_exists(log, platform::Place::BaseFolder)
+                  ? inspect::read_log(log)
+                  : std::vector<inspect::LoggedMessage>{};
     const CheckedLists now = read_lists_for_check(basefolder);
     std::string state;
     for (const std::string& unreadable : now.unreadable) state += slot(93) + " " + unreadable + "\n";

@@ -9,7 +9,8 @@ namespace kalvorin::host {
 Comparer::Comparer(std::ostream& out, const std::string& old_base, const std::string& new_base)
     : out_(out),
       ev_(inspect::PassSettings::from_store(),
-          {inspect::read_lists(inspect::as_basefolder(old_base)), inspect::read_lists(inspect::as_basefolder(new_base))}) {}
+          {inspect::read_lists(inspect::as_basefolder(old_base), platform::Place::Anywhere),
+           inspect::read_lists(inspect::as_basefolder(new_base), platform::Place::Anywhere)}) {}
 
 bool Comparer::message(const std::string& label, const MessageParts& parts) {
     const inspect::Change c = inspect::compare(ev_, inspect::see(host_parts(parts), ev_.settings()));

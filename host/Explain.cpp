@@ -10,7 +10,7 @@ inspect::HostParts host_parts(const MessageParts& parts) { return parts.text; }
 
 Explainer::Explainer(std::ostream& out)
     : out_(out),
-      ev_(inspect::PassSettings::from_store(), {inspect::read_lists(get_basefolder())}) {}
+      ev_(inspect::PassSettings::from_store(), {inspect::read_lists(get_basefolder(), platform::Place::BaseFolder)}) {}
 
 bool Explainer::message(const std::string& label, const MessageParts& parts) {
     const inspect::SeenMessage m = inspect::see(host_parts(parts), ev_.settings());

@@ -12,10 +12,10 @@ std::string as_basefolder(const std::string& folder) {
     return folder + sep;
 }
 
-FilterLists read_lists(const std::string& basefolder) {
+FilterLists read_lists(const std::string& basefolder, platform::Place place) {
     FilterLists lists;
     for (std::size_t i = 0; i < kListNames.size(); ++i)
-        lists.lines[i] = platform::read_lines(basefolder + kListNames[i] + kTextSuffix);
+        lists.lines[i] = platform::read_lines(basefolder + kListNames[i] + kTextSuffix, place);
     return lists;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/textfile.h"
+
 namespace kalvorin::inspect {
 
 struct FilterLists {
@@ -17,8 +19,10 @@ struct FilterLists {
 // The folder with the platform separator after it, unless it ends in one.
 std::string as_basefolder(const std::string& folder);
 
-// Raises EInOutError, naming the file, for a list that cannot be read.
-FilterLists read_lists(const std::string& basefolder);
+// Raises EInOutError, naming the file, for a list that cannot be read. The
+// stored base folder's lists are read by the rules of its files; a folder
+// that someone names is read as given.
+FilterLists read_lists(const std::string& basefolder, platform::Place place);
 
 // Whether the list pass hands the line to filtred: not a comment, and not
 // empty (an empty line has no first character and is skipped like one).

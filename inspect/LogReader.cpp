@@ -284,7 +284,9 @@ bool LoggedMessage::whole(std::size_t part) const {
 
 std::vector<LoggedMessage> parse_log(std::string_view log) { return Parser(log).messages(); }
 
-std::vector<LoggedMessage> read_log(const std::string& path) { return parse_log(platform::read_file(path)); }
+std::vector<LoggedMessage> read_log(const std::string& path) {
+    return parse_log(platform::read_file(path, platform::Place::BaseFolder));
+}
 
 SeenMessage see(const LoggedMessage& m, const PassSettings& settings) {
     SeenMessage seen = see(m.parts, settings);

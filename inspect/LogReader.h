@@ -49,7 +49,8 @@ struct LoggedMessage {
 // their leading blanks from the summary. A part whose text holds a line like
 // the log's own ends where the length its count gives ends it; one that
 // cannot be placed so is not called whole.
-// Raises EInOutError, naming the file, when the log cannot be read.
+// Raises EInOutError, naming the file, when the log cannot be read; the log
+// is read by the rules of the base folder's files (no link, no pipe).
 std::vector<LoggedMessage> read_log(const std::string& path);
 // The same on the log's bytes.
 std::vector<LoggedMessage> parse_log(std::string_view log);

@@ -98,7 +98,7 @@ TEST_F(InProcessList, GivesThePlugInsScoreLineAndErrorOnRandomListsAndMessages) 
             spit(base() + kListNames[list] + kTextSuffix, text);
         }
         plugin.initialize();
-        const inspect::Evaluation ev(inspect::PassSettings::from_store(), {inspect::read_lists(base())});
+        const inspect::Evaluation ev(inspect::PassSettings::from_store(), {inspect::read_lists(base(), platform::Place::BaseFolder)});
         for (int k = 0; k < 12; ++k) {
             host::MessageParts parts;
             for (std::string& p : parts.text) p = g.below(6) ? g.part(10) : std::string();

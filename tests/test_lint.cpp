@@ -2,6 +2,7 @@
 // program's output and exit statuses.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -180,6 +181,20 @@ TEST_F(LintProgram, StoredFolderTabSeparatedRowsAndExitStatuses) {
     EXPECT_EQ(lint({tmp_ / "base"}).status, 0);
     EXPECT_EQ(lint({tmp_ / "missing"}).status, 2);
     EXPECT_EQ(lint({"--format", "csv"}).status, 2);
+}
+
+// The stored base folder is read by the rules of its files; a folder named on
+// the command line is read as given.
+TEST_F(LintProgram, AListLinkedFromTheStoredFolderIsNotFollowed) {
+    set_basefolder_setting(tmp_ / "base");
+    lists("sbjct=#a#\r\n");
+    test::spit(tmp_ / "elsewhere.txt", "sbjct=#a#\r\n");
+    std::filesystem::remove(base() + "secure" + kTextSuffix);
+    std::filesystem::create_symlink(tmp_ / "elsewhere.txt", base() + "secure" + kTextSuffix);
+    const test::RunResult stored = lint({});
+    EXPECT_EQ(stored.status, 2);
+    EXPECT_NE(stored.err.find("Is a symbolic link, not followed"), std::string::npos) << stored.err;
+    EXPECT_EQ(lint({tmp_ / "base"}).status, 0);
 }
 
 TEST_F(LintProgram, TheDemoListsAreClean) {

@@ -282,7 +282,7 @@ TEST_F(LogReaderTest, ExplainingAWholeLoggedMessageGivesTheLoggedScore) {
         const std::vector<std::int32_t> scores = score(messages);
         const std::vector<inspect::LoggedMessage> logged = inspect::read_log(log_path());
         ASSERT_EQ(logged.size(), messages.size());
-        const inspect::Evaluation ev(inspect::PassSettings::from_store(), {inspect::read_lists(base())});
+        const inspect::Evaluation ev(inspect::PassSettings::from_store(), {inspect::read_lists(base(), platform::Place::BaseFolder)});
         for (std::size_t i = 0; i < logged.size(); ++i) {
             const inspect::LoggedMessage& m = logged[i];
             SCOPED_TRACE("round " + std::to_string(round) + ", message " + std::to_string(i));
@@ -312,7 +312,8 @@ TEST_F(LogReaderTest, NamesTheLoggedMessagesThatPendingLinesWouldChange) {
     test::spit(after + "/trash.filters.txt", "sbjct=#cheap#\r\nsbjct=#notes# 0 0 0 0 0 0 0 0 0 0\r\n");
     test::spit(after + "/suspect.filters.txt", "");
     const inspect::Evaluation ev(inspect::PassSettings::from_store(),
-                                 {inspect::read_lists(base()), inspect::read_lists(inspect::as_basefolder(after))});
+                                 {inspect::read_lists(base(), platform::Place::BaseFolder),
+                                  inspect::read_lists(inspect::as_basefolder(after), platform::Place::Anywhere)});
     const std::vector<inspect::LoggedChange> changes = inspect::changes(ev, logged);
     ASSERT_EQ(changes.size(), 2u);
     EXPECT_EQ(changes[0].message, 1u);

@@ -102,9 +102,11 @@ int run(int argc, char** argv) {
     }
     if (folders.size() > 1) return usage_error("one base folder at most");
     try {
-        const std::string base = folders.empty() ? get_basefolder() : inspect::as_basefolder(folders.front());
+        const bool stored = folders.empty();
+        const std::string base = stored ? get_basefolder() : inspect::as_basefolder(folders.front());
         const bool uppercase = clsConfigSys().get_uppercase();
-        const inspect::FilterLists lists = inspect::read_lists(base);
+        const inspect::FilterLists lists =
+            inspect::read_lists(base, stored ? platform::Place::BaseFolder : platform::Place::Anywhere);
         const lint::Report report = lint::check(lists, uppercase);
         if (tsv) print_tsv(report, lists);
         else print_text(report, lists);
