@@ -131,6 +131,7 @@ TEST(EvaluaDetail, ParenthesisPassUnwrapsPlainGroupsEverywhere) {
         {"((1)*(2))", "(1*2)"},
         {"(-1)", "-1"},
         {"(1+(2", "1+2"},        // no ")" at all: every "(" is deleted
+        {"((2)(((2)", "(22"},    // the last ")" goes with a group: the "(" after it are deleted
         {"()", ""},
         {")", ")"},
     };
