@@ -28,7 +28,8 @@ std::string program_folder() {
 // plug-in their own lists. Sticky, in a folder of this account's own, others
 // may still add names but touch none of this account's files, and the files
 // of the base folder refuse to be another account's (Place::BaseFolder): so
-// that folder is taken, as a shared one set up on purpose.
+// that folder is taken, as a shared one set up on purpose. A folder of
+// another account's (root's aside) is refused whatever its bits.
 void check_private_folder(const std::string& folder) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
@@ -38,6 +39,10 @@ void check_private_folder(const std::string& folder) {
         throw EInOutError("the folder " + folder +
                           " can be written by other accounts; let only its owner write it (chmod go-w), or make it "
                           "sticky and your own");
+    // The owner of the folder may rename the files in it whatever its bits,
+    // a list over another among them.
+    if (st.st_uid != ::geteuid() && st.st_uid != 0)
+        throw EInOutError("the folder " + folder + " belongs to another account; use a folder of your own");
 }
 
 }  // namespace kalvorin::platform
