@@ -19,7 +19,6 @@ LineStep step_at(const std::string& line, std::size_t p, std::size_t part) {
     s.op = char_at(line, p + 5);
     s.delim = char_at(line, p + 6);
     s.part = part;
-    s.line_before = line;
     if (!s.delim.empty()) {
         const std::size_t close = line.find(s.delim[0], p + 7);
         s.text = line.substr(p + 7, close == std::string::npos ? std::string::npos : close - (p + 7));
@@ -39,16 +38,19 @@ TakenApart take_apart(const std::string& line, const StepAnswer& answer) {
             if (s.mode() != MatchMode::none) {
                 const std::optional<bool> found = answer(out.steps.size() - 1, s);
                 if (!found) {
+                    s.line_before = current;
                     out.end = TakenApart::End::stopped;
                     return out;
                 }
                 s.value = *found != s.negated();
             }
             if (s.delim.empty()) {
+                s.line_before = current;
                 out.end = TakenApart::End::no_delimiter;
                 return out;
             }
             if (replace_test(current, s.test_text(), s.value ? "1" : "0") == 0) {
+                s.line_before = current;  // nothing was replaced
                 out.end = TakenApart::End::not_in_line;
                 return out;
             }

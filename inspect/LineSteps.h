@@ -16,7 +16,9 @@ namespace kalvorin::inspect {
 struct LineStep {
     std::string keyword, op, delim, text;  // as written in the line
     std::size_t part = 0;                  // index into kFieldKeywords
-    std::string line_before;               // the line as procesa receives it
+    // The line as procesa receives it, for the step where the taking apart
+    // ends early only: a line of many tests would hold a copy for each.
+    std::string line_before;
     bool value = false;                    // the digit written for the test
 
     MatchMode mode() const { return mode_of(delim); }

@@ -360,8 +360,12 @@ LineFacts stepped_facts(const std::string& line, bool uppercase) {
     // "no" for the tests beyond, and the next run turns its last "no" into
     // "yes". Every combination is tried when the walk ends within its runs.
     std::vector<bool> chosen;
+    // Each run costs the line's length for each of its steps; past this much
+    // work the walk stops there, and nothing is claimed for every combination.
+    constexpr std::size_t kMostWork = std::size_t{1} << 27;
+    std::size_t work = 0;
     for (std::size_t run = 0;; ++run) {
-        if (run == std::size_t{1} << kAllUpTo) break;
+        if (run == std::size_t{1} << kAllUpTo || work > kMostWork) break;
         std::vector<bool> path;
         const inspect::TakenApart apart = inspect::take_apart(line, [&](std::size_t, const inspect::LineStep&) {
             const bool answer = path.size() < chosen.size() && chosen[path.size()];
@@ -378,6 +382,7 @@ LineFacts stepped_facts(const std::string& line, bool uppercase) {
             failing_values = values_text(apart.steps, digits);
         }
         tally.add(std::string(), o);
+        work += (apart.steps.size() + 1) * line.size();
         while (!path.empty() && path.back()) path.pop_back();
         if (path.empty()) {
             tally.all = true;
@@ -412,6 +417,8 @@ LineFacts LineExaminer::facts(const std::string& line) {
 }
 
 bool reads_as_filter(const std::string& comment) {
+    // Without its ":" a line longer than a line may be would be refused.
+    if (overlong(comment.substr(1))) return false;
     LinePlan plan = plan_line(comment.substr(1));
     if (plan.by_values() || plan.tests().empty()) return false;
     for (const PlannedTest& t : plan.tests())
