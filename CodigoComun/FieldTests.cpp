@@ -145,8 +145,7 @@ bool FieldTests::decide(const Test& t, int number) {
         const std::string n = needle(t.mode, t.text, uppercase_);
         if (n.empty()) return false;
         const std::string_view form = t.mode == MatchMode::word ? word_form(t.part) : contains_form(t.part);
-        const std::size_t p = form.find(n);
-        if (p != std::string_view::npos) end = p + n.size();
+        end = TextSet({n}).first_ends(form).front();
         length = n.size();
     }
     if (end == TextSet::npos) return false;

@@ -11,7 +11,9 @@ TextSet::TextSet(const std::vector<std::string>& texts) : TextSet(texts, std::nu
 TextSet::TextSet(const std::vector<std::string>& texts, Form form) : TextSet(texts, std::optional<Form>(form)) {}
 
 TextSet::TextSet(const std::vector<std::string>& texts, std::optional<Form> form) : count_(texts.size()) {
-    if (form ? *form == Form::one_by_one : count_ <= kFewTexts) {
+    const auto short_text = [](const std::string& t) { return t.size() <= kShortText; };
+    if (form ? *form == Form::one_by_one
+             : count_ <= kFewTexts && std::all_of(texts.begin(), texts.end(), short_text)) {
         few_ = texts;
         return;
     }

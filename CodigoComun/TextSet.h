@@ -38,8 +38,12 @@ public:
 private:
     using State = std::uint32_t;
 
-    // A few texts are found faster one by one, with the library's search.
+    // A few short texts are found faster one by one, with the library's
+    // search. Its time is the subject's length times the text's at worst
+    // ("aaa...ab" in a part of "a"), so a longer text takes the automaton,
+    // whose time is the subject's length alone.
     static constexpr std::size_t kFewTexts = 6;
+    static constexpr std::size_t kShortText = 64;
     // The largest dense table, in entries: 1M entries are 4 MB, which holds
     // 4096 states over all 256 bytes or some 40000 over a usual handful of
     // classes. A larger table costs memory by the texts' size times the

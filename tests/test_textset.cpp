@@ -77,6 +77,9 @@ TEST(TextSet, FormFollowsTheTextsSize) {
     std::vector<std::string> texts = {"he", "she", "his", "hers", "h", "e", "rs"};
     EXPECT_EQ(TextSet(texts).form(), TextSet::Form::dense);
     EXPECT_EQ(TextSet(std::vector<std::string>(texts.begin(), texts.begin() + 3)).form(), TextSet::Form::one_by_one);
+    // A long text is not searched one by one, whose time would be its length
+    // times the subject's.
+    EXPECT_NE(TextSet({"he", std::string(65, 'a') + "b"}).form(), TextSet::Form::one_by_one);
     std::string varied(10000, 0);
     for (char& c : varied) c = static_cast<char>(rng());
     texts.push_back(varied);
