@@ -5,11 +5,17 @@
 
 namespace kalvorin::platform::win {
 
-// Why the open file may not serve as a file of the base folder: a link, not a
-// file on disk, or, when it is to be written (`written`), a file that another
-// name leads to; 0 when it may. Who owns the file is left to the folder's
-// access list. The file must have been opened with
-// FILE_FLAG_OPEN_REPARSE_POINT, so that a link is the link itself.
+// Why the open file may not serve as a file of the base folder: a link (a
+// reparse point that names another file or folder), not a file on disk, or,
+// when it is to be written (`written`), a file that another name leads to; 0
+// when it may. Who owns the file is left to the folder's access list. The
+// file must have been opened with FILE_FLAG_OPEN_REPARSE_POINT, so that a
+// link is the link itself.
 int base_refusal(HANDLE file, bool written);
+
+// Whether the open file is a reparse point that is no link: a file kept in
+// the cloud or deduplicated, whose data the system gives only through a
+// handle opened the usual way.
+bool holds_data_elsewhere(HANDLE file);
 
 }  // namespace kalvorin::platform::win

@@ -38,10 +38,26 @@ int errno_of(unsigned long code) {
 
 namespace kalvorin::platform::win {
 
+namespace {
+
+bool name_surrogate(HANDLE file) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag)) return true;
+    return (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsReparseTagNameSurrogate(tag.ReparseTag);
+}
+
+}  // namespace
+
+bool holds_data_elsewhere(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(file, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           !name_surrogate(file);
+}
+
 int base_refusal(HANDLE file, bool written) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(file, &info)) return errno_of(GetLastError());
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return os::kSymbolicLink;
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && name_surrogate(file)) return os::kSymbolicLink;
     if (GetFileType(file) != FILE_TYPE_DISK) return os::kNotRegular;
     if (written && info.nNumberOfLinks > 1) return os::kOtherNames;
     return 0;
@@ -118,11 +134,22 @@ int close_cutting(std::FILE* file, std::uint64_t length, bool always) noexcept {
     return err;
 }
 
+namespace {
+
+bool same_file(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+           x.nFileIndexLow == y.nFileIndexLow;
+}
+
+}  // namespace
+
 // The link itself is opened, and refused, never the file it leads to. Only
 // once the handle is known to be a file of the folder's own is it emptied.
 std::FILE* open_in_base(const std::string& path, Access access) {
     const bool written = access != Access::Read;
-    const HANDLE h = CreateFileA(path.c_str(), written ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE h = CreateFileA(path.c_str(), written ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, written ? OPEN_ALWAYS : OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -133,6 +160,21 @@ std::FILE* open_in_base(const std::string& path, Access access) {
         CloseHandle(h);
         errno = refused;
         return nullptr;
+    }
+    // A file kept in the cloud or deduplicated is read through a handle of
+    // the usual kind, which must lead to the same file.
+    if (win::holds_data_elsewhere(h)) {
+        const HANDLE data = CreateFileA(path.c_str(), written ? GENERIC_WRITE : GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        const bool same = data != INVALID_HANDLE_VALUE && same_file(h, data);
+        CloseHandle(h);
+        if (!same) {
+            if (data != INVALID_HANDLE_VALUE) CloseHandle(data);
+            errno = os::kSymbolicLink;
+            return nullptr;
+        }
+        h = data;
     }
     if (access == Access::Truncate && !SetEndOfFile(h)) {
         errno = errno_of(GetLastError());
@@ -146,7 +188,14 @@ std::FILE* open_in_base(const std::string& path, Access access) {
 Kind kind_of(const std::string& path) {
     const DWORD a = attributes(path);
     if (a == INVALID_FILE_ATTRIBUTES) return Kind::Missing;
-    if (a & FILE_ATTRIBUTE_REPARSE_POINT) return Kind::Link;
+    if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // Only a reparse point that names another file or folder is a link.
+        WIN32_FIND_DATAA found;
+        const HANDLE search = FindFirstFileA(path.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return Kind::Link;
+        FindClose(search);
+        if (IsReparseTagNameSurrogate(found.dwReserved0)) return Kind::Link;
+    }
     return (a & FILE_ATTRIBUTE_DIRECTORY) ? Kind::Folder : Kind::Regular;
 }
 
