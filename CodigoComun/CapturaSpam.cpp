@@ -85,7 +85,7 @@ void append_traced_line(std::string& out, std::size_t length, Render&& render) {
         render(out);
         return;
     }
-    out.append("<a line of ").append(std::to_string(length)).append(" bytes>");
+    out.append(line_of_length(length));
 }
 
 // A match mode's answer for a part: worked out afresh in the literal mode,
@@ -198,6 +198,8 @@ void searcher::searcher_done() noexcept {
     g_searcher.tests.drop_forms();
     g_searcher.parts = {};
 }
+
+std::string line_of_length(std::size_t length) { return "<a line of " + std::to_string(length) + " bytes>"; }
 
 std::optional<std::string> overlong(const std::string& line) {
     if (line.size() <= kLongestLine) return std::nullopt;

@@ -17,6 +17,8 @@ inline constexpr std::size_t kLongestLine = 64 * 1024;
 // that a line of many tests does not write itself once for each of them.
 inline constexpr std::size_t kLongestTracedLine = 1024;
 
+// How the log names a line by its length: "<a line of N bytes>".
+std::string line_of_length(std::size_t length);
 // What filtred raises for a line longer than kLongestLine; nothing for another.
 std::optional<std::string> overlong(const std::string& line);
 
