@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CodigoComun/CapturaSpam.h"
@@ -106,7 +107,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::size_t bound = 0;
         {
             const LogRound round;
-            searcher::searcher_init(part(d), part(d), part(d), "", part(d), part(d), d.byte() & 1);
+            // One at a time: the order of a call's arguments is the compiler's.
+            std::string sender = part(d), subject = part(d), body = part(d), header = part(d), raw = part(d);
+            searcher::searcher_init(std::move(sender), std::move(subject), std::move(body), "", std::move(header),
+                                    std::move(raw), d.byte() & 1);
             searcher::trace_on();
             for (const std::string& l : lines) {
                 bound += trace_bound(l);
