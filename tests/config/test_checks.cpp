@@ -199,14 +199,9 @@ TEST_F(LastMessagesTest, ALinkOrAPipeForTheLogIsSaid) {
     open_window();
     const std::string log = base() + "plugin.log.txt";
     spit(tmp_ / "elsewhere.log", "K A L V O R I  L O G  F I L E\r\n");
-    for (const std::string error : {"Is a symbolic link, not followed", "Not a regular file"}) {
+    for (const std::string& error : {kLinkRefused, kPipeRefused}) {
         seam.errors.clear();
-        std::filesystem::remove(log);
-        const bool pipe = error == "Not a regular file";
-        if (pipe) make_fifo(log);
-        else std::filesystem::create_symlink(tmp_ / "elsewhere.log", log);
-        std::optional<PipeRescue> rescue;
-        if (pipe) rescue.emplace(log);
+        const std::optional<PipeRescue> rescue = plant(log, error, tmp_ / "elsewhere.log");
         form->btn_lastmessages->click();
         EXPECT_FALSE(rescue && rescue->waited()) << "waited on the pipe";
         EXPECT_EQ(seam.errors, std::vector<std::string>{error + ": " + log});

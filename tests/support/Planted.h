@@ -9,6 +9,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -66,5 +68,21 @@ private:
     std::atomic<bool> waited_ = false;
     std::thread rescuer_;
 };
+
+// The refusals of a file of the base folder that is a link or a pipe.
+inline const std::string kLinkRefused = "Is a symbolic link, not followed";
+inline const std::string kPipeRefused = "Not a regular file";
+
+// Puts in the name a pipe when `refusal` is kPipeRefused, else a link to
+// `target`; a pipe comes with its rescue.
+inline std::optional<PipeRescue> plant(const std::string& name, const std::string& refusal, const std::string& target) {
+    std::filesystem::remove(name);
+    if (refusal != kPipeRefused) {
+        std::filesystem::create_symlink(target, name);
+        return std::nullopt;
+    }
+    make_fifo(name);
+    return std::optional<PipeRescue>(std::in_place, name);
+}
 
 }  // namespace kalvorin::test
