@@ -420,13 +420,14 @@ void TForm1::FormCreate() {
 
     // 2. Unless the marker says otherwise, the program's folder is the base
     // folder. Here and in step 3 only a file counts, not a folder of that name.
+    // The program folder is normally the base folder, and its files are kept
+    // as the base folder's are: nothing is read or made where others could
+    // have put a file first.
+    platform::check_private_folder(program_folder_);
     if (!platform::file_exists(program_folder_ + sep + "depure.dat")) config.set_basefolder(program_folder_);
 
     // 3. Default lists in the program folder; an existing list is never touched.
-    // It is normally the base folder, and its files are kept as the base
-    // folder's are: no file is made where others could have put one first.
     constexpr auto kBase = platform::Place::BaseFolder;
-    platform::check_private_folder(program_folder_);
     for (const ListFiles& files : lists()) {
         const std::string path = program_folder_ + sep + files.list;
         if (platform::file_exists(path, kBase)) continue;
@@ -619,7 +620,10 @@ void TForm1::FormClose() {
 // business, but a file that is not there or that no program takes is said.
 void TForm1::open_in_shell(const std::string& file_name) {
     const std::string path = trim(basefolder + file_name);
-    if (!platform::file_exists(path)) throw EInOutError(platform::io_message(ENOENT, path), path);
+    // A name in the base folder that is a link or a pipe is refused as its
+    // files are, not handed on.
+    if (!platform::file_exists(path, platform::Place::BaseFolder))
+        throw EInOutError(platform::io_message(ENOENT, path), path);
     if (!seam_.openFile(path)) throw EInOutError("No program is associated with this file", path);
 }
 

@@ -447,23 +447,27 @@ TEST_F(WindowTest, FileButtonsOpenTheirFileInTheBaseFolderAndSayNothing) {
 
 struct OpeningFailure {
     const char* name;
-    bool file_there;
+    enum class There { file, nothing, link } there;
     bool desktop_opens;
     const char* said;  // followed by ": " and the file's path
 };
 
 TEST_F(WindowTest, AFileThatCannotBeOpenedIsSaidInTheErrorBox) {
     const OpeningFailure cases[] = {
-        {"no program", true, false, "No program is associated with this file"},
-        {"missing file", false, true, "File not found"},
+        {"no program", OpeningFailure::There::file, false, "No program is associated with this file"},
+        {"missing file", OpeningFailure::There::nothing, true, "File not found"},
+        // Another program is not handed a file that a link leads to.
+        {"a link in its name", OpeningFailure::There::link, true, "Is a symbolic link, not followed"},
     };
     TForm1& w = open_window();
+    spit(tmp_ / "elsewhere.txt", "text\r\n");
     for (const OpeningFailure& c : cases) {
         SCOPED_TRACE(c.name);
         seam.desktop_opens = c.desktop_opens;
         for (const auto& [button, file] : file_buttons(w)) {
-            if (c.file_there) spit(base() + file, "text\r\n");
-            else std::remove((base() + file).c_str());
+            std::remove((base() + file).c_str());
+            if (c.there == OpeningFailure::There::file) spit(base() + file, "text\r\n");
+            if (c.there == OpeningFailure::There::link) std::filesystem::create_symlink(tmp_ / "elsewhere.txt", base() + file);
             seam.errors.clear();
             button->click();
             EXPECT_EQ(seam.errors, std::vector<std::string>{std::string(c.said) + ": " + base() + file});
