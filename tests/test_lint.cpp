@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/DefaultLists.h"
 #include "CodigoComun/FileNames.h"
 #include "support/TestSupport.h"
@@ -147,7 +148,9 @@ TEST(Lint, BySeverityKeepsLineOrderWithinAKind) {
 TEST(Lint, CountsCommentLinesThatReadAsFilterLines) {
     inspect::FilterLists lists;
     lists.lines[2] = {":Suspect filters", ": <-- this is a comment", ":snder=#old@x.org#", ": sbjct=\"a\"*mbody=#b#",
-                      ": the snder=#x# test", ":", ""};
+                      ": the snder=#x# test", ":", "",
+                      // Without its ":" it would be refused as too long.
+                      ":snder=#x#+" + std::string(kLongestLine, ' ') + "1"};
     const Report r = check(lists, true);
     EXPECT_EQ(r.disabled_comments, 2u);
     EXPECT_EQ(r.filter_lines, 0u);
