@@ -70,7 +70,10 @@ void list_pass(std::int32_t list, std::int32_t& score) {
     while (score == 0 && reader.next_line(line)) {
         // A line too long to be taken apart stops the pass; the log names it
         // by its length rather than taking it in at every message.
-        write_log(1, overlong(line) ? line_of_length(line.size()) : line);
+        if (overlong(line))
+            write_log(1, line_of_length(line.size()));
+        else
+            write_log(1, line);
         // An empty line (only in a hand-edited list) has no first character:
         // it is skipped like a comment.
         if (line.empty() || line[0] == ':') continue;
