@@ -98,6 +98,8 @@ TEST_P(WinBinaries, EveryFileIsOfItsArchitectureWithTheLoadersProtectionsAndNeed
         EXPECT_NE(p.find("Magic\t\t\t" + a.magic), std::string::npos);
         const auto flags = block(p, "\nDllCharacteristics", "\t\t\t\t\t");
         for (const char* f : {"DYNAMIC_BASE", "NX_COMPAT"}) EXPECT_TRUE(contains(flags, f)) << f;
+        // A 64-bit program may be placed anywhere in its address space.
+        EXPECT_EQ(contains(flags, "HIGH_ENTROPY_VA"), a.name == "win64");
         EXPECT_EQ(contains(block(p, "\nCharacteristics", "\t"), "DLL"), name == "Kalvorin.TBP");
         const std::string subsystem = name == "Kalvorin.exe" ? "00000002\t(Windows GUI)" : "00000003\t(Windows CUI)";
         EXPECT_NE(p.find("\nSubsystem\t\t" + subsystem + "\n"), std::string::npos) << subsystem;
@@ -116,6 +118,56 @@ TEST_P(WinBinaries, PluginExportsExactlyTheNineFunctionsUndecorated) {
     EXPECT_EQ(names, (std::vector<std::string>{"TBP_Finalize", "TBP_GetName", "TBP_GetSpamScore", "TBP_GetStatus",
                                                "TBP_GetVersion", "TBP_Initialize", "TBP_NeedCOM", "TBP_NeedConfig",
                                                "TBP_Setup"}));
+}
+
+// The text of a value of a file's version resource, found by its key: each
+// entry is the key in UTF-16, a terminator, zeros up to a 4-byte boundary,
+// then the value in UTF-16 with its terminator. Empty when there is none.
+std::string version_value(const std::string& file, const std::string& key) {
+    auto utf16 = [](const std::string& s) {
+        std::string out;
+        for (char c : s) out += std::string{c, '\0'};
+        return out;
+    };
+    const std::string needle = utf16(key) + std::string(2, '\0');
+    const std::size_t at = file.find(needle);
+    if (at == std::string::npos) return {};
+    std::size_t pos = at + needle.size();
+    while (pos + 1 < file.size() && file[pos] == '\0' && file[pos + 1] == '\0') pos += 2;
+    std::string value;
+    for (; pos + 1 < file.size() && (file[pos] != '\0' || file[pos + 1] != '\0'); pos += 2) value += file[pos];
+    return value;
+}
+
+std::string version_ini() {
+    const std::string v = test::slurp(std::string(KALVORIN_SOURCE_DIR) + "/resources/version.ini");
+    return v.substr(0, v.find_first_of("\r\n"));
+}
+
+// What Windows shows in a file's properties, and the stack protector, whose
+// failure handler is linked in only where a function calls it.
+TEST_P(WinBinaries, EveryFileHasItsVersionAndTheStackProtector) {
+    const Arch& a = GetParam();
+    std::vector<std::string> files = a.programs;
+    files.push_back("Kalvorin.TBP");
+    for (const std::string& name : files) {
+        SCOPED_TRACE(a.name + "/" + name);
+        // A version resource: type 16 among the entries of the resource
+        // directory's top table, before the first table of names.
+        const std::string p = objdump(dist(a) + name);
+        const std::size_t top = p.find("Resource Directory section:\n000  Type Table:");
+        ASSERT_NE(top, std::string::npos);
+        EXPECT_LT(p.find(" Entry: ID: 0x000010,", top), p.find("Name Table:", top));
+        const std::string bytes = test::slurp(dist(a) + name);
+        EXPECT_EQ(version_value(bytes, "ProductName"), "Kalvorin");
+        EXPECT_EQ(version_value(bytes, "OriginalFilename"), name);
+        EXPECT_EQ(version_value(bytes, "FileVersion"), version_ini());
+        EXPECT_EQ(version_value(bytes, "ProductVersion"), version_ini());
+        EXPECT_EQ(version_value(bytes, "FileDescription").rfind("Kalvorin ", 0), 0u);
+
+        auto symbols = test::run({"/usr/bin/x86_64-w64-mingw32-objdump", "-t", dist(a) + name});
+        EXPECT_NE(symbols.out.find(" __stack_chk_fail\n"), std::string::npos);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(, WinBinaries, ::testing::ValuesIn(arches()),
