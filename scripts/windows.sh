@@ -3,9 +3,9 @@
 # builds the third-party libraries that Debian ships only for Linux (PCRE2 and
 # a static Qt) when they are missing from the cache, then builds the project for
 # 32-bit and 64-bit Windows into build/win32 and build/win64, with a dist/
-# folder and a zip in each.
+# folder and a zip in each, and the installer build/kalvorin-setup.exe.
 #
-#   scripts/windows.sh [deps|build|all]      default: all
+#   scripts/windows.sh [deps|build|installer|all]      default: all
 #
 # The cache lives outside the source tree, keyed by library, version and
 # architecture, so only a fresh machine pays for the libraries:
@@ -59,7 +59,7 @@ sudo_cmd() { if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi; }
 install_packages() {
   local packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
                   wine wine64 wine32:i386 ninja-build dpkg-dev zip
-                  qt6-base-dev qt6-base-dev-tools cmake)
+                  qt6-base-dev qt6-base-dev-tools cmake nsis)
   local missing=()
   for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -190,15 +190,27 @@ package() {
   (cd "$bld/dist" && zip -q "$zipfile" ./*)
 }
 
+# The installer, build/kalvorin-setup.exe: the 64-bit programs and both
+# architectures' plug-ins (installer/Kalvorin.nsi).
+installer() {
+  local version
+  version=$(head -1 resources/version.ini | tr -d '\r')
+  log "building the installer build/kalvorin-setup.exe"
+  makensis -V2 -DVERSION="$version" -DDIST64="$root/build/win64/dist" -DDIST32="$root/build/win32/dist" \
+    -DOUTFILE="$root/build/kalvorin-setup.exe" installer/Kalvorin.nsi >&2
+}
+
 build() {
   install_packages
   build_arch i686 32
   build_arch x86_64 64
+  installer
 }
 
 case "${1:-all}" in
   deps) deps ;;
   build) build ;;
+  installer) installer ;;
   all) deps; build ;;
-  *) echo "usage: scripts/windows.sh [deps|build|all]" >&2; exit 2 ;;
+  *) echo "usage: scripts/windows.sh [deps|build|installer|all]" >&2; exit 2 ;;
 esac

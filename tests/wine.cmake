@@ -65,3 +65,13 @@ add_dependencies(test_e2e_config_win64 Kalvorin kalvorin_tbp kalvorin-host kalvo
 # no Wine needed, so the 32-bit programs are checked where they cannot run.
 kalvorin_test(test_win_binaries SOURCES test_win_binaries.cpp LIBS kalvorin_testsupport)
 target_compile_definitions(test_win_binaries PRIVATE KALVORIN_BUILD_DIR="${CMAKE_BINARY_DIR}")
+
+# The installer (build/kalvorin-setup.exe, scripts/windows.sh) in a fresh
+# prefix of its own: a silent install, the installed plug-in scoring, and a
+# silent uninstall.
+add_test(NAME wine_installer_start COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine/prefix.sh start
+         ${KALVORIN_WINE_DIR}/installer ${CMAKE_BINARY_DIR}/win64/dist/kalvorin-reg.exe)
+add_test(NAME wine_installer_stop COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine/prefix.sh stop ${KALVORIN_WINE_DIR}/installer)
+set_tests_properties(wine_installer_start PROPERTIES FIXTURES_SETUP wine_installer)
+set_tests_properties(wine_installer_stop PROPERTIES FIXTURES_CLEANUP wine_installer)
+kalvorin_wine_test(test_installer win64 PREFIX installer SOURCES test_installer.cpp)
