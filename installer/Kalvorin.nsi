@@ -172,9 +172,10 @@ Section "-un.Programs"
   SetShellVarContext current
   !insertmacro ProgramFiles Remove
   Delete "$INSTDIR\Kalvorin.TBP"
-  Delete "$INSTDIR\uninstall.exe"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  ; Last but the folder, so that its going tells that the rest is done.
+  Delete "$INSTDIR\uninstall.exe"
   ; Only an empty folder goes: what else lies there is the user's.
   RMDir "$INSTDIR"
 SectionEnd

@@ -64,7 +64,7 @@ protected:
     }
 
     // A silent uninstall goes on in a copy of its own after the command has
-    // returned; it is over when the uninstaller itself is gone.
+    // returned; it removes itself last, before only the emptied folder.
     void uninstall(std::vector<std::string> args = {}) const {
         args.insert(args.begin(), {local_ + "/uninstall.exe", "/S"});
         ASSERT_EQ(wine(args).status, 0);
@@ -143,7 +143,7 @@ TEST_F(Installer, UninstallAskedToRemoveDataLeavesNothing) {
     ASSERT_EQ(install().status, 0);
     start_window();
     uninstall({"/REMOVEDATA"});
-    EXPECT_FALSE(fs::exists(local_));
+    EXPECT_TRUE(eventually([&] { return !fs::exists(local_); }));
     EXPECT_FALSE(holds_key("HKCU\\Software\\kalvorin"));
 }
 

@@ -61,6 +61,11 @@ kalvorin_wine_test(test_e2e_config_win64 win64 PREFIX win64 SOURCES test_e2e_con
 # Its checks are held to the native window's.
 add_dependencies(test_e2e_config_win64 Kalvorin kalvorin_tbp kalvorin-host kalvorin-reg dist_resources)
 
+# What only Windows users meet: accented folders, files held open without
+# sharing, and both architectures' plug-ins in one prefix, which runs the
+# 32-bit programs too where this machine does.
+kalvorin_wine_test(test_e2e_windows_cases win64 PREFIX win64 SOURCES test_e2e_windows_cases.cpp)
+
 # The headers and exports of both architectures' programs, read with objdump:
 # no Wine needed, so the 32-bit programs are checked where they cannot run.
 kalvorin_test(test_win_binaries SOURCES test_win_binaries.cpp LIBS kalvorin_testsupport)
