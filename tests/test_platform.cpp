@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <csignal>
 #include <cstdio>
@@ -16,11 +18,13 @@
 #include "platform/errors.h"
 #include "CodigoComun/Texto.h"
 #include "platform/ansi.h"
-#include "platform/child.h"
 #include "platform/shell.h"
 #include "platform/textfile.h"
-#include "support/Planted.h"
 #include "support/TestSupport.h"
+#ifndef _WIN32
+#include "platform/child.h"
+#include "support/Planted.h"
+#endif
 
 namespace kalvorin {
 namespace {
@@ -106,6 +110,8 @@ TEST(TextFile, AppendCreatesAndEndsWithCrLf) {
     EXPECT_EQ(test::slurp(d / "log.txt"), "");
 }
 
+#ifndef _WIN32
+// POSIX by nature: child processes, signals and the file-size limit.
 // Work in a child process hands back its text; whatever ends it early is a
 // failure that leaves the caller running.
 TEST(RunInChild, GivesTheTextOrWhyTheChildFailed) {
@@ -177,6 +183,8 @@ TEST(TextFile, AnAppendThatFailsLeavesTheFileAsItWas) {
     std::signal(SIGXFSZ, saved_handler);
 }
 
+#endif  // _WIN32
+
 TEST(TextFile, ErrorsCarryTheRuntimeMessages) {
     TempDir d;
     test::make_dir(d / "adir");
@@ -189,6 +197,9 @@ TEST(TextFile, ErrorsCarryTheRuntimeMessages) {
     EXPECT_EQ(message([&] { platform::read_lines(d / "adir"); }), "Access denied");
 }
 
+#ifndef _WIN32
+// POSIX by nature: file modes, symbolic links, pipes in the file system and
+// the desktop's opener found on the search path.
 // A new file is made for its owner alone, never through a name that exists,
 // and its bits are set on the file it is, whatever its name leads to by then.
 TEST(TextFile, ANewFileIsTheOwnersAndNoLinkLeadsItAway) {
@@ -266,6 +277,8 @@ TEST_F(ShellOpen, NoOpenerIsAnError) {
                   "Cannot open http://example.org/"),
               std::string::npos);
 }
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace kalvorin

@@ -23,7 +23,8 @@ namespace {
 struct Message {
     std::array<std::string, 6> parts;
 
-    static std::int32_t callback(HostArg arg, std::int32_t part, char* buf, std::int32_t size) {
+    // The host's calling convention: stdcall on 32-bit Windows.
+    static std::int32_t KALVORIN_STDCALL callback(HostArg arg, std::int32_t part, char* buf, std::int32_t size) {
         const std::string& text = reinterpret_cast<const Message*>(arg)->parts[static_cast<std::size_t>(part - kPartHeader)];
         if (buf == nullptr) return static_cast<std::int32_t>(text.size());
         const auto n = std::min<std::int32_t>(size, static_cast<std::int32_t>(text.size()));

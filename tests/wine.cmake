@@ -15,7 +15,7 @@ execute_process(COMMAND ${KALVORIN_WINE} --runs-32-bit RESULT_VARIABLE wine32_st
 if(wine32_status EQUAL 1)
   set(KALVORIN_WINE_BITS 64)
   # One skipped test says why; the programs are still built and checked.
-  add_test(NAME wine_win32_not_run COMMAND sh -c "echo 'The 32-bit Windows programs are built and checked, not run: $1'; exit 77" sh ${wine32_why})
+  add_test(NAME wine_win32_not_run COMMAND sh -c "echo \"The 32-bit Windows programs are built and checked, not run: $1\"; exit 77" sh "${wine32_why}")
   set_tests_properties(wine_win32_not_run PROPERTIES SKIP_RETURN_CODE 77)
 else()
   set(KALVORIN_WINE_BITS 32 64)

@@ -3,10 +3,12 @@
 #include <fstream>
 #include <memory>
 
+#ifndef _WIN32
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 #include <QApplication>
 
@@ -34,6 +36,7 @@ private:
 
 }  // namespace
 
+#ifndef _WIN32
 namespace {
 
 // The calling thread's capabilities, as the kernel reports and takes them.
@@ -99,6 +102,8 @@ AddressSpaceLimit::AddressSpaceLimit(std::size_t bytes) {
 }
 
 AddressSpaceLimit::~AddressSpaceLimit() { ::setrlimit(RLIMIT_AS, &saved_); }
+
+#endif  // _WIN32
 
 std::string language_lines(const std::string& prefix, int count) {
     std::string out;

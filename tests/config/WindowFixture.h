@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include "config/Seam.h"
 #include "config/interfaz.h"
@@ -59,6 +61,9 @@ public:
     bool desktop_opens = true;  // whether a program is there to open files and addresses
 };
 
+#ifndef _WIN32
+// POSIX by nature: capabilities and resource limits.
+
 // Makes a file readable but not writable while the object lives; a folder
 // then lists and opens its files but takes no new one. Root writes any file
 // whatever its mode, so the calling thread also gives up that power
@@ -104,6 +109,8 @@ public:
 private:
     rlimit saved_{};
 };
+
+#endif  // _WIN32
 
 // "<prefix>1" to "<prefix><count>", each line ended by CR LF.
 std::string language_lines(const std::string& prefix, int count);

@@ -1,6 +1,11 @@
 // The filter test: every line of every list run once through the filter code.
 #include <filesystem>
 #include <map>
+#include <memory>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -13,6 +18,15 @@
 namespace kalvorin::test {
 namespace {
 
+#ifdef _WIN32
+// Does any program hold the file open? Then it cannot be opened unshared.
+bool is_open(const std::string& path) {
+    const HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_SHARING_VIOLATION;
+    const std::unique_ptr<void, decltype(&::CloseHandle)> closer(h, &::CloseHandle);
+    return false;
+}
+#else
 // Does this process hold the file open?
 bool is_open(const std::string& path) {
     const auto target = std::filesystem::canonical(path);
@@ -22,6 +36,7 @@ bool is_open(const std::string& path) {
     }
     return false;
 }
+#endif
 
 // Every file below a folder with its content.
 std::map<std::string, std::string> files_below(const std::string& folder) {

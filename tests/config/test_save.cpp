@@ -12,7 +12,9 @@
 #include "CodigoComun/ConfigSys.h"
 #include "platform/registry.h"
 #include "config/WindowFixture.h"
+#ifndef _WIN32
 #include "support/Planted.h"
+#endif
 
 namespace kalvorin::test {
 namespace {
@@ -298,23 +300,33 @@ TEST_F(SaveTest, ListThatCannotBeReplacedKeepsItsWaitingLines) {
 
 TEST_F(SaveTest, AUsersOwnFileOfAnyNameBesideTheListIsLeftAlone) {
     w();
-    for (const char* name : {"~save.tmp", "~secure.filters.txt.tmp", "~secure.filters.txt."}) spit(base() + name, "mine");
+    const std::set<std::string> mine = {"~save.tmp", "~secure.filters.txt.tmp",
+#ifndef _WIN32
+                                        // Windows drops a name's final dot: such a name is POSIX's own.
+                                        "~secure.filters.txt.",
+#endif
+    };
+    for (const std::string& name : mine) spit(base() + name, "mine");
     make_dir(base() + "~save.dir");
     pending("secure", "SBJCT=#prize#\r\n");
     save();
 
     EXPECT_TRUE(seam.errors.empty());
     EXPECT_TRUE(list("secure").ends_with("SBJCT=#prize#\r\n:"));
-    for (const char* name : {"~save.tmp", "~secure.filters.txt.tmp", "~secure.filters.txt."})
-        EXPECT_EQ(slurp(base() + name), "mine") << name;
-    EXPECT_EQ(leftovers(), (std::set<std::string>{"~save.tmp", "~secure.filters.txt.tmp", "~secure.filters.txt.",
-                                                  "~save.dir"}));
+    for (const std::string& name : mine) EXPECT_EQ(slurp(base() + name), "mine") << name;
+    std::set<std::string> left = mine;
+    left.insert("~save.dir");
+    EXPECT_EQ(leftovers(), left);
 }
 
 TEST_F(SaveTest, StartUpRemovesTheScratchListsOfStoppedSavesAndNothingElse) {
     const std::pair<const char*, bool> files[] = {
         {"~secure.filters.txt.0123456789abcdef", true},  {"~suspect.filters.txt.fedcba9876543210", true},
-        {"~secure.filters.txt.0123456789ABCDEF", false}, {"~secure.filters.txt.0123456789abcde", false},
+#ifndef _WIN32
+        // Windows' names ignore letter case: there this is the first name.
+        {"~secure.filters.txt.0123456789ABCDEF", false},
+#endif
+        {"~secure.filters.txt.0123456789abcde", false},
         {"~secure.filters.txt.tmp", false},              {"~mine.txt.0123456789abcdef", false},
     };
     for (const auto& [name, removed] : files) spit(base() + name, "mine");
@@ -322,6 +334,9 @@ TEST_F(SaveTest, StartUpRemovesTheScratchListsOfStoppedSavesAndNothingElse) {
     for (const auto& [name, removed] : files) EXPECT_EQ(exists(base() + name), !removed) << name;
 }
 
+#ifndef _WIN32
+// POSIX by nature: permission bits, read-only files that root may not write,
+// the file-size limit, links and pipes.
 TEST_F(SaveTest, TheListKeepsItsPermissionBits) {
     using std::filesystem::perms;
     const perms cases[] = {perms::owner_read | perms::owner_write,
@@ -466,6 +481,8 @@ TEST_F(SaveTest, AListOrPendingFileThatIsALinkOrAPipeStopsTheSave) {
         EXPECT_TRUE(leftovers().empty());
     }
 }
+
+#endif  // _WIN32
 
 TEST_F(SaveTest, CloseMessageAfterACompletedSaveStaysWhateverFollows) {
     w();

@@ -1,18 +1,28 @@
 #pragma once
-// Shared test helpers: temporary folders, a private settings hive, file access
-// and running the programs of build/dist/.
+// Shared test helpers: temporary folders, a private settings store, file
+// access and, on POSIX systems, running the programs of build/dist/.
 #include <gtest/gtest.h>
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/types.h>
+
 #include "platform/posix/unique_fd.h"
+#endif
 
 namespace kalvorin::test {
+
+// The separator the system places between a folder and a name ("\" on
+// Windows, "/" elsewhere), as the programs put it after the base folder.
+#ifdef _WIN32
+inline const std::string kSep = "\\";
+#else
+inline const std::string kSep = "/";
+#endif
 
 // A fresh folder, removed with everything in it when the object goes.
 class TempDir {
@@ -22,15 +32,18 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return path_; }
-    // path() + "/" + name
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // path() + kSep + name
+    std::string operator/(const std::string& name) const { return path_ + kSep + name; }
 
 private:
     std::string path_;
 };
 
-// Points KALVORIN_HIVE at a hive file of its own for the test, and gives a base
-// folder ("<tmp>/base/") with a "version.ini".
+// Gives the test a settings store of its own and a base folder
+// ("<tmp>/base/") with a "version.ini". On POSIX systems KALVORIN_HIVE points
+// at a hive file of its own; on Windows the store is the registry key
+// HKCU\Software\kalvorin, emptied before and after each test, so that tests
+// writing it must not run at the same time.
 class HiveTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -40,12 +53,18 @@ protected:
     // Stores the base folder setting (without its final separator).
     void set_basefolder_setting(const std::string& folder) const;
     TempDir tmp_;
-    std::string hive_;
+#ifndef _WIN32
+    std::string hive_;  // the hive file
+#endif
     std::string base_;
 
 private:
+    // Creates the base folder with its "version.ini".
+    void make_base();
+#ifndef _WIN32
     std::string saved_hive_;
     bool had_hive_ = false;
+#endif
 };
 
 std::string slurp(const std::string& path);
@@ -55,6 +74,30 @@ void make_dir(const std::string& path);
 
 // The UTF-8 bytes of a code point (no surrogate).
 std::string utf8_of(char32_t cp);
+
+// The message of the error of type E that f raises, or "no error".
+template <typename E, typename F>
+std::string error_text(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+// Sets or removes a variable of this process's environment.
+void set_env(const std::string& name, const std::string& value);
+void unset_env(const std::string& name);
+
+// Stores exact data bytes under a type in the hive, as a hand edit would.
+void store_value(const std::string& key, const std::string& name, std::uint32_t type, const std::string& data);
+
+// A 32-bit number as the 4 little-endian bytes of a REG_DWORD.
+std::string dword(std::int32_t v);
+
+#ifndef _WIN32
+// Running programs: POSIX only (posix_spawn, pipes, signals).
 
 struct RunResult {
     int status = -1;
@@ -98,23 +141,6 @@ private:
     int input_ = -1;
 };
 
-// The message of the error of type E that f raises, or "no error".
-template <typename E, typename F>
-std::string error_text(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "no error";
-}
-
-// Stores exact data bytes under a type in the hive, as a hand edit would.
-void store_value(const std::string& key, const std::string& name, std::uint32_t type, const std::string& data);
-
-// A 32-bit number as the 4 little-endian bytes of a REG_DWORD.
-std::string dword(std::int32_t v);
-
 // Starts a program that runs until it is ended (a window), waits until the
 // file exists (60 s at most) and a moment more, then kills it. env entries
 // NAME=VALUE replace those of this process. True when the file appeared.
@@ -142,12 +168,15 @@ private:
     platform::posix::UniqueFd out_;  // its standard output
 };
 
-// A program or file of build/dist/.
-std::string dist(const std::string& name);
 // Copies the configuration program and its runtime files into a new folder.
 void install_program(const std::string& folder);
 
 // kalvorin-reg with the arguments, against the hive in KALVORIN_HIVE.
 RunResult reg(const std::vector<std::string>& args);
+
+#endif  // _WIN32
+
+// A program or file of build/dist/.
+std::string dist(const std::string& name);
 
 }  // namespace kalvorin::test
