@@ -19,16 +19,16 @@ struct Arch {
     std::string name;        // win32, win64
     std::string format;      // objdump's name of the file format
     std::string magic;       // the optional header's magic
-    std::vector<std::string> programs;
+    std::vector<std::string> files;  // the programs and the plug-in
 };
 
 const std::vector<Arch>& arches() {
     static const std::vector<Arch> a{
         {"win32", "pei-i386", "010b\t(PE32)",
-         {"kalvorin-host.exe", "kalvorin-reg.exe", "kalvorin-lint.exe"}},
+         {"kalvorin-host.exe", "kalvorin-reg.exe", "kalvorin-lint.exe", "Kalvorin.TBP"}},
         // Only the 64-bit folder carries the configuration program.
         {"win64", "pei-x86-64", "020b\t(PE32+)",
-         {"kalvorin-host.exe", "kalvorin-reg.exe", "kalvorin-lint.exe", "Kalvorin.exe"}},
+         {"kalvorin-host.exe", "kalvorin-reg.exe", "kalvorin-lint.exe", "Kalvorin.exe", "Kalvorin.TBP"}},
     };
     return a;
 }
@@ -89,9 +89,7 @@ class WinBinaries : public ::testing::TestWithParam<Arch> {};
 
 TEST_P(WinBinaries, EveryFileIsOfItsArchitectureWithTheLoadersProtectionsAndNeedsOnlySystemDlls) {
     const Arch& a = GetParam();
-    std::vector<std::string> files = a.programs;
-    files.push_back("Kalvorin.TBP");
-    for (const std::string& name : files) {
+    for (const std::string& name : a.files) {
         SCOPED_TRACE(a.name + "/" + name);
         const std::string p = objdump(dist(a) + name);
         EXPECT_NE(p.find("file format " + a.format + "\n"), std::string::npos);
@@ -148,9 +146,7 @@ std::string version_ini() {
 // failure handler is linked in only where a function calls it.
 TEST_P(WinBinaries, EveryFileHasItsVersionAndTheStackProtector) {
     const Arch& a = GetParam();
-    std::vector<std::string> files = a.programs;
-    files.push_back("Kalvorin.TBP");
-    for (const std::string& name : files) {
+    for (const std::string& name : a.files) {
         SCOPED_TRACE(a.name + "/" + name);
         // A version resource: type 16 among the entries of the resource
         // directory's top table, before the first table of names.

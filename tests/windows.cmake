@@ -52,14 +52,7 @@ target_compile_definitions(kalvorin_testsupport PUBLIC KALVORIN_DIST="${KALVORIN
 # at once. WINDOW: it shows the window, on the offscreen platform.
 function(kalvorin_test name)
   cmake_parse_arguments(T "STORE;WINDOW" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
-  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
-  target_compile_definitions(${name} PRIVATE
-    KALVORIN_DIST="${KALVORIN_DIST}"
-    KALVORIN_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data"
-    KALVORIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  kalvorin_test_program(${name} SOURCES ${T_SOURCES} LIBS ${T_LIBS})
   if(T_WINDOW)
     qt_import_plugins(${name} INCLUDE Qt6::QOffscreenIntegrationPlugin)
   endif()
