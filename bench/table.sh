@@ -1,24 +1,21 @@
 #!/usr/bin/env bash
-# The speed table: filter lists of the benchmark generator's mix (10 to 10 000
-# lines, each wrapped so that no line decides and every line is tried) against
-# messages of 2, 50 and 500 kB, from one run of bench_lists.
+# The speed table: filter lists of bench/gen_lines.py's mix (10 to 10 000
+# lines, each tied to a test that never holds, so that no line decides and
+# every line is tried) against messages of 2, 50 and 500 kB, from one run of
+# bench_lists.
 # usage: bash bench/table.sh [BUILD_DIR=build]      (from the project's root, after a build)
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=$(readlink -f "${1:-$ROOT/build}")
-PERF="$ROOT/../shared/perf"
 W=$(mktemp -d); trap 'rm -rf "$W"' EXIT
 
 for n in 10 100 1000 10000; do
-  python3 "$PERF/gen_rules.py" generate "$n" "$W/rules$n.tsv" --seed 7 >/dev/null
-  python3 "$PERF/to_kalvorin.py" "$W/rules$n.tsv" "$W/k$n" --full-work >/dev/null
-  cp "$W/k$n/trash.filters.txt" "$W/lines$n.txt"
+  python3 "$ROOT/bench/gen_lines.py" "$n" "$W/lines$n.txt" --every-line
 done
-# Contains lines only: the generator's single contains tests, as many as asked.
-python3 "$PERF/gen_rules.py" generate 60000 "$W/many.tsv" --seed 7 >/dev/null
-python3 "$PERF/to_kalvorin.py" "$W/many.tsv" "$W/many" --full-work >/dev/null
-grep -aE '^\([A-Z]{5}=#[^#]*#\)\*' "$W/many/trash.filters.txt" > "$W/contains-all.txt"
-for n in 1000 10000; do head -n "$n" "$W/contains-all.txt" > "$W/contains$n.txt"; done
+# Lists of contains tests only, for how their cost grows with their number.
+for n in 1000 10000; do
+  python3 "$ROOT/bench/gen_lines.py" "$n" "$W/contains$n.txt" --every-line --contains-only
+done
 
 KALVORIN_BENCH_LISTS="$W" "$BUILD/bench/bench_lists" --benchmark_format=json > "$W/out.json"
 
