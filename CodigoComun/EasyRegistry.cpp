@@ -43,15 +43,10 @@ std::int32_t clsRegistry::read_int(const std::string& name, std::int32_t def) co
     return static_cast<std::int32_t>(decode_dword(data));
 }
 
-std::string encode_dword(std::uint32_t value) {
-    return {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
-            static_cast<char>((value >> 16) & 0xFF), static_cast<char>((value >> 24) & 0xFF)};
-}
+std::string encode_dword(std::uint32_t value) { return platform::little_endian(value, 4); }
 
 std::uint32_t decode_dword(const std::string& data) {
-    std::uint32_t value = 0;
-    for (int k = 3; k >= 0; --k) value = (value << 8) | static_cast<unsigned char>(data[static_cast<std::size_t>(k)]);
-    return value;
+    return static_cast<std::uint32_t>(platform::from_little_endian(data.substr(0, 4)));
 }
 
 }  // namespace kalvorin

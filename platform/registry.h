@@ -5,6 +5,7 @@
 // the store, does one operation and closes it again; where the store is a
 // settings file, a read may instead be answered from the last one while the
 // file is provably unchanged.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,6 +22,21 @@ enum RegType : std::uint32_t {
     kRegMultiSz = 7,
     kRegQword = 11,
 };
+
+// Numbers are stored little-endian: a REG_DWORD in 4 bytes, a REG_QWORD in 8.
+inline std::string little_endian(std::uint64_t value, int bytes) {
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    return out;
+}
+
+// The number of up to the first 8 bytes of data.
+inline std::uint64_t from_little_endian(const std::string& data) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < data.size() && i < 8; ++i)
+        value |= static_cast<std::uint64_t>(static_cast<unsigned char>(data[i])) << (8 * i);
+    return value;
+}
 
 struct RegValue {
     std::string name;

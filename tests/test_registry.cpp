@@ -28,6 +28,17 @@ protected:
     }
 };
 
+// Registry numbers: least significant byte first, whatever this machine's
+// byte order; a DWORD is read from its first four bytes only.
+TEST(RegistryNumbers, AreLittleEndian) {
+    EXPECT_EQ(platform::little_endian(0x0A0B0C0D, 4), std::string("\x0D\x0C\x0B\x0A"));
+    EXPECT_EQ(platform::little_endian(0x0102030405060708ULL, 8), std::string("\x08\x07\x06\x05\x04\x03\x02\x01"));
+    EXPECT_EQ(platform::from_little_endian(std::string("\xFF\x01", 2)), 0x01FFu);
+    EXPECT_EQ(encode_dword(0xFFFFFFFFu), std::string(4, '\xFF'));
+    EXPECT_EQ(decode_dword(std::string("\x01\x00\x00\x80\x07", 5)), 0x80000001u);
+    EXPECT_EQ(static_cast<std::int32_t>(decode_dword(encode_dword(static_cast<std::uint32_t>(-5)))), -5);
+}
+
 TEST_F(RegistryTest, KeyPathIsAbsoluteAndTheLastSectionWins) {
     clsRegistry r;
     r.init("kalvorin");

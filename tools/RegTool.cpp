@@ -17,6 +17,8 @@ namespace {
 
 using platform::RegKey;
 using platform::RegValue;
+using platform::from_little_endian;
+using platform::little_endian;
 
 // A command line that is not a command; the usage hint follows its message.
 struct UsageError : KalvorinError {
@@ -76,18 +78,6 @@ std::string parse_hex(const std::string& hex) {
     std::string out;
     for (std::size_t i = 0; i < hex.size(); i += 2) out.push_back(static_cast<char>(std::stoul(hex.substr(i, 2), nullptr, 16)));
     return out;
-}
-
-std::string little_endian(std::uint64_t v, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-    return out;
-}
-
-std::uint64_t from_little_endian(const std::string& d) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < d.size() && i < 8; ++i) v |= static_cast<std::uint64_t>(static_cast<unsigned char>(d[i])) << (8 * i);
-    return v;
 }
 
 // Decimal (a minus sign allowed, stored as two's complement) or 0x hex.
