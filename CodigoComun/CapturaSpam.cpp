@@ -14,6 +14,7 @@
 #include "CodigoComun/FilterPlan.h"
 #include "CodigoComun/LogQueue.h"
 #include "CodigoComun/EvaluaExpresion.h"
+#include "CodigoComun/ListLine.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/Texto.h"
 #include "platform/ansi.h"
@@ -220,7 +221,7 @@ void searcher::prepare(const std::vector<std::string>& lines) {
     forget();
     if (g_searcher.literal) return;
     for (const std::string& line : lines)
-        if (!line.empty() && line[0] != ':' && line.size() <= kLongestLine) {
+        if (is_filter_line(line) && line.size() <= kLongestLine) {
             KeptPlans::value_type& kept = keep_plan(line);
             if (kept.second.position == kNotPrepared) kept.second.position = g_searcher.in_order.size();
             g_searcher.in_order.push_back(&kept);

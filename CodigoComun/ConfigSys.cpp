@@ -1,6 +1,8 @@
 #include "ConfigSys.h"
 
 #include "CodigoComun/EasyRegistry.h"
+#include "CodigoComun/ExtImgRule.h"
+#include "CodigoComun/FileNames.h"
 #include "CodigoComun/Texto.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
@@ -30,7 +32,7 @@ std::string get_basefolder() {
 }
 
 std::string get_version() {
-    platform::TextReader r(get_basefolder() + "version.ini", platform::Place::BaseFolder);
+    platform::TextReader r(get_basefolder() + kVersionFile, platform::Place::BaseFolder);
     std::string line;
     r.next_line(line);
     return trim(line);
@@ -47,7 +49,7 @@ void clsConfigSys::get_scores(std::int32_t& secure, std::int32_t& trash, std::in
     suspect = reg.read_int(settings::kSuspect, settings::kDefaultSuspect);
 }
 
-std::string clsConfigSys::get_extimg() const { return section(settings::kSettings).read_str(settings::kExtimg, "none"); }
+std::string clsConfigSys::get_extimg() const { return section(settings::kSettings).read_str(settings::kExtimg, setting_of(ExtImgRule::none)); }
 
 bool clsConfigSys::get_uppercase() const { return read_bool(settings::kUppercase, "true"); }
 

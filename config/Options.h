@@ -5,6 +5,7 @@
 #include <string>
 
 #include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/ExtImgRule.h"
 
 namespace kalvorin::config {
 
@@ -17,7 +18,7 @@ using settings::kDefaultTrash;
 // The options as the fields and switches hold them (texts as typed).
 struct OptionFields {
     std::string secure, trash, suspect, logsize;
-    std::string extimg;  // "none", "susp" or "trash"
+    std::string extimg;  // the word of an ExtImgRule
     bool uppercase = true, xpertmode = false, up50kb = true;
 };
 
@@ -25,7 +26,7 @@ struct OptionFields {
 struct OptionValues {
     std::int32_t secure = kDefaultSecure, trash = kDefaultTrash, suspect = kDefaultSuspect;
     std::int32_t logsize = kDefaultLogsize;
-    std::string extimg = "none";
+    std::string extimg = setting_of(ExtImgRule::none);
     bool uppercase = true, xpertmode = false, up50kb = true;
 };
 

@@ -18,6 +18,9 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/ExtImgRule.h"
+#include "CodigoComun/FileNames.h"
+#include "CodigoComun/ListLine.h"
 #include "platform/errors.h"
 #include "CodigoComun/Texto.h"
 #include "config/ErrorText.h"
@@ -424,7 +427,7 @@ void TForm1::FormCreate() {
     // as the base folder's are: nothing is read or made where others could
     // have put a file first.
     platform::check_private_folder(program_folder_);
-    if (!platform::file_exists(program_folder_ + sep + "depure.dat")) config.set_basefolder(program_folder_);
+    if (!platform::file_exists(program_folder_ + sep + kKeepBaseFolderMarker)) config.set_basefolder(program_folder_);
 
     // 3. Default lists in the program folder; an existing list is never touched.
     constexpr auto kBase = platform::Place::BaseFolder;
@@ -544,8 +547,8 @@ void TForm1::show_settings() {
 
     rd_none->setChecked(true);
     const std::string rule = config.get_extimg();
-    if (rule == "trash") rd_trash->setChecked(true);
-    else if (rule == "susp") rd_suspect->setChecked(true);
+    if (extimg_rule(rule) == ExtImgRule::trash) rd_trash->setChecked(true);
+    else if (extimg_rule(rule) == ExtImgRule::suspect) rd_suspect->setChecked(true);
 
     chk_uppercase->setChecked(config.get_uppercase());
     chk_up50kb->setChecked(config.get_up50kb());
@@ -586,7 +589,9 @@ void TForm1::btn_saveallClick() {
     fields.secure = to_ansi(edt_secure->text());
     fields.trash = to_ansi(edt_trash->text());
     fields.suspect = to_ansi(edt_suspect->text());
-    fields.extimg = rd_trash->isChecked() ? "trash" : rd_suspect->isChecked() ? "susp" : "none";
+    fields.extimg = setting_of(rd_trash->isChecked()     ? ExtImgRule::trash
+                               : rd_suspect->isChecked() ? ExtImgRule::suspect
+                                                         : ExtImgRule::none);
     fields.uppercase = chk_uppercase->isChecked();
     fields.xpertmode = chk_expert->isChecked();
     fields.up50kb = chk_up50kb->isChecked();
@@ -630,9 +635,9 @@ void TForm1::open_in_shell(const std::string& file_name) {
 void TForm1::btn_secureClick() { open_in_shell(lists()[0].list); }
 void TForm1::btn_trashClick() { open_in_shell(lists()[1].list); }
 void TForm1::btn_suspectClick() { open_in_shell(lists()[2].list); }
-void TForm1::btn_helpfiltersClick() { open_in_shell("filters.hlp.txt"); }
-void TForm1::btn_readmeClick() { open_in_shell("leame.txt"); }
-void TForm1::btn_faqClick() { open_in_shell("faq.txt"); }
+void TForm1::btn_helpfiltersClick() { open_in_shell(kFilterHelpFile); }
+void TForm1::btn_readmeClick() { open_in_shell(kReadmeFile); }
+void TForm1::btn_faqClick() { open_in_shell(kFaqFile); }
 
 void TForm1::lbl_homelinkClick() {
     if (!seam_.openUrl(kHomePage)) throw EInOutError("No browser could be started for the address", kHomePage);
@@ -648,7 +653,7 @@ void TForm1::btn_testfiltersClick() {
         std::string line;
         while (reader.next_line(line)) {
             mmo_test->appendPlainText(from_ansi("Testing: " + line));
-            if (!line.empty() && line.front() != ':') searcher::filtred(line);
+            if (is_filter_line(line)) searcher::filtred(line);
             mmo_test->appendPlainText("Tested!");
         }
     }

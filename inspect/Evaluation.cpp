@@ -5,6 +5,7 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/ExtImgRule.h"
 
 namespace kalvorin::inspect {
 
@@ -46,12 +47,13 @@ SeenMessage see(const HostParts& parts, const PassSettings& settings) {
 
 ImageRule apply_image_rule(bool image, const PassSettings& settings, std::int32_t& score) {
     if (!image) return ImageRule::no_image;
-    if (settings.extimg == "susp") {
+    const ExtImgRule rule = extimg_rule(settings.extimg);
+    if (rule == ExtImgRule::suspect) {
         if (score != 0) return ImageRule::kept;
         score = settings.scores[2];
         return ImageRule::to_suspect;
     }
-    if (settings.extimg == "trash") {
+    if (rule == ExtImgRule::trash) {
         if (score != settings.scores[2] && score != 0) return ImageRule::kept;
         score = settings.scores[1];
         return ImageRule::to_trash;

@@ -48,7 +48,7 @@ struct LineAt {
 // What the external-image rule did with the score the list pass reached.
 enum class ImageRule {
     no_image,    // the raw message refers to no external image
-    unchanged,   // it does, but extimg is neither "susp" nor "trash"
+    unchanged,   // it does, but extimg asks for no rule (ExtImgRule::none)
     kept,        // it does, but the score the list pass reached stands
     to_suspect,  // "susp" and no list decided
     to_trash,    // "trash" and no list decided, or the score was the suspect score

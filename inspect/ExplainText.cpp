@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "CodigoComun/ExtImgRule.h"
 #include "CodigoComun/FilterPlan.h"
 #include "inspect/ListFiles.h"
 
@@ -96,7 +97,7 @@ std::string image_reason(const Verdict& v, const PassSettings& s) {
     switch (v.image) {
         case ImageRule::unchanged: return rule + ": the score stands";
         case ImageRule::kept:
-            return rule + (s.extimg == "susp" ? " but a list decided" : " but the score is neither 0 nor the suspect score") +
+            return rule + (extimg_rule(s.extimg) == ExtImgRule::suspect ? " but a list decided" : " but the score is neither 0 nor the suspect score") +
                    ": the score stands";
         case ImageRule::to_suspect: return rule + " and no list decided: the suspect score";
         case ImageRule::to_trash:

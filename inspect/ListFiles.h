@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CodigoComun/ListLine.h"
 #include "platform/textfile.h"
 
 namespace kalvorin::inspect {
@@ -24,9 +25,7 @@ std::string as_basefolder(const std::string& folder);
 // that someone names is read as given.
 FilterLists read_lists(const std::string& basefolder, platform::Place place);
 
-// Whether the list pass hands the line to filtred: not a comment, and not
-// empty (an empty line has no first character and is skipped like one).
-inline bool is_filter_line(const std::string& line) { return !line.empty() && line[0] != ':'; }
+using kalvorin::is_filter_line;
 
 // "secure", "trash" or "suspect".
 const char* list_name(std::size_t list);

@@ -33,12 +33,6 @@ struct PluginState {
     bool told_scoring_stopped = false;
 };
 
-// The lock file in the base folder. Its own file, never written and never
-// removed: the log and the compiled lists are emptied, deleted and created
-// again while the plug-in runs, and a lock on a file that is replaced keeps
-// no one out. Named after the plug-in, whose lock it is, so that a person who
-// finds it beside plugin.log.txt knows what it belongs to.
-inline constexpr const char* kLockName = "plugin.lock";
 // How long initialisation waits for another program to let go of the base
 // folder, unless KALVORIN_LOCK_WAIT gives a number of seconds.
 inline constexpr int kLockWaitSeconds = 60;

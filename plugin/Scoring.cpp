@@ -6,6 +6,8 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/ExtImgRule.h"
+#include "CodigoComun/ListLine.h"
 #include "CodigoComun/LogLines.h"
 #include "CodigoComun/LogQueue.h"
 #include "CodigoComun/Texto.h"
@@ -74,9 +76,7 @@ void list_pass(std::int32_t list, std::int32_t& score) {
             write_log(1, line_of_length(line.size()));
         else
             write_log(1, line);
-        // An empty line (only in a hand-edited list) has no first character:
-        // it is skipped like a comment.
-        if (line.empty() || line[0] == ':') continue;
+        if (!is_filter_line(line)) continue;
         if (searcher::filtred(line)) score = get_score(list);
     }
     reader.close();
@@ -111,8 +111,9 @@ void external_image_rule(std::int32_t& score) {
     if (!searcher::haveimg()) return;
     const PluginState& s = plugin_state();
     write_log(1, "searcher.haveimg=TRUE");
-    if (s.extimg == "susp" && score == 0) score = get_score(3);
-    if (s.extimg == "trash") {
+    const ExtImgRule rule = extimg_rule(s.extimg);
+    if (rule == ExtImgRule::suspect && score == 0) score = get_score(3);
+    if (rule == ExtImgRule::trash) {
         const std::int32_t t = get_score(3);
         if (score == t || score == 0) score = get_score(2);
     }

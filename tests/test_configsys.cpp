@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/ExtImgRule.h"
 #include "platform/errors.h"
 #include "platform/registry.h"
 #include "support/TestSupport.h"
@@ -110,6 +113,19 @@ TEST_F(ConfigSysTest, EachScoreFallsBackOnItsOwn) {
     EXPECT_EQ(s, -1000);
     EXPECT_EQ(t, 1000);
     EXPECT_EQ(u, 5);
+}
+
+// The stored word decides the rule, to the letter; any other word is none,
+// and each rule is written back as the word that reads as it.
+TEST(ExtImgRuleTest, OnlyTheExactWordsAskForARule) {
+    const std::pair<const char*, ExtImgRule> cases[] = {
+        {"susp", ExtImgRule::suspect}, {"trash", ExtImgRule::trash}, {"none", ExtImgRule::none},
+        {"SUSP", ExtImgRule::none},    {"trash ", ExtImgRule::none}, {"", ExtImgRule::none},
+        {"suspect", ExtImgRule::none},
+    };
+    for (const auto& [word, rule] : cases) EXPECT_EQ(extimg_rule(word), rule) << word;
+    for (ExtImgRule r : {ExtImgRule::none, ExtImgRule::suspect, ExtImgRule::trash})
+        EXPECT_EQ(extimg_rule(setting_of(r)), r);
 }
 
 TEST_F(ConfigSysTest, VersionIsTheTrimmedFirstLine) {

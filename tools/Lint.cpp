@@ -9,6 +9,7 @@
 #include "CodigoComun/CodePage.h"
 #include "CodigoComun/DefaultLists.h"
 #include "CodigoComun/Errors.h"
+#include "CodigoComun/ListLine.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/Texto.h"
 #include "CodigoComun/TrxParser.h"
@@ -80,9 +81,8 @@ public:
     explicit Checker(bool uppercase) : uppercase_(uppercase), examiner_(uppercase) {}
 
     void line(LineAt at, const std::string& text) {
-        if (text.empty()) return;
-        if (text[0] == ':') {
-            if (reads_as_filter(text)) ++report_.disabled_comments;
+        if (!is_filter_line(text)) {
+            if (!text.empty() && reads_as_filter(text)) ++report_.disabled_comments;
             return;
         }
         ++report_.filter_lines;
