@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +53,54 @@ TEST_F(LogQueueTest, ARoundWritesWhatLineByLineAppendsWrite) {
     const std::string line_by_line = script(false);
     EXPECT_EQ(line_by_line, "four\r\n|#- elsewhere\r\n" + std::string(100000, 'M') + "\r\n#- again\r\n");
     EXPECT_EQ(script(true), line_by_line);
+}
+
+// Short scripts where a round could reorder or lose lines; each must leave
+// the files as line-by-line appends do.
+TEST_F(LogQueueTest, EachFileKeepsItsLinesInOrderThroughLongLinesAndResets) {
+    const std::string part(100000, 'P');
+    struct Case {
+        const char* name;
+        std::function<void(LogQueue&)> writes;
+        std::string a, b;  // what the files hold after
+    };
+    const Case cases[] = {
+        {"a long line after lines waiting for its file",
+         [&](LogQueue& q) {
+             q.append(a_, "before");
+             q.append(a_, part);
+             q.append(a_, "after");
+         },
+         "before\r\n" + part + "\r\nafter\r\n", ""},
+        {"a reset of one file while lines wait for another",
+         [&](LogQueue& q) {
+             q.append(b_, "kept");
+             q.reset(a_);
+             q.append(a_, "new");
+         },
+         "new\r\n", "kept\r\n"},
+        {"a long line for one file while lines wait for another",
+         [&](LogQueue& q) {
+             q.append(b_, "first");
+             q.append(a_, part);
+             q.append(b_, "second");
+         },
+         part + "\r\n", "first\r\nsecond\r\n"},
+    };
+    for (const Case& c : cases) {
+        for (const bool in_round : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (in_round ? ", in a round" : ", line by line"));
+            std::remove(a_.c_str());
+            std::remove(b_.c_str());
+            {
+                std::optional<LogRound> round;
+                if (in_round) round.emplace();
+                c.writes(log_queue());
+            }
+            EXPECT_TRUE(test::slurp(a_) == c.a) << "a.log is not as expected";
+            EXPECT_EQ(test::slurp(b_), c.b);
+        }
+    }
 }
 
 TEST_F(LogQueueTest, ARoundHoldsNoMoreThanAMegabyte) {
