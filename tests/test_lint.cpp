@@ -98,6 +98,14 @@ TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
          {std::string("snder=\"x\"+snder=\"y\0= 2 0 z\"", 27)}, {}, false},
         {"a line that nothing makes match", {"sbjct=/x/", "sbjct=#a#*0"}, {},
          {{0, 1, Kind::never_decides, "no answers"}, {0, 2, Kind::never_decides, "no answers"}}},
+        // Every answer of up to six distinct tests is tried, so a line of six
+        // that nothing makes match is said to be so; of seven only a sample
+        // is, which proves nothing.
+        {"six distinct tests that nothing makes match",
+         {"(sbjct=#a#*sbjct-#a#)*sbjct=#b#*sbjct=#c#*sbjct=#d#*sbjct=#e#*sbjct=#f#"}, {},
+         {{0, 1, Kind::never_decides, "no answers"}}},
+        {"seven, which are only sampled",
+         {"(sbjct=#a#*sbjct-#a#)*sbjct=#b#*sbjct=#c#*sbjct=#d#*sbjct=#e#*sbjct=#f#*sbjct=#g#"}, {}, {}},
         {"a keyword inside a later test's text", {"rwmsg=#snder=#a## 0 0 0 0 0 0 0 0 0 0"}, {},
          {{0, 1, Kind::stops, "when snder=#a# is 0, rwmsg=#0# is 1: '10000000000'"}}},
     };
