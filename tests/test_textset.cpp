@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CodigoComun/FieldTests.h"
 #include "CodigoComun/TextSet.h"
 
 namespace kalvorin {
@@ -87,6 +88,37 @@ TEST(TextSet, FormFollowsTheTextsSize) {
     const std::string subject = "ushers " + varied.substr(0, 7000) + varied;
     EXPECT_EQ(TextSet(texts).form(), TextSet::Form::sparse);
     expect_every_form(texts, subject);
+}
+
+// A test first met after the message's searches were built (a line taken
+// apart by its values, at its first message) is answered as if it had been
+// met before: in its own mode, and for each message after.
+TEST(FieldTests, ATestMetAfterTheSearchesWereBuiltIsAnsweredInItsMode) {
+    constexpr std::size_t kBody = 2;  // MBODY
+    MessageParts parts{"", "", "a winner takes it", "", "", ""};
+    FieldTests tests(parts);
+    const int early = tests.add(MatchMode::contains, kBody, "takes");
+    tests.new_message(true);
+    EXPECT_TRUE(tests.answer(early));
+    struct Late {
+        MatchMode mode;
+        const char* text;
+        bool first, second;  // the answers for "a winner takes it", then "win it"
+    };
+    const Late late[] = {
+        {MatchMode::word, "win", false, true},      {MatchMode::word, "winner", true, false},
+        {MatchMode::contains, "win", true, true},   {MatchMode::contains, "lose", false, false},
+        {MatchMode::word, "WINNER", true, false},
+    };
+    std::vector<int> numbers;
+    for (const Late& l : late) {
+        numbers.push_back(tests.add(l.mode, kBody, l.text));
+        EXPECT_EQ(tests.answer(numbers.back()), l.first) << l.text;
+    }
+    parts[kBody] = "win it";
+    tests.new_message(true);
+    for (std::size_t i = 0; i < std::size(late); ++i) EXPECT_EQ(tests.answer(numbers[i]), late[i].second) << late[i].text;
+    EXPECT_FALSE(tests.answer(early));
 }
 
 }  // namespace
