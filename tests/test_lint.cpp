@@ -46,6 +46,9 @@ TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
          {{0, 1, Kind::stops, "is refused: The filter line of 65547 bytes is longer than the 65536 bytes a line may have"}}},
         {"parentheses nested too deep", {std::string(257, '(') + "sbjct=#a#" + std::string(257, ')')}, {},
          {{0, 1, Kind::stops, "nested more than 256 deep; scoring stops here for every message"}}},
+        // Tests are met in keyword order; the first faulty one stops the line.
+        {"two tests that cannot be taken apart", {"sbjct=#a+snder=x"}, {},
+         {{0, 1, Kind::stops, "Field test 'snder=xx' does not occur in the line"}}},
         {"a test without its closing delimiter", {}, {"sbjct=#b"},
          {{1, 1, Kind::stops, "cannot be taken apart: Field test 'sbjct=#b#' does not occur in the line"}}},
         {"a pattern that does not compile", {"sbjct=%(abc%"}, {},
