@@ -1,0 +1,33 @@
+#pragma once
+// kalvorin-host's command line: its options and sources, checked together.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalvorin::host {
+
+struct Options {
+    std::string plugin;
+    std::size_t max_size = 0;
+    bool parts_mode = false;
+    bool explain = false;
+    bool filter_mode = false;
+    bool detailed_status = false;
+    std::vector<std::string> compare;  // the old and the new base folder
+    std::vector<std::string> sources;
+    // --explain or --compare: the list pass runs in the host itself.
+    bool in_process() const { return explain || !compare.empty(); }
+};
+
+// The options, or the exit status to end with at once: after the version or
+// the usage is printed (kAllScored), or after a usage error is reported on
+// standard error with the usage (kUsageError).
+struct CommandLine {
+    Options options;
+    std::optional<int> done;
+};
+
+CommandLine read_command_line(int argc, char** argv);
+
+}  // namespace kalvorin::host
