@@ -46,7 +46,7 @@ std::int32_t clsRegistry::read_int(const std::string& name, std::int32_t def) co
 std::string encode_dword(std::uint32_t value) { return platform::little_endian(value, 4); }
 
 std::uint32_t decode_dword(const std::string& data) {
-    return static_cast<std::uint32_t>(platform::from_little_endian(data.substr(0, 4)));
+    return static_cast<std::uint32_t>(platform::from_little_endian(data, 4));
 }
 
 }  // namespace kalvorin

@@ -546,9 +546,9 @@ void TForm1::show_settings() {
     edt_trash->setText(from_ansi(int_to_str(trash)));
 
     rd_none->setChecked(true);
-    const std::string rule = config.get_extimg();
-    if (extimg_rule(rule) == ExtImgRule::trash) rd_trash->setChecked(true);
-    else if (extimg_rule(rule) == ExtImgRule::suspect) rd_suspect->setChecked(true);
+    const ExtImgRule rule = extimg_rule(config.get_extimg());
+    if (rule == ExtImgRule::trash) rd_trash->setChecked(true);
+    else if (rule == ExtImgRule::suspect) rd_suspect->setChecked(true);
 
     chk_uppercase->setChecked(config.get_uppercase());
     chk_up50kb->setChecked(config.get_up50kb());

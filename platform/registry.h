@@ -30,10 +30,10 @@ inline std::string little_endian(std::uint64_t value, int bytes) {
     return out;
 }
 
-// The number of up to the first 8 bytes of data.
-inline std::uint64_t from_little_endian(const std::string& data) {
+// The number of the first bytes of data, 8 at most.
+inline std::uint64_t from_little_endian(const std::string& data, std::size_t bytes = 8) {
     std::uint64_t value = 0;
-    for (std::size_t i = 0; i < data.size() && i < 8; ++i)
+    for (std::size_t i = 0; i < data.size() && i < bytes && i < 8; ++i)
         value |= static_cast<std::uint64_t>(static_cast<unsigned char>(data[i])) << (8 * i);
     return value;
 }

@@ -118,7 +118,7 @@ void initialize() {
     if (s.secure == 0) s.secure = -1;
     if (s.trash == 0) s.trash = 1;
     if (s.suspect == 0) s.suspect = 1;
-    run_step(10, "read the external-image setting", [&] { s.extimg = cfg.get_extimg(); });
+    run_step(10, "read the external-image setting", [&] { s.extimg = extimg_rule(cfg.get_extimg()); });
     for (std::size_t i = 0; i < kListNames.size(); ++i)
         run_step(11, (std::string("compile ") + kListNames[i] + kTextSuffix).c_str(),
                  [&] { compile_list(s.basefolder, kListNames[i], s.compiled[i]); });

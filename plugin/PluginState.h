@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "CodigoComun/ExtImgRule.h"
 #include "CodigoComun/FileNames.h"
 #include "platform/lock.h"
 
@@ -20,7 +21,7 @@ struct PluginState {
     bool up50kb = false;
     std::int32_t logsize = 0;
     std::string logfile;
-    std::string extimg;
+    ExtImgRule extimg = ExtImgRule::none;
     std::int32_t mailcount = 0;
     // The compiled lists this initialisation wrote, in list order: finalisation
     // empties those and no other file.

@@ -6,7 +6,6 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
-#include "CodigoComun/ExtImgRule.h"
 #include "CodigoComun/ListLine.h"
 #include "CodigoComun/LogLines.h"
 #include "CodigoComun/LogQueue.h"
@@ -111,9 +110,8 @@ void external_image_rule(std::int32_t& score) {
     if (!searcher::haveimg()) return;
     const PluginState& s = plugin_state();
     write_log(1, "searcher.haveimg=TRUE");
-    const ExtImgRule rule = extimg_rule(s.extimg);
-    if (rule == ExtImgRule::suspect && score == 0) score = get_score(3);
-    if (rule == ExtImgRule::trash) {
+    if (s.extimg == ExtImgRule::suspect && score == 0) score = get_score(3);
+    if (s.extimg == ExtImgRule::trash) {
         const std::int32_t t = get_score(3);
         if (score == t || score == 0) score = get_score(2);
     }

@@ -74,7 +74,7 @@ TEST_F(PluginTest, InitializeFillsTheStateAndCompilesTheLists) {
     EXPECT_EQ(s.version, "1.0");
     EXPECT_EQ(s.logfile, base() + "plugin.log.txt");
     EXPECT_EQ(s.logsize, 9);
-    EXPECT_EQ(s.extimg, "none");
+    EXPECT_EQ(s.extimg, ExtImgRule::none);
     EXPECT_TRUE(s.uppercase);
     EXPECT_TRUE(s.up50kb);
     EXPECT_EQ(log(), "K A L V O R I  L O G  F I L E\r\n");
@@ -291,7 +291,7 @@ TEST_F(ScoringTest, AfterFinalisationNothingIsScoredOrWrittenUntilTheNextInitial
     ScriptedHost host;
     host.parts[kPartSender] = "bob";
     host.parts[kPartRawMessage] = "<img src=\"http://x\">";
-    plugin_state().extimg = "susp";
+    plugin_state().extimg = ExtImgRule::suspect;
     EXPECT_EQ(score(host), 0);
     EXPECT_EQ(log(), before);
     initialize();
