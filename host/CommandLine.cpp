@@ -13,10 +13,6 @@ namespace kalvorin::host {
 
 namespace {
 
-// Large enough for nearly all mail that servers deliver; a message above it
-// costs several times its size in memory to parse.
-constexpr std::size_t kDefaultMaxSize = std::size_t{32} << 20;
-
 const char* kUsage =
     "usage: kalvorin-host [OPTIONS] SOURCE...       score .eml files, mbox files, Maildir folders\n"
     "       kalvorin-host [OPTIONS] --parts DIR...  score messages given as six part files\n"
@@ -75,7 +71,6 @@ std::optional<std::size_t> parse_size(const std::string& text) {
 // The options and sources, or the status to end with; see CommandLine.
 std::optional<int> read_into(Options& options, int argc, char** argv) {
     options.plugin = platform::program_folder() + platform::path_separator() + "Kalvorin.TBP";
-    options.max_size = kDefaultMaxSize;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--plugin") {

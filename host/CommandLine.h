@@ -7,9 +7,13 @@
 
 namespace kalvorin::host {
 
+// Large enough for nearly all mail that servers deliver; a message above it
+// costs several times its size in memory to parse.
+inline constexpr std::size_t kDefaultMaxSize = std::size_t{32} << 20;
+
 struct Options {
     std::string plugin;
-    std::size_t max_size = 0;
+    std::size_t max_size = kDefaultMaxSize;
     bool parts_mode = false;
     bool explain = false;
     bool filter_mode = false;
