@@ -84,6 +84,19 @@ protected:
         test::make_dir(folder);
         for (const std::string& f : files) std::filesystem::copy_file(target().file(f), folder + "/" + f);
     }
+    // A base folder with its version file and the three lists, stored as
+    // the base folder in emptied settings; its local path.
+    std::string base_folder(const std::string& secure, const std::string& trash, const std::string& suspect) const {
+        const std::string base = tmp_ / "base";
+        test::make_dir(base);
+        std::filesystem::copy_file(target().file("version.ini"), base + "/version.ini");
+        spit(base + "/secure.filters.txt", secure);
+        spit(base + "/trash.filters.txt", trash);
+        spit(base + "/suspect.filters.txt", suspect);
+        target().clear_settings();
+        EXPECT_EQ(target().reg({"add", kSettings + "directorys", "/v", "basefolder", "/d", T(base), "/f"}).status, 0);
+        return base;
+    }
     // A parts folder of the host.
     void message(const std::string& folder, const std::vector<std::pair<std::string, std::string>>& parts) const {
         test::make_dir(folder);
@@ -160,15 +173,8 @@ protected:
 };
 
 TEST_F(HeldFile, TheLogHeldByAnotherProgramCostsItsLinesNotTheScore) {
-    const std::string base = tmp_ / "base";
-    test::make_dir(base);
-    std::filesystem::copy_file(target().file("version.ini"), base + "/version.ini");
-    spit(base + "/secure.filters.txt", "snder=#friend.org#\r\n");
-    spit(base + "/trash.filters.txt", "sbjct=#gratis#\r\n");
-    spit(base + "/suspect.filters.txt", "");
+    const std::string base = base_folder("snder=#friend.org#\r\n", "sbjct=#gratis#\r\n", "");
     message(tmp_ / "m", {{"SBJCT", "gratis"}});
-    target().clear_settings();
-    ASSERT_EQ(target().reg({"add", kSettings + "directorys", "/v", "basefolder", "/d", T(base), "/f"}).status, 0);
     const std::vector<std::string> score{"--parts", T(tmp_ / "m")};
     const std::string log = base + "/plugin.log.txt";
 
@@ -240,16 +246,12 @@ TEST_F(WindowsCase, ThePlugInsOfBothArchitecturesScoreAlikeWithOneSettingsStore)
     const std::string hosts[] = {std::string(KALVORIN_BUILD_DIR) + "/win32/dist/kalvorin-host.exe",
                                  std::string(KALVORIN_BUILD_DIR) + "/win64/dist/kalvorin-host.exe"};
 
-    const std::string base = tmp_ / "base";
-    test::make_dir(base);
-    std::filesystem::copy_file(target().file("version.ini"), base + "/version.ini");
-    spit(base + "/secure.filters.txt", ":friends\r\nsnder=#bob@example.org#\r\n");
-    spit(base + "/trash.filters.txt", "sbjct=#CAF\xC9 GRATIS#\r\nmbody=%V[I1]AGRA%*sbjct-#re:#\r\n");
-    spit(base + "/suspect.filters.txt", "attch=#.exe#+headr=#X-Mailer: bulk#\r\n");
-    target().clear_settings();
+    const std::string base =
+        base_folder(":friends\r\nsnder=#bob@example.org#\r\n",
+                    "sbjct=#CAF\xC9 GRATIS#\r\nmbody=%V[I1]AGRA%*sbjct-#re:#\r\n",
+                    "attch=#.exe#+headr=#X-Mailer: bulk#\r\n");
     for (const std::vector<std::string>& a :
-         {std::vector<std::string>{"add", kSettings + "directorys", "/v", "basefolder", "/d", T(base), "/f"},
-          {"add", kSettings + "settings", "/v", "extimg", "/d", "susp", "/f"},
+         {std::vector<std::string>{"add", kSettings + "settings", "/v", "extimg", "/d", "susp", "/f"},
           {"add", kSettings + "settings", "/v", "logsize", "/t", "REG_DWORD", "/d", "100", "/f"}})
         ASSERT_EQ(target().reg(a).status, 0);
     const std::vector<std::vector<std::pair<std::string, std::string>>> messages = {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <thread>
 
+#include "support/Target.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin {
@@ -24,14 +25,15 @@ const std::vector<std::string> kProgramFiles = {
     "Kalvorin.exe", "kalvorin-host.exe", "kalvorin-reg.exe", "kalvorin-lint.exe", "Kalvorin.TBP", "version.ini",
     "lang.eng.txt", "lang.txt", "leame.txt", "faq.txt", "filters.hlp.txt", "uninstall.exe"};
 
-std::vector<std::string> wine_env() {
-    return {"WINEPREFIX=" + kPrefix, "WINEDEBUG=-all", "LC_ALL=C", "WINEDLLOVERRIDES=mscoree,mshtml="};
+// The 64-bit programs, run in the installer's prefix.
+const test::Target& installer_target() {
+    static const test::Target t = test::Target::current().in_prefix(kPrefix);
+    return t;
 }
 
+// A program of the prefix, or a file, with its arguments.
 test::RunResult wine(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{KALVORIN_WINE};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return test::run(argv, "", wine_env());
+    return installer_target().run_file(args.front(), {args.begin() + 1, args.end()});
 }
 
 // Compared without printing: the files are programs.
@@ -80,8 +82,8 @@ protected:
     // The window's start-up, as at the Start-menu entry's first use: it
     // stores its folder as the base folder and writes the three lists.
     void start_window() const {
-        std::vector<std::string> argv{KALVORIN_WINE, local_ + "/Kalvorin.exe", "-platform", "offscreen"};
-        ASSERT_TRUE(test::run_until_file(argv, wine_env(), local_ + "/suspect.edt.tmp"));
+        const auto c = installer_target().command(local_ + "/Kalvorin.exe", {"-platform", "offscreen"});
+        ASSERT_TRUE(test::run_until_file(c.argv, c.env, local_ + "/suspect.edt.tmp"));
     }
 
     std::string file(const std::string& name) const { return local_ + "/" + name; }
@@ -119,7 +121,7 @@ TEST_F(Installer, SilentInstallScoresFromItsFolderAndSilentUninstallKeepsTheUser
     test::spit(message / "SBJCT", "you win");
     const std::string parts = "Z:" + message.path();
     r = run("kalvorin-host.exe", {"--parts", parts});
-    EXPECT_EQ(r.out, "1000\t" + parts + "\r\n") << r.err;
+    EXPECT_EQ(r.out, "1000\t" + parts + "\n") << r.err;
     EXPECT_NE(test::slurp(file("plugin.log.txt")).find("|Final Score : 1000"), std::string::npos);
 
     // An edited language file and the lists survive an install over the old one.

@@ -50,6 +50,8 @@ public:
     // kalvorin-reg of the target.
     RunResult reg(const std::vector<std::string>& args) const { return run("kalvorin-reg", args); }
     const std::string& wineprefix() const { return wineprefix_; }
+    // The same programs run in another Wine prefix.
+    Target in_prefix(std::string wineprefix) const { return Target(name_, dist_, std::move(wineprefix)); }
     // Empties the target's settings store under HKCU\Software\kalvorin.
     void clear_settings() const;
 
