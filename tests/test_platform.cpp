@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +25,8 @@
 #include "support/TestSupport.h"
 #ifndef _WIN32
 #include "platform/child.h"
+#include "platform/lock.h"
+#include "platform/posix/lock_hook.h"
 #include "support/Planted.h"
 #endif
 
@@ -249,6 +253,48 @@ TEST(TextFile, APathAPersonGivesIsFollowedAndMayBeAPipe) {
     EXPECT_EQ(reader.next(line, 100), platform::LineReader::Read::Whole);
     writer.join();
     EXPECT_EQ(line, "piped\n");
+}
+
+// A lock on a file that the path no longer names keeps out no one: when the
+// file is removed or replaced between its open and its lock, the lock is
+// taken on the file that the path names by then.
+TEST(FileLock, IsTakenOnTheFileThePathNamesWhenItWasReplacedMeanwhile) {
+    struct Case {
+        const char* how;
+        void (*replace)(const std::string& path);
+    };
+    const Case cases[] = {
+        {"removed", [](const std::string& p) { ::unlink(p.c_str()); }},
+        {"removed and made anew",
+         [](const std::string& p) {
+             ::unlink(p.c_str());
+             test::spit(p, "");
+         }},
+        {"another renamed over it",
+         [](const std::string& p) {
+             test::spit(p + ".new", "");
+             ::rename((p + ".new").c_str(), p.c_str());
+         }},
+    };
+    static void (*replace)(const std::string&) = nullptr;
+    TempDir d;
+    for (const auto& c : cases) {
+        const std::string path = d / "plugin.lock";
+        test::spit(path, "");
+        replace = c.replace;
+        platform::posix::lock_opened_hook = [](const std::string& p) {
+            platform::posix::lock_opened_hook = nullptr;  // the first attempt only
+            replace(p);
+        };
+        const auto lock = platform::FileLock::acquire(path, std::chrono::seconds(5));
+        EXPECT_EQ(platform::posix::lock_opened_hook, nullptr) << c.how << ": not replaced";
+        platform::posix::lock_opened_hook = nullptr;
+        ASSERT_TRUE(lock) << c.how;
+        const int other = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(other, 0) << c.how;
+        EXPECT_NE(::flock(other, LOCK_EX | LOCK_NB), 0) << c.how;
+        ::close(other);
+    }
 }
 
 // The desktop's opener is whatever "xdg-open" the search path finds.

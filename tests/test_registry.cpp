@@ -6,6 +6,12 @@
 #include "platform/errors.h"
 #include "platform/registry.h"
 #include "support/TestSupport.h"
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "platform/posix/hive_stamp.h"
+#endif
 
 namespace kalvorin {
 namespace {
@@ -150,6 +156,52 @@ TEST_F(RegistryTest, EveryChangeBetweenTwoReadsIsSeen) {
     EXPECT_EQ(scores.read_int("secure", 0), 3);
     ASSERT_EQ(std::remove(hive_.c_str()), 0);
     EXPECT_EQ(scores.read_int("secure", 0), 0);
+}
+
+// A write that leaves the file's size and, put back, its modification time
+// as they were still shows at the next read.
+TEST_F(RegistryTest, AWriteThatKeepsSizeAndModificationTimeIsSeen) {
+    auto scores = section("scores");
+    scores.write_int("secure", 1);
+    ASSERT_EQ(scores.read_int("secure", 0), 1);
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(hive_.c_str(), &before), 0);
+    scores.write_int("secure", 2);
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, hive_.c_str(), times, 0), 0);
+    ASSERT_EQ(::stat(hive_.c_str(), &after), 0);
+    ASSERT_EQ(after.st_size, before.st_size);
+    EXPECT_EQ(scores.read_int("secure", 0), 2);
+}
+
+// Two states of the settings file are one only when every fact agrees: the
+// change counter tells apart writes that the size and times do not show.
+TEST(HiveStamp, EveryFactThatDiffersMakesAnotherState) {
+    using platform::hive::Stamp;
+    const Stamp base{1, 2, 4096, {10, 20}, {30, 40}, {0, 0, 0, 7}};
+    struct Case {
+        const char* differs;
+        void (*change)(Stamp&);
+    };
+    const Case cases[] = {
+        {"device", [](Stamp& s) { ++s.dev; }},
+        {"inode", [](Stamp& s) { ++s.ino; }},
+        {"size", [](Stamp& s) { ++s.size; }},
+        {"mtime seconds", [](Stamp& s) { ++s.mtime.tv_sec; }},
+        {"mtime nanoseconds", [](Stamp& s) { ++s.mtime.tv_nsec; }},
+        {"ctime seconds", [](Stamp& s) { ++s.ctime.tv_sec; }},
+        {"ctime nanoseconds", [](Stamp& s) { ++s.ctime.tv_nsec; }},
+        {"counter's low byte", [](Stamp& s) { ++s.change_counter[3]; }},
+        {"counter's high byte", [](Stamp& s) { ++s.change_counter[0]; }},
+        {"all but the counter", [](Stamp& s) { s = {9, 9, 9, {9, 9}, {9, 9}, s.change_counter}; }},
+    };
+    EXPECT_TRUE(base == Stamp(base));
+    for (const auto& c : cases) {
+        Stamp other = base;
+        c.change(other);
+        EXPECT_FALSE(other == base) << c.differs;
+        EXPECT_FALSE(base == other) << c.differs;
+    }
 }
 
 #endif  // _WIN32

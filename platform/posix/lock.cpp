@@ -11,10 +11,13 @@
 #include "platform/errors.h"
 #include "platform/lock.h"
 #include "platform/posix/base_files.h"
+#include "platform/posix/lock_hook.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/textfile.h"
 
 namespace kalvorin::platform {
+
+void (*posix::lock_opened_hook)(const std::string& path) = nullptr;
 
 namespace {
 
@@ -35,6 +38,7 @@ FileLock::Handle FileLock::try_take(const std::string& path) {
     // must not inherit the lock.
     posix::UniqueFd fd(posix::open_base_fd(path, O_RDWR | O_CREAT, false));
     if (fd.get() < 0) raise_io(path);
+    if (posix::lock_opened_hook) posix::lock_opened_hook(path);
     while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK) return kNone;
         if (errno != EINTR) raise_io(path);

@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "platform/errors.h"
+#include "platform/posix/hive_stamp.h"
 #include "platform/posix/hive_store.h"
 #include "platform/posix/unique_fd.h"
 #include "platform/registry.h"
@@ -40,21 +41,6 @@ namespace {
 // Anything else, or anything unexpected, reads for real.
 
 using Fd = posix::UniqueFd;
-
-struct Stamp {
-    dev_t dev;
-    ino_t ino;
-    off_t size;
-    timespec mtime;
-    timespec ctime;
-    std::array<unsigned char, 4> change_counter;
-
-    bool operator==(const Stamp& o) const {
-        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
-               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
-               ctime.tv_nsec == o.ctime.tv_nsec && change_counter == o.change_counter;
-    }
-};
 
 // A journal or log beside the file means a write in progress, a crashed one or
 // another journal mode: the counter alone then does not tell.
