@@ -180,20 +180,39 @@ bool is_limit(int rc) {
 // reading.
 class Budget {
 public:
-    explicit Budget(std::size_t text_length)
+    Budget(std::size_t text_length, std::chrono::steady_clock::time_point now)
         : allowed_(kTestBudgetBase + kTestBudgetPerByte * static_cast<std::int64_t>(text_length)),
-          cpu_start_(platform::thread_cpu_time()),
-          deadline_(std::chrono::steady_clock::now() + allowed_) {}
+          cpu_start_(cpu_time_at(now, false)),
+          deadline_(now + allowed_) {}
 
     bool exhausted(std::chrono::steady_clock::time_point now) {
         if (now <= deadline_) return false;
-        const auto used = platform::thread_cpu_time() - cpu_start_;
+        const auto used = cpu_time_at(now, true) - cpu_start_;
         if (used >= allowed_) return true;
         deadline_ = now + (allowed_ - used);
         return false;
     }
 
 private:
+    // The processor clock is a system call on many machines, and a test is
+    // often over in microseconds, so a test's start reads it at most once per
+    // kCpuReadEvery of wall time. In between, the thread's processor time is
+    // taken as the last reading plus all the wall time since: it cannot have
+    // grown faster. A start is so placed no earlier than it was and at most
+    // kCpuReadEvery later, which can only lengthen a budget by that much. The
+    // time used against the budget is always read afresh.
+    static std::chrono::nanoseconds cpu_time_at(std::chrono::steady_clock::time_point now, bool afresh) {
+        constexpr std::chrono::milliseconds kCpuReadEvery{1};
+        struct Reading {
+            std::chrono::steady_clock::time_point wall;
+            std::chrono::nanoseconds cpu{-1};
+        };
+        thread_local Reading last;
+        if (afresh || last.cpu.count() < 0 || now - last.wall >= kCpuReadEvery)
+            last = {now, platform::thread_cpu_time()};
+        return last.cpu + (now - last.wall);
+    }
+
     std::chrono::nanoseconds allowed_;
     std::chrono::nanoseconds cpu_start_;
     std::chrono::steady_clock::time_point deadline_;
@@ -227,7 +246,9 @@ Matcher make_matcher(bool jit) {
 // read at each start position.
 std::optional<RegexMatch> search(const Compiled& compiled, std::string_view text, Matcher& matcher) {
     using std::chrono::steady_clock;
-    Budget budget(text.size());
+    // One wall-clock reading ends a window and begins the next.
+    auto began = steady_clock::now();
+    Budget budget(text.size(), began);
     const auto subject = reinterpret_cast<PCRE2_SPTR>(text.data());
     const PCRE2_SIZE end = text.size();
     PCRE2_SIZE start = 0;
@@ -235,7 +256,6 @@ std::optional<RegexMatch> search(const Compiled& compiled, std::string_view text
     for (;;) {
         const PCRE2_SIZE last = end - start < window ? end : start + window - 1;
         pcre2_set_offset_limit(matcher.context.get(), last);
-        const auto began = steady_clock::now();
         const int rc = pcre2_match(compiled.code.get(), subject, end, start, 0, matcher.data.get(),
                                    matcher.context.get());
         const auto now = steady_clock::now();
@@ -252,6 +272,7 @@ std::optional<RegexMatch> search(const Compiled& compiled, std::string_view text
         start = last + 1;
         if (now - began < kWindowTime / 4) window *= 4;
         else if (now - began > kWindowTime && window > 1) window /= 2;
+        began = now;
     }
 }
 
