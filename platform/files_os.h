@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace kalvorin::platform::os {
 
@@ -46,6 +47,11 @@ enum class Access { Read, Append, Truncate };
 // owner only. Nothing, with errno set to the runtime's error number or to
 // one of the refusals above, when it cannot or may not.
 std::FILE* open_in_base(const std::string& path, Access access);
+
+// Appends text to a file of the base folder opened as open_in_base does for
+// Access::Append; when the text cannot be written whole, the file is cut back
+// to the length it had. 0, or the error number or refusal.
+int append_in_base(const std::string& path, std::string_view text);
 
 // What a name is, without following it when it is a link.
 enum class Kind { Missing, Regular, Folder, Link, Other };

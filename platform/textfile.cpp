@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 
 #include "platform/errors.h"
@@ -77,23 +78,40 @@ std::string io_message(int err, const std::string& path) {
     }
 }
 
-TextReader::TextReader(const std::string& path, Place place) : file_(open_for_reading(path, place)), path_(path) {}
+namespace {
+constexpr std::size_t kBlock = 64 * 1024;
+}  // namespace
+
+TextReader::TextReader(const std::string& path, Place place)
+    : file_(open_for_reading(path, place)), path_(path), block_(std::make_unique<char[]>(kBlock)) {
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+}
+
+bool TextReader::fill() {
+    pos_ = end_ = 0;
+    // A short block already met the end; another read would only meet it again.
+    if (std::feof(file_.get())) return false;
+    end_ = std::fread(block_.get(), 1, kBlock, file_.get());
+    if (std::ferror(file_.get())) raise_io(EIO, path_);
+    return end_ > 0;
+}
 
 bool TextReader::next_line(std::string& line) {
     line.clear();
     if (!file_) return false;
-    int c = std::getc(file_.get());
-    if (c == EOF) {
-        if (std::ferror(file_.get())) raise_io(EIO, path_);
-        return false;
+    for (bool begun = false;; begun = true) {
+        if (pos_ == end_ && !fill()) return begun;
+        const char* from = block_.get() + pos_;
+        const std::size_t left = end_ - pos_;
+        if (const auto* nl = static_cast<const char*>(std::memchr(from, '\n', left))) {
+            line.append(from, static_cast<std::size_t>(nl - from));
+            pos_ += static_cast<std::size_t>(nl - from) + 1;
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            return true;
+        }
+        line.append(from, left);
+        pos_ = end_;
     }
-    while (c != EOF && c != '\n') {
-        line.push_back(static_cast<char>(c));
-        c = std::getc(file_.get());
-    }
-    if (c == EOF && std::ferror(file_.get())) raise_io(EIO, path_);
-    if (c == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
-    return true;
 }
 
 void TextReader::close() { file_.reset(); }
@@ -115,8 +133,11 @@ FileHandle open_for_writing(const std::string& path, TextWriter::Mode mode, Plac
 
 TextWriter::TextWriter(const std::string& path, Mode mode, Place place)
     : path_(path),
+      buffer_(std::make_unique<char[]>(kBlock)),
       file_(open_for_writing(path, mode, place)),
-      kept_(mode == Mode::Append ? os::length_of(file_.get()) : 0) {}
+      kept_(mode == Mode::Append ? os::length_of(file_.get()) : 0) {
+    std::setvbuf(file_.get(), buffer_.get(), _IOFBF, kBlock);
+}
 
 void TextWriter::set_mode(std::filesystem::perms mode) {
     if (!file_) raise_io(EIO, path_);  // after a failure
@@ -217,10 +238,21 @@ std::string read_file(const std::string& path, Place place) {
     return out;
 }
 
-void append_line(const std::string& path, std::string_view text, Place place) {
+void append_text(const std::string& path, std::string_view text, Place place) {
+    if (place == Place::BaseFolder) {
+        if (const int err = os::append_in_base(path, text)) raise_io(err, path);
+        return;
+    }
     TextWriter w(path, TextWriter::Mode::Append, place);
-    w.write_line(text);
+    w.write(text);
     w.close();
+}
+
+void append_line(const std::string& path, std::string_view text, Place place) {
+    std::string line;
+    line.reserve(text.size() + 2);
+    line.append(text).append("\r\n");
+    append_text(path, line, place);
 }
 
 void reset_file(const std::string& path, Place place) {

@@ -49,8 +49,14 @@ public:
     void close();
 
 private:
+    bool fill();
+
     FileHandle file_;
     std::string path_;
+    // The reader's own block buffer, scanned a line at a time; the stream
+    // itself is unbuffered, so each block is one read from the system.
+    std::unique_ptr<char[]> block_;
+    std::size_t pos_ = 0, end_ = 0;
 };
 
 // Creates (or truncates) a text file and writes to it. A write or a close
@@ -74,6 +80,9 @@ private:
     [[noreturn]] void fail(int err);
 
     std::string path_;
+    // The stream's buffer, given to it so that the runtime need not ask the
+    // system how large to make one; it outlives the stream.
+    std::unique_ptr<char[]> buffer_;
     FileHandle file_;
     std::uint64_t kept_;  // the length that a failure cuts the file back to
 };
@@ -114,6 +123,10 @@ std::vector<std::string> read_lines(const std::string& path, Place place = Place
 
 // The whole file as bytes.
 std::string read_file(const std::string& path, Place place = Place::Anywhere);
+
+// Opens the file for appending (creating it when missing), writes text,
+// closes it; a text that cannot be written whole is not left in part.
+void append_text(const std::string& path, std::string_view text, Place place = Place::Anywhere);
 
 // Opens the file for appending (creating it when missing), writes text and
 // CR LF, closes it.

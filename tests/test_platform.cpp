@@ -98,6 +98,11 @@ TEST(TextFile, LineEndsAreCrLfOrBareLfAndTheLastLineCounts) {
         {"\r\n\r\n", {"", ""}},
         {"a\rb\r\n", {"a\rb"}},  // a bare CR stays in the line
         {std::string("x\0y\n", 4), {std::string("x\0y", 3)}},
+        // The reader takes the file in blocks of 64 KiB: lines across their edges.
+        {std::string(65535, 'a') + "\r\nb", {std::string(65535, 'a'), "b"}},
+        {std::string(65535, 'e') + "\n", {std::string(65535, 'e')}},
+        {std::string(65536, 'c') + "\n\n", {std::string(65536, 'c'), ""}},
+        {std::string(200000, 'd') + "\r", {std::string(200000, 'd') + "\r"}},
     };
     for (const auto& c : cases) {
         test::spit(d / "f.txt", c.content);
@@ -174,16 +179,19 @@ TEST(TextFile, AnAppendThatFailsLeavesTheFileAsItWas) {
         const char* where;
         std::string text;
     };
-    for (const Case& c : {Case{"write", std::string(100000, 'x')}, Case{"close", "abcdef"}}) {
-        test::spit(log, before);
-        rlimit small = saved;
-        small.rlim_cur = before.size() + 3;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        const std::string error = test::error_text<EInOutError>([&] { platform::append_line(log, c.text); });
-        ::setrlimit(RLIMIT_FSIZE, &saved);
-        EXPECT_NE(error, "no error") << c.where;
-        EXPECT_EQ(test::slurp(log), before) << c.where;
-    }
+    for (const platform::Place place : {platform::Place::Anywhere, platform::Place::BaseFolder})
+        for (const Case& c : {Case{"write", std::string(100000, 'x')}, Case{"close", "abcdef"}}) {
+            test::spit(log, before);
+            ::chmod(log.c_str(), 0600);
+            rlimit small = saved;
+            small.rlim_cur = before.size() + 3;
+            ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+            const std::string error =
+                test::error_text<EInOutError>([&] { platform::append_line(log, c.text, place); });
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            EXPECT_NE(error, "no error") << c.where;
+            EXPECT_EQ(test::slurp(log), before) << c.where;
+        }
     std::signal(SIGXFSZ, saved_handler);
 }
 

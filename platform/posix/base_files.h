@@ -1,5 +1,7 @@
 #pragma once
 // Opening a file of the base folder, for the text files and the lock.
+#include <sys/stat.h>
+
 #include <string>
 
 namespace kalvorin::platform::posix {
@@ -10,6 +12,7 @@ namespace kalvorin::platform::posix {
 // this account or the administrator owns and, when it is to be written
 // (`written`), that no other name leads to. The descriptor, or -1 with errno
 // set to the runtime's error number or to a refusal of files_os.h.
-int open_base_fd(const std::string& path, int flags, bool written);
+// The file's status as it was checked goes to `status` when one is given.
+int open_base_fd(const std::string& path, int flags, bool written, struct stat* status = nullptr);
 
 }  // namespace kalvorin::platform::posix

@@ -19,7 +19,9 @@ int refusal_of(const struct stat& st, bool written) {
     if (!S_ISREG(st.st_mode)) return os::kNotRegular;
     // In a sticky folder that others may add to, a name this account has not
     // made yet can be taken by another, whose file stays theirs to read.
-    if (st.st_uid != ::geteuid() && st.st_uid != 0) return os::kOthersFile;
+    // The programs never change their account, so it is asked once.
+    static const uid_t self = ::geteuid();
+    if (st.st_uid != self && st.st_uid != 0) return os::kOthersFile;
     // Written through this name, a file that another name leads to would
     // change under that name too.
     if (written && st.st_nlink > 1) return os::kOtherNames;
@@ -34,7 +36,7 @@ int failed(UniqueFd& fd, int err) {
 
 }  // namespace
 
-int open_base_fd(const std::string& path, int flags, bool written) {
+int open_base_fd(const std::string& path, int flags, bool written, struct stat* status) {
     UniqueFd fd(::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (fd.get() < 0) {
         // O_NOFOLLOW fails on a link with ELOOP; a pipe that no one reads
@@ -46,9 +48,9 @@ int open_base_fd(const std::string& path, int flags, bool written) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return failed(fd, errno);
     if (const int refused = refusal_of(st, written)) return failed(fd, refused);
-    // A regular file never waits; its reads and writes go as usual.
-    const int status = ::fcntl(fd.get(), F_GETFL);
-    if (status < 0 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0) return failed(fd, errno);
+    // O_NONBLOCK, which kept the open from waiting on a pipe, stays set: it
+    // changes nothing for a regular file, whose reads and writes never wait.
+    if (status) *status = st;
     return fd.release();
 }
 
@@ -130,6 +132,26 @@ std::FILE* open_in_base(const std::string& path, Access access) {
     std::FILE* f = ::fdopen(fd.get(), written ? (access == Access::Append ? "ab" : "wb") : "rb");
     if (f) fd.release();
     return f;
+}
+
+// Straight to the descriptor: the log's rounds are many and small, and a
+// stream would cost its own calls to set up and to close safely. Nothing is
+// held back to fail at the close, so a failed write is met here, and cut.
+int append_in_base(const std::string& path, std::string_view text) {
+    struct stat st {};
+    posix::UniqueFd fd(posix::open_base_fd(path, O_WRONLY | O_CREAT | O_APPEND, true, &st));
+    if (fd.get() < 0) return errno;
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd.get(), text.data(), text.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            const int err = n < 0 ? errno : EIO;
+            [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), st.st_size);
+            return err;
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return ::close(fd.release()) == 0 ? 0 : errno;
 }
 
 Kind kind_of(const std::string& path) {

@@ -134,6 +134,19 @@ int close_cutting(std::FILE* file, std::uint64_t length, bool always) noexcept {
     return err;
 }
 
+int append_in_base(const std::string& path, std::string_view text) {
+    std::FILE* f = open_in_base(path, Access::Append);
+    if (!f) return errno;
+    const std::uint64_t kept = length_of(f);
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), f) != text.size()) {
+        const int err = errno ? errno : EIO;
+        close_cutting(f, kept, true);
+        return err;
+    }
+    return close_cutting(f, kept, false);
+}
+
 namespace {
 
 bool same_file(HANDLE a, HANDLE b) {
