@@ -39,7 +39,6 @@ struct SearcherState {
     bool trace_switch = false;
     std::string trace_path;
     bool literal = false;
-    std::string trace_line;  // reused for each trace line of a planned line
     // Kept from line to line and message to message, unless literal.
     FieldTests tests{parts};
     KeptPlans plans;
@@ -124,10 +123,10 @@ LinePlan& plan_for(const std::string& line) {
 // Writes the trace line of a planned line, built in place by `write`.
 template <class Write>
 void trace_planned(Write&& write) {
-    std::string& out = g_searcher.trace_line;
-    out.assign("#- ");
-    write(out);
-    log_queue().append(g_searcher.trace_path, out);
+    log_queue().append_built(g_searcher.trace_path, [&](std::string& out) {
+        out.append("#- ");
+        write(out);
+    });
 }
 
 // filtred on a planned line: the same trace lines, answers, errors and

@@ -6,16 +6,6 @@
 
 namespace kalvorin {
 
-namespace {
-
-// Lines up to this length wait in the queue; longer ones are written at once.
-constexpr std::size_t kLongestWaiting = 64 * 1024;
-// The most that waits at once: a round of many lines writes in pieces of
-// about this size rather than holding them all.
-constexpr std::size_t kMostWaiting = 1024 * 1024;
-
-}  // namespace
-
 template <typename Write>
 void LogQueue::guarded(Write&& write) {
     try {
@@ -28,19 +18,26 @@ void LogQueue::guarded(Write&& write) {
 
 void LogQueue::append(const std::string& path, std::string_view text) {
     if (rounds_ > 0 && text.size() <= kLongestWaiting) {
-        // Lines for another file (the trace path after a change of the base
-        // folder) go out first, so that each file sees its lines in order.
-        if (path != path_) {
-            flush();
-            path_ = path;
-        }
+        wait_for(path);
         waiting_.append(text);
-        waiting_.append("\r\n");
-        if (waiting_.size() > kMostWaiting) flush();
+        end_waiting_line();
         return;
     }
     flush();
     guarded([&] { platform::append_line(path, text, platform::Place::BaseFolder); });
+}
+
+// Lines for another file (the trace path after a change of the base folder)
+// go out first.
+void LogQueue::wait_for(const std::string& path) {
+    if (path == path_) return;
+    flush();
+    path_ = path;
+}
+
+void LogQueue::end_waiting_line() {
+    waiting_.append("\r\n");
+    if (waiting_.size() > kMostWaiting) flush();
 }
 
 void LogQueue::flush() {
@@ -51,11 +48,7 @@ void LogQueue::flush() {
         std::string& lines;
         ~Emptied() { lines.clear(); }
     } emptied{waiting_};
-    guarded([&] {
-        platform::TextWriter w(path_, platform::TextWriter::Mode::Append, platform::Place::BaseFolder);
-        w.write(waiting_);
-        w.close();
-    });
+    guarded([&] { platform::append_text(path_, waiting_, platform::Place::BaseFolder); });
 }
 
 void LogQueue::reset(const std::string& path) {

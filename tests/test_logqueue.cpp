@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,30 @@ TEST_F(LogQueueTest, ARoundHoldsNoMoreThanAMegabyte) {
     }
     EXPECT_GT(written, 1000000u);
     EXPECT_LE(written, 1100000u);
+}
+
+// A line built in place takes its turn among the others, in a round or not;
+// one too long to wait goes after those waiting; one whose building fails
+// leaves no part of itself.
+TEST_F(LogQueueTest, ALineBuiltInPlaceIsWrittenAsAnAppendedOne) {
+    const std::string long_text(70000, 'B');
+    for (const bool in_round : {false, true}) {
+        std::remove(a_.c_str());
+        {
+            std::optional<LogRound> round;
+            if (in_round) round.emplace();
+            LogQueue& q = log_queue();
+            q.append(a_, "one");
+            q.append_built(a_, [](std::string& out) { out.append("#- ").append("built"); });
+            q.append_built(a_, [&](std::string& out) { out.append(long_text); });
+            EXPECT_THROW(q.append_built(a_, [](std::string& out) {
+                out.append("half");
+                throw std::runtime_error("no");
+            }), std::runtime_error);
+            q.append(a_, "two");
+        }
+        EXPECT_EQ(test::slurp(a_), "one\r\n#- built\r\n" + long_text + "\r\ntwo\r\n") << in_round;
+    }
 }
 
 TEST_F(LogQueueTest, AFailedFlushRaisesAndDropsItsLines) {
