@@ -17,9 +17,7 @@ std::string clsRegistry::key_path() const { return "\\Software\\" + appkey_ + se
 
 std::string clsRegistry::read_str(const std::string& name, const std::string& def) const {
     // Reads ask for full access too, so a write-denied key reads as missing.
-    auto key = platform::RegKey::open(key_path());
-    if (!key) return def;
-    auto value = key->query(name);
+    const auto value = platform::reg_read(key_path(), name);
     if (!value) return def;
     if (value->data.empty()) return std::string();
     if (value->type != platform::kRegSz && value->type != platform::kRegExpandSz)
@@ -29,9 +27,7 @@ std::string clsRegistry::read_str(const std::string& name, const std::string& de
 }
 
 std::int32_t clsRegistry::read_int(const std::string& name, std::int32_t def) const {
-    auto key = platform::RegKey::open(key_path());
-    if (!key) return def;
-    auto value = key->query(name);
+    const auto value = platform::reg_read(key_path(), name);
     if (!value) return def;
     // The data is fetched into a 4-byte buffer before its type is looked at.
     if (value->data.size() > 4) throw ERegistryError("Failed to get data for '" + name + "'");

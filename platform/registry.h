@@ -73,6 +73,11 @@ private:
     std::string path_;  // as stored, without a leading backslash
 };
 
+// The value as RegKey::open(path) and then query(name) give it; nullopt when
+// either gives nothing. Where reads are remembered, the two take one look at
+// whether the settings file changed.
+std::optional<RegValue> reg_read(const std::string& path, const std::string& name);
+
 // Deletes the key with its values and subkeys; false when it does not exist.
 bool reg_delete_key(const std::string& path);
 // Marks the key write-denied (true) or clears the mark; false when it does not

@@ -79,6 +79,7 @@ struct Remembered {
     std::optional<Stamp> stamp;
     std::map<std::string, std::optional<RegKey>> keys;
     std::map<std::pair<std::string, std::string>, std::optional<RegValue>> values;
+    std::map<std::pair<std::string, std::string>, std::optional<RegValue>> reads;  // reg_read's
 };
 
 std::mutex remembered_lock;
@@ -126,14 +127,41 @@ std::string hive_location() {
     return base + "/kalvorin/hkcu.db";
 }
 
+namespace {
+
+// Whether the key opens with full access: it is there and not write-denied.
+// Its path is normalised.
+bool opens_for_real(const std::string& p) {
+    Db db = open_db(false);
+    if (!db) return false;
+    const auto state = key_state(db.get(), p);
+    return state && !*state;
+}
+
+std::optional<RegValue> query_for_real(const std::string& p, const std::string& name) {
+    Db db = open_db(false);
+    if (!db) return std::nullopt;
+    Stmt s(db.get(), "SELECT name, type, data FROM vals WHERE key = ? AND name = ?");
+    s.bind(1, p).bind(2, name);
+    if (!s.step()) return std::nullopt;
+    return RegValue{s.text(0), static_cast<std::uint32_t>(s.integer(1)), s.text(2)};
+}
+
+}  // namespace
+
 std::optional<RegKey> RegKey::open(const std::string& path) {
     const std::string p = normalise(path);
     return remember(&Remembered::keys, p, [&]() -> std::optional<RegKey> {
-        Db db = open_db(false);
-        if (!db) return std::nullopt;
-        auto state = key_state(db.get(), p);
-        if (!state || *state) return std::nullopt;
+        if (!opens_for_real(p)) return std::nullopt;
         return RegKey(p);
+    });
+}
+
+std::optional<RegValue> reg_read(const std::string& path, const std::string& name) {
+    const std::string p = normalise(path);
+    return remember(&Remembered::reads, std::make_pair(p, name), [&]() -> std::optional<RegValue> {
+        if (!opens_for_real(p)) return std::nullopt;
+        return query_for_real(p, name);
     });
 }
 
@@ -146,14 +174,7 @@ std::optional<RegKey> RegKey::open_read(const std::string& path) {
 }
 
 std::optional<RegValue> RegKey::query(const std::string& name) const {
-    return remember(&Remembered::values, std::make_pair(path_, name), [&]() -> std::optional<RegValue> {
-        Db db = open_db(false);
-        if (!db) return std::nullopt;
-        Stmt s(db.get(), "SELECT name, type, data FROM vals WHERE key = ? AND name = ?");
-        s.bind(1, path_).bind(2, name);
-        if (!s.step()) return std::nullopt;
-        return RegValue{s.text(0), static_cast<std::uint32_t>(s.integer(1)), s.text(2)};
-    });
+    return remember(&Remembered::values, std::make_pair(path_, name), [&] { return query_for_real(path_, name); });
 }
 
 std::vector<RegValue> RegKey::values() const {

@@ -24,6 +24,11 @@ std::optional<RegKey> RegKey::open(const std::string& path) {
     return RegKey(p);
 }
 
+std::optional<RegValue> reg_read(const std::string& path, const std::string& name) {
+    const std::optional<RegKey> key = RegKey::open(path);
+    return key ? key->query(name) : std::nullopt;
+}
+
 std::optional<RegKey> RegKey::open_read(const std::string& path) {
     const std::string p = normalise(path);
     if (!key_exists(p)) return std::nullopt;
