@@ -20,7 +20,7 @@
 #include "CodigoComun/ConfigSys.h"
 #include "CodigoComun/ExtImgRule.h"
 #include "CodigoComun/FileNames.h"
-#include "CodigoComun/ListLine.h"
+#include "CodigoComun/ListPass.h"
 #include "platform/errors.h"
 #include "CodigoComun/Texto.h"
 #include "config/ErrorText.h"
@@ -653,7 +653,7 @@ void TForm1::btn_testfiltersClick() {
         std::string line;
         while (reader.next_line(line)) {
             mmo_test->appendPlainText(from_ansi("Testing: " + line));
-            if (is_filter_line(line)) searcher::filtred(line);
+            try_line(line);
             mmo_test->appendPlainText("Tested!");
         }
     }

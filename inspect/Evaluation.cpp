@@ -5,24 +5,15 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
-#include "CodigoComun/ExtImgRule.h"
+#include "CodigoComun/ListPass.h"
 
 namespace kalvorin::inspect {
-
-namespace {
-
-constexpr std::size_t kPartCap = 50000;
-
-}  // namespace
 
 PassSettings PassSettings::from_store() {
     const clsConfigSys cfg;
     PassSettings s;
     cfg.get_scores(s.scores[0], s.scores[1], s.scores[2]);
-    // A score of 0 means "no list matched", so no list may score 0.
-    if (s.scores[0] == 0) s.scores[0] = -1;
-    if (s.scores[1] == 0) s.scores[1] = 1;
-    if (s.scores[2] == 0) s.scores[2] = 1;
+    replace_zero_scores(s.scores[0], s.scores[1], s.scores[2]);
     s.uppercase = cfg.get_uppercase();
     s.up50kb = cfg.get_up50kb();
     s.extimg = cfg.get_extimg();
@@ -36,29 +27,16 @@ SeenMessage see(const HostParts& parts, const PassSettings& settings) {
         const std::string& host = parts[kHostIndexOf[k]];
         std::string& part = m.parts[k];
         part = host;
-        if (settings.up50kb && part.size() > kPartCap) {
-            part.resize(kPartCap);
-            m.cut_from[k] = host.size();
-        }
-        if (part.empty()) part.assign(1, ':');
+        if (cap_part(part, settings.up50kb)) m.cut_from[k] = host.size();
+        fill_if_empty(part);
     }
     return m;
 }
 
 ImageRule apply_image_rule(bool image, const PassSettings& settings, std::int32_t& score) {
-    if (!image) return ImageRule::no_image;
-    const ExtImgRule rule = extimg_rule(settings.extimg);
-    if (rule == ExtImgRule::suspect) {
-        if (score != 0) return ImageRule::kept;
-        score = settings.scores[2];
-        return ImageRule::to_suspect;
-    }
-    if (rule == ExtImgRule::trash) {
-        if (score != settings.scores[2] && score != 0) return ImageRule::kept;
-        score = settings.scores[1];
-        return ImageRule::to_trash;
-    }
-    return ImageRule::unchanged;
+    return kalvorin::apply_image_rule(image, extimg_rule(settings.extimg), score, [&](std::int32_t list) {
+        return settings.scores[static_cast<std::size_t>(list - 1)];
+    });
 }
 
 Evaluation::Evaluation(PassSettings settings, std::vector<FilterLists> bases)
@@ -85,9 +63,8 @@ Verdict Evaluation::score(const SeenMessage& m, std::size_t base) const {
         for (std::size_t list = 0; list < 3 && !v.decided; ++list) {
             const std::vector<std::string>& lines = bases_[base].lines[list];
             for (std::size_t i = 0; i < lines.size(); ++i) {
-                if (!is_filter_line(lines[i])) continue;
                 at = LineAt{list, i + 1};
-                if (searcher::filtred(lines[i])) {
+                if (try_line(lines[i])) {
                     v.decided = at;
                     v.score = settings_.scores[list];
                     break;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CodigoComun/FieldTests.h"
+#include "CodigoComun/ExtImgRule.h"
 #include "inspect/Explanation.h"
 #include "inspect/ListFiles.h"
 #include "kalvorin/tbp.h"
@@ -45,16 +46,9 @@ struct LineAt {
     std::size_t number = 0;  // from 1, as in the list file
 };
 
-// What the external-image rule did with the score the list pass reached.
-enum class ImageRule {
-    no_image,    // the raw message refers to no external image
-    unchanged,   // it does, but extimg asks for no rule (ExtImgRule::none)
-    kept,        // it does, but the score the list pass reached stands
-    to_suspect,  // "susp" and no list decided
-    to_trash,    // "trash" and no list decided, or the score was the suspect score
-};
+using kalvorin::ImageRule;
 
-// Applies the rule to the score; its answer says why.
+// Applies the settings' rule to the score; its answer says why.
 ImageRule apply_image_rule(bool image, const PassSettings& settings, std::int32_t& score);
 
 struct Verdict {

@@ -6,6 +6,7 @@
 
 #include "CodigoComun/FileNames.h"
 #include "CodigoComun/FilterPlan.h"
+#include "CodigoComun/ListPass.h"
 #include "CodigoComun/LogLines.h"
 #include "platform/textfile.h"
 
@@ -13,7 +14,6 @@ namespace kalvorin::inspect {
 
 namespace {
 
-constexpr std::size_t kCap = 50000;
 constexpr std::size_t npos = std::string_view::npos;
 
 constexpr std::string_view kCrLf = "\r\n";
@@ -65,14 +65,14 @@ std::optional<IdxLine> parse_idx(std::string_view text) {
 std::array<std::size_t, 2> exact_lengths(std::optional<std::int32_t> count) {
     if (!count || *count <= 0) return {0, 0};
     const auto c = static_cast<std::size_t>(*count);
-    return {std::min(c, kCap), c};
+    return {std::min(c, kPartCap), c};
 }
 
 Recovery judge(std::size_t length, std::optional<std::int32_t> count) {
     if (!count || *count <= 0) return length == 0 ? Recovery::whole : Recovery::uncertain;
     const auto c = static_cast<std::size_t>(*count);
     if (length == c) return Recovery::whole;
-    if (c > kCap && length == kCap) return Recovery::capped;
+    if (c > kPartCap && length == kPartCap) return Recovery::capped;
     return length < c ? Recovery::trimmed : Recovery::uncertain;
 }
 
@@ -191,7 +191,7 @@ private:
         // the places it can end within that, the last is taken, so that the
         // log's own lines inside it do not cut it short. Each part looks only
         // within its own text, so the log is still read once.
-        const std::size_t limit = pos + std::min(static_cast<std::size_t>(*count), kCap);
+        const std::size_t limit = pos + std::min(static_cast<std::size_t>(*count), kPartCap);
         for (std::size_t later; end != npos && end < limit && (later = next(end + 1)) != npos && later <= limit;)
             end = later;
         return end;
@@ -312,9 +312,9 @@ std::vector<std::string> part_notes(const LoggedMessage& m) {
             case Recovery::trimmed: {
                 // Below the cap's length the log cannot say whether the cap cut the part.
                 const auto count = static_cast<std::size_t>(*m.host_length[h]);
-                const bool known = count <= kCap || length > kCap;
+                const bool known = count <= kPartCap || length > kPartCap;
                 notes.push_back(part + "the log trimmed " + (known ? "" : "at least ") +
-                                characters((known ? count : kCap) - length) +
+                                characters((known ? count : kPartCap) - length) +
                                 " (blanks or line ends) from its ends; tests that look at them may answer differently");
                 break;
             }

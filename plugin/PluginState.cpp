@@ -10,6 +10,7 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/ListPass.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
@@ -114,10 +115,7 @@ void initialize() {
     run_step(6, "read the log size", [&] { s.logsize = cfg.get_logsize(); });
     s.logfile = s.basefolder + kLogName;
     log_reset(s.logfile);
-    // A score of 0 means "no list matched", so no list may score 0.
-    if (s.secure == 0) s.secure = -1;
-    if (s.trash == 0) s.trash = 1;
-    if (s.suspect == 0) s.suspect = 1;
+    replace_zero_scores(s.secure, s.trash, s.suspect);
     run_step(10, "read the external-image setting", [&] { s.extimg = extimg_rule(cfg.get_extimg()); });
     for (std::size_t i = 0; i < kListNames.size(); ++i)
         run_step(11, (std::string("compile ") + kListNames[i] + kTextSuffix).c_str(),

@@ -6,7 +6,8 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
-#include "CodigoComun/ListLine.h"
+#include "CodigoComun/ExtImgRule.h"
+#include "CodigoComun/ListPass.h"
 #include "CodigoComun/LogLines.h"
 #include "CodigoComun/LogQueue.h"
 #include "CodigoComun/Texto.h"
@@ -18,8 +19,6 @@
 namespace kalvorin {
 
 namespace {
-
-constexpr std::int32_t kPartCap = 50000;
 
 struct Parts {
     std::string header, body, attachments, sender, subject, rawmsg;
@@ -75,8 +74,7 @@ void list_pass(std::int32_t list, std::int32_t& score) {
             write_log(1, line_of_length(line.size()));
         else
             write_log(1, line);
-        if (!is_filter_line(line)) continue;
-        if (searcher::filtred(line)) score = get_score(list);
+        if (try_line(line)) score = get_score(list);
     }
     reader.close();
 }
@@ -108,13 +106,8 @@ void log_stop(const Parts& p, std::int32_t score, const std::string& error) noex
 
 void external_image_rule(std::int32_t& score) {
     if (!searcher::haveimg()) return;
-    const PluginState& s = plugin_state();
     write_log(1, "searcher.haveimg=TRUE");
-    if (s.extimg == ExtImgRule::suspect && score == 0) score = get_score(3);
-    if (s.extimg == ExtImgRule::trash) {
-        const std::int32_t t = get_score(3);
-        if (score == t || score == 0) score = get_score(2);
-    }
+    apply_image_rule(true, plugin_state().extimg, score, get_score);
 }
 
 }  // namespace
@@ -130,8 +123,8 @@ std::string get_part(HostArg hostarg, HostCallback callback, std::int32_t part) 
         write_log(1, std::string(log_lines::kIdx) + int_to_str(part) + std::string(log_lines::kIdxCount) +
                          int_to_str(m));
         // A host that claims more than it was given room for gets the room.
-        const std::int32_t most = plugin_state().up50kb && n > kPartCap ? kPartCap : n;
-        text.resize(static_cast<std::size_t>(std::clamp(m, 0, most)));
+        text.resize(static_cast<std::size_t>(std::clamp(m, 0, n)));
+        cap_part(text, plugin_state().up50kb);
         // A part cut well short of its room (by the cap, say) lets the rest go.
         if (text.size() < text.capacity() / 2) text.shrink_to_fit();
         return text;
@@ -174,7 +167,7 @@ std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
         log_parts(p);
         log_queue().flush();
         for (std::string* t : {&p.header, &p.body, &p.attachments, &p.sender, &p.subject, &p.rawmsg})
-            if (t->empty()) t->assign(1, ':');
+            fill_if_empty(*t);
         // The searcher takes the parts over; sender and subject stay here too
         // for the summary.
         searcher::searcher_init(p.sender, p.subject, std::move(p.body), std::move(p.attachments),
