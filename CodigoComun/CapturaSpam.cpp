@@ -252,14 +252,14 @@ bool literal_mode() { return g_searcher.literal; }
 bool searcher::haveimg() {
     if (g_searcher.literal) {
         const std::string raw = trim(plain_upper(rawmsg()));
-        return busca_texto("SRC=\"HTTP", raw) || busca_texto("SRC=\\\"HTTP", raw);
+        return busca_texto(std::string(kImageSources[0]), raw) || busca_texto(std::string(kImageSources[1]), raw);
     }
     const std::string_view raw = up_to_nul(trim_view(rawmsg()));
     const auto occurs = [raw](std::string_view capitals) {
         const auto same = [](char c, char capital) { return (c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) == capital; };
         return std::search(raw.begin(), raw.end(), capitals.begin(), capitals.end(), same) != raw.end();
     };
-    return occurs("SRC=\"HTTP") || occurs("SRC=\\\"HTTP");
+    return occurs(kImageSources[0]) || occurs(kImageSources[1]);
 }
 
 void searcher::trace_on() {
@@ -317,27 +317,49 @@ std::string normaliza(const std::string& text) { return g_searcher.uppercase ? t
 
 bool es_separador(char c) { return kSeparators.find(c) != std::string_view::npos; }
 
-bool busca_texto(const std::string& text, const std::string& part) {
-    const std::string_view t = up_to_nul(text);
-    const std::string_view s = up_to_nul(part);
-    if (t.empty()) return false;
-    if (!g_searcher.uppercase) return s.find(t) != std::string_view::npos;
-    return platform::ansi_upper(s).find(platform::ansi_upper(t)) != std::string::npos;
+namespace {
+
+// How far into the part normaliza's form begins: it is trimmed only under
+// the upper-case option, and the plain upper case keeps every blank.
+std::size_t form_offset(const std::string& part) {
+    return g_searcher.uppercase ? static_cast<std::size_t>(trim_view(part).data() - part.data()) : 0;
 }
 
-bool busca_palabra(const std::string& text, const std::string& part) {
+}  // namespace
+
+ModeMatch match_texto(const std::string& text, const std::string& part) {
+    const std::string_view t = up_to_nul(text);
+    const std::string_view s = up_to_nul(part);
+    if (t.empty()) return {};
+    const std::size_t p = g_searcher.uppercase ? platform::ansi_upper(s).find(platform::ansi_upper(t)) : s.find(t);
+    if (p == std::string_view::npos) return {};
+    return {true, std::pair(p, p + t.size())};
+}
+
+// Only the first occurrence is judged.
+ModeMatch match_palabra(const std::string& text, const std::string& part) {
     const std::string w = normaliza(text);
     const std::string s = normaliza(part);
     const std::size_t p = s.find(w);
-    if (w.empty() || p == std::string::npos) return false;
+    if (w.empty() || p == std::string::npos) return {};
     const std::size_t end = p + w.size();
     const bool start_bounded = p == 0 || es_separador(s[p - 1]);
     const bool end_bounded = end >= s.size() || es_separador(s[end]);
-    return start_bounded && end_bounded;
+    const std::size_t offset = form_offset(part);
+    return {start_bounded && end_bounded, std::pair(offset + p, offset + end)};
 }
 
-bool busca_regexp(const std::string& pattern, const std::string& part) {
-    return regexpr_exec(pattern, normaliza(part));
+ModeMatch match_regexp(const std::string& pattern, const std::string& part) {
+    const std::optional<RegexMatch> r = regexpr_find(pattern, normaliza(part));
+    if (!r) return {};
+    const std::size_t offset = form_offset(part);
+    return {true, std::pair(offset + r->begin, offset + r->end)};
 }
+
+bool busca_texto(const std::string& text, const std::string& part) { return match_texto(text, part).answer; }
+
+bool busca_palabra(const std::string& text, const std::string& part) { return match_palabra(text, part).answer; }
+
+bool busca_regexp(const std::string& pattern, const std::string& part) { return match_regexp(pattern, part).answer; }
 
 }  // namespace kalvorin

@@ -1,8 +1,11 @@
 #pragma once
 // The filter code's per-message context, the searcher: the six parts of one
 // message, the upper-case option and the trace. Its state is process-wide.
+#include <array>
 #include <cstddef>
 #include <optional>
+#include <string_view>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -76,5 +79,20 @@ bool es_separador(char c);
 bool busca_texto(const std::string& text, const std::string& part);
 bool busca_palabra(const std::string& text, const std::string& part);
 bool busca_regexp(const std::string& pattern, const std::string& part);
+
+// A match mode's answer, and where in the part it looked: the first
+// occurrence of the text (for the whole word, the one it judges, bounded by
+// separators or not) or the match, as byte offsets into the part as given,
+// end not included.
+struct ModeMatch {
+    bool answer = false;
+    std::optional<std::pair<std::size_t, std::size_t>> at;
+};
+ModeMatch match_texto(const std::string& text, const std::string& part);
+ModeMatch match_palabra(const std::string& text, const std::string& part);
+ModeMatch match_regexp(const std::string& pattern, const std::string& part);
+
+// What haveimg looks for in the raw message, trimmed and in upper case.
+inline constexpr std::array<std::string_view, 2> kImageSources = {"SRC=\"HTTP", "SRC=\\\"HTTP"};
 
 }  // namespace kalvorin
