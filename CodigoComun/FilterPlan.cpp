@@ -99,6 +99,19 @@ void replace_by_slot(Working& w, const std::vector<std::size_t>& hits, std::size
 
 }  // namespace
 
+WrittenTest read_test(const std::string& line, std::size_t p, std::size_t part) {
+    WrittenTest t;
+    t.keyword = line.substr(p, kFieldKeywords[part].size());
+    t.op = char_at(line, p + 5);
+    t.delim = char_at(line, p + 6);
+    t.part = part;
+    if (!t.delim.empty()) {
+        const std::size_t close = line.find(t.delim[0], p + 7);
+        t.text = line.substr(p + 7, close == std::string::npos ? std::string::npos : close - (p + 7));
+    }
+    return t;
+}
+
 MatchMode mode_of(const std::string& delim) {
     if (delim == "#") return MatchMode::contains;
     if (delim == "\"") return MatchMode::word;
@@ -171,17 +184,9 @@ LinePlan plan_line(const std::string& line) {
         for (std::size_t p = plain_upper(w.text).find(keyword); p != std::string::npos;
              p = plain_upper(w.text).find(keyword)) {
             if (w.is_slot(p + 5) || w.is_slot(p + 6)) return by_values();
-            PlannedTest t;
-            t.keyword = w.text.substr(p, keyword.size());
-            t.op = char_at(w.text, p + 5);
-            t.delim = char_at(w.text, p + 6);
-            t.part = part;
-            if (!t.delim.empty()) {
-                const std::size_t close = w.text.find(t.delim[0], p + 7);
-                const std::size_t end = close == std::string::npos ? w.text.size() : close;
-                if (w.any_slot(p + 7, end + 1)) return by_values();
-                t.text = w.text.substr(p + 7, end - (p + 7));
-            }
+            PlannedTest t{read_test(w.text, p, part)};
+            // The text and its closing delimiter, or the rest of the line.
+            if (!t.delim.empty() && w.any_slot(p + 7, p + 7 + t.text.size() + 1)) return by_values();
             const int k = static_cast<int>(plan.tests_.size());
             const std::string upper_test = platform::ansi_upper(t.test_text());
             if (t.delim.empty()) {

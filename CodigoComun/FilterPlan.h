@@ -20,17 +20,27 @@ inline constexpr std::array<std::string_view, 6> kFieldKeywords = {"SNDER", "SBJ
 enum class MatchMode { none, contains, word, regexp };
 MatchMode mode_of(const std::string& delim);
 
-struct PlannedTest {
-    enum class Fault { none, no_delimiter, not_in_line };
+// A field test as written in a line.
+struct WrittenTest {
     std::string keyword, op, delim, text;  // as written in the line
     std::size_t part = 0;                  // index into kFieldKeywords
-    Fault fault = Fault::none;             // procesa raises at this test; it is the plan's last
-    int query = -1;                        // the owner's number for (mode, part, text)
 
     MatchMode mode() const { return mode_of(delim); }
     bool negated() const { return op == "-"; }
     // keyword + operator + delimiter + text + delimiter, as procesa replaces it.
     std::string test_text() const { return keyword + op + delim + text + delim; }
+};
+
+// The test whose keyword (that of `part`) stands at p, read as la_descompone
+// reads it: the operator and the delimiter are the two bytes after the
+// keyword, either missing at the line's end, and the text runs from there to
+// the next delimiter, or to the line's end when none follows.
+WrittenTest read_test(const std::string& line, std::size_t p, std::size_t part);
+
+struct PlannedTest : WrittenTest {
+    enum class Fault { none, no_delimiter, not_in_line };
+    Fault fault = Fault::none;  // procesa raises at this test; it is the plan's last
+    int query = -1;             // the owner's number for (mode, part, text)
 };
 
 class LinePlan {

@@ -13,17 +13,11 @@
 namespace kalvorin::inspect {
 
 // One field test as la_descompone meets it.
-struct LineStep {
-    std::string keyword, op, delim, text;  // as written in the line
-    std::size_t part = 0;                  // index into kFieldKeywords
+struct LineStep : WrittenTest {
     // The line as procesa receives it, for the step where the taking apart
     // ends early only: a line of many tests would hold a copy for each.
     std::string line_before;
-    bool value = false;                    // the digit written for the test
-
-    MatchMode mode() const { return mode_of(delim); }
-    bool negated() const { return op == "-"; }
-    std::string test_text() const { return keyword + op + delim + text + delim; }
+    bool value = false;  // the digit written for the test
 };
 
 struct TakenApart {
