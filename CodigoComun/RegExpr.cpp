@@ -310,10 +310,15 @@ struct RegexPattern::LengthClass {
     std::string error;
 };
 
+struct RegexPattern::Parsed {
+    explicit Parsed(trx::ParsedPattern parsed) : tree(std::move(parsed)), fitting(tree) {}
+    trx::ParsedPattern tree;
+    trx::Fitting fitting;
+};
+
 RegexPattern::RegexPattern(const std::string& pattern) : pattern_(pattern) {
     try {
-        parsed_ = trx::parse(pattern);
-        fitting_.emplace(*parsed_);
+        parsed_ = std::make_unique<Parsed>(trx::parse(pattern));
     } catch (const ERegExpr& e) {
         error_ = e.what();
     }
@@ -324,13 +329,13 @@ RegexPattern::~RegexPattern() = default;
 bool RegexPattern::exec(std::string_view subject) {
     if (!parsed_) throw ERegExpr(error_);
     const std::string_view text = up_to_nul(subject);
-    auto key = fitting_->length_class(text.size());
+    auto key = parsed_->fitting.length_class(text.size());
     if (classes_.size() >= kMaxLengthClasses && classes_.find(key) == classes_.end()) classes_.clear();
     std::unique_ptr<LengthClass>& slot = classes_[std::move(key)];
     if (!slot) {
         slot = std::make_unique<LengthClass>();
         try {
-            slot->compiled = compile(trx::emit(*parsed_, text.size()), pattern_.size());
+            slot->compiled = compile(trx::emit(parsed_->tree, text.size()), pattern_.size());
         } catch (const ERegExpr& e) {
             slot->error = e.what();
         }

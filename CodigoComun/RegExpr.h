@@ -9,9 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "CodigoComun/TrxEmitter.h"
-#include "CodigoComun/TrxTree.h"
-
 namespace kalvorin {
 
 // Whether the pattern matches anywhere in the subject. The subject is cut at
@@ -49,9 +46,11 @@ public:
 
 private:
     struct LengthClass;
+    // The parsed pattern and the fitting of its repeats, kept behind a
+    // pointer so that this header needs none of the translator's internals.
+    struct Parsed;
     std::string pattern_;
-    std::optional<trx::ParsedPattern> parsed_;
-    std::optional<trx::Fitting> fitting_;
+    std::unique_ptr<Parsed> parsed_;  // none when the pattern does not parse
     std::string error_;
     std::map<std::vector<unsigned long>, std::unique_ptr<LengthClass>> classes_;
 };

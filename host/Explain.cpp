@@ -1,6 +1,5 @@
 #include "host/Explain.h"
 
-#include "CodigoComun/ConfigSys.h"
 #include "inspect/ExplainText.h"
 #include "inspect/ListFiles.h"
 
@@ -10,7 +9,8 @@ inspect::HostParts host_parts(const MessageParts& parts) { return parts.text; }
 
 Explainer::Explainer(std::ostream& out)
     : out_(out),
-      ev_(inspect::PassSettings::from_store(), {inspect::read_lists(get_basefolder(), platform::Place::BaseFolder)}) {}
+      ev_(inspect::PassSettings::from_store(),
+          {inspect::read_lists(inspect::stored_basefolder(), platform::Place::BaseFolder)}) {}
 
 bool Explainer::message(const std::string& label, const MessageParts& parts) {
     const inspect::SeenMessage m = inspect::see(host_parts(parts), ev_.settings());

@@ -5,24 +5,19 @@
 #include <functional>
 #include <string>
 
+#include "platform/stderr_capture.h"
+
 namespace kalvorin::host {
 
 class StderrWatch {
 public:
-    // Without a scratch file to catch into, calls simply run and nothing is seen.
-    StderrWatch();
-    ~StderrWatch();
-    StderrWatch(const StderrWatch&) = delete;
-    StderrWatch& operator=(const StderrWatch&) = delete;
-
-    // Runs call with standard error going to the scratch file, then copies
-    // what it printed to the real standard error and returns it.
+    // Runs call with standard error going to a scratch file, then copies
+    // what it printed to the real standard error and returns it. Without a
+    // scratch file to catch into, the call simply runs and nothing is seen.
     std::string during(const std::function<void()>& call);
 
 private:
-    int scratch_ = -1;
-    int real_ = -1;       // the real standard error, kept open to point back at
-    long long seen_ = 0;  // the scratch file's bytes already passed on
+    platform::StderrCapture capture_;
 };
 
 }  // namespace kalvorin::host

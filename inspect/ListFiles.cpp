@@ -1,5 +1,6 @@
 #include "inspect/ListFiles.h"
 
+#include "CodigoComun/ConfigSys.h"
 #include "CodigoComun/FileNames.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
@@ -11,6 +12,8 @@ std::string as_basefolder(const std::string& folder) {
     if (folder.ends_with(sep) || folder.ends_with('/')) return folder;
     return folder + sep;
 }
+
+std::string stored_basefolder() { return get_basefolder(); }
 
 FilterLists read_lists(const std::string& basefolder, platform::Place place) {
     FilterLists lists;

@@ -20,6 +20,9 @@ struct FilterLists {
 // The folder with the platform separator after it, unless it ends in one.
 std::string as_basefolder(const std::string& folder);
 
+// The stored base folder, as the plug-in reads it from the settings.
+std::string stored_basefolder();
+
 // Raises EInOutError, naming the file, for a list that cannot be read. The
 // stored base folder's lists are read by the rules of its files; a folder
 // that someone names is read as given.

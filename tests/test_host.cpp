@@ -15,6 +15,7 @@
 
 #include "host/MimeParts.h"
 #include "host/Sources.h"
+#include "host/StderrWatch.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin::host {
@@ -35,6 +36,24 @@ std::vector<std::string> read_mbox(const std::string& mbox, std::size_t max_size
     bool too_big = false;
     while (reader.next(raw, too_big)) out.push_back(too_big ? "<too big>" : raw);
     return out;
+}
+
+// Each call gives what it printed on standard error, and only that, and it
+// still reaches the real standard error.
+TEST(StderrWatch, EachCallGivesItsOwnTextAndPassesItOn) {
+    const std::vector<std::string> printed = {"Kalvorin: first\n", "", std::string(5000, 'x') + "\n", "Kalvorin: last"};
+    std::vector<std::string> caught;
+    testing::internal::CaptureStderr();
+    {
+        StderrWatch watch;
+        for (const std::string& text : printed)
+            caught.push_back(watch.during([&text] { std::fputs(text.c_str(), stderr); }));
+    }
+    const std::string passed_on = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(caught, printed);
+    std::string all;
+    for (const std::string& text : printed) all += text;
+    EXPECT_EQ(passed_on, all);
 }
 
 TEST(Mbox, SeparatorsOnlyAtFileStartOrAfterAnEmptyLine) {

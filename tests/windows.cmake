@@ -68,9 +68,12 @@ endfunction()
 # Those that need no settings store.
 kalvorin_test(test_evalua SOURCES test_evalua.cpp LIBS kalvorin_common)
 kalvorin_test(test_textset SOURCES test_textset.cpp LIBS kalvorin_common)
-kalvorin_test(test_trx SOURCES test_trx.cpp LIBS kalvorin_common)
+kalvorin_test(test_trx SOURCES test_trx.cpp test_trx_facts.cpp LIBS kalvorin_common)
 kalvorin_test(test_regexpr SOURCES test_regexpr.cpp test_regexpr_random.cpp test_regexpr_tables.cpp
   LIBS kalvorin_common)
+# Both drive the translator's internals, which no other unit sees.
+target_include_directories(test_trx PRIVATE ${KALVORIN_LAYERS}/trx)
+target_include_directories(test_regexpr PRIVATE ${KALVORIN_LAYERS}/trx)
 kalvorin_test(test_logqueue SOURCES test_logqueue.cpp LIBS kalvorin_testsupport)
 kalvorin_test(test_platform SOURCES test_platform.cpp LIBS kalvorin_testsupport)
 kalvorin_test(test_lint SOURCES test_lint.cpp test_lint_random.cpp LIBS kalvorin_lint_core kalvorin_testsupport)

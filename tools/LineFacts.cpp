@@ -13,8 +13,7 @@
 #include "CodigoComun/EvaluaExpresion.h"
 #include "CodigoComun/FilterPlan.h"
 #include "CodigoComun/Texto.h"
-#include "CodigoComun/TrxParser.h"
-#include "CodigoComun/TrxTree.h"
+#include "CodigoComun/TrxFacts.h"
 #include "inspect/LineSteps.h"
 #include "CodigoComun/FieldTests.h"
 
@@ -57,34 +56,6 @@ std::string canonical_test(const PlannedTest& t) {
     return plain_upper(t.keyword) + t.test_text().substr(t.keyword.size());
 }
 
-// Whether every match of the pattern holds a byte from a to z, which a part
-// in the plain upper-case form never does.
-bool needs_lower_case(const trx::Node& n);
-
-bool needs_lower_case(const std::vector<trx::Node>& sequence) {
-    for (const trx::Node& n : sequence)
-        if (needs_lower_case(n)) return true;
-    return false;
-}
-
-bool needs_lower_case(const std::vector<std::vector<trx::Node>>& branches) {
-    if (branches.empty()) return false;
-    for (const auto& b : branches)
-        if (!needs_lower_case(b)) return false;
-    return true;
-}
-
-bool needs_lower_case(const trx::Node& n) {
-    static const trx::ByteSet lower = trx::byte_range('a', 'z');
-    switch (n.kind) {
-        case trx::Node::Kind::literal: return !n.caseless && lower[n.byte];
-        case trx::Node::Kind::set: return n.bytes.any() && (n.bytes & ~lower).none();
-        case trx::Node::Kind::group: return needs_lower_case(n.branches);
-        case trx::Node::Kind::repeat: return n.min >= 1 && needs_lower_case(n.operand.front());
-        default: return false;
-    }
-}
-
 // Why the search of a test never succeeds, whatever the message, if it does not.
 std::optional<std::string> never_found(MatchMode mode, const std::string& text, bool uppercase) {
     switch (mode) {
@@ -98,8 +69,9 @@ std::optional<std::string> never_found(MatchMode mode, const std::string& text, 
             break;
         case MatchMode::regexp:
             if (!uppercase) break;
+            // A part in the plain upper-case form never holds a byte from a to z.
             try {
-                if (needs_lower_case(trx::parse(text).branches))
+                if (trx_needs_lower_case(text))
                     return "with the upper-case option on the part is matched in upper case, and every match of the "
                            "pattern needs a lower-case letter a to z (write it in upper case, or begin the pattern "
                            "with (?i))";

@@ -12,8 +12,7 @@
 #include "CodigoComun/ListLine.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/Texto.h"
-#include "CodigoComun/TrxParser.h"
-#include "tools/HostileTexts.h"
+#include "CodigoComun/TrxFacts.h"
 #include "tools/LineFacts.h"
 
 namespace kalvorin::lint {
@@ -48,7 +47,7 @@ PatternCheck check_pattern(const std::string& pattern, bool uppercase) {
         c.error = e.what();
         return c;
     }
-    for (const HostileText& t : hostile_texts(trx::parse(pattern), kHostileLength)) {
+    for (const HostileText& t : trx_hostile_texts(pattern, kHostileLength)) {
         try {
             compiled.exec(uppercase ? trim(plain_upper(t.text)) : t.text);
         } catch (const ERegExpr& e) {

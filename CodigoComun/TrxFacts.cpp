@@ -1,13 +1,42 @@
-#include "tools/HostileTexts.h"
+#include "CodigoComun/TrxFacts.h"
 
 #include <algorithm>
 
-namespace kalvorin::lint {
+#include "CodigoComun/TrxParser.h"
+#include "CodigoComun/TrxTree.h"
+
+namespace kalvorin {
 
 namespace {
 
 using trx::ByteSet;
 using trx::Node;
+
+bool needs_lower_case(const Node& n);
+
+bool needs_lower_case(const std::vector<Node>& sequence) {
+    for (const Node& n : sequence)
+        if (needs_lower_case(n)) return true;
+    return false;
+}
+
+bool needs_lower_case(const std::vector<std::vector<Node>>& branches) {
+    if (branches.empty()) return false;
+    for (const auto& b : branches)
+        if (!needs_lower_case(b)) return false;
+    return true;
+}
+
+bool needs_lower_case(const Node& n) {
+    static const ByteSet lower = trx::byte_range('a', 'z');
+    switch (n.kind) {
+        case Node::Kind::literal: return !n.caseless && lower[n.byte];
+        case Node::Kind::set: return n.bytes.any() && (n.bytes & ~lower).none();
+        case Node::Kind::group: return needs_lower_case(n.branches);
+        case Node::Kind::repeat: return n.min >= 1 && needs_lower_case(n.operand.front());
+        default: return false;
+    }
+}
 
 constexpr std::size_t kMostRepeats = 6;
 // A repeat's sketch runs its operand its minimum number of times, but at
@@ -85,12 +114,15 @@ HostileText make(const std::string& run, char end, const std::string& whole, std
 
 }  // namespace
 
-std::vector<HostileText> hostile_texts(const trx::ParsedPattern& pattern, std::size_t length) {
+bool trx_needs_lower_case(const std::string& pattern) { return needs_lower_case(trx::parse(pattern).branches); }
+
+std::vector<HostileText> trx_hostile_texts(const std::string& pattern, std::size_t length) {
+    const trx::ParsedPattern parsed = trx::parse(pattern);
     std::string whole;
-    if (!pattern.branches.empty()) sketch(pattern.branches.front(), whole);
-    const char end = breaker(pattern);
+    if (!parsed.branches.empty()) sketch(parsed.branches.front(), whole);
+    const char end = breaker(parsed);
     std::vector<const Node*> repeats;
-    trx::any_node(pattern.branches, [&repeats](const Node& n) {
+    trx::any_node(parsed.branches, [&repeats](const Node& n) {
         if (n.kind == Node::Kind::repeat && repeats.size() < kMostRepeats) repeats.push_back(&n);
         return false;
     });
@@ -111,4 +143,4 @@ std::vector<HostileText> hostile_texts(const trx::ParsedPattern& pattern, std::s
     return texts;
 }
 
-}  // namespace kalvorin::lint
+}  // namespace kalvorin

@@ -1,0 +1,28 @@
+#pragma once
+// What the list checker learns of a pattern in the filter dialect from its
+// parsed form, which stays inside the translator. Both raise ERegExpr with the
+// dialect's message for a pattern the dialect rejects.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace kalvorin {
+
+// Whether every match of the pattern holds a byte from a to z: a literal
+// letter not made caseless, or a set of such letters only.
+bool trx_needs_lower_case(const std::string& pattern);
+
+struct HostileText {
+    std::string text;
+    std::string recipe;  // how it was made, for the report
+};
+
+// Texts on which a pattern's repeats have the most ways to divide their input
+// before the match fails: each repeat's operand over and over, then a byte the
+// pattern does not ask for, then a sketch of the whole pattern, so that the
+// bytes a match requires are there and the engine cannot give up early. At
+// most one text per repeat of the pattern (the first few in the tree) and one
+// near miss of the whole pattern, each `length` bytes long.
+std::vector<HostileText> trx_hostile_texts(const std::string& pattern, std::size_t length);
+
+}  // namespace kalvorin
