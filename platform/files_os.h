@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -48,10 +49,11 @@ enum class Access { Read, Append, Truncate };
 // one of the refusals above, when it cannot or may not.
 std::FILE* open_in_base(const std::string& path, Access access);
 
-// Appends text to a file of the base folder opened as open_in_base does for
-// Access::Append; when the text cannot be written whole, the file is cut back
-// to the length it had. 0, or the error number or refusal.
-int append_in_base(const std::string& path, std::string_view text);
+// Appends the pieces, in order, to a file of the base folder opened as
+// open_in_base does for Access::Append; when they cannot be written whole,
+// the file is cut back to the length it had. 0, or the error number or
+// refusal.
+int append_in_base(const std::string& path, std::initializer_list<std::string_view> pieces);
 
 // What a name is, without following it when it is a link.
 enum class Kind { Missing, Regular, Folder, Link, Other };

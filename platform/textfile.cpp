@@ -83,7 +83,7 @@ constexpr std::size_t kBlock = 64 * 1024;
 }  // namespace
 
 TextReader::TextReader(const std::string& path, Place place)
-    : file_(open_for_reading(path, place)), path_(path), block_(std::make_unique<char[]>(kBlock)) {
+    : file_(open_for_reading(path, place)), path_(path), block_(std::make_unique_for_overwrite<char[]>(kBlock)) {
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
 }
 
@@ -92,7 +92,9 @@ bool TextReader::fill() {
     // A short block already met the end; another read would only meet it again.
     if (std::feof(file_.get())) return false;
     end_ = std::fread(block_.get(), 1, kBlock, file_.get());
-    if (std::ferror(file_.get())) raise_io(EIO, path_);
+    // The lines read before an error are handed out first; the error comes
+    // when a read gives nothing.
+    if (end_ == 0 && std::ferror(file_.get())) raise_io(EIO, path_);
     return end_ > 0;
 }
 
@@ -133,7 +135,7 @@ FileHandle open_for_writing(const std::string& path, TextWriter::Mode mode, Plac
 
 TextWriter::TextWriter(const std::string& path, Mode mode, Place place)
     : path_(path),
-      buffer_(std::make_unique<char[]>(kBlock)),
+      buffer_(std::make_unique_for_overwrite<char[]>(kBlock)),
       file_(open_for_writing(path, mode, place)),
       kept_(mode == Mode::Append ? os::length_of(file_.get()) : 0) {
     std::setvbuf(file_.get(), buffer_.get(), _IOFBF, kBlock);
@@ -238,21 +240,28 @@ std::string read_file(const std::string& path, Place place) {
     return out;
 }
 
-void append_text(const std::string& path, std::string_view text, Place place) {
+namespace {
+
+// Written piece by piece: a message part in the log is not copied to have
+// its line end put after it.
+void append_pieces(const std::string& path, std::initializer_list<std::string_view> pieces, Place place) {
     if (place == Place::BaseFolder) {
-        if (const int err = os::append_in_base(path, text)) raise_io(err, path);
+        if (const int err = os::append_in_base(path, pieces)) raise_io(err, path);
         return;
     }
     TextWriter w(path, TextWriter::Mode::Append, place);
-    w.write(text);
+    for (const std::string_view text : pieces) w.write(text);
     w.close();
 }
 
+}  // namespace
+
+void append_text(const std::string& path, std::string_view text, Place place) {
+    append_pieces(path, {text}, place);
+}
+
 void append_line(const std::string& path, std::string_view text, Place place) {
-    std::string line;
-    line.reserve(text.size() + 2);
-    line.append(text).append("\r\n");
-    append_text(path, line, place);
+    append_pieces(path, {text, "\r\n"}, place);
 }
 
 void reset_file(const std::string& path, Place place) {

@@ -69,6 +69,9 @@ public:
     // and writable by its owner only, wherever it is.
     enum class Mode { Truncate, Append, New };
     TextWriter(const std::string& path, Mode mode, Place place = Place::Anywhere);
+    TextWriter(TextWriter&&) = default;
+    // An assignment would free the old stream's buffer before closing it.
+    TextWriter& operator=(TextWriter&&) = delete;
     void write(std::string_view text);
     // Gives the open file these permission bits (see os::set_mode).
     void set_mode(std::filesystem::perms mode);

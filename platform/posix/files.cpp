@@ -136,21 +136,24 @@ std::FILE* open_in_base(const std::string& path, Access access) {
 
 // Straight to the descriptor: the log's rounds are many and small, and a
 // stream would cost its own calls to set up and to close safely. Nothing is
-// held back to fail at the close, so a failed write is met here, and cut.
-int append_in_base(const std::string& path, std::string_view text) {
+// held back to fail at the close, so a failed write is met here, and cut. A
+// close can still fail on a network file system, after the data went out;
+// that is told but, the descriptor gone, not cut.
+int append_in_base(const std::string& path, std::initializer_list<std::string_view> pieces) {
     struct stat st {};
     posix::UniqueFd fd(posix::open_base_fd(path, O_WRONLY | O_CREAT | O_APPEND, true, &st));
     if (fd.get() < 0) return errno;
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd.get(), text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            const int err = n < 0 ? errno : EIO;
-            [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), st.st_size);
-            return err;
+    for (std::string_view text : pieces)
+        while (!text.empty()) {
+            const ssize_t n = ::write(fd.get(), text.data(), text.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                const int err = n < 0 ? errno : EIO;
+                [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), st.st_size);
+                return err;
+            }
+            text.remove_prefix(static_cast<std::size_t>(n));
         }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
     return ::close(fd.release()) == 0 ? 0 : errno;
 }
 

@@ -134,16 +134,17 @@ int close_cutting(std::FILE* file, std::uint64_t length, bool always) noexcept {
     return err;
 }
 
-int append_in_base(const std::string& path, std::string_view text) {
+int append_in_base(const std::string& path, std::initializer_list<std::string_view> pieces) {
     std::FILE* f = open_in_base(path, Access::Append);
     if (!f) return errno;
     const std::uint64_t kept = length_of(f);
     errno = 0;
-    if (std::fwrite(text.data(), 1, text.size(), f) != text.size()) {
-        const int err = errno ? errno : EIO;
-        close_cutting(f, kept, true);
-        return err;
-    }
+    for (const std::string_view text : pieces)
+        if (std::fwrite(text.data(), 1, text.size(), f) != text.size()) {
+            const int err = errno ? errno : EIO;
+            close_cutting(f, kept, true);
+            return err;
+        }
     return close_cutting(f, kept, false);
 }
 
