@@ -254,12 +254,27 @@ bool searcher::haveimg() {
         const std::string raw = trim(plain_upper(rawmsg()));
         return busca_texto(std::string(kImageSources[0]), raw) || busca_texto(std::string(kImageSources[1]), raw);
     }
-    const std::string_view raw = up_to_nul(trim_view(rawmsg()));
-    const auto occurs = [raw](std::string_view capitals) {
-        const auto same = [](char c, char capital) { return (c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) == capital; };
-        return std::search(raw.begin(), raw.end(), capitals.begin(), capitals.end(), same) != raw.end();
+    return image_source_at(rawmsg()).has_value();
+}
+
+// Both texts begin "SRC=", so the first place where either stands is the
+// first place where one of them begins.
+std::optional<std::pair<std::size_t, std::size_t>> image_source_at(const std::string& raw) {
+    const std::string_view trimmed = trim_view(raw);
+    const std::string_view text = up_to_nul(trimmed);
+    const auto offset = static_cast<std::size_t>(trimmed.data() - raw.data());
+    const auto stands_at = [text](std::size_t p, std::string_view capitals) {
+        if (text.size() - p < capitals.size()) return false;
+        for (std::size_t i = 0; i < capitals.size(); ++i) {
+            const char c = text[p + i];
+            if ((c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) != capitals[i]) return false;
+        }
+        return true;
     };
-    return occurs(kImageSources[0]) || occurs(kImageSources[1]);
+    for (std::size_t p = 0; p < text.size(); ++p)
+        for (const std::string_view capitals : kImageSources)
+            if (stands_at(p, capitals)) return std::pair(offset + p, offset + p + capitals.size());
+    return std::nullopt;
 }
 
 void searcher::trace_on() {

@@ -94,5 +94,8 @@ ModeMatch match_regexp(const std::string& pattern, const std::string& part);
 
 // What haveimg looks for in the raw message, trimmed and in upper case.
 inline constexpr std::array<std::string_view, 2> kImageSources = {"SRC=\"HTTP", "SRC=\\\"HTTP"};
+// Where haveimg finds the first of them: offsets into the raw message as
+// given, end not included.
+std::optional<std::pair<std::size_t, std::size_t>> image_source_at(const std::string& raw);
 
 }  // namespace kalvorin

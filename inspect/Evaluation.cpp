@@ -22,7 +22,6 @@ PassSettings PassSettings::from_store() {
 
 SeenMessage see(const HostParts& parts, const PassSettings& settings) {
     SeenMessage m;
-    m.uppercase = settings.uppercase;
     for (std::size_t k = 0; k < m.parts.size(); ++k) {
         const std::string& host = parts[kHostIndexOf[k]];
         std::string& part = m.parts[k];

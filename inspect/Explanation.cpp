@@ -1,11 +1,8 @@
 #include "inspect/Explanation.h"
 
-#include <string_view>
-
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/Errors.h"
 #include "CodigoComun/EvaluaExpresion.h"
-#include "CodigoComun/Texto.h"
 
 namespace kalvorin::inspect {
 
@@ -63,18 +60,9 @@ LineExplained explain_line(const std::string& line, const SeenMessage& m) {
 }
 
 std::optional<Span> image_reference(const SeenMessage& m) {
-    const std::string& raw = m.parts.back();
-    const std::string_view trimmed = trim_view(raw);
-    const std::string form = plain_upper(trimmed);
-    const std::string_view searched = up_to_nul(form);
-    const std::size_t offset = static_cast<std::size_t>(trimmed.data() - raw.data());
-    std::optional<Span> first;
-    for (const std::string_view needle : kImageSources) {
-        const std::size_t at = searched.find(needle);
-        if (at != std::string_view::npos && (!first || offset + at < first->begin))
-            first = Span{offset + at, offset + at + needle.size()};
-    }
-    return first;
+    const auto at = image_source_at(m.parts.back());
+    if (!at) return std::nullopt;
+    return Span{at->first, at->second};
 }
 
 }  // namespace kalvorin::inspect

@@ -16,7 +16,6 @@ namespace kalvorin::inspect {
 // A message as the filter code sees it.
 struct SeenMessage {
     MessageParts parts;                     // in field-keyword order
-    bool uppercase = true;                  // the upper-case option it is matched under
     std::array<std::size_t, 6> cut_from{};  // a part's length from the host when the cap cut it, else 0
 };
 

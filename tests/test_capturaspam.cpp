@@ -345,27 +345,36 @@ TEST_F(Searcher, ALineLongerThanTheLimitIsRefusedBeforeAnyWork) {
     set_literal_mode(false);
 }
 
+// haveimg on both roads, and where the first reference stands in the part.
 TEST_F(Searcher, ExternalImageNeedsSourceAttributeStartingWithHttp) {
     using namespace std::string_literals;
-    const std::vector<std::pair<std::string, bool>> cases = {
-        {"<img src=\"http://x/a.png\">", true},
-        {"<IMG SRC=\"HTTPS://x\">", true},
-        {"<img src=\\\"http://x\\\">", true},  // escaped quotation mark
-        {"<img src='http://x'>", false},
-        {"<img src = \"http://x\">", false},
-        {"<img src=\"cid:part1\">", false},
-        {"x\0<img src=\"http://x\">"s, false},  // the NUL ends the text
-        {"\0<img src=\"http://x\">"s, true},   // unless trimmed away first
-        {"<img src=\"http://x\">\0"s, true},
-        {"", false},
+    using At = std::optional<std::pair<std::size_t, std::size_t>>;
+    const std::vector<std::pair<std::string, At>> cases = {
+        {"<img src=\"http://x/a.png\">", At({5, 14})},
+        {"<IMG SRC=\"HTTPS://x\">", At({5, 14})},
+        {"<img src=\\\"http://x\\\">", At({5, 15})},  // escaped quotation mark
+        {"<img src='http://x'>", std::nullopt},
+        {"<img src = \"http://x\">", std::nullopt},
+        {"<img src=\"cid:part1\">", std::nullopt},
+        {"x\0<img src=\"http://x\">"s, std::nullopt},  // the NUL ends the text
+        {"\0<img src=\"http://x\">"s, At({6, 15})},   // unless trimmed away first
+        {"<img src=\"http://x\">\0"s, At({5, 14})},
+        {" \t src=\\\"http \r\n", At({3, 13})},         // ending where the trimmed text ends
+        {"src=\"cid\" src=\\\"Http src=\"http", At({10, 20})},  // the first of either
+        {"", std::nullopt},
     };
-    for (bool uppercase : {true, false}) {
-        for (const auto& [raw, expected] : cases) {
-            SCOPED_TRACE(raw);
-            init(Parts{"none", "none", "none", "none", "none", raw}, uppercase);
-            EXPECT_EQ(searcher::haveimg(), expected);
+    for (const bool literal : {false, true}) {
+        set_literal_mode(literal);
+        for (bool uppercase : {true, false}) {
+            for (const auto& [raw, at] : cases) {
+                SCOPED_TRACE(testing::PrintToString(raw) + (literal ? " literal" : ""));
+                init(Parts{"none", "none", "none", "none", "none", raw}, uppercase);
+                EXPECT_EQ(searcher::haveimg(), at.has_value());
+                EXPECT_EQ(image_source_at(raw), at);
+            }
         }
     }
+    set_literal_mode(false);
 }
 
 TEST_F(Searcher, NormalisaUpperCasesAndTrimsOnlyWithUppercaseOn) {
