@@ -184,7 +184,8 @@ LinePlan plan_line(const std::string& line) {
         for (std::size_t p = plain_upper(w.text).find(keyword); p != std::string::npos;
              p = plain_upper(w.text).find(keyword)) {
             if (w.is_slot(p + 5) || w.is_slot(p + 6)) return by_values();
-            PlannedTest t{read_test(w.text, p, part)};
+            PlannedTest t;
+            static_cast<WrittenTest&>(t) = read_test(w.text, p, part);
             // The text and its closing delimiter, or the rest of the line.
             if (!t.delim.empty() && w.any_slot(p + 7, p + 7 + t.text.size() + 1)) return by_values();
             const int k = static_cast<int>(plan.tests_.size());

@@ -13,7 +13,8 @@ TakenApart take_apart(const std::string& line, const StepAnswer& answer) {
     for (std::size_t part = 0; part < kFieldKeywords.size(); ++part) {
         for (std::size_t p = plain_upper(current).find(kFieldKeywords[part]); p != std::string::npos;
              p = plain_upper(current).find(kFieldKeywords[part])) {
-            LineStep& s = out.steps.emplace_back(LineStep{read_test(current, p, part)});
+            LineStep& s = out.steps.emplace_back();
+            static_cast<WrittenTest&>(s) = read_test(current, p, part);
             if (s.mode() != MatchMode::none) {
                 const std::optional<bool> found = answer(out.steps.size() - 1, s);
                 if (!found) {

@@ -102,7 +102,7 @@ T remember(std::map<Key, T> Remembered::*table, const Key& key, Read read) {
         // the whole process.
         Fd fd = std::move(r.fd);
         if (struct stat st {}; !names(file, fd, st)) fd = Fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-        r = Remembered{file, std::move(fd), std::nullopt, {}, {}};
+        r = Remembered{file, std::move(fd), std::nullopt, {}, {}, {}};
         r.stamp = stamp_of(file, r.fd);
     } else if (auto it = (r.*table).find(key); it != (r.*table).end()) {
         return it->second;
