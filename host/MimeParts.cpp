@@ -2,7 +2,9 @@
 
 #include <gmime/gmime.h>
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <stdexcept>
@@ -25,6 +27,27 @@ struct GFree {
     void operator()(void* p) const noexcept { g_free(p); }
 };
 using GString_ = std::unique_ptr<char, GFree>;
+
+// Opening a conversion makes glibc load the character set's converter, and
+// closing the last one may unload it again; a run meets the same few sets at
+// nearly every message, so one conversion from each set met (up to a bound)
+// is held open until the program ends and the converter stays loaded.
+void keep_converter(const char* from) {
+    struct Held {
+        std::mutex mutex;
+        std::map<std::string, GIConv, std::less<>> open;
+        ~Held() {
+            for (const auto& [name, cd] : open) g_iconv_close(cd);
+        }
+    };
+    constexpr std::size_t kMostHeld = 64;
+    static Held held;
+    const std::string_view name = from;
+    const std::lock_guard lock(held.mutex);
+    if (held.open.size() >= kMostHeld || held.open.contains(name)) return;
+    const GIConv cd = g_iconv_open("UTF-8", from);
+    if (cd != reinterpret_cast<GIConv>(-1)) held.open.emplace(name, cd);
+}
 
 // GLib's conversion of the text; nullopt when GLib does not take it for
 // UTF-8.
@@ -49,6 +72,7 @@ char32_t code_point(std::string_view ch, std::size_t n) {
 // other way round.
 const std::unordered_map<char32_t, char>& code_page_bytes() {
     static const std::unordered_map<char32_t, char> bytes = [] {
+        keep_converter("CP1252");
         std::unordered_map<char32_t, char> out;
         for (int b = 0x80; b <= 0xFF; ++b) {
             const char byte = static_cast<char>(b);
@@ -162,6 +186,7 @@ std::string text_of(GMimeObject* part) {
         GPtr<GMimeStream> filtered(g_mime_stream_filter_new(mem.get()));
         const char* charset = g_mime_object_get_content_type_parameter(part, "charset");
         if (charset) {
+            keep_converter(g_mime_charset_iconv_name(charset));
             GPtr<GMimeFilter> convert(g_mime_filter_charset_new(charset, "utf-8"));
             if (convert) g_mime_stream_filter_add(GMIME_STREAM_FILTER(filtered.get()), convert.get());
         }

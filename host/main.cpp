@@ -16,7 +16,7 @@
 #include "host/MimeParts.h"
 #include "host/PartsDir.h"
 #include "host/PluginHost.h"
-#include "host/Sources.h"
+#include "host/ReadAhead.h"
 #include "platform/errors.h"
 #include "platform/terminal.h"
 
@@ -55,22 +55,16 @@ using MessageFn = std::function<void(const std::string& label, const MessagePart
 bool for_sources(const std::vector<std::string>& sources, std::size_t max_size, const MessageFn& fn) {
     bool all_scored = true;
     Progress progress;
-    for (const auto& source : sources) {
-        try {
-            for_each_message(source, max_size, [&](SourceMessage& m) {
-                if (!m.error.empty()) {
-                    report(m.error);
-                    all_scored = false;
-                    return;
-                }
-                all_scored &= score_one(m.label, [&] { fn(m.label, extract_parts(m.raw)); });
-                progress.tick();
-            });
-        } catch (const std::exception& e) {
-            report(e.what());
-            all_scored = false;
-        }
-    }
+    read_ahead(sources, max_size, [](const std::string& raw) { return extract_parts(raw); },
+               [&](const ReadMessage& m) {
+                   if (!m.error.empty()) {
+                       report(m.error);
+                       all_scored = false;
+                       return;
+                   }
+                   all_scored &= score_one(m.label, [&] { fn(m.label, m.taken_apart()); });
+                   progress.tick();
+               });
     return all_scored;
 }
 

@@ -1,0 +1,147 @@
+#include "host/ReadAhead.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#include <sys/resource.h>
+#endif
+
+#include "host/Sources.h"
+
+namespace kalvorin::host {
+
+namespace {
+
+// Thrown on the reading thread once the messages' user has gone.
+struct Stopped {};
+
+std::size_t size_of(const ReadMessage& m) {
+    std::size_t n = m.label.size() + m.error.size();
+    for (const auto& part : m.parts.text) n += part.size();
+    return n;
+}
+
+// The messages read and not yet used, in order, and the end of the reading.
+class Waiting {
+public:
+    // Waits for room; raises Stopped when the user has gone.
+    void put(ReadMessage&& m) {
+        const std::size_t bytes = size_of(m);
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [&] {
+            return stopped_ || queue_.empty() ||
+                   (queue_.size() < kReadAheadCount && bytes_ + bytes <= kReadAheadBytes);
+        });
+        if (stopped_) throw Stopped{};
+        queue_.push_back({std::move(m), bytes});
+        bytes_ += bytes;
+        ready_.notify_one();
+    }
+    // The reading is over; failure, when set, is raised after the last message.
+    void close(std::exception_ptr failure) noexcept {
+        const std::lock_guard lock(mutex_);
+        closed_ = true;
+        failure_ = failure;
+        ready_.notify_one();
+    }
+    // The next message, or nothing at the end of the reading.
+    std::optional<ReadMessage> take() {
+        std::unique_lock lock(mutex_);
+        ready_.wait(lock, [&] { return closed_ || !queue_.empty(); });
+        if (queue_.empty()) {
+            if (failure_) std::rethrow_exception(failure_);
+            return std::nullopt;
+        }
+        Entry e = std::move(queue_.front());
+        queue_.pop_front();
+        bytes_ -= e.bytes;
+        room_.notify_one();
+        return std::move(e.message);
+    }
+    void stop() noexcept {
+        const std::lock_guard lock(mutex_);
+        stopped_ = true;
+        room_.notify_one();
+    }
+
+private:
+    struct Entry {
+        ReadMessage message;
+        std::size_t bytes;
+    };
+    std::mutex mutex_;
+    std::condition_variable ready_, room_;
+    std::deque<Entry> queue_;
+    std::size_t bytes_ = 0;
+    bool closed_ = false, stopped_ = false;
+    std::exception_ptr failure_;
+};
+
+void read_all(const std::vector<std::string>& sources, std::size_t max_size, const TakeApart& take_apart,
+              Waiting& waiting) noexcept {
+    std::exception_ptr failure;
+    try {
+        for (const auto& source : sources) {
+            try {
+                for_each_message(source, max_size, [&](SourceMessage& m) {
+                    ReadMessage r{std::move(m.label), std::move(m.error), {}, {}};
+                    if (r.error.empty()) {
+                        try {
+                            r.parts = take_apart(m.raw);
+                        } catch (...) {
+                            r.failure = std::current_exception();
+                        }
+                    }
+                    m.raw = std::string();
+                    waiting.put(std::move(r));
+                });
+            } catch (const std::exception& e) {
+                waiting.put(ReadMessage{source, e.what(), {}, {}});
+            }
+        }
+    } catch (const Stopped&) {
+    } catch (...) {
+        // Only the queue itself can fail here (memory); the user hears of it
+        // after the messages read before.
+        failure = std::current_exception();
+    }
+    waiting.close(failure);
+}
+
+}  // namespace
+
+const MessageParts& ReadMessage::taken_apart() const {
+    if (failure) std::rethrow_exception(failure);
+    return parts;
+}
+
+void read_ahead(const std::vector<std::string>& sources, std::size_t max_size, const TakeApart& take_apart,
+                const std::function<void(const ReadMessage&)>& use) {
+#if defined(__GLIBC__)
+    // A second thread gets an allocation arena of its own, which reserves
+    // 64 MiB of address space. Under a limit on address space that
+    // reservation can fail, and the reader would then map every allocation
+    // on its own; there the threads share the one arena instead.
+    if (struct rlimit limit {}; ::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        mallopt(M_ARENA_MAX, 1);
+#endif
+    Waiting waiting;
+    std::thread reader([&] { read_all(sources, max_size, take_apart, waiting); });
+    // However use ends, the reader is told to stop and is waited for.
+    struct Join {
+        Waiting& waiting;
+        std::thread& reader;
+        ~Join() {
+            waiting.stop();
+            reader.join();
+        }
+    } join{waiting, reader};
+    while (std::optional<ReadMessage> m = waiting.take()) use(*m);
+}
+
+}  // namespace kalvorin::host

@@ -1,0 +1,41 @@
+#pragma once
+// The messages of the sources are read and taken apart on a thread of their
+// own while the caller scores the ones before, so that on a second core the
+// parse of the next message overlaps the scoring of this one. The caller
+// sees everything in the order of the sources, as a plain loop would give it.
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/MessageParts.h"
+
+namespace kalvorin::host {
+
+// One message ready to score, or what kept it, or its whole source, from
+// being read.
+struct ReadMessage {
+    std::string label;
+    std::string error;           // not empty: nothing to score, only this to report
+    MessageParts parts;
+    std::exception_ptr failure;  // what taking the message apart raised
+
+    // The parts, or the failure raised again.
+    const MessageParts& taken_apart() const;
+};
+
+using TakeApart = std::function<MessageParts(const std::string& raw)>;
+
+// Hands use every message of the sources in order, as for_each_message reads
+// it and take_apart makes its parts; a source that cannot be read comes as a
+// message labelled with the source and carrying the error. Beside the message
+// in use, at most kReadAheadCount messages of at most kReadAheadBytes in all
+// wait (one always may). An exception out of use stops the reading and
+// passes on.
+inline constexpr std::size_t kReadAheadCount = 8;
+inline constexpr std::size_t kReadAheadBytes = std::size_t{16} << 20;
+void read_ahead(const std::vector<std::string>& sources, std::size_t max_size, const TakeApart& take_apart,
+                const std::function<void(const ReadMessage&)>& use);
+
+}  // namespace kalvorin::host

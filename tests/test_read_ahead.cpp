@@ -1,0 +1,150 @@
+// The messages read ahead on a thread of their own reach the scoring exactly
+// as a plain loop over the sources would hand them, and no further ahead than
+// the bound.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/ReadAhead.h"
+#include "host/Sources.h"
+#include "support/TestSupport.h"
+
+namespace kalvorin::host {
+namespace {
+
+using test::spit;
+
+constexpr std::size_t kMaxSize = 64 << 20;
+
+// Takes a message apart into its body alone, and fails on one that says so.
+MessageParts body_of(const std::string& raw) {
+    if (raw.starts_with("FAIL")) throw std::runtime_error("cannot take apart " + raw);
+    MessageParts parts;
+    parts[kPartBody] = raw;
+    return parts;
+}
+
+std::string told(const std::string& label, const std::string& error, const std::function<MessageParts()>& parts) {
+    if (!error.empty()) return "error " + error;
+    try {
+        return label + " = " + parts()[kPartBody];
+    } catch (const std::exception& e) {
+        return label + " failed " + e.what();
+    }
+}
+
+TEST(ReadAhead, HandsOnWhatAPlainLoopWouldInTheSameOrder) {
+    test::TempDir d;
+    spit(d / "a.eml", "first");
+    spit(d / "fail.eml", "FAIL here");
+    spit(d / "box", "From x\none\n\nFrom y\n" + std::string(300, 'x') + "\n\nFrom z\nthree\n");
+    spit(d / "z.eml", "last");
+    test::make_dir(d / "notmaildir");
+    const std::vector<std::string> sources = {d / "a.eml", d / "missing", d / "box",      d / "fail.eml",
+                                              d / "notmaildir", d / "z.eml"};
+    constexpr std::size_t kSmall = 100;  // the mbox's second message is above it
+
+    std::vector<std::string> plain;
+    for (const auto& source : sources) {
+        try {
+            for_each_message(source, kSmall, [&](SourceMessage& m) {
+                plain.push_back(told(m.label, m.error, [&] { return body_of(m.raw); }));
+            });
+        } catch (const std::exception& e) {
+            plain.push_back("error " + std::string(e.what()));
+        }
+    }
+    std::vector<std::string> ahead;
+    read_ahead(sources, kSmall, body_of, [&](const ReadMessage& m) {
+        ahead.push_back(told(m.label, m.error, [&] { return m.taken_apart(); }));
+    });
+    EXPECT_EQ(ahead, plain);
+    ASSERT_EQ(ahead.size(), 8u);
+    EXPECT_EQ(ahead[0], d / "a.eml" + " = first");
+    // The cases are all there: a missing file, a message too big, a failed
+    // taking apart, a folder that is no Maildir.
+    EXPECT_TRUE(ahead[1].starts_with("error ")) << ahead[1];
+    EXPECT_NE(ahead[3].find("larger than"), std::string::npos) << ahead[3];
+    EXPECT_NE(ahead[5].find(" failed cannot take apart"), std::string::npos) << ahead[5];
+    EXPECT_NE(ahead[6].find("no Maildir"), std::string::npos) << ahead[6];
+}
+
+struct BoundCase {
+    const char* name;
+    std::size_t messages;
+    std::size_t bytes;
+    std::size_t most_read;  // taken apart while the first is still in use
+};
+
+TEST(ReadAhead, ReadsNoFurtherAheadThanTheBound) {
+    const BoundCase cases[] = {
+        // In use, kReadAheadCount waiting, one read and waiting for room.
+        {"small messages: the count bounds", 40, 10, kReadAheadCount + 2},
+        // 3 MiB each: five fit in 16 MiB.
+        {"large messages: the bytes bound", 20, std::size_t{3} << 20, 5 + 2},
+        // Each alone above the bound: one waits all the same.
+        {"each above the bound", 4, std::size_t{17} << 20, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir d;
+        std::vector<std::string> sources;
+        for (std::size_t i = 0; i < c.messages; ++i) {
+            sources.push_back(d / ("m" + std::to_string(i)));
+            std::string text(c.bytes, 'x');
+            for (std::size_t at = 99; at < text.size(); at += 100) text[at] = '\n';
+            spit(sources.back(), text);
+        }
+        std::atomic<std::size_t> taken{0};
+        std::size_t used = 0, read_while_first = 0;
+        read_ahead(
+            sources, kMaxSize,
+            [&](const std::string& raw) {
+                ++taken;
+                return body_of(raw);
+            },
+            [&](const ReadMessage& m) {
+                EXPECT_EQ(m.taken_apart()[kPartBody].size(), c.bytes);
+                // Time for the reader to run as far ahead as it may; the
+                // bound, not the wait, is what is checked.
+                if (used++ == 0) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                    read_while_first = taken;
+                }
+            });
+        EXPECT_EQ(used, c.messages);
+        EXPECT_LE(read_while_first, c.most_read);
+        EXPECT_GE(read_while_first, 1u);
+    }
+}
+
+TEST(ReadAhead, AnErrorOfTheUserStopsTheReading) {
+    test::TempDir d;
+    std::vector<std::string> sources;
+    for (int i = 0; i < 200; ++i) {
+        sources.push_back(d / ("m" + std::to_string(i)));
+        spit(sources.back(), "x");
+    }
+    std::atomic<std::size_t> taken{0};
+    std::size_t used = 0;
+    EXPECT_THROW(read_ahead(
+                     sources, kMaxSize,
+                     [&](const std::string& raw) {
+                         ++taken;
+                         return body_of(raw);
+                     },
+                     [&](const ReadMessage&) {
+                         if (++used == 2) throw std::logic_error("stop");
+                     }),
+                 std::logic_error);
+    EXPECT_EQ(used, 2u);
+    EXPECT_LE(taken.load(), 2 + kReadAheadCount + 1);
+}
+
+}  // namespace
+}  // namespace kalvorin::host
