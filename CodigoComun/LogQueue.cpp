@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "platform/textfile.h"
 
 namespace kalvorin {
 
@@ -24,7 +23,10 @@ void LogQueue::append(const std::string& path, std::string_view text) {
         return;
     }
     flush();
-    guarded([&] { platform::append_line(path, text, platform::Place::BaseFolder); });
+    guarded([&] {
+        if (rounds_ > 0) row_.append_line(path, text);
+        else platform::append_line(path, text, platform::Place::BaseFolder);
+    });
 }
 
 // Lines for another file (the trace path after a change of the base folder)
@@ -48,7 +50,7 @@ void LogQueue::flush() {
         std::string& lines;
         ~Emptied() { lines.clear(); }
     } emptied{waiting_};
-    guarded([&] { platform::append_text(path_, waiting_, platform::Place::BaseFolder); });
+    guarded([&] { row_.append_text(path_, waiting_); });
 }
 
 void LogQueue::reset(const std::string& path) {
@@ -74,6 +76,7 @@ void LogQueue::end_round() noexcept {
     } catch (...) {
         // The round's owner has already had its chance to see write errors.
     }
+    row_.close();
 }
 
 void LogQueue::on_write_failure(WriteFailure handler) { on_failure_ = std::move(handler); }

@@ -1,9 +1,11 @@
 #pragma once
 // The writer behind the plug-in log and the filter trace. Outside a round each
 // line is its own open, append and close. Within a round the lines wait in
-// memory and reach their file at each flush, in one open-append-close for each
-// run of lines bound for the same file; so the file is never held open
-// between writes, and a flush that meets it deleted creates it again. A line
+// memory and reach their file at each flush, in one append for each run of
+// lines bound for the same file. The file stays open from one flush of the
+// round to the next, but each flush looks at its name again: one that meets
+// it deleted creates it again, one that meets another file there writes to
+// that. No file stays open past the end of the round. A line
 // too long to be worth holding (a message part) goes out at once, after the
 // lines waiting before it, so that it is never copied into the queue; and
 // the waiting lines go out whenever they pass a megabyte, so a round holds
@@ -15,6 +17,7 @@
 #include <string_view>
 
 #include "platform/errors.h"
+#include "platform/textfile.h"
 
 namespace kalvorin {
 
@@ -61,6 +64,7 @@ private:
 
     std::string path_;
     std::string waiting_;
+    platform::AppendRow row_;  // the round's file, open between its flushes
     int rounds_ = 0;
     WriteFailure on_failure_;
 };

@@ -55,6 +55,29 @@ std::FILE* open_in_base(const std::string& path, Access access);
 // refusal.
 int append_in_base(const std::string& path, std::initializer_list<std::string_view> pieces);
 
+// Appends to a file of the base folder several times in a row, each time
+// as append_in_base does, but with the file kept open between them where the
+// system allows it cheaply (POSIX). Before each append after the first the
+// name is looked at again; when it no longer leads to the file held (the
+// file was deleted, renamed over or made a link) or the file may no longer
+// serve (it got another name), the name is opened afresh, so the text goes
+// where a fresh open would put it.
+class AppendRow {
+public:
+    AppendRow() = default;
+    AppendRow(const AppendRow&) = delete;
+    AppendRow& operator=(const AppendRow&) = delete;
+    ~AppendRow() { close(); }
+    // 0, or the error number or refusal.
+    int append(const std::string& path, std::initializer_list<std::string_view> pieces);
+    // Lets go of the file held, if any.
+    void close() noexcept;
+
+private:
+    int fd_ = -1;  // never held on Windows
+    std::uint64_t device_ = 0, inode_ = 0;
+};
+
 // What a name is, without following it when it is a link.
 enum class Kind { Missing, Regular, Folder, Link, Other };
 Kind kind_of(const std::string& path);

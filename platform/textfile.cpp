@@ -268,6 +268,19 @@ void append_line(const std::string& path, std::string_view text, Place place) {
     append_pieces(path, {text, "\r\n"}, place);
 }
 
+AppendRow::AppendRow() : row_(std::make_unique<os::AppendRow>()) {}
+AppendRow::~AppendRow() = default;
+
+void AppendRow::append_text(const std::string& path, std::string_view text) {
+    if (const int err = row_->append(path, {text})) raise_io(err, path);
+}
+
+void AppendRow::append_line(const std::string& path, std::string_view text) {
+    if (const int err = row_->append(path, {text, "\r\n"})) raise_io(err, path);
+}
+
+void AppendRow::close() noexcept { row_->close(); }
+
 void reset_file(const std::string& path, Place place) {
     TextWriter w(path, TextWriter::Mode::Truncate, place);
     w.close();

@@ -135,6 +135,28 @@ void append_text(const std::string& path, std::string_view text, Place place = P
 // CR LF, closes it.
 void append_line(const std::string& path, std::string_view text, Place place = Place::Anywhere);
 
+namespace os {
+class AppendRow;
+}
+
+// Several appends in a row to files of the base folder, each one as
+// append_text with Place::BaseFolder gives it, raising as it does; between
+// them the file may stay open, the name looked at again before each
+// (os::AppendRow in files_os.h). close() ends the row.
+class AppendRow {
+public:
+    AppendRow();
+    AppendRow(const AppendRow&) = delete;
+    AppendRow& operator=(const AppendRow&) = delete;
+    ~AppendRow();
+    void append_text(const std::string& path, std::string_view text);
+    void append_line(const std::string& path, std::string_view text);
+    void close() noexcept;
+
+private:
+    std::unique_ptr<os::AppendRow> row_;
+};
+
 // Creates the file, or truncates it to length 0, and closes it.
 void reset_file(const std::string& path, Place place = Place::Anywhere);
 

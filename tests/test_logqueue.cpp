@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -162,6 +163,81 @@ TEST_F(LogQueueTest, AHandlerHearsOfFailedWritesInsteadOfTheWriter) {
     }
     log_queue().on_write_failure({});
     EXPECT_EQ(told, std::vector<std::string>(3, lost + ": Path not found"));
+}
+
+// The file stays open between the flushes of a round, so what happens to its
+// name in between must lead where a fresh open would: the lines after go to
+// whatever file the name then gives, or fail as opening it would.
+TEST_F(LogQueueTest, EachFlushWritesWhereTheNameThenLeads) {
+    namespace fs = std::filesystem;
+    const std::string old = tmp_ / "old.log";
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& log)> between;
+        const char* log_after;  // the log's content after the round; nullptr: the flush fails
+        const char* old_after;  // what the file first written holds then ("-": gone)
+    };
+    const Case cases[] = {
+        {"nothing", [](const std::string&) {}, "first\r\nsecond\r\n", "-"},
+        {"deleted", [](const std::string& log) { fs::remove(log); }, "second\r\n", "-"},
+        {"renamed away",
+         [&](const std::string& log) { fs::rename(log, old); }, "second\r\n", "first\r\n"},
+        {"renamed over",
+         [&](const std::string& log) {
+             test::spit(old, "other\r\n");
+             fs::rename(old, log);
+         },
+         "other\r\nsecond\r\n", "-"},
+        {"emptied", [](const std::string& log) { test::spit(log, ""); }, "second\r\n", "-"},
+        {"made a link",
+         [&](const std::string& log) {
+             fs::rename(log, old);
+             fs::create_symlink(old, log);
+         },
+         nullptr, "first\r\n"},
+        {"given a second name",
+         [&](const std::string& log) { fs::create_hard_link(log, old); }, nullptr, "first\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(a_);
+        fs::remove(old);
+        {
+            LogRound round;
+            log_queue().append(a_, "first");
+            log_queue().flush();
+            c.between(a_);
+            log_queue().append(a_, "second");
+            if (c.log_after) {
+                log_queue().flush();
+                EXPECT_EQ(test::slurp(a_), c.log_after);
+            } else {
+                EXPECT_THROW(log_queue().flush(), EInOutError);
+            }
+        }
+        EXPECT_EQ(fs::exists(old) ? test::slurp(old) : "-", c.old_after);
+    }
+}
+
+// No file of a round stays open once the round is over.
+TEST_F(LogQueueTest, NothingStaysOpenAfterTheRound) {
+    namespace fs = std::filesystem;
+    const auto open_on_log = [&] {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code ec;
+            if (fs::read_symlink(e.path(), ec).string().starts_with(a_)) ++n;
+        }
+        return n;
+    };
+    {
+        LogRound round;
+        log_queue().append(a_, "one");
+        log_queue().flush();
+        log_queue().append(a_, "two");
+    }
+    EXPECT_EQ(open_on_log(), 0);
+    EXPECT_EQ(test::slurp(a_), "one\r\ntwo\r\n");
 }
 
 }  // namespace

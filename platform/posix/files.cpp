@@ -134,6 +134,27 @@ std::FILE* open_in_base(const std::string& path, Access access) {
     return f;
 }
 
+namespace {
+
+// Writes the pieces at the end of the open file, whose length was kept
+// before; when they cannot be written whole, cuts the file back to it.
+int write_pieces(int fd, off_t kept, std::initializer_list<std::string_view> pieces) {
+    for (std::string_view text : pieces)
+        while (!text.empty()) {
+            const ssize_t n = ::write(fd, text.data(), text.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                const int err = n < 0 ? errno : EIO;
+                [[maybe_unused]] const int ignored = ::ftruncate(fd, kept);
+                return err;
+            }
+            text.remove_prefix(static_cast<std::size_t>(n));
+        }
+    return 0;
+}
+
+}  // namespace
+
 // Straight to the descriptor: the log's rounds are many and small, and a
 // stream would cost its own calls to set up and to close safely. Nothing is
 // held back to fail at the close, so a failed write is met here, and cut. A
@@ -143,18 +164,33 @@ int append_in_base(const std::string& path, std::initializer_list<std::string_vi
     struct stat st {};
     posix::UniqueFd fd(posix::open_base_fd(path, O_WRONLY | O_CREAT | O_APPEND, true, &st));
     if (fd.get() < 0) return errno;
-    for (std::string_view text : pieces)
-        while (!text.empty()) {
-            const ssize_t n = ::write(fd.get(), text.data(), text.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                const int err = n < 0 ? errno : EIO;
-                [[maybe_unused]] const int ignored = ::ftruncate(fd.get(), st.st_size);
-                return err;
-            }
-            text.remove_prefix(static_cast<std::size_t>(n));
-        }
+    if (const int err = write_pieces(fd.get(), st.st_size, pieces)) return err;
     return ::close(fd.release()) == 0 ? 0 : errno;
+}
+
+// A later append costs a look at the name and the write, where a fresh one
+// costs an open, a look at the file, the write and a close.
+int AppendRow::append(const std::string& path, std::initializer_list<std::string_view> pieces) {
+    struct stat st {};
+    const bool held = fd_ >= 0 && ::lstat(path.c_str(), &st) == 0 &&
+                      static_cast<std::uint64_t>(st.st_dev) == device_ &&
+                      static_cast<std::uint64_t>(st.st_ino) == inode_ && posix::refusal_of(st, true) == 0;
+    if (!held) {
+        close();
+        const int fd = posix::open_base_fd(path, O_WRONLY | O_CREAT | O_APPEND, true, &st);
+        if (fd < 0) return errno;
+        fd_ = fd;
+        device_ = static_cast<std::uint64_t>(st.st_dev);
+        inode_ = static_cast<std::uint64_t>(st.st_ino);
+    }
+    return write_pieces(fd_, st.st_size, pieces);
+}
+
+// The data went out with each write; a close that fails after them (a
+// network file system) cannot take them back, and is not told.
+void AppendRow::close() noexcept {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 Kind kind_of(const std::string& path) {
