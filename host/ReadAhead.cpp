@@ -3,8 +3,6 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
-#include <optional>
-#include <thread>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -82,8 +80,23 @@ private:
     std::exception_ptr failure_;
 };
 
-void read_all(const std::vector<std::string>& sources, std::size_t max_size, const TakeApart& take_apart,
-              Waiting& waiting) noexcept {
+}  // namespace
+
+const MessageParts& ReadMessage::taken_apart() const {
+    if (failure) std::rethrow_exception(failure);
+    return parts;
+}
+
+struct ReadAhead::Reading {
+    std::vector<std::string> sources;
+    std::size_t max_size = 0;
+    TakeApart take_apart;
+    Waiting waiting;
+
+    void run() noexcept;
+};
+
+void ReadAhead::Reading::run() noexcept {
     std::exception_ptr failure;
     try {
         for (const auto& source : sources) {
@@ -113,15 +126,11 @@ void read_all(const std::vector<std::string>& sources, std::size_t max_size, con
     waiting.close(failure);
 }
 
-}  // namespace
-
-const MessageParts& ReadMessage::taken_apart() const {
-    if (failure) std::rethrow_exception(failure);
-    return parts;
-}
-
-void read_ahead(const std::vector<std::string>& sources, std::size_t max_size, const TakeApart& take_apart,
-                const std::function<void(const ReadMessage&)>& use) {
+ReadAhead::ReadAhead(std::vector<std::string> sources, std::size_t max_size, TakeApart take_apart)
+    : reading_(std::make_unique<Reading>()) {
+    reading_->sources = std::move(sources);
+    reading_->max_size = max_size;
+    reading_->take_apart = std::move(take_apart);
 #if defined(__GLIBC__)
     // A second thread gets an allocation arena of its own, which reserves
     // 64 MiB of address space. Under a limit on address space that
@@ -130,18 +139,14 @@ void read_ahead(const std::vector<std::string>& sources, std::size_t max_size, c
     if (struct rlimit limit {}; ::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
         mallopt(M_ARENA_MAX, 1);
 #endif
-    Waiting waiting;
-    std::thread reader([&] { read_all(sources, max_size, take_apart, waiting); });
-    // However use ends, the reader is told to stop and is waited for.
-    struct Join {
-        Waiting& waiting;
-        std::thread& reader;
-        ~Join() {
-            waiting.stop();
-            reader.join();
-        }
-    } join{waiting, reader};
-    while (std::optional<ReadMessage> m = waiting.take()) use(*m);
+    reader_ = std::thread([r = reading_.get()] { r->run(); });
 }
+
+ReadAhead::~ReadAhead() {
+    reading_->waiting.stop();
+    reader_.join();
+}
+
+std::optional<ReadMessage> ReadAhead::next() { return reading_->waiting.take(); }
 
 }  // namespace kalvorin::host

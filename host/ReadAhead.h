@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <exception>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/MessageParts.h"
@@ -27,15 +30,29 @@ struct ReadMessage {
 
 using TakeApart = std::function<MessageParts(const std::string& raw)>;
 
-// Hands use every message of the sources in order, as for_each_message reads
-// it and take_apart makes its parts; a source that cannot be read comes as a
-// message labelled with the source and carrying the error. Beside the message
-// in use, at most kReadAheadCount messages of at most kReadAheadBytes in all
-// wait (one always may). An exception out of use stops the reading and
-// passes on.
-inline constexpr std::size_t kReadAheadCount = 8;
+// Reads from its construction on, so that the first messages can be ready
+// by the time the caller asks for them: the messages of the sources in
+// order, as for_each_message reads them and take_apart makes their parts; a
+// source that cannot be read comes as a message labelled with the source and
+// carrying the error. Beside the message in use, at most kReadAheadCount
+// messages of at most kReadAheadBytes in all wait (one always may). The
+// destructor stops the reading wherever it is.
+inline constexpr std::size_t kReadAheadCount = 64;
 inline constexpr std::size_t kReadAheadBytes = std::size_t{16} << 20;
-void read_ahead(const std::vector<std::string>& sources, std::size_t max_size, const TakeApart& take_apart,
-                const std::function<void(const ReadMessage&)>& use);
+
+class ReadAhead {
+public:
+    ReadAhead(std::vector<std::string> sources, std::size_t max_size, TakeApart take_apart);
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+    ~ReadAhead();
+    // The next message, or nothing after the last.
+    std::optional<ReadMessage> next();
+
+private:
+    struct Reading;
+    std::unique_ptr<Reading> reading_;
+    std::thread reader_;
+};
 
 }  // namespace kalvorin::host

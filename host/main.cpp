@@ -51,20 +51,35 @@ private:
 // What is done with each message read: scored by the plug-in, explained or compared.
 using MessageFn = std::function<void(const std::string& label, const MessageParts& parts)>;
 
-// Hands every message of the sources to fn; false when any could not be read or scored.
-bool for_sources(const std::vector<std::string>& sources, std::size_t max_size, const MessageFn& fn) {
+// The messages of files, mboxes and Maildirs are read ahead from the start,
+// so that the first are ready once the lists or the plug-in are; parts
+// folders are read as they are used.
+class Messages {
+public:
+    explicit Messages(const Options& options) : options_(options) {
+        if (!options.parts_mode && !options.sources.empty())
+            ahead_.emplace(options.sources, options.max_size, [](const std::string& raw) { return extract_parts(raw); });
+    }
+    // Hands every message to fn; false when any could not be read or scored.
+    bool each(const MessageFn& fn);
+
+private:
+    const Options& options_;
+    std::optional<ReadAhead> ahead_;
+};
+
+bool for_sources(ReadAhead& ahead, const MessageFn& fn) {
     bool all_scored = true;
     Progress progress;
-    read_ahead(sources, max_size, [](const std::string& raw) { return extract_parts(raw); },
-               [&](const ReadMessage& m) {
-                   if (!m.error.empty()) {
-                       report(m.error);
-                       all_scored = false;
-                       return;
-                   }
-                   all_scored &= score_one(m.label, [&] { fn(m.label, m.taken_apart()); });
-                   progress.tick();
-               });
+    while (const std::optional<ReadMessage> m = ahead.next()) {
+        if (!m->error.empty()) {
+            report(m->error);
+            all_scored = false;
+            continue;
+        }
+        all_scored &= score_one(m->label, [&] { fn(m->label, m->taken_apart()); });
+        progress.tick();
+    }
     return all_scored;
 }
 
@@ -84,17 +99,18 @@ bool for_parts_dirs(const std::vector<std::string>& dirs, std::size_t max_size, 
     return all_scored;
 }
 
-bool for_messages(const Options& options, const std::vector<std::string>& sources, const MessageFn& fn) {
-    return options.parts_mode ? for_parts_dirs(sources, options.max_size, fn)
-                              : for_sources(sources, options.max_size, fn);
+bool Messages::each(const MessageFn& fn) {
+    return ahead_ ? for_sources(*ahead_, fn) : for_parts_dirs(options_.sources, options_.max_size, fn);
 }
 
 // --explain and --compare: the list pass runs in this program, on lists that
 // are only read; no plug-in is loaded.
-int inspect_messages(const Options& options, const std::vector<std::string>& sources) {
+int inspect_messages(const Options& options) {
+    std::optional<Messages> messages;
     std::optional<Explainer> explainer;
     std::optional<Comparer> comparer;
     try {
+        messages.emplace(options);
         if (options.explain)
             explainer.emplace(std::cout);
         else
@@ -108,7 +124,7 @@ int inspect_messages(const Options& options, const std::vector<std::string>& sou
     }
     // A message whose scoring an error ended is one the plug-in would report.
     bool stopped = false;
-    const bool all = for_messages(options, sources, [&](const std::string& label, const MessageParts& parts) {
+    const bool all = messages->each([&](const std::string& label, const MessageParts& parts) {
         stopped |= explainer ? explainer->message(label, parts) : comparer->message(label, parts);
     });
     if (comparer) comparer->summary();
@@ -124,8 +140,9 @@ int run(int argc, char** argv) {
     const Options& options = command_line.options;
     const std::vector<std::string>& sources = options.sources;
     if (options.filter_mode) return filter_stdin({options.plugin, options.max_size, options.detailed_status});
-    if (options.in_process()) return inspect_messages(options, sources);
+    if (options.in_process()) return inspect_messages(options);
     try {
+        Messages messages(options);
         PluginHost host(options.plugin);
         host.initialize();
         // After a failed initialisation the messages are still scored, as the
@@ -133,7 +150,7 @@ int run(int argc, char** argv) {
         // not to be trusted.
         bool all_scored = true;
         if (!sources.empty()) {
-            all_scored = for_messages(options, sources, [&](const std::string& label, const MessageParts& parts) {
+            all_scored = messages.each([&](const std::string& label, const MessageParts& parts) {
                 std::cout << host.score(parts) << "\t" << label << "\n";
             });
         } else {
