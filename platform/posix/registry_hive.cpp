@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -50,18 +51,37 @@ bool quiet(const std::string& file) {
            ::stat((file + "-wal").c_str(), &st) != 0 && errno == ENOENT;
 }
 
-// Whether the path names the file the descriptor holds; st is the path's.
-bool names(const std::string& file, const Fd& fd, struct stat& st) {
-    struct stat held {};
-    return fd.get() >= 0 && ::stat(file.c_str(), &st) == 0 && ::fstat(fd.get(), &held) == 0 &&
-           held.st_dev == st.st_dev && held.st_ino == st.st_ino;
+// The file kept open, and which file that is: a descriptor keeps its file,
+// so that is asked once, when it is opened.
+struct Held {
+    Fd fd;
+    dev_t dev = 0;
+    ino_t ino = 0;
+};
+
+Held hold(const std::string& file) {
+    Held h{Fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC))};
+    struct stat st {};
+    if (h.fd.get() >= 0 && ::fstat(h.fd.get(), &st) == 0) {
+        h.dev = st.st_dev;
+        h.ino = st.st_ino;
+    } else {
+        h.fd.reset();
+    }
+    return h;
+}
+
+// Whether the path names the file held; st is the path's.
+bool names(const std::string& file, const Held& held, struct stat& st) {
+    return held.fd.get() >= 0 && ::stat(file.c_str(), &st) == 0 && held.dev == st.st_dev && held.ino == st.st_ino;
 }
 
 // The file's state as read through the kept descriptor, when the path still
 // names that file; nullopt when it cannot be told.
-std::optional<Stamp> stamp_of(const std::string& file, const Fd& fd) {
+std::optional<Stamp> stamp_of(const std::string& file, const Held& held) {
     struct stat st {};
-    if (!names(file, fd, st)) return std::nullopt;
+    if (!names(file, held, st)) return std::nullopt;
+    const Fd& fd = held.fd;
     // The header: the format's name, the read and write versions (1 for the
     // rollback journal, 2 for the write-ahead log) at 18 and 19, the change
     // counter at 24.
@@ -73,13 +93,24 @@ std::optional<Stamp> stamp_of(const std::string& file, const Fd& fd) {
     return Stamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, {header[24], header[25], header[26], header[27]}};
 }
 
+// A key's values by name, the letters of ASCII alike as the store compares
+// names.
+struct NoCaseLess {
+    static char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+    bool operator()(const std::string& a, const std::string& b) const {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) { return lower(x) < lower(y); });
+    }
+};
+using KeyValues = std::map<std::string, RegValue, NoCaseLess>;
+
 struct Remembered {
     std::string file;
-    Fd fd;
+    Held held;
     std::optional<Stamp> stamp;
     std::map<std::string, std::optional<RegKey>> keys;
     std::map<std::pair<std::string, std::string>, std::optional<RegValue>> values;
-    std::map<std::pair<std::string, std::string>, std::optional<RegValue>> reads;  // reg_read's
+    std::map<std::string, std::shared_ptr<const KeyValues>> key_values;  // reg_read's, whole keys
 };
 
 std::mutex remembered_lock;
@@ -96,19 +127,19 @@ T remember(std::map<Key, T> Remembered::*table, const Key& key, Read read) {
     const std::string file = hive_location();
     const std::lock_guard<std::mutex> lock(remembered_lock);
     Remembered& r = remembered();
-    if (r.file != file || !r.stamp || stamp_of(file, r.fd) != r.stamp) {
+    if (r.file != file || !r.stamp || stamp_of(file, r.held) != r.stamp) {
         // The descriptor is kept while the path names its file: closing any
         // descriptor of a file drops the locks that SQLite holds on it for
         // the whole process.
-        Fd fd = std::move(r.fd);
-        if (struct stat st {}; !names(file, fd, st)) fd = Fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-        r = Remembered{file, std::move(fd), std::nullopt, {}, {}, {}};
-        r.stamp = stamp_of(file, r.fd);
+        Held held = std::move(r.held);
+        if (struct stat st {}; !names(file, held, st)) held = hold(file);
+        r = Remembered{file, std::move(held), std::nullopt, {}, {}, {}};
+        r.stamp = stamp_of(file, r.held);
     } else if (auto it = (r.*table).find(key); it != (r.*table).end()) {
         return it->second;
     }
     T answer = read();
-    if (r.stamp && stamp_of(file, r.fd) == r.stamp) (r.*table).emplace(key, answer);
+    if (r.stamp && stamp_of(file, r.held) == r.stamp) (r.*table).emplace(key, answer);
     else r.stamp.reset();
     return answer;
 }
@@ -157,12 +188,27 @@ std::optional<RegKey> RegKey::open(const std::string& path) {
     });
 }
 
+// The whole key is read at its first read: a program reads several values of
+// one key at its start, and each read of its own would open the store anew.
 std::optional<RegValue> reg_read(const std::string& path, const std::string& name) {
     const std::string p = normalise(path);
-    return remember(&Remembered::reads, std::make_pair(p, name), [&]() -> std::optional<RegValue> {
-        if (!opens_for_real(p)) return std::nullopt;
-        return query_for_real(p, name);
-    });
+    const std::shared_ptr<const KeyValues> values =
+        remember(&Remembered::key_values, p, [&]() -> std::shared_ptr<const KeyValues> {
+            Db db = open_db(false);
+            if (!db) return nullptr;
+            if (const auto denied = key_state(db.get(), p); !denied || *denied) return nullptr;
+            auto all = std::make_shared<KeyValues>();
+            Stmt s(db.get(), "SELECT name, type, data FROM vals WHERE key = ?");
+            s.bind(1, p);
+            while (s.step()) {
+                std::string n = s.text(0);
+                all->emplace(n, RegValue{n, static_cast<std::uint32_t>(s.integer(1)), s.text(2)});
+            }
+            return all;
+        });
+    if (!values) return std::nullopt;
+    const auto it = values->find(name);
+    return it == values->end() ? std::nullopt : std::optional<RegValue>(it->second);
 }
 
 std::optional<RegKey> RegKey::open_read(const std::string& path) {
