@@ -258,7 +258,10 @@ bool searcher::haveimg() {
 }
 
 // Both texts begin "SRC=", so the first place where either stands is the
-// first place where one of them begins.
+// first place where one of them begins, and only a place three before an "="
+// can be one.
+static_assert(kImageSources[0].starts_with("SRC=") && kImageSources[1].starts_with("SRC="));
+
 std::optional<std::pair<std::size_t, std::size_t>> image_source_at(const std::string& raw) {
     const std::string_view trimmed = trim_view(raw);
     const std::string_view text = up_to_nul(trimmed);
@@ -271,9 +274,9 @@ std::optional<std::pair<std::size_t, std::size_t>> image_source_at(const std::st
         }
         return true;
     };
-    for (std::size_t p = 0; p < text.size(); ++p)
+    for (std::size_t eq = text.find('=', 3); eq != std::string_view::npos; eq = text.find('=', eq + 1))
         for (const std::string_view capitals : kImageSources)
-            if (stands_at(p, capitals)) return std::pair(offset + p, offset + p + capitals.size());
+            if (stands_at(eq - 3, capitals)) return std::pair(offset + eq - 3, offset + eq - 3 + capitals.size());
     return std::nullopt;
 }
 
