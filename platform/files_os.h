@@ -49,6 +49,10 @@ enum class Access { Read, Append, Truncate };
 // one of the refusals above, when it cannot or may not.
 std::FILE* open_in_base(const std::string& path, Access access);
 
+// Reads up to n bytes of an unbuffered stream with one read from the system
+// where there is one (POSIX); the count, 0 at the end, or -1 with errno set.
+long read_block(std::FILE* file, char* buf, std::size_t n);
+
 // Appends the pieces, in order, to a file of the base folder opened as
 // open_in_base does for Access::Append; when they cannot be written whole,
 // the file is cut back to the length it had. 0, or the error number or

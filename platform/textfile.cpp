@@ -84,18 +84,35 @@ constexpr std::size_t kBlock = 64 * 1024;
 }  // namespace
 
 TextReader::TextReader(const std::string& path, Place place)
-    : file_(open_for_reading(path, place)), path_(path), block_(std::make_unique_for_overwrite<char[]>(kBlock)) {
+    : file_(open_for_reading(path, place)),
+      path_(path),
+      block_(std::make_unique_for_overwrite<char[]>(kBlock)),
+      regular_(place == Place::BaseFolder) {
     std::setvbuf(file_.get(), nullptr, _IONBF, 0);
 }
 
 bool TextReader::fill() {
     pos_ = end_ = 0;
-    // A short block already met the end; another read would only meet it again.
-    if (std::feof(file_.get())) return false;
-    end_ = std::fread(block_.get(), 1, kBlock, file_.get());
+    if (at_end_) return false;
+    // A file of the base folder is known to be a regular file, whose read
+    // gives less than asked only at its end: it is read straight from the
+    // system, and a short block is its last. Any other is read by the
+    // runtime, to the count, the end or an error.
+    long got = 0;
+    if (regular_) {
+        got = os::read_block(file_.get(), block_.get(), kBlock);
+    } else {
+        got = static_cast<long>(std::fread(block_.get(), 1, kBlock, file_.get()));
+        if (got == 0 && std::ferror(file_.get())) {
+            got = -1;
+            errno = EIO;
+        }
+    }
     // The lines read before an error are handed out first; the error comes
     // when a read gives nothing.
-    if (end_ == 0 && std::ferror(file_.get())) raise_io(EIO, path_);
+    if (got < 0) raise_io(errno, path_);
+    end_ = static_cast<std::size_t>(got);
+    at_end_ = end_ < kBlock && (regular_ || std::feof(file_.get()));
     return end_ > 0;
 }
 

@@ -57,6 +57,8 @@ private:
     // itself is unbuffered, so each block is one read from the system.
     std::unique_ptr<char[]> block_;
     std::size_t pos_ = 0, end_ = 0;
+    bool regular_;  // a file of the base folder: known to be a regular file
+    bool at_end_ = false;
 };
 
 // Creates (or truncates) a text file and writes to it. A write or a close

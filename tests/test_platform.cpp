@@ -103,11 +103,17 @@ TEST(TextFile, LineEndsAreCrLfOrBareLfAndTheLastLineCounts) {
         {std::string(65535, 'e') + "\n", {std::string(65535, 'e')}},
         {std::string(65536, 'c') + "\n\n", {std::string(65536, 'c'), ""}},
         {std::string(200000, 'd') + "\r", {std::string(200000, 'd') + "\r"}},
+        {std::string(65536, 'f'), {std::string(65536, 'f')}},  // a whole block, then the end
+        {std::string(131072, 'g') + "h", {std::string(131072, 'g') + "h"}},
     };
-    for (const auto& c : cases) {
-        test::spit(d / "f.txt", c.content);
-        EXPECT_EQ(platform::read_lines(d / "f.txt"), c.lines) << testing::PrintToString(c.content);
-    }
+    // A file of the base folder is read straight from the system, any other
+    // through the runtime: both give the same lines.
+    for (const auto place : {platform::Place::Anywhere, platform::Place::BaseFolder})
+        for (const auto& c : cases) {
+            test::spit(d / "f.txt", c.content);
+            EXPECT_EQ(platform::read_lines(d / "f.txt", place), c.lines)
+                << testing::PrintToString(c.content.substr(0, 40)) << " of " << c.content.size();
+        }
 }
 
 TEST(TextFile, AppendCreatesAndEndsWithCrLf) {

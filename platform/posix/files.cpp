@@ -134,6 +134,13 @@ std::FILE* open_in_base(const std::string& path, Access access) {
     return f;
 }
 
+long read_block(std::FILE* file, char* buf, std::size_t n) {
+    for (;;) {
+        const ssize_t got = ::read(::fileno(file), buf, n);
+        if (got >= 0 || errno != EINTR) return static_cast<long>(got);
+    }
+}
+
 namespace {
 
 // Writes the pieces at the end of the open file, whose length was kept

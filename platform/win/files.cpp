@@ -148,6 +148,16 @@ int append_in_base(const std::string& path, std::initializer_list<std::string_vi
     return close_cutting(f, kept, false);
 }
 
+// The runtime's stream, which reads to the count or the end.
+long read_block(std::FILE* file, char* buf, std::size_t n) {
+    const std::size_t got = std::fread(buf, 1, n, file);
+    if (got == 0 && std::ferror(file)) {
+        errno = EIO;
+        return -1;
+    }
+    return static_cast<long>(got);
+}
+
 // Each append opens the file afresh: a file held open here could not be
 // deleted or renamed over in the meantime.
 int AppendRow::append(const std::string& path, std::initializer_list<std::string_view> pieces) {
