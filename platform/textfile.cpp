@@ -187,7 +187,13 @@ void TextWriter::close() {
 }
 
 LineReader::LineReader() : LineReader(stdin, "standard input") {}
-LineReader::LineReader(const std::string& path) : owned_(open_file(path, "rb")), file_(owned_.get()), path_(path) {}
+LineReader::LineReader(const std::string& path)
+    : buffer_(std::make_unique_for_overwrite<char[]>(kBlock)),
+      owned_(open_file(path, "rb")),
+      file_(owned_.get()),
+      path_(path) {
+    std::setvbuf(file_, buffer_.get(), _IOFBF, kBlock);
+}
 
 int LineReader::get() {
     const int c = std::getc(file_);

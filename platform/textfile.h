@@ -118,6 +118,9 @@ public:
 
 private:
     int get();
+    // The stream's buffer for a file of its own: 64 KiB, so that a message
+    // file is read in one read, with no look at the file to size a buffer.
+    std::unique_ptr<char[]> buffer_;
     FileHandle owned_;  // empty for standard input, which is only borrowed
     std::FILE* file_;
     std::string path_;
