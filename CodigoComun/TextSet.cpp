@@ -96,10 +96,13 @@ void TextSet::build_trie(const std::vector<std::string>& texts) {
 void TextSet::fold_into_table() {
     const std::size_t states = report_.size();
     next_.assign(states * classes_, 0);
+    const auto entry = [&](State s) {
+        return static_cast<State>(s * classes_) | (report_[s] >= 0 ? kSomeTextEnds : 0);
+    };
     for (State s = 0; s < states; ++s) {
         State* row = &next_[s * classes_];
         if (s != 0) std::copy_n(&next_[fail_[s] * classes_], classes_, row);
-        for (std::uint32_t e = first_edge_[s]; e < first_edge_[s + 1]; ++e) row[class_of_[label_[e]]] = e + 1;
+        for (std::uint32_t e = first_edge_[s]; e < first_edge_[s + 1]; ++e) row[class_of_[label_[e]]] = entry(e + 1);
     }
     first_edge_ = {};
     label_ = {};
@@ -120,13 +123,13 @@ TextSet::State TextSet::sparse_step(State s, unsigned char byte) const {
 
 // A text already found was found with every text on its chain, since those
 // end where it ends; so the walk down a chain stops at the first found one.
-template <class Step>
-void TextSet::walk(std::string_view subject, std::vector<std::size_t>& ends, Step step) const {
+template <class Step, class Ending>
+void TextSet::walk(std::string_view subject, std::vector<std::size_t>& ends, Step step, Ending ending) const {
     std::size_t left = count_;
     State s = 0;
     for (std::size_t i = 0; i < subject.size() && left > 0; ++i) {
         s = step(s, static_cast<unsigned char>(subject[i]));
-        for (std::int32_t text = report_[s]; text >= 0; text = chain_[static_cast<std::size_t>(text)]) {
+        for (std::int32_t text = ending(s); text >= 0; text = chain_[static_cast<std::size_t>(text)]) {
             std::size_t& end = ends[static_cast<std::size_t>(text)];
             if (end != npos) break;
             end = i + 1;
@@ -145,10 +148,18 @@ std::vector<std::size_t> TextSet::first_ends(std::string_view subject) const {
         }
         break;
     case Form::dense:
-        walk(subject, ends, [this](State s, unsigned char byte) { return next_[s * classes_ + class_of_[byte]]; });
+        // The walk carries entries of the table, not state numbers.
+        walk(
+            subject, ends,
+            [this](State entry, unsigned char byte) { return next_[(entry & ~kSomeTextEnds) + class_of_[byte]]; },
+            [this](State entry) {
+                return entry & kSomeTextEnds ? report_[(entry & ~kSomeTextEnds) / classes_] : std::int32_t{-1};
+            });
         break;
     case Form::sparse:
-        walk(subject, ends, [this](State s, unsigned char byte) { return sparse_step(s, byte); });
+        walk(
+            subject, ends, [this](State s, unsigned char byte) { return sparse_step(s, byte); },
+            [this](State s) { return report_[s]; });
         break;
     }
     return ends;

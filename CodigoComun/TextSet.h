@@ -54,8 +54,8 @@ private:
     void build_trie(const std::vector<std::string>& texts);
     void fold_into_table();
     State sparse_step(State s, unsigned char byte) const;
-    template <class Step>
-    void walk(std::string_view subject, std::vector<std::size_t>& ends, Step step) const;
+    template <class Step, class Ending>
+    void walk(std::string_view subject, std::vector<std::size_t>& ends, Step step, Ending ending) const;
 
     Form form_ = Form::one_by_one;
     std::size_t count_ = 0;
@@ -72,7 +72,11 @@ private:
 
     // The dense form: the failure links folded into a table, so that a scan
     // takes one step per byte. Bytes that no text holds share class 0, which
-    // keeps the table small.
+    // keeps the table small. An entry holds where the next state's row
+    // begins (its number times the classes), so a step needs no product, and
+    // a bit that says whether some text ends there, so a step where none
+    // does looks nowhere else.
+    static constexpr State kSomeTextEnds = State{1} << 31;
     std::vector<std::uint16_t> class_of_;
     std::size_t classes_ = 1;
     std::vector<State> next_;
