@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <utility>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -32,7 +33,7 @@ public:
         const std::size_t bytes = size_of(m);
         std::unique_lock lock(mutex_);
         room_.wait(lock, [&] {
-            return stopped_ || queue_.empty() ||
+            return stopped_ || bytes_ == 0 ||
                    (queue_.size() < kReadAheadCount && bytes_ + bytes <= kReadAheadBytes);
         });
         if (stopped_) throw Stopped{};
@@ -48,8 +49,12 @@ public:
         ready_.notify_one();
     }
     // The next message, or nothing at the end of the reading.
+    // The message taken counts against the bound until the next take, by
+    // which its user is done with it.
     std::optional<ReadMessage> take() {
         std::unique_lock lock(mutex_);
+        bytes_ -= std::exchange(in_use_, 0);
+        room_.notify_one();
         ready_.wait(lock, [&] { return closed_ || !queue_.empty(); });
         if (queue_.empty()) {
             if (failure_) std::rethrow_exception(failure_);
@@ -57,7 +62,7 @@ public:
         }
         Entry e = std::move(queue_.front());
         queue_.pop_front();
-        bytes_ -= e.bytes;
+        in_use_ = e.bytes;
         room_.notify_one();
         return std::move(e.message);
     }
@@ -75,10 +80,34 @@ private:
     std::mutex mutex_;
     std::condition_variable ready_, room_;
     std::deque<Entry> queue_;
-    std::size_t bytes_ = 0;
+    std::size_t bytes_ = 0;   // waiting and in use
+    std::size_t in_use_ = 0;  // of which in use
     bool closed_ = false, stopped_ = false;
     std::exception_ptr failure_;
 };
+
+// Hands deliver every message of the sources, as the reading gives them.
+void read_sources(const std::vector<std::string>& sources, std::size_t max_size, const TakeApart& take_apart,
+                  const std::function<void(ReadMessage&&)>& deliver) {
+    for (const auto& source : sources) {
+        try {
+            for_each_message(source, max_size, [&](SourceMessage& m) {
+                ReadMessage r{std::move(m.label), std::move(m.error), {}, {}};
+                if (r.error.empty()) {
+                    try {
+                        r.parts = take_apart(m.raw);
+                    } catch (...) {
+                        r.failure = std::current_exception();
+                    }
+                }
+                m.raw = std::string();
+                deliver(std::move(r));
+            });
+        } catch (const std::exception& e) {
+            deliver(ReadMessage{source, e.what(), {}, {}});
+        }
+    }
+}
 
 }  // namespace
 
@@ -99,24 +128,7 @@ struct ReadAhead::Reading {
 void ReadAhead::Reading::run() noexcept {
     std::exception_ptr failure;
     try {
-        for (const auto& source : sources) {
-            try {
-                for_each_message(source, max_size, [&](SourceMessage& m) {
-                    ReadMessage r{std::move(m.label), std::move(m.error), {}, {}};
-                    if (r.error.empty()) {
-                        try {
-                            r.parts = take_apart(m.raw);
-                        } catch (...) {
-                            r.failure = std::current_exception();
-                        }
-                    }
-                    m.raw = std::string();
-                    waiting.put(std::move(r));
-                });
-            } catch (const std::exception& e) {
-                waiting.put(ReadMessage{source, e.what(), {}, {}});
-            }
-        }
+        read_sources(sources, max_size, take_apart, [this](ReadMessage&& m) { waiting.put(std::move(m)); });
     } catch (const Stopped&) {
     } catch (...) {
         // Only the queue itself can fail here (memory); the user hears of it
@@ -124,6 +136,11 @@ void ReadAhead::Reading::run() noexcept {
         failure = std::current_exception();
     }
     waiting.close(failure);
+}
+
+void read_in_turn(const std::vector<std::string>& sources, std::size_t max_size, const TakeApart& take_apart,
+                  const std::function<void(const ReadMessage&)>& use) {
+    read_sources(sources, max_size, take_apart, [&](ReadMessage&& m) { use(m); });
 }
 
 ReadAhead::ReadAhead(std::vector<std::string> sources, std::size_t max_size, TakeApart take_apart)

@@ -34,9 +34,13 @@ using TakeApart = std::function<MessageParts(const std::string& raw)>;
 // by the time the caller asks for them: the messages of the sources in
 // order, as for_each_message reads them and take_apart makes their parts; a
 // source that cannot be read comes as a message labelled with the source and
-// carrying the error. Beside the message in use, at most kReadAheadCount
-// messages of at most kReadAheadBytes in all wait (one always may). The
-// destructor stops the reading wherever it is.
+// carrying the error. Beside the one being read, the messages waiting and
+// the one in use (until the next is asked for) are at most kReadAheadCount
+// waiting and kReadAheadBytes in all; one larger than that waits only once
+// nothing else is held. The destructor stops the reading at its next
+// message (a pipe given as a source is read until its writer closes it).
+// Raises std::system_error when no thread can be started; read_in_turn then
+// does the same work in the caller's thread.
 inline constexpr std::size_t kReadAheadCount = 64;
 inline constexpr std::size_t kReadAheadBytes = std::size_t{16} << 20;
 
@@ -54,5 +58,10 @@ private:
     std::unique_ptr<Reading> reading_;
     std::thread reader_;
 };
+
+// The messages of the sources handed to use one after the other, each read
+// once the one before has been used.
+void read_in_turn(const std::vector<std::string>& sources, std::size_t max_size, const TakeApart& take_apart,
+                  const std::function<void(const ReadMessage&)>& use);
 
 }  // namespace kalvorin::host

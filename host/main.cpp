@@ -6,6 +6,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "host/CommandLine.h"
@@ -53,35 +54,52 @@ using MessageFn = std::function<void(const std::string& label, const MessagePart
 
 // The messages of files, mboxes and Maildirs are read ahead from the start,
 // so that the first are ready once the lists or the plug-in are; parts
-// folders are read as they are used.
+// folders are read as they are used. Where no second thread can be started
+// (a limit on threads or on address space), the sources are read in turn.
 class Messages {
 public:
     explicit Messages(const Options& options) : options_(options) {
-        if (!options.parts_mode && !options.sources.empty())
-            ahead_.emplace(options.sources, options.max_size, [](const std::string& raw) { return extract_parts(raw); });
+        if (options.parts_mode || options.sources.empty()) return;
+        try {
+            ahead_.emplace(options.sources, options.max_size, take_apart);
+        } catch (const std::system_error&) {
+        }
     }
     // Hands every message to fn; false when any could not be read or scored.
     bool each(const MessageFn& fn);
 
 private:
+    static MessageParts take_apart(const std::string& raw) { return extract_parts(raw); }
+
     const Options& options_;
     std::optional<ReadAhead> ahead_;
 };
 
-bool for_sources(ReadAhead& ahead, const MessageFn& fn) {
-    bool all_scored = true;
-    Progress progress;
-    while (const std::optional<ReadMessage> m = ahead.next()) {
-        if (!m->error.empty()) {
-            report(m->error);
-            all_scored = false;
-            continue;
+// One message of a source: scored, or its error reported.
+class SourceScoring {
+public:
+    explicit SourceScoring(const MessageFn& fn) : fn_(fn) {}
+    void operator()(const ReadMessage& m) {
+        if (!m.error.empty()) {
+            report(m.error);
+            all_scored_ = false;
+            return;
         }
-        all_scored &= score_one(m->label, [&] { fn(m->label, m->taken_apart()); });
-        progress.tick();
+        all_scored_ &= score_one(m.label, [&] { fn_(m.label, m.taken_apart()); });
+        progress_.tick();
     }
-    return all_scored;
-}
+    // An error that ended the reading itself: the messages after it are not scored.
+    void stopped(const std::exception& e) {
+        report(e.what());
+        all_scored_ = false;
+    }
+    bool all_scored() const { return all_scored_; }
+
+private:
+    const MessageFn& fn_;
+    bool all_scored_ = true;
+    Progress progress_;
+};
 
 bool for_parts_dirs(const std::vector<std::string>& dirs, std::size_t max_size, const MessageFn& fn) {
     bool all_scored = true;
@@ -100,7 +118,17 @@ bool for_parts_dirs(const std::vector<std::string>& dirs, std::size_t max_size, 
 }
 
 bool Messages::each(const MessageFn& fn) {
-    return ahead_ ? for_sources(*ahead_, fn) : for_parts_dirs(options_.sources, options_.max_size, fn);
+    if (options_.parts_mode) return for_parts_dirs(options_.sources, options_.max_size, fn);
+    SourceScoring scoring(fn);
+    try {
+        if (ahead_)
+            while (const std::optional<ReadMessage> m = ahead_->next()) scoring(*m);
+        else
+            read_in_turn(options_.sources, options_.max_size, take_apart, std::ref(scoring));
+    } catch (const std::exception& e) {
+        scoring.stopped(e);
+    }
+    return scoring.all_scored();
 }
 
 // --explain and --compare: the list pass runs in this program, on lists that
