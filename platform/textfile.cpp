@@ -1,7 +1,6 @@
 // Text files through the C runtime, the same on every system.
 #include "platform/textfile.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -112,7 +111,9 @@ bool TextReader::fill() {
     // when a read gives nothing.
     if (got < 0) raise_io(errno, path_);
     end_ = static_cast<std::size_t>(got);
-    at_end_ = end_ < kBlock && (regular_ || std::feof(file_.get()));
+    // A short block that came with an error is not the end: the next read
+    // raises it.
+    at_end_ = end_ < kBlock && (regular_ ? !std::ferror(file_.get()) : std::feof(file_.get()));
     return end_ > 0;
 }
 
@@ -227,11 +228,8 @@ bool LineReader::rest(std::string& out, std::size_t room) {
     for (;;) {
         const std::size_t want = room < sizeof buf ? room + 1 : sizeof buf;
         // Room for a block is made before it is read: running out of memory
-        // then leaves it unread, never read and dropped. The room grows by
-        // doubling, so that a long text is not copied at every block, but
-        // never past what room allows.
-        if (out.capacity() - out.size() < want)
-            out.reserve(std::max(out.size() + want, std::min(2 * out.capacity(), out.size() + room + 1)));
+        // then leaves it unread, never read and dropped.
+        out.reserve(out.size() + want);
         const std::size_t n = std::fread(buf, 1, want, file_);
         if (std::ferror(file_)) raise_io(EIO, path_);
         if (n == 0) return true;
