@@ -64,8 +64,8 @@ int append_in_base(const std::string& path, std::initializer_list<std::string_vi
 // system allows it cheaply (POSIX). Before each append after the first the
 // name is looked at again; when it no longer leads to the file held (the
 // file was deleted, renamed over or made a link) or the file may no longer
-// serve (it got another name), the name is opened afresh, so the text goes
-// where a fresh open would put it.
+// serve (it got another name, another owner or other permissions), the
+// name is opened afresh, so the text goes where a fresh open would put it.
 class AppendRow {
 public:
     AppendRow() = default;
@@ -79,7 +79,8 @@ public:
 
 private:
     int fd_ = -1;  // never held on Windows
-    std::uint64_t device_ = 0, inode_ = 0;
+    // The file held, and what a fresh open would have checked of it.
+    std::uint64_t device_ = 0, inode_ = 0, mode_ = 0, owner_ = 0;
 };
 
 // What a name is, without following it when it is a link.

@@ -181,7 +181,8 @@ int AppendRow::append(const std::string& path, std::initializer_list<std::string
     struct stat st {};
     const bool held = fd_ >= 0 && ::lstat(path.c_str(), &st) == 0 &&
                       static_cast<std::uint64_t>(st.st_dev) == device_ &&
-                      static_cast<std::uint64_t>(st.st_ino) == inode_ && posix::refusal_of(st, true) == 0;
+                      static_cast<std::uint64_t>(st.st_ino) == inode_ && st.st_mode == mode_ &&
+                      st.st_uid == owner_ && posix::refusal_of(st, true) == 0;
     if (!held) {
         close();
         const int fd = posix::open_base_fd(path, O_WRONLY | O_CREAT | O_APPEND, true, &st);
@@ -189,6 +190,8 @@ int AppendRow::append(const std::string& path, std::initializer_list<std::string
         fd_ = fd;
         device_ = static_cast<std::uint64_t>(st.st_dev);
         inode_ = static_cast<std::uint64_t>(st.st_ino);
+        mode_ = st.st_mode;
+        owner_ = st.st_uid;
     }
     return write_pieces(fd_, st.st_size, pieces);
 }
