@@ -40,24 +40,55 @@ enum class Place { Anywhere, BaseFolder };
 inline constexpr std::filesystem::perms kOwnerOnly =
     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
 
+namespace os {
+class AppendRow;
+class ReadAgain;
+}  // namespace os
+
+// A file of the base folder read whole again and again, each reading as a
+// TextReader with Place::BaseFolder gives it; between the readings the file
+// may stay open, its name looked at again before each (os::ReadAgain in
+// files_os.h). close() lets go of it.
+class ReadAgain {
+public:
+    ReadAgain();
+    // One moved from is as new.
+    ReadAgain(ReadAgain&&) noexcept;
+    ReadAgain& operator=(ReadAgain&&) noexcept;
+    ~ReadAgain();
+    void close() noexcept;
+
+private:
+    friend class TextReader;
+    std::unique_ptr<os::ReadAgain> held_;
+};
+
 // Reads a text file line by line; the file is closed when the reader goes.
 class TextReader {
 public:
     explicit TextReader(const std::string& path, Place place = Place::Anywhere);
+    // One reading of the file that `again` keeps between readings.
+    TextReader(ReadAgain& again, const std::string& path);
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
+    ~TextReader();
     // Next line without its line end; false at the end of the file.
     bool next_line(std::string& line);
-    void close();
+    void close() noexcept;
 
 private:
     bool fill();
 
-    FileHandle file_;
     std::string path_;
-    // The reader's own block buffer, scanned a line at a time; the stream
-    // itself is unbuffered, so each block is one read from the system.
+    // A file named from anywhere, read by the runtime.
+    FileHandle file_;
+    // A file of the base folder, known to be a regular file: read straight
+    // from the system, the reader's own when it reads the file only once.
+    std::unique_ptr<os::ReadAgain> own_;
+    os::ReadAgain* again_ = nullptr;
+    // The reader's own block buffer, scanned a line at a time.
     std::unique_ptr<char[]> block_;
     std::size_t pos_ = 0, end_ = 0;
-    bool regular_;  // a file of the base folder: known to be a regular file
     bool at_end_ = false;
 };
 
@@ -139,10 +170,6 @@ void append_text(const std::string& path, std::string_view text, Place place = P
 // Opens the file for appending (creating it when missing), writes text and
 // CR LF, closes it.
 void append_line(const std::string& path, std::string_view text, Place place = Place::Anywhere);
-
-namespace os {
-class AppendRow;
-}
 
 // Several appends in a row to files of the base folder, each one as
 // append_text with Place::BaseFolder gives it, raising as it does; between

@@ -4,6 +4,7 @@
 #include <io.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/files_os.h"
 #include "platform/win/base_files.h"
@@ -148,14 +149,35 @@ int append_in_base(const std::string& path, std::initializer_list<std::string_vi
     return close_cutting(f, kept, false);
 }
 
-// The runtime's stream, which reads to the count or the end.
-long read_block(std::FILE* file, char* buf, std::size_t n) {
-    const std::size_t got = std::fread(buf, 1, n, file);
-    if (got == 0 && std::ferror(file)) {
+// Each reading opens the file afresh, as each append does.
+int ReadAgain::start(const std::string& path) {
+    close();
+    ended_ = false;
+    stream_ = open_in_base(path, Access::Read);
+    if (!stream_) return errno;
+    std::setvbuf(stream_, nullptr, _IONBF, 0);
+    return 0;
+}
+
+// The runtime's stream reads to the count, the end or an error.
+long ReadAgain::read(char* buf, std::size_t n) {
+    const std::size_t got = std::fread(buf, 1, n, stream_);
+    const bool failed = std::ferror(stream_);
+    if (got == 0 && failed) {
         errno = EIO;
         return -1;
     }
+    // A short count that came with an error is not the end: the next read
+    // gives the error.
+    ended_ = got < n && !failed;
     return static_cast<long>(got);
+}
+
+void ReadAgain::finish() noexcept { close(); }
+
+void ReadAgain::close() noexcept {
+    if (stream_) std::fclose(stream_);
+    stream_ = nullptr;
 }
 
 // Each append opens the file afresh: a file held open here could not be
