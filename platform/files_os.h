@@ -119,4 +119,11 @@ private:
 enum class Kind { Missing, Regular, Folder, Link, Other };
 Kind kind_of(const std::string& path);
 
+// What an open file is, and its length when it is a regular file.
+struct Opened {
+    Kind kind = Kind::Other;
+    std::uint64_t length = 0;
+};
+Opened what_is(std::FILE* file);
+
 }  // namespace kalvorin::platform::os

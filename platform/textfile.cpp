@@ -1,6 +1,7 @@
 // Text files through the C runtime, the same on every system.
 #include "platform/textfile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -212,17 +213,25 @@ void TextWriter::close() {
 }
 
 LineReader::LineReader() : LineReader(stdin, "standard input") {}
-LineReader::LineReader(const std::string& path)
-    : buffer_(std::make_unique_for_overwrite<char[]>(kBlock)),
-      owned_(open_file(path, "rb")),
-      file_(owned_.get()),
-      path_(path) {
-    std::setvbuf(file_, buffer_.get(), _IOFBF, kBlock);
+LineReader::LineReader(const std::string& path) : owned_(std::fopen(path.c_str(), "rb")), file_(owned_.get()), path_(path) {
+    if (!file_) raise_io(errno, path);
+    const os::Opened opened = os::what_is(file_);
+    // A directory where a file is expected cannot be read as one.
+    if (opened.kind == os::Kind::Folder) raise_io(EISDIR, path);
+    if (opened.kind == os::Kind::Regular) length_ = opened.length;
+    constexpr std::uint64_t kLeast = 4096;
+    const auto size = static_cast<std::size_t>(length_ ? std::clamp<std::uint64_t>(*length_ + 1, kLeast, kBlock) : kBlock);
+    buffer_ = std::make_unique_for_overwrite<char[]>(size);
+    std::setvbuf(file_, buffer_.get(), _IOFBF, size);
 }
 
 int LineReader::get() {
     const int c = std::getc(file_);
-    if (c == EOF && std::ferror(file_)) raise_io(EIO, path_);
+    if (c == EOF) {
+        if (std::ferror(file_)) raise_io(EIO, path_);
+    } else {
+        ++consumed_;
+    }
     return c;
 }
 
@@ -232,6 +241,7 @@ LineReader::Read LineReader::next(std::string& out, std::size_t room) {
     for (std::size_t n = 0;; ++n) {
         if (n == room) {
             std::ungetc(c, file_);
+            --consumed_;
             return Read::Cut;
         }
         out.push_back(static_cast<char>(c));
@@ -250,15 +260,20 @@ void LineReader::skip_line() {
 bool LineReader::rest(std::string& out, std::size_t room) {
     char buf[65536];
     for (;;) {
-        const std::size_t want = room < sizeof buf ? room + 1 : sizeof buf;
+        std::size_t want = room < sizeof buf ? room + 1 : sizeof buf;
+        // What is left of a regular file, and a byte more to meet its end
+        // (or its growth), is all the room a block needs.
+        if (length_ && *length_ >= consumed_) want = static_cast<std::size_t>(std::min<std::uint64_t>(want, *length_ - consumed_ + 1));
         // Room for a block is made before it is read: running out of memory
         // then leaves it unread, never read and dropped.
         out.reserve(out.size() + want);
         const std::size_t n = std::fread(buf, 1, want, file_);
         if (std::ferror(file_)) raise_io(EIO, path_);
-        if (n == 0) return true;
+        consumed_ += n;
         out.append(buf, n);
         if (n > room) return false;
+        // Without an error, fread gives less than asked only at the end.
+        if (n < want) return true;
         room -= n;
     }
 }

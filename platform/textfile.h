@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -149,12 +150,17 @@ public:
 
 private:
     int get();
-    // The stream's buffer for a file of its own: 64 KiB, so that a message
-    // file is read in one read, with no look at the file to size a buffer.
-    std::unique_ptr<char[]> buffer_;
+
     FileHandle owned_;  // empty for standard input, which is only borrowed
     std::FILE* file_;
     std::string path_;
+    // A regular file's length when it was opened, and the bytes read so far:
+    // the room made for what is left need not be larger than that.
+    std::optional<std::uint64_t> length_;
+    std::uint64_t consumed_ = 0;
+    // The stream's buffer for a file of its own: room for the whole of a
+    // message file up to 64 KiB, so that one read takes it in.
+    std::unique_ptr<char[]> buffer_;
 };
 
 // All lines of a text file.

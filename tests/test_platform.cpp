@@ -179,6 +179,38 @@ TEST(TextFile, EachReadingAgainReadsWhatTheNameThenLeadsTo) {
     }
 }
 
+// The rest of a file, taken up to a cap: the whole of it when it fits,
+// whatever its length against the reader's buffer and blocks, also after a
+// first line, and also when the file grew after it was opened.
+TEST(LineReader, TheRestIsTheWholeFileWhenItFitsTheRoom) {
+    TempDir d;
+    const std::string path = d / "m.eml";
+    for (const std::size_t length : {0, 1, 4095, 4096, 4097, 65535, 65536, 65537, 200000})
+        for (const bool first_line : {false, true})
+            for (const long slack : {-1L, 0L, 1L}) {
+                SCOPED_TRACE(testing::Message() << length << " bytes, first line " << first_line << ", room + " << slack);
+                std::string content(length, 'x');
+                if (length > 10) content[9] = '\n';
+                test::spit(path, content);
+                platform::LineReader in(path);
+                std::string out;
+                if (first_line && in.next(out, length + 1) == platform::LineReader::Read::End) continue;
+                const long room = static_cast<long>(length - out.size()) + slack;
+                if (room < 0) continue;
+                const bool fits = in.rest(out, static_cast<std::size_t>(room));
+                EXPECT_EQ(fits, slack >= 0);
+                // When it does not fit, one byte past the room is read to tell so.
+                EXPECT_EQ(out, content);
+            }
+    test::spit(path, "Subject: a\n\nbody\n");
+    platform::LineReader grown(path);
+    std::string out;
+    ASSERT_EQ(grown.next(out, 100), platform::LineReader::Read::Whole);
+    test::spit(path, "Subject: a\n\nbody\n" + std::string(100000, 'y'));
+    EXPECT_TRUE(grown.rest(out, 1 << 20));
+    EXPECT_EQ(out, "Subject: a\n\nbody\n" + std::string(100000, 'y'));
+}
+
 TEST(TextFile, AppendCreatesAndEndsWithCrLf) {
     TempDir d;
     platform::append_line(d / "log.txt", "one");

@@ -237,6 +237,14 @@ void ReadAgain::finish() noexcept {}
 
 void ReadAgain::close() noexcept { let_go(held_); }
 
+Opened what_is(std::FILE* file) {
+    struct stat st {};
+    if (::fstat(::fileno(file), &st) != 0) return {};
+    if (S_ISDIR(st.st_mode)) return {Kind::Folder, 0};
+    if (!S_ISREG(st.st_mode)) return {};
+    return {Kind::Regular, static_cast<std::uint64_t>(st.st_size)};
+}
+
 Kind kind_of(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) return Kind::Missing;

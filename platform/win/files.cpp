@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -237,6 +239,14 @@ std::FILE* open_in_base(const std::string& path, Access access) {
     }
     if (!written) return stream_of(h, _O_RDONLY, "rb");
     return access == Access::Append ? stream_of(h, _O_WRONLY | _O_APPEND, "ab") : stream_of(h, _O_WRONLY, "wb");
+}
+
+Opened what_is(std::FILE* file) {
+    struct _stat64 st {};
+    if (_fstat64(_fileno(file), &st) != 0) return {};
+    if (st.st_mode & _S_IFDIR) return {Kind::Folder, 0};
+    if (!(st.st_mode & _S_IFREG)) return {};
+    return {Kind::Regular, static_cast<std::uint64_t>(st.st_size)};
 }
 
 Kind kind_of(const std::string& path) {
