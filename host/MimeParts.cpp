@@ -2,6 +2,8 @@
 
 #include <gmime/gmime.h>
 
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -103,6 +105,19 @@ std::size_t char_length(std::string_view s) {
     return 0;
 }
 
+// The length of the run of ASCII characters at the start of s, taken eight
+// bytes at a time: mail text is mostly ASCII, which converts to itself.
+std::size_t ascii_run(std::string_view s) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+    std::size_t n = 0;
+    for (std::uint64_t word = 0; n + sizeof word <= s.size(); n += sizeof word) {
+        std::memcpy(&word, s.data() + n, sizeof word);
+        if (word & kHighBits) break;
+    }
+    while (n < s.size() && static_cast<unsigned char>(s[n]) < 0x80) ++n;
+    return n;
+}
+
 }  // namespace
 
 // The code page is stateless, so the text converts character by character:
@@ -121,10 +136,9 @@ std::string to_cp1252(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-            ++i;
+        if (const std::size_t run = ascii_run(utf8.substr(i))) {
+            out.append(utf8.substr(i, run));
+            i += run;
             continue;
         }
         const std::size_t n = char_length(utf8.substr(i));

@@ -166,7 +166,9 @@ TEST(ToCp1252, GivesGLibsConversionOfTheWholeText) {
     const std::vector<std::string> pieces = {
         "a",          " ",          "\xC3\xA9",     "\xE2\x82\xAC", "\xE2\x80\x9C", "\xC2\x81",
         "\xC2\xA0", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xEF\xBF\xBF", "\xC5\x92",    "\xC0\xAF",
-        "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC3",     "\x80",         "\xFF",         "\xE2\x82"};
+        "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC3",     "\x80",         "\xFF",         "\xE2\x82",
+        // ASCII runs of a word's length and longer, which go over whole.
+        "abcdefgh", "Subject: a longer line\r\n"};
     std::minstd_rand random(12);
     for (int round = 0; round < 3000; ++round) {
         std::string text;
@@ -178,6 +180,12 @@ TEST(ToCp1252, GivesGLibsConversionOfTheWholeText) {
         const std::string expected = glib ? std::string(glib.get(), written) : text;
         ASSERT_EQ(to_cp1252(text.c_str()), expected) << testing::PrintToString(text);
     }
+    // A character outside ASCII at every place of the words that ASCII runs
+    // are taken in.
+    for (std::size_t at = 0; at <= 17; ++at)
+        EXPECT_EQ(to_cp1252(std::string(at, 'a') + "\xC3\xA9" + std::string(9, 'b')),
+                  std::string(at, 'a') + "\xE9" + std::string(9, 'b'))
+            << at;
     EXPECT_EQ(to_cp1252("caf\xC3\xA9 \xE2\x82\xAC" "5 \xE4\xB8\xAD"), "caf\xE9 \x80" "5 ?");
     EXPECT_EQ(to_cp1252("caf\xC3"), "caf\xC3");
 }
