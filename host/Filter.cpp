@@ -57,7 +57,7 @@ Scored score_message(const std::string& plugin, std::string_view message) {
         host.initialize();
         if (!host.reports().init_failed) {
             score_one(kInput, [&] {
-                const MessageParts parts = extract_parts(message);
+                const MessageParts parts = extract_parts(std::string(message));
                 s.field = ScoreField{host.score(parts), is_headerless(parts, message)};
             });
         }

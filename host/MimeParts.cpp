@@ -211,10 +211,10 @@ std::string text_of(GMimeObject* part) {
     return to_cp1252(std::string_view(reinterpret_cast<const char*>(bytes->data), bytes->len));
 }
 
-MessageParts body_only(std::string_view raw) {
+MessageParts body_only(std::string&& raw) {
     MessageParts parts;
-    parts[kPartRawMessage] = raw;
     parts[kPartBody] = raw;
+    parts[kPartRawMessage] = std::move(raw);
     return parts;
 }
 
@@ -240,17 +240,16 @@ std::string header_block(std::string_view raw) {
     return std::string(raw.substr(0, end));
 }
 
-MessageParts extract_parts(std::string_view raw) {
+MessageParts extract_parts(std::string raw) {
     mime_init();
     GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(raw.data(), raw.size()));
     GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     GPtr<GMimeMessage> msg(g_mime_parser_construct_message(parser.get(), nullptr));
     // Mail clients take a text without a header as a body, so it is scored
     // as one rather than refused.
-    if (!msg) return body_only(raw);
+    if (!msg) return body_only(std::move(raw));
 
     MessageParts parts;
-    parts[kPartRawMessage] = raw;
     parts[kPartHeader] = header_block(raw);
     parts[kPartSubject] = to_cp1252(g_mime_message_get_subject(msg.get()));
     if (InternetAddressList* from = g_mime_message_get_from(msg.get())) {
@@ -269,6 +268,7 @@ MessageParts extract_parts(std::string_view raw) {
         names += n;
     }
     parts[kPartAttachments] = names;
+    parts[kPartRawMessage] = std::move(raw);
     return parts;
 }
 

@@ -25,7 +25,8 @@ void mime_init();
 // into Windows-1252; RWMSG the raw message byte for byte. A text that does
 // not begin with a header is a body with an empty header: MBODY and RWMSG are
 // the text as it is, the other parts empty.
-MessageParts extract_parts(std::string_view raw);
+// The raw text becomes the raw-message part: a caller done with it moves it in.
+MessageParts extract_parts(std::string raw);
 
 // UTF-8 (what GMime decodes to) into Windows-1252 as GLib converts it: a
 // character the code page lacks becomes "?", and a text that is not UTF-8

@@ -11,7 +11,7 @@ namespace kalvorin::host {
 
 bool mime_available() { return false; }
 
-MessageParts extract_parts(std::string_view) {
+MessageParts extract_parts(std::string) {
     throw std::runtime_error("this build reads only parts folders (--parts)");
 }
 

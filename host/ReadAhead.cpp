@@ -95,7 +95,7 @@ void read_sources(const std::vector<std::string>& sources, std::size_t max_size,
                 ReadMessage r{std::move(m.label), std::move(m.error), {}, {}};
                 if (r.error.empty()) {
                     try {
-                        r.parts = take_apart(m.raw);
+                        r.parts = take_apart(std::move(m.raw));
                     } catch (...) {
                         r.failure = std::current_exception();
                     }

@@ -28,7 +28,8 @@ struct ReadMessage {
     const MessageParts& taken_apart() const;
 };
 
-using TakeApart = std::function<MessageParts(const std::string& raw)>;
+// Takes the raw text, which it may keep as the raw-message part.
+using TakeApart = std::function<MessageParts(std::string&& raw)>;
 
 // Reads from its construction on, so that the first messages can be ready
 // by the time the caller asks for them: the messages of the sources in

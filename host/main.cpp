@@ -69,7 +69,7 @@ public:
     bool each(const MessageFn& fn);
 
 private:
-    static MessageParts take_apart(const std::string& raw) { return extract_parts(raw); }
+    static MessageParts take_apart(std::string&& raw) { return extract_parts(std::move(raw)); }
 
     const Options& options_;
     std::optional<ReadAhead> ahead_;
