@@ -76,9 +76,8 @@ void LogQueue::end_round() noexcept {
     } catch (...) {
         // The round's owner has already had its chance to see write errors.
     }
+    row_.close();
 }
-
-void LogQueue::let_go() noexcept { row_.close(); }
 
 void LogQueue::on_write_failure(WriteFailure handler) { on_failure_ = std::move(handler); }
 

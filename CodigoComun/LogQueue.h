@@ -2,10 +2,10 @@
 // The writer behind the plug-in log and the filter trace. Outside a round each
 // line is its own open, append and close. Within a round the lines wait in
 // memory and reach their file at each flush, in one append for each run of
-// lines bound for the same file. The file stays open from one flush to the
-// next, also from one round to the next, until let_go; but each flush looks
-// at its name again: one that meets it deleted creates it again, one that
-// meets another file there writes to that. A line
+// lines bound for the same file. The file stays open from one flush of the
+// round to the next, but each flush looks at its name again: one that meets
+// it deleted creates it again, one that meets another file there writes to
+// that. No file stays open past the end of the round. A line
 // too long to be worth holding (a message part) goes out at once, after the
 // lines waiting before it, so that it is never copied into the queue; and
 // the waiting lines go out whenever they pass a megabyte, so a round holds
@@ -42,8 +42,6 @@ public:
     // Rounds nest: the outermost end flushes, dropping any write error.
     void begin_round();
     void end_round() noexcept;
-    // Closes the file held between flushes, if any.
-    void let_go() noexcept;
     // From now on a write that fails drops its lines and tells the handler
     // instead of raising; an empty handler restores the raising.
     void on_write_failure(WriteFailure handler);

@@ -16,8 +16,6 @@ void write_log(std::int32_t count, std::string_view text) {
 
 void log_reset(const std::string& path) { log_queue().reset(path); }
 
-void log_let_go() { log_queue().let_go(); }
-
 void go_on_without_the_log() {
     log_queue().on_write_failure([](const EInOutError& e) {
         bool& told = plugin_state().told_log_failure;

@@ -14,9 +14,6 @@ void write_log(std::int32_t count, std::string_view text);
 // Creates the file or truncates it to length 0.
 void log_reset(const std::string& path);
 
-// Closes the log file that the writes keep open from one message to the next.
-void log_let_go();
-
 // From now on a write of the log or the trace that fails is told once a
 // session on standard error and the work goes on without it: what the log
 // holds never changes a score or stops an initialisation.

@@ -137,7 +137,6 @@ void finalize() {
     // the log: another host may own the folder by then. The next
     // initialisation sets the log's path again.
     s.logfile.clear();
-    log_let_go();
     searcher::forget();
     for (std::size_t i = 0; i < kListNames.size(); ++i) {
         s.reading[i].close();
