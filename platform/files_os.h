@@ -49,43 +49,26 @@ enum class Access { Read, Append, Truncate };
 // one of the refusals above, when it cannot or may not.
 std::FILE* open_in_base(const std::string& path, Access access);
 
-// A file of the base folder kept open between uses (POSIX only), with what
-// its fresh open checked of it: a later use looks at the name again and
-// opens it afresh when the name no longer leads to the file held (it was
-// deleted, renamed over or made a link) or the file may no longer serve (it
-// got another owner or other permissions, or another name when written).
-struct HeldFile {
-    int fd = -1;
-    std::uint64_t device = 0, inode = 0, mode = 0, owner = 0;
-};
-
-// Reads a file of the base folder whole, again and again, each reading what
-// a fresh open_in_base for Access::Read would give. Between the readings the
-// file stays held where the system allows it cheaply (POSIX); Windows opens
-// it for each reading, since a file held open there could not be deleted or
-// renamed over meanwhile.
-class ReadAgain {
+// Reads a file of the base folder, opened as open_in_base does for
+// Access::Read, straight from the system where there is one (POSIX).
+class BaseReader {
 public:
-    ReadAgain() = default;
-    ReadAgain(const ReadAgain&) = delete;
-    ReadAgain& operator=(const ReadAgain&) = delete;
-    ~ReadAgain() { close(); }
-    // Starts a reading at the file's start; 0, or the error number or refusal.
-    int start(const std::string& path);
-    // The reading's next bytes, up to n: the count, or -1 with errno set.
+    BaseReader() = default;
+    BaseReader(const BaseReader&) = delete;
+    BaseReader& operator=(const BaseReader&) = delete;
+    ~BaseReader() { close(); }
+    // 0, or the error number or refusal.
+    int open(const std::string& path);
+    // The next bytes, up to n: the count, or -1 with errno set.
     long read(char* buf, std::size_t n);
     // Whether the last read reached the file's end: a regular file gives
     // less than asked only there, unless the read failed.
     bool ended() const { return ended_; }
-    // Ends the reading; the file stays held only where it may.
-    void finish() noexcept;
-    // Lets go of the file held, if any.
     void close() noexcept;
 
 private:
-    HeldFile held_;                // POSIX
-    std::uint64_t offset_ = 0;     // POSIX: where the reading stands
-    std::FILE* stream_ = nullptr;  // Windows: the reading's own stream
+    int fd_ = -1;                  // POSIX
+    std::FILE* stream_ = nullptr;  // Windows
     bool ended_ = false;
 };
 
@@ -98,8 +81,10 @@ int append_in_base(const std::string& path, std::initializer_list<std::string_vi
 // Appends to a file of the base folder several times in a row, each time
 // as append_in_base does, but with the file kept open between them where the
 // system allows it cheaply (POSIX). Before each append after the first the
-// name is looked at again (HeldFile), so the text goes where a fresh open
-// would put it.
+// name is looked at again; when it no longer leads to the file held (the
+// file was deleted, renamed over or made a link) or the file may no longer
+// serve (it got another name, another owner or other permissions), the
+// name is opened afresh, so the text goes where a fresh open would put it.
 class AppendRow {
 public:
     AppendRow() = default;
@@ -112,7 +97,9 @@ public:
     void close() noexcept;
 
 private:
-    HeldFile held_;  // never held on Windows
+    int fd_ = -1;  // never held on Windows
+    // The file held, and what a fresh open would have checked of it.
+    std::uint64_t device_ = 0, inode_ = 0, mode_ = 0, owner_ = 0;
 };
 
 // What a name is, without following it when it is a link.

@@ -83,32 +83,15 @@ namespace {
 constexpr std::size_t kBlock = 64 * 1024;
 }  // namespace
 
-ReadAgain::ReadAgain() : held_(std::make_unique<os::ReadAgain>()) {}
-ReadAgain::ReadAgain(ReadAgain&&) noexcept = default;
-ReadAgain& ReadAgain::operator=(ReadAgain&&) noexcept = default;
-ReadAgain::~ReadAgain() = default;
-
-void ReadAgain::close() noexcept {
-    if (held_) held_->close();
-}
-
 TextReader::TextReader(const std::string& path, Place place)
     : path_(path), block_(std::make_unique_for_overwrite<char[]>(kBlock)) {
     if (place == Place::BaseFolder) {
-        own_ = std::make_unique<os::ReadAgain>();
-        if (const int err = own_->start(path)) raise_io(err, path);
-        again_ = own_.get();
+        base_ = std::make_unique<os::BaseReader>();
+        if (const int err = base_->open(path)) raise_io(err, path);
     } else {
         file_ = open_file(path, "rb");
         std::setvbuf(file_.get(), nullptr, _IONBF, 0);
     }
-}
-
-TextReader::TextReader(ReadAgain& again, const std::string& path)
-    : path_(path), block_(std::make_unique_for_overwrite<char[]>(kBlock)) {
-    if (!again.held_) again.held_ = std::make_unique<os::ReadAgain>();
-    if (const int err = again.held_->start(path)) raise_io(err, path);
-    again_ = again.held_.get();
 }
 
 TextReader::~TextReader() { close(); }
@@ -117,8 +100,8 @@ bool TextReader::fill() {
     pos_ = end_ = 0;
     if (at_end_) return false;
     long got = 0;
-    if (again_) {
-        got = again_->read(block_.get(), kBlock);
+    if (base_) {
+        got = base_->read(block_.get(), kBlock);
     } else {
         // The runtime reads to the count, the end or an error.
         got = static_cast<long>(std::fread(block_.get(), 1, kBlock, file_.get()));
@@ -133,13 +116,13 @@ bool TextReader::fill() {
     end_ = static_cast<std::size_t>(got);
     // A short block that came with an error is not the end: the next read
     // raises it.
-    at_end_ = again_ ? again_->ended() : end_ < kBlock && std::feof(file_.get());
+    at_end_ = base_ ? base_->ended() : end_ < kBlock && std::feof(file_.get());
     return end_ > 0;
 }
 
 bool TextReader::next_line(std::string& line) {
     line.clear();
-    if (!file_ && !again_) return false;
+    if (!file_ && !base_) return false;
     for (bool begun = false;; begun = true) {
         if (pos_ == end_ && !fill()) return begun;
         const char* from = block_.get() + pos_;
@@ -157,9 +140,7 @@ bool TextReader::next_line(std::string& line) {
 
 void TextReader::close() noexcept {
     file_.reset();
-    if (again_) again_->finish();
-    again_ = nullptr;
-    own_.reset();
+    base_.reset();
 }
 
 namespace {

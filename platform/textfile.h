@@ -43,33 +43,13 @@ inline constexpr std::filesystem::perms kOwnerOnly =
 
 namespace os {
 class AppendRow;
-class ReadAgain;
+class BaseReader;
 }  // namespace os
-
-// A file of the base folder read whole again and again, each reading as a
-// TextReader with Place::BaseFolder gives it; between the readings the file
-// may stay open, its name looked at again before each (os::ReadAgain in
-// files_os.h). close() lets go of it.
-class ReadAgain {
-public:
-    ReadAgain();
-    // One moved from is as new.
-    ReadAgain(ReadAgain&&) noexcept;
-    ReadAgain& operator=(ReadAgain&&) noexcept;
-    ~ReadAgain();
-    void close() noexcept;
-
-private:
-    friend class TextReader;
-    std::unique_ptr<os::ReadAgain> held_;
-};
 
 // Reads a text file line by line; the file is closed when the reader goes.
 class TextReader {
 public:
     explicit TextReader(const std::string& path, Place place = Place::Anywhere);
-    // One reading of the file that `again` keeps between readings.
-    TextReader(ReadAgain& again, const std::string& path);
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
     ~TextReader();
@@ -84,9 +64,8 @@ private:
     // A file named from anywhere, read by the runtime.
     FileHandle file_;
     // A file of the base folder, known to be a regular file: read straight
-    // from the system, the reader's own when it reads the file only once.
-    std::unique_ptr<os::ReadAgain> own_;
-    os::ReadAgain* again_ = nullptr;
+    // from the system.
+    std::unique_ptr<os::BaseReader> base_;
     // The reader's own block buffer, scanned a line at a time.
     std::unique_ptr<char[]> block_;
     std::size_t pos_ = 0, end_ = 0;

@@ -139,7 +139,6 @@ void finalize() {
     s.logfile.clear();
     searcher::forget();
     for (std::size_t i = 0; i < kListNames.size(); ++i) {
-        s.reading[i].close();
         if (!s.compiled[i]) continue;
         platform::reset_file(s.basefolder + kListNames[i] + kCompiledSuffix, platform::Place::BaseFolder);
         s.compiled[i] = false;

@@ -8,7 +8,6 @@
 #include "CodigoComun/ExtImgRule.h"
 #include "CodigoComun/FileNames.h"
 #include "platform/lock.h"
-#include "platform/textfile.h"
 
 namespace kalvorin {
 
@@ -27,9 +26,6 @@ struct PluginState {
     // The compiled lists this initialisation wrote, in list order: finalisation
     // empties those and no other file.
     std::array<bool, 3> compiled{};
-    // The compiled lists as each message reads them, in list order, kept
-    // open between the messages where the system allows it.
-    std::array<platform::ReadAgain, 3> reading;
     // Held from initialisation to finalisation: see take_base_folder.
     std::optional<platform::FileLock> lock;
     // What this session (initialisation to the next) has told on standard

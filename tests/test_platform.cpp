@@ -116,69 +116,6 @@ TEST(TextFile, LineEndsAreCrLfOrBareLfAndTheLastLineCounts) {
         }
 }
 
-// A file of the base folder read again and again may stay open between the
-// readings, so what happens to its name in between must give what a fresh
-// reading would: the file's content then, or the error of opening it.
-TEST(TextFile, EachReadingAgainReadsWhatTheNameThenLeadsTo) {
-    namespace fs = std::filesystem;
-    TempDir d;
-    const std::string file = d / "list.dat", other = d / "other.dat";
-    const std::string big = std::string(70000, 'b') + "\r\nend";  // two blocks
-    struct Case {
-        const char* name;
-        std::function<void()> between;
-        std::string read_after;  // the lines joined by "|", or the error
-    };
-    const Case cases[] = {
-        {"nothing", [] {}, "one|two"},
-        {"rewritten shorter", [&] { test::spit(file, "x"); }, "x"},
-        {"rewritten over two blocks", [&] { test::spit(file, big); }, std::string(70000, 'b') + "|end"},
-        {"emptied", [&] { test::spit(file, ""); }, ""},
-        {"deleted", [&] { fs::remove(file); }, "File not found"},
-        {"renamed over",
-         [&] {
-             test::spit(other, "other");
-             fs::rename(other, file);
-         },
-         "other"},
-        {"made a folder",
-         [&] {
-             fs::remove(file);
-             test::make_dir(file);
-         },
-         "Access denied"},
-#ifndef _WIN32
-        {"made a link",
-         [&] {
-             fs::rename(file, other);
-             fs::create_symlink(other, file);
-         },
-         "Is a symbolic link, not followed"},
-#endif
-    };
-    const auto reading = [&](platform::ReadAgain& again) {
-        try {
-            platform::TextReader r(again, file);
-            std::string all, line;
-            for (bool first = true; r.next_line(line); first = false) all += (first ? "" : "|") + line;
-            return all;
-        } catch (const EInOutError& e) {
-            return std::string(e.what());
-        }
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        fs::remove_all(file);
-        fs::remove(other);
-        test::spit(file, "one\r\ntwo\r\n");
-        platform::ReadAgain again;
-        EXPECT_EQ(reading(again), "one|two");
-        c.between();
-        EXPECT_EQ(reading(again), c.read_after);
-        EXPECT_EQ(reading(again), c.read_after);
-    }
-}
-
 // The rest of a file, taken up to a cap: the whole of it when it fits,
 // whatever its length against the reader's buffer and blocks, also after a
 // first line, and also when the file grew after it was opened.

@@ -168,74 +168,54 @@ int append_in_base(const std::string& path, std::initializer_list<std::string_vi
     return ::close(fd.release()) == 0 ? 0 : errno;
 }
 
-namespace {
-
-// Whether the name still leads to the file held and the file may still
-// serve; `st` gets what the name leads to.
-bool still_named(const HeldFile& held, const std::string& path, bool written, struct stat& st) {
-    return held.fd >= 0 && ::lstat(path.c_str(), &st) == 0 &&
-           static_cast<std::uint64_t>(st.st_dev) == held.device &&
-           static_cast<std::uint64_t>(st.st_ino) == held.inode && st.st_mode == held.mode &&
-           st.st_uid == held.owner && posix::refusal_of(st, written) == 0;
-}
-
-// The file held from now on: the name opened afresh, in place of the one
-// held before. 0, or the error number or refusal.
-int hold_afresh(HeldFile& held, const std::string& path, int flags, bool written, struct stat& st) {
-    if (held.fd >= 0) ::close(held.fd);
-    held.fd = posix::open_base_fd(path, flags, written, &st);
-    if (held.fd < 0) return errno;
-    held.device = static_cast<std::uint64_t>(st.st_dev);
-    held.inode = static_cast<std::uint64_t>(st.st_ino);
-    held.mode = st.st_mode;
-    held.owner = st.st_uid;
-    return 0;
-}
-
-void let_go(HeldFile& held) noexcept {
-    if (held.fd >= 0) ::close(held.fd);
-    held.fd = -1;
-}
-
-}  // namespace
-
 // A later append costs a look at the name and the write, where a fresh one
 // costs an open, a look at the file, the write and a close.
 int AppendRow::append(const std::string& path, std::initializer_list<std::string_view> pieces) {
     struct stat st {};
-    if (!still_named(held_, path, true, st))
-        if (const int err = hold_afresh(held_, path, O_WRONLY | O_CREAT | O_APPEND, true, st)) return err;
-    return write_pieces(held_.fd, st.st_size, pieces);
+    const bool held = fd_ >= 0 && ::lstat(path.c_str(), &st) == 0 &&
+                      static_cast<std::uint64_t>(st.st_dev) == device_ &&
+                      static_cast<std::uint64_t>(st.st_ino) == inode_ && st.st_mode == mode_ &&
+                      st.st_uid == owner_ && posix::refusal_of(st, true) == 0;
+    if (!held) {
+        close();
+        const int fd = posix::open_base_fd(path, O_WRONLY | O_CREAT | O_APPEND, true, &st);
+        if (fd < 0) return errno;
+        fd_ = fd;
+        device_ = static_cast<std::uint64_t>(st.st_dev);
+        inode_ = static_cast<std::uint64_t>(st.st_ino);
+        mode_ = st.st_mode;
+        owner_ = st.st_uid;
+    }
+    return write_pieces(fd_, st.st_size, pieces);
 }
 
 // The data went out with each write; a close that fails after them (a
 // network file system) cannot take them back, and is not told.
-void AppendRow::close() noexcept { let_go(held_); }
-
-// A later reading costs a look at the name and the reads, where a fresh one
-// costs an open, a look at the file, the reads and a close.
-int ReadAgain::start(const std::string& path) {
-    offset_ = 0;
-    ended_ = false;
-    struct stat st {};
-    if (still_named(held_, path, false, st)) return 0;
-    return hold_afresh(held_, path, O_RDONLY, false, st);
+void AppendRow::close() noexcept {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
-long ReadAgain::read(char* buf, std::size_t n) {
+int BaseReader::open(const std::string& path) {
+    close();
+    ended_ = false;
+    fd_ = posix::open_base_fd(path, O_RDONLY, false);
+    return fd_ < 0 ? errno : 0;
+}
+
+long BaseReader::read(char* buf, std::size_t n) {
     for (;;) {
-        const ssize_t got = ::pread(held_.fd, buf, n, static_cast<off_t>(offset_));
+        const ssize_t got = ::read(fd_, buf, n);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return -1;
-        offset_ += static_cast<std::uint64_t>(got);
-        ended_ = static_cast<std::size_t>(got) < n;
+        if (got >= 0) ended_ = static_cast<std::size_t>(got) < n;
         return static_cast<long>(got);
     }
 }
 
-void ReadAgain::finish() noexcept {}
-
-void ReadAgain::close() noexcept { let_go(held_); }
+void BaseReader::close() noexcept {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
 
 Opened what_is(std::FILE* file) {
     struct stat st {};

@@ -151,8 +151,7 @@ int append_in_base(const std::string& path, std::initializer_list<std::string_vi
     return close_cutting(f, kept, false);
 }
 
-// Each reading opens the file afresh, as each append does.
-int ReadAgain::start(const std::string& path) {
+int BaseReader::open(const std::string& path) {
     close();
     ended_ = false;
     stream_ = open_in_base(path, Access::Read);
@@ -162,7 +161,7 @@ int ReadAgain::start(const std::string& path) {
 }
 
 // The runtime's stream reads to the count, the end or an error.
-long ReadAgain::read(char* buf, std::size_t n) {
+long BaseReader::read(char* buf, std::size_t n) {
     const std::size_t got = std::fread(buf, 1, n, stream_);
     const bool failed = std::ferror(stream_);
     if (got == 0 && failed) {
@@ -175,9 +174,7 @@ long ReadAgain::read(char* buf, std::size_t n) {
     return static_cast<long>(got);
 }
 
-void ReadAgain::finish() noexcept { close(); }
-
-void ReadAgain::close() noexcept {
+void BaseReader::close() noexcept {
     if (stream_) std::fclose(stream_);
     stream_ = nullptr;
 }
