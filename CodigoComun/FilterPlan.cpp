@@ -1,6 +1,7 @@
 #include "CodigoComun/FilterPlan.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "CodigoComun/EvaluaExpresion.h"
 #include "CodigoComun/Texto.h"
@@ -72,9 +73,10 @@ bool slot_may_match(const Working& w, const std::string& upper_line, const std::
     return false;
 }
 
-// Replaces the occurrences, each by a slot of test k. Each occurrence is at
+// Replaces the occurrences, each by the digit, as a slot of test k (kPlain
+// for a digit of the line's own, its value known). Each occurrence is at
 // least one byte long, so the line is rewritten in place from the left.
-void replace_by_slot(Working& w, const std::vector<std::size_t>& hits, std::size_t length, int k) {
+void replace_hits(Working& w, const std::vector<std::size_t>& hits, std::size_t length, int k, char digit) {
     std::size_t to = hits.empty() ? w.text.size() : hits.front();
     const auto keep = [&](std::size_t from, std::size_t end) {
         for (; from < end; ++from, ++to) {
@@ -86,7 +88,7 @@ void replace_by_slot(Working& w, const std::vector<std::size_t>& hits, std::size
     for (std::size_t h = 0; h < hits.size(); ++h) {
         const std::size_t hit = hits[h];
         w.texts.push_back(w.text.substr(hit, length));
-        w.text[to] = '0';
+        w.text[to] = digit;
         w.owner[to] = k;
         w.replaced[to] = w.texts.size() - 1;
         ++to;
@@ -97,7 +99,65 @@ void replace_by_slot(Working& w, const std::vector<std::size_t>& hits, std::size
     w.replaced.resize(to);
 }
 
+Working working(const std::string& line) {
+    return {line, std::vector<int>(line.size(), kPlain), std::vector<std::size_t>(line.size(), 0), {}};
+}
+
+// What is written where a test stood: its digit, a slot for a value left
+// open (a 0 stands in), or nothing, the steps stopping there.
+enum class Write { zero, one, slot, stop };
+
+struct Walked {
+    WalkEnd end = WalkEnd::expression;
+    // An operator, a delimiter or a text would be read from a slot, or an
+    // occurrence to replace takes in a slot with either digit in it: where
+    // the tests stand, or what they hold, depends on earlier values.
+    bool by_values = false;
+};
+
+// la_descompone's steps over the line: the tests in the order it meets them,
+// each read, then replaced wherever procesa replaces it by what
+// write_of(test, k) gives. The line is taken apart only here, for the plan
+// and for the steps with known values alike.
+template <typename WriteOf>
+Walked walk(Working& w, WriteOf&& write_of) {
+    std::size_t k = 0;
+    for (std::size_t part = 0; part < kFieldKeywords.size(); ++part) {
+        const std::string_view keyword = kFieldKeywords[part];
+        for (std::size_t p = plain_upper(w.text).find(keyword); p != std::string::npos;
+             p = plain_upper(w.text).find(keyword), ++k) {
+            if (w.is_slot(p + 5) || w.is_slot(p + 6)) return {WalkEnd::expression, true};
+            const WrittenTest t = read_test(w.text, p, part);
+            // The text and its closing delimiter, or the rest of the line.
+            if (!t.delim.empty() && w.any_slot(p + 7, p + 7 + t.text.size() + 1)) return {WalkEnd::expression, true};
+            const Write write = write_of(t, k);
+            if (write == Write::stop) return {WalkEnd::stopped};
+            if (t.delim.empty()) return {WalkEnd::no_delimiter};
+            const std::string upper_test = platform::ansi_upper(t.test_text());
+            const std::string upper_line = platform::ansi_upper(w.text);
+            if (slot_may_match(w, upper_line, upper_test)) return {WalkEnd::expression, true};
+            const std::vector<std::size_t> hits = occurrences(upper_line, upper_test);
+            if (hits.empty()) return {WalkEnd::not_in_line};
+            replace_hits(w, hits, upper_test.size(), write == Write::slot ? static_cast<int>(k) : kPlain,
+                         write == Write::one ? '1' : '0');
+        }
+    }
+    return {};
+}
+
 }  // namespace
+
+WalkEnd walk_line(const std::string& line, const TestValue& value, std::string& at_end) {
+    Working w = working(line);
+    // With every digit written as it is known no slot is ever made, so the
+    // steps cannot turn out to depend on values.
+    const Walked walked = walk(w, [&](const WrittenTest& t, std::size_t k) {
+        const std::optional<bool> v = value(k, t);
+        return !v ? Write::stop : *v ? Write::one : Write::zero;
+    });
+    at_end = std::move(w.text);
+    return walked.end;
+}
 
 WrittenTest read_test(const std::string& line, std::size_t p, std::size_t part) {
     WrittenTest t;
@@ -165,46 +225,23 @@ std::int32_t LinePlan::value(const std::string& digits) {
     return kept->value;
 }
 
-// The steps are la_descompone's, with a 0 standing in each slot. The line
-// becomes "by values" when an operator, a delimiter or a text (with its
-// closing delimiter) would be read from a slot, or when an occurrence to
-// replace takes in a slot with either digit in it. Only then can where the
-// tests stand, or what they hold, depend on the values of earlier ones.
+// The steps are la_descompone's, with a slot (a 0 standing in) for each
+// test's value.
 LinePlan plan_line(const std::string& line) {
     LinePlan plan;
-    Working w{line, std::vector<int>(line.size(), kPlain), std::vector<std::size_t>(line.size(), 0), {}};
-    const auto by_values = [&plan] {
+    Working w = working(line);
+    const Walked walked = walk(w, [&plan](const WrittenTest& t, std::size_t) {
+        static_cast<WrittenTest&>(plan.tests_.emplace_back()) = t;
+        return Write::slot;
+    });
+    if (walked.by_values) {
         plan.by_values_ = true;
         plan.tests_.clear();
-        plan.pieces_.clear();
         return plan;
-    };
-    for (std::size_t part = 0; part < kFieldKeywords.size(); ++part) {
-        const std::string_view keyword = kFieldKeywords[part];
-        for (std::size_t p = plain_upper(w.text).find(keyword); p != std::string::npos;
-             p = plain_upper(w.text).find(keyword)) {
-            if (w.is_slot(p + 5) || w.is_slot(p + 6)) return by_values();
-            PlannedTest t;
-            static_cast<WrittenTest&>(t) = read_test(w.text, p, part);
-            // The text and its closing delimiter, or the rest of the line.
-            if (!t.delim.empty() && w.any_slot(p + 7, p + 7 + t.text.size() + 1)) return by_values();
-            const int k = static_cast<int>(plan.tests_.size());
-            const std::string upper_test = platform::ansi_upper(t.test_text());
-            if (t.delim.empty()) {
-                t.fault = PlannedTest::Fault::no_delimiter;
-            } else {
-                const std::string upper_line = platform::ansi_upper(w.text);
-                if (slot_may_match(w, upper_line, upper_test)) return by_values();
-                const std::vector<std::size_t> hits = occurrences(upper_line, upper_test);
-                if (hits.empty()) t.fault = PlannedTest::Fault::not_in_line;
-                replace_by_slot(w, hits, upper_test.size(), k);
-            }
-            const bool last = t.fault != PlannedTest::Fault::none;
-            plan.tests_.push_back(std::move(t));
-            if (last) break;
-        }
-        if (!plan.tests_.empty() && plan.tests_.back().fault != PlannedTest::Fault::none) break;
     }
+    // The test where procesa raises is the plan's last.
+    if (walked.end == WalkEnd::no_delimiter) plan.tests_.back().fault = PlannedTest::Fault::no_delimiter;
+    if (walked.end == WalkEnd::not_in_line) plan.tests_.back().fault = PlannedTest::Fault::not_in_line;
     for (std::size_t i = 0; i < w.text.size(); ++i) {
         if (w.owner[i] != kPlain) {
             plan.pieces_.push_back({w.texts[w.replaced[i]], w.owner[i]});

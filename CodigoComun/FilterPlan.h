@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,5 +88,20 @@ private:
 
 // la_descompone's steps on the line, with every test's value left open.
 LinePlan plan_line(const std::string& line);
+
+// How la_descompone's steps on a line ended: the line rewritten into an
+// expression; a test cut off before its delimiter, or one that does not
+// occur in the line (procesa raises at the last step); or the caller stopped
+// them.
+enum class WalkEnd { expression, no_delimiter, not_in_line, stopped };
+
+// The value written for test number k as the steps meet it (true: "1"), or
+// nothing to stop the steps there.
+using TestValue = std::function<std::optional<bool>(std::size_t k, const WrittenTest&)>;
+
+// la_descompone's steps on the line, each test's value known as it is met.
+// at_end gets the expression, or the line as it stood when the steps ended
+// early (the last test not replaced).
+WalkEnd walk_line(const std::string& line, const TestValue& value, std::string& at_end);
 
 }  // namespace kalvorin

@@ -21,10 +21,8 @@ struct LineStep : WrittenTest {
 };
 
 struct TakenApart {
-    // How the steps ended: the line rewritten into an expression; a test cut
-    // off before its delimiter, or one that does not occur in the line (procesa
-    // raises at the last step); or the caller stopped them (the test raised).
-    enum class End { expression, no_delimiter, not_in_line, stopped };
+    // How the steps ended (stopped: the test raised).
+    using End = WalkEnd;
     std::vector<LineStep> steps;  // the last one is where the steps ended
     End end = End::expression;
     std::string expression;       // End::expression only

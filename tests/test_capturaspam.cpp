@@ -183,13 +183,15 @@ TEST_F(Searcher, MalformedTestsRaiseNamingLineAndTest) {
         std::string line;
         std::string procesa_trace;
         std::string test;
+        std::string fault;
     };
+    const std::string no_delimiter = "has no delimiter", not_in_line = "does not occur in the line";
     const std::vector<Case> cases = {
-        {"(1)+snder", "procesa((1)+snder,snder,,,)", "'snder'"},
-        {"(1)+snder=", "procesa((1)+snder=,snder,=,,)", "'snder='"},
-        {"rwmsg=#snder#", "procesa(rwmsg=#snder#,snder,#,,)", "'snder#'"},
-        {"snder=#abc", "procesa(snder=#abc,snder,=,#,abc)", "'snder=#abc#'"},
-        {"sbjct=#a#+snder=#b", "procesa(sbjct=#a#+snder=#b,snder,=,#,b)", "'snder=#b#'"},
+        {"(1)+snder", "procesa((1)+snder,snder,,,)", "'snder'", no_delimiter},
+        {"(1)+snder=", "procesa((1)+snder=,snder,=,,)", "'snder='", no_delimiter},
+        {"rwmsg=#snder#", "procesa(rwmsg=#snder#,snder,#,,)", "'snder#'", no_delimiter},
+        {"snder=#abc", "procesa(snder=#abc,snder,=,#,abc)", "'snder=#abc#'", not_in_line},
+        {"sbjct=#a#+snder=#b", "procesa(sbjct=#a#+snder=#b,snder,=,#,b)", "'snder=#b#'", not_in_line},
     };
     init(Parts{}, true);
     for (const auto& c : cases) {
@@ -203,6 +205,7 @@ TEST_F(Searcher, MalformedTestsRaiseNamingLineAndTest) {
             const std::string message = e.what();
             EXPECT_NE(message.find("'" + c.line + "'"), std::string::npos) << message;
             EXPECT_NE(message.find(c.test), std::string::npos) << message;
+            EXPECT_NE(message.find(c.fault), std::string::npos) << message;
         }
         searcher::trace_off();
         EXPECT_EQ(log_lines().back(), "#- " + c.procesa_trace);
