@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/Errors.h"
+#include "CodigoComun/FilterPlan.h"
 #include "CodigoComun/RegExpr.h"
 #include "support/TestSupport.h"
 
@@ -460,6 +462,55 @@ TEST_F(Searcher, WholeWordMode) {
         SCOPED_TRACE(c.text + " in " + c.part);
         init(Parts{}, c.uppercase);
         EXPECT_EQ(busca_palabra(c.text, c.part), c.found);
+    }
+}
+
+// The steps with each value given as the test is met: the tests asked for in
+// la_descompone's order, each once, the value written where it stood, and the
+// line as it stood where the steps ended early.
+TEST(WalkLine, WritesEachValueAsItIsMetAndStopsWhereAsked) {
+    struct Case {
+        std::string line;
+        std::string answers;  // per test met: '1', '0', or 's' to stop there
+        WalkEnd end;
+        std::string at_end;
+        std::string asked;  // "k:keyword op delim text;" per test met
+    };
+    const std::vector<Case> cases = {
+        {"(1)", "", WalkEnd::expression, "(1)", ""},
+        {"sbjct=#a#+snder=#b#", "10", WalkEnd::expression, "0+1", "0:snder=#b;1:sbjct=#a;"},
+        {"rwmsg=#r#*snder=\"s\"", "01", WalkEnd::expression, "1*0", "0:snder=\"s;1:rwmsg=#r;"},
+        {"SnDeR-%x%", "1", WalkEnd::expression, "1", "0:SnDeR-%x;"},
+        {"sbjct=#a#+SBJCT=#A#*(sBjCt=#a#)", "1", WalkEnd::expression, "1+1*(1)", "0:sbjct=#a;"},
+        // A written digit is part of the later test that encloses it.
+        {"rwmsg=#snder=#x##", "11", WalkEnd::expression, "1", "0:snder=#x;1:rwmsg=#1;"},
+        {"rwmsg=#snder=#x##", "01", WalkEnd::expression, "1", "0:snder=#x;1:rwmsg=#0;"},
+        {"sbjct=#a#+snder=#b#", "s", WalkEnd::stopped, "sbjct=#a#+snder=#b#", "0:snder=#b;"},
+        {"sbjct=#a#+snder=#b#", "1s", WalkEnd::stopped, "sbjct=#a#+1", "0:snder=#b;1:sbjct=#a;"},
+        {"(1)+snder=", "1", WalkEnd::no_delimiter, "(1)+snder=", "0:snder=;"},
+        {"(1)+snder=", "s", WalkEnd::stopped, "(1)+snder=", "0:snder=;"},
+        {"snder=#x#*sbjct", "10", WalkEnd::no_delimiter, "1*sbjct", "0:snder=#x;1:sbjct;"},
+        {"sbjct=#a#+snder=#b", "1", WalkEnd::not_in_line, "sbjct=#a#+snder=#b", "0:snder=#b;"},
+        {"snder=#x#*sbjct=#a", "00", WalkEnd::not_in_line, "0*sbjct=#a", "0:snder=#x;1:sbjct=#a;"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line + " answered " + c.answers);
+        std::string asked, at_end;
+        const WalkEnd end = walk_line(
+            c.line,
+            [&](std::size_t k, const WrittenTest& t) -> std::optional<bool> {
+                asked += std::to_string(k) + ":" + t.keyword + t.op + t.delim + t.text + ";";
+                if (k >= c.answers.size()) {
+                    ADD_FAILURE() << "asked for test " << k;
+                    return std::nullopt;
+                }
+                if (c.answers[k] == 's') return std::nullopt;
+                return c.answers[k] == '1';
+            },
+            at_end);
+        EXPECT_EQ(end, c.end);
+        EXPECT_EQ(at_end, c.at_end);
+        EXPECT_EQ(asked, c.asked);
     }
 }
 
