@@ -1,6 +1,7 @@
 #include "support/Target.h"
 
 #include <algorithm>
+#include <iostream>
 
 namespace kalvorin::test {
 
@@ -90,6 +91,15 @@ std::unique_ptr<Started> Target::start(const std::string& file, const std::vecto
 }
 
 RunResult Target::finish(Started& program) const { return as_lines(program.finish()); }
+
+RunResult Target::reg(const std::vector<std::string>& args) const {
+    RunResult r = run("kalvorin-reg", args);
+    if (windows() && r.status != 0 && r.err.empty()) {
+        std::cerr << name_ << ": kalvorin-reg exited " << r.status << " without a message; run again\n";
+        r = run("kalvorin-reg", args);
+    }
+    return r;
+}
 
 void Target::clear_settings() const { reg({"delete", "HKCU\\Software\\kalvorin", "/f"}); }
 
