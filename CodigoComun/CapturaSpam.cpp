@@ -183,7 +183,6 @@ std::size_t replace_test(std::string& line, const std::string& test, const std::
     return count;
 }
 
-
 void searcher::searcher_init(std::string sender, std::string subject, std::string body, std::string attachments,
                              std::string header, std::string rawmsg, bool uppercase) {
     g_searcher.parts = {std::move(sender), std::move(subject), std::move(body),

@@ -59,7 +59,6 @@ void FieldTests::clear() {
     ends_ = {};
 }
 
-
 // Built aside and put in place whole, so that a build that fails leaves the
 // former searches, whose tests keep their answers; later tests are looked
 // for on their own.

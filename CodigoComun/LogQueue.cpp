@@ -2,7 +2,6 @@
 
 #include <utility>
 
-
 namespace kalvorin {
 
 template <typename Write>
