@@ -23,11 +23,17 @@ namespace {
     throw EInOutError(io_message(err, path), path);
 }
 
-FileHandle open_file(const std::string& path, const char* mode) {
-    // A directory where a file is expected cannot be opened as one.
-    if (os::is_dir(path)) raise_io(EISDIR, path);
+// The file opened, and what it is put in *looked when asked for. The open
+// file is looked at, not the name beforehand: one call either way, and no
+// other file can take the name in between.
+FileHandle open_file(const std::string& path, const char* mode, os::Opened* looked = nullptr) {
     FileHandle f(std::fopen(path.c_str(), mode));
     if (!f) raise_io(errno, path);
+    // A directory where a file is expected opens for reading on some
+    // systems, but cannot be read as a file.
+    const os::Opened opened = os::what_is(f.get());
+    if (opened.kind == os::Kind::Folder) raise_io(EISDIR, path);
+    if (looked) *looked = opened;
     return f;
 }
 
@@ -194,11 +200,10 @@ void TextWriter::close() {
 }
 
 LineReader::LineReader() : LineReader(stdin, "standard input") {}
-LineReader::LineReader(const std::string& path) : owned_(std::fopen(path.c_str(), "rb")), file_(owned_.get()), path_(path) {
-    if (!file_) raise_io(errno, path);
-    const os::Opened opened = os::what_is(file_);
-    // A directory where a file is expected cannot be read as one.
-    if (opened.kind == os::Kind::Folder) raise_io(EISDIR, path);
+LineReader::LineReader(const std::string& path) : path_(path) {
+    os::Opened opened;
+    owned_ = open_file(path, "rb", &opened);
+    file_ = owned_.get();
     if (opened.kind == os::Kind::Regular) length_ = opened.length;
     constexpr std::uint64_t kLeast = 4096;
     const auto size = static_cast<std::size_t>(length_ ? std::clamp<std::uint64_t>(*length_ + 1, kLeast, kBlock) : kBlock);

@@ -131,7 +131,7 @@ private:
     int get();
 
     FileHandle owned_;  // empty for standard input, which is only borrowed
-    std::FILE* file_;
+    std::FILE* file_ = nullptr;
     std::string path_;
     // A regular file's length when it was opened, and the bytes read so far:
     // the room made for what is left need not be larger than that.
