@@ -1,5 +1,6 @@
 #include "host/ReadAhead.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -26,20 +27,27 @@ std::size_t size_of(const ReadMessage& m) {
 }
 
 // The messages read and not yet used, in order, and the end of the reading.
+// Neither side wakes the other for each message: a reader that finds no room
+// waits until half the room is free, and a user that finds nothing waiting
+// waits for a run of messages, or for a moment when they come slowly (from a
+// pipe, say). A wake costs each thread more than a message's share of work
+// when the two keep pace.
 class Waiting {
 public:
     // Waits for room; raises Stopped when the user has gone.
     void put(ReadMessage&& m) {
         const std::size_t bytes = size_of(m);
         std::unique_lock lock(mutex_);
-        room_.wait(lock, [&] {
-            return stopped_ || bytes_ == 0 ||
-                   (queue_.size() < kReadAheadCount && bytes_ + bytes <= kReadAheadBytes);
-        });
+        if (!has_room(bytes)) {
+            blocked_ = bytes;
+            ready_.notify_one();
+            room_.wait(lock, [&] { return stopped_ || may_refill(bytes); });
+            blocked_.reset();
+        }
         if (stopped_) throw Stopped{};
         queue_.push_back({std::move(m), bytes});
         bytes_ += bytes;
-        ready_.notify_one();
+        if (queue_.size() >= wanted_) ready_.notify_one();
     }
     // The reading is over; failure, when set, is raised after the last message.
     void close(std::exception_ptr failure) noexcept {
@@ -54,7 +62,12 @@ public:
     std::optional<ReadMessage> take() {
         std::unique_lock lock(mutex_);
         bytes_ -= std::exchange(in_use_, 0);
-        room_.notify_one();
+        wake_reader();
+        if (queue_.empty() && !closed_) {
+            wanted_ = kWakeCount;
+            ready_.wait_for(lock, kWakeWait, [&] { return closed_ || blocked_ || queue_.size() >= kWakeCount; });
+            wanted_ = 1;
+        }
         ready_.wait(lock, [&] { return closed_ || !queue_.empty(); });
         if (queue_.empty()) {
             if (failure_) std::rethrow_exception(failure_);
@@ -63,7 +76,7 @@ public:
         Entry e = std::move(queue_.front());
         queue_.pop_front();
         in_use_ = e.bytes;
-        room_.notify_one();
+        wake_reader();
         return std::move(e.message);
     }
     void stop() noexcept {
@@ -73,6 +86,20 @@ public:
     }
 
 private:
+    static constexpr std::size_t kWakeCount = 8;
+    static constexpr std::chrono::milliseconds kWakeWait{2};
+
+    bool has_room(std::size_t bytes) const {
+        return bytes_ == 0 || (queue_.size() < kReadAheadCount && bytes_ + bytes <= kReadAheadBytes);
+    }
+    bool may_refill(std::size_t bytes) const {
+        return bytes_ == 0 || (queue_.size() <= kReadAheadCount / 2 && bytes_ <= kReadAheadBytes / 2 &&
+                               bytes_ + bytes <= kReadAheadBytes);
+    }
+    void wake_reader() {
+        if (blocked_ && may_refill(*blocked_)) room_.notify_one();
+    }
+
     struct Entry {
         ReadMessage message;
         std::size_t bytes;
@@ -82,6 +109,8 @@ private:
     std::deque<Entry> queue_;
     std::size_t bytes_ = 0;   // waiting and in use
     std::size_t in_use_ = 0;  // of which in use
+    std::optional<std::size_t> blocked_;  // the size of the message the reader holds back
+    std::size_t wanted_ = 1;              // how many waiting messages wake the user
     bool closed_ = false, stopped_ = false;
     std::exception_ptr failure_;
 };

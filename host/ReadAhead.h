@@ -38,8 +38,10 @@ using TakeApart = std::function<MessageParts(std::string&& raw)>;
 // carrying the error. Beside the one being read, the messages waiting and
 // the one in use (until the next is asked for) are at most kReadAheadCount
 // waiting and kReadAheadBytes in all; one larger than that waits only once
-// nothing else is held. The destructor stops the reading at its next
-// message (a pipe given as a source is read until its writer closes it).
+// nothing else is held. A caller that finds nothing waiting is answered
+// once a run of messages is ready, or after a moment when they come slowly.
+// The destructor stops the reading at its next message (a pipe given as a
+// source is read until its writer closes it).
 // Raises std::system_error when no thread can be started; read_in_turn then
 // does the same work in the caller's thread.
 inline constexpr std::size_t kReadAheadCount = 64;

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -12,6 +14,7 @@
 
 #include "host/ReadAhead.h"
 #include "host/Sources.h"
+#include "support/Planted.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin::host {
@@ -89,7 +92,10 @@ struct BoundCase {
     const char* name;
     std::size_t messages;
     std::size_t bytes;
-    std::size_t most_read;  // taken apart while the first is still in use
+    // Taken apart while the first is still in use: one fewer when the
+    // reading filled the room before the first was taken, since the reader
+    // then waits for half the room.
+    std::size_t least_read, most_read;
 };
 
 // Waits until the reader has taken apart n messages, or long enough that it
@@ -106,11 +112,11 @@ std::size_t settled(const std::atomic<std::size_t>& taken, std::size_t n) {
 TEST(ReadAhead, ReadsNoFurtherAheadThanTheBound) {
     const BoundCase cases[] = {
         // In use, kReadAheadCount waiting, one read and waiting for room.
-        {"small messages: the count bounds", 2 * kReadAheadCount, 10, kReadAheadCount + 2},
+        {"small messages: the count bounds", 2 * kReadAheadCount, 10, kReadAheadCount + 1, kReadAheadCount + 2},
         // 3 MiB each: four wait beside the one in use within 16 MiB.
-        {"large messages: the bytes bound", 20, std::size_t{3} << 20, 4 + 2},
+        {"large messages: the bytes bound", 20, std::size_t{3} << 20, 4 + 2, 4 + 2},
         // Each alone above the bound: none waits while one is in use.
-        {"each above the bound", 4, std::size_t{17} << 20, 2},
+        {"each above the bound", 4, std::size_t{17} << 20, 2, 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,21 +136,84 @@ TEST(ReadAhead, ReadsNoFurtherAheadThanTheBound) {
         });
         use_all(reading, [&](const ReadMessage& m) {
                 EXPECT_EQ(m.taken_apart()[kPartBody].size(), c.bytes);
-                if (used++ == 0) read_while_first = settled(taken, c.most_read);
+                if (used++ == 0) read_while_first = settled(taken, c.least_read);
         });
         EXPECT_EQ(used, c.messages);
-        EXPECT_EQ(read_while_first, c.most_read);
+        EXPECT_GE(read_while_first, c.least_read);
+        EXPECT_LE(read_while_first, c.most_read);
     }
+}
+
+std::vector<std::string> small_messages(const test::TempDir& d, std::size_t n) {
+    std::vector<std::string> sources;
+    for (std::size_t i = 0; i < n; ++i) {
+        sources.push_back(d / ("m" + std::to_string(i)));
+        spit(sources.back(), "x");
+    }
+    return sources;
+}
+
+// Once the room is full the reader goes on only when half of it is free
+// again, not at each message taken.
+TEST(ReadAhead, AFullRoomIsReadIntoAgainOnlyOnceHalfOfItIsFree) {
+    test::TempDir d;
+    std::atomic<std::size_t> taken{0};
+    ReadAhead reading(small_messages(d, 4 * kReadAheadCount), kMaxSize, [&](const std::string& raw) {
+        ++taken;
+        return body_of(raw);
+    });
+    ASSERT_TRUE(reading.next());
+    const std::size_t full = settled(taken, kReadAheadCount + 1);
+    // full - 2 wait: one is in use, one is held back.
+    const std::size_t to_half = full - 2 - kReadAheadCount / 2;
+    for (std::size_t i = 0; i + 1 < to_half; ++i) ASSERT_TRUE(reading.next());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(taken.load(), full) << "read again with less than half the room free";
+    ASSERT_TRUE(reading.next());
+    EXPECT_EQ(settled(taken, full + kReadAheadCount / 2), full + kReadAheadCount / 2);
+}
+
+// A source that gives its messages slowly, each only once the one before
+// has been used, is not held up for more to come.
+TEST(ReadAhead, MessagesThatComeSlowlyAreHandedOnAsTheyCome) {
+    test::TempDir d;
+    constexpr int kMessages = 4;
+    std::vector<std::string> sources;
+    for (int i = 0; i < kMessages; ++i) {
+        sources.push_back(d / ("pipe" + std::to_string(i)));
+        test::make_fifo(sources.back());
+    }
+    std::mutex mutex;
+    std::condition_variable used_one;
+    int used = 0, late = 0;
+    std::thread writer([&] {
+        for (int i = 0; i < kMessages; ++i) {
+            {
+                std::unique_lock lock(mutex);
+                if (!used_one.wait_for(lock, std::chrono::seconds(2), [&] { return used == i; })) ++late;
+            }
+            spit(sources[static_cast<std::size_t>(i)], "message " + std::to_string(i));
+        }
+    });
+    std::vector<std::string> bodies;
+    {
+        ReadAhead reading(sources, kMaxSize, body_of);
+        use_all(reading, [&](const ReadMessage& m) {
+            bodies.push_back(m.taken_apart()[kPartBody]);
+            const std::lock_guard lock(mutex);
+            ++used;
+            used_one.notify_one();
+        });
+    }
+    writer.join();
+    EXPECT_EQ(late, 0);
+    EXPECT_EQ(bodies, (std::vector<std::string>{"message 0", "message 1", "message 2", "message 3"}));
 }
 
 // A reading given up halfway stops where it is, with no wait for the rest.
 TEST(ReadAhead, AReadingGivenUpStopsThere) {
     test::TempDir d;
-    std::vector<std::string> sources;
-    for (int i = 0; i < 1000; ++i) {
-        sources.push_back(d / ("m" + std::to_string(i)));
-        spit(sources.back(), "x");
-    }
+    const std::vector<std::string> sources = small_messages(d, 1000);
     std::atomic<std::size_t> taken{0};
     {
         ReadAhead reading(sources, kMaxSize, [&](const std::string& raw) {
