@@ -4,6 +4,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "platform/find_bytes.h"
+
 namespace kalvorin {
 
 TextSet::TextSet(const std::vector<std::string>& texts) : TextSet(texts, std::nullopt) {}
@@ -143,7 +145,7 @@ std::vector<std::size_t> TextSet::first_ends(std::string_view subject) const {
     switch (form_) {
     case Form::one_by_one:
         for (std::size_t k = 0; k < few_.size(); ++k) {
-            const std::size_t p = subject.find(few_[k]);
+            const std::size_t p = platform::find_bytes(subject, few_[k]);
             if (p != std::string_view::npos) ends[k] = p + few_[k].size();
         }
         break;
