@@ -147,8 +147,9 @@ std::int32_t get_score(std::int32_t n) {
 // The message's log lines go out in two rounds: the parts once dumped (so
 // that the message is on disk before any filter runs), and the rest at the
 // end, also when an error ends the message. A crash in the list pass loses
-// the lines of the pass; a flush after each list would cost the pass a
-// third of its time for lines that name no more than the lists tried.
+// the lines of the pass, which the parts on disk let anyone find again by
+// explaining the message; a flush after each list would cost every message
+// three more looks at the log's name and three more writes.
 std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
     if (!initialised()) return 0;
     std::optional<LogRound> round;
