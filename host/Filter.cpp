@@ -29,7 +29,11 @@ struct Scored {
 // "STATUS" alone, or "STATUS SCORE HEADERLESS".
 std::string encode(const Scored& s) {
     std::string out = std::to_string(s.status);
-    if (s.field) out += " " + std::to_string(s.field->score) + " " + (s.field->headerless ? "1" : "0");
+    if (s.field) {
+        out += ' ';
+        out += std::to_string(s.field->score);
+        out += s.field->headerless ? " 1" : " 0";
+    }
     return out;
 }
 
