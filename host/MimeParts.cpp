@@ -2,6 +2,7 @@
 
 #include <gmime/gmime.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -30,6 +31,9 @@ struct GFree {
 };
 using GString_ = std::unique_ptr<char, GFree>;
 
+// What g_iconv_open gives for a conversion it cannot make.
+const GIConv kNoConversion = reinterpret_cast<GIConv>(-1);
+
 // Opening a conversion makes glibc load the character set's converter, and
 // closing the last one may unload it again; a run meets the same few sets at
 // nearly every message, so one conversion from each set met (up to a bound)
@@ -48,7 +52,7 @@ void keep_converter(const char* from) {
     const std::lock_guard lock(held.mutex);
     if (held.open.size() >= kMostHeld || held.open.contains(name)) return;
     const GIConv cd = g_iconv_open("UTF-8", from);
-    if (cd != reinterpret_cast<GIConv>(-1)) held.open.emplace(name, cd);
+    if (cd != kNoConversion) held.open.emplace(name, cd);
 }
 
 // GLib's conversion of the text; nullopt when GLib does not take it for
@@ -59,6 +63,35 @@ std::optional<std::string> glib_to_cp1252(std::string_view utf8) {
                                          nullptr, &written, nullptr));
     if (!out) return std::nullopt;
     return std::string(out.get(), written);
+}
+
+// One well-formed character that the code page lacks, as glib_to_cp1252
+// converts it, through a conversion that the thread keeps open: GLib opens
+// up to three for each call, and mail in another script brings hundreds of
+// such characters. The system's converter takes the character or refuses
+// it, and GLib puts its fallback "?" for one refused; whatever else happens
+// goes to GLib itself.
+std::optional<std::string> char_to_cp1252(std::string_view ch) {
+    struct Held {
+        GIConv cd = g_iconv_open("CP1252", "UTF-8");
+        ~Held() {
+            if (cd != kNoConversion) g_iconv_close(cd);
+        }
+    };
+    thread_local Held held;
+    char in[4];
+    if (held.cd == kNoConversion || ch.size() > sizeof in) return glib_to_cp1252(ch);
+    std::memcpy(in, ch.data(), ch.size());
+    char out[16];
+    gchar* in_at = in;
+    gchar* out_at = out;
+    gsize in_left = ch.size(), out_left = sizeof out;
+    g_iconv(held.cd, nullptr, nullptr, nullptr, nullptr);
+    if (g_iconv(held.cd, &in_at, &in_left, &out_at, &out_left) != static_cast<gsize>(-1) &&
+        g_iconv(held.cd, nullptr, nullptr, &out_at, &out_left) != static_cast<gsize>(-1))
+        return std::string(out, static_cast<std::size_t>(out_at - out));
+    if (errno == EILSEQ) return std::string("?");
+    return glib_to_cp1252(ch);
 }
 
 // The code point of a well-formed UTF-8 character of n bytes.
@@ -152,7 +185,7 @@ std::string to_cp1252(std::string_view utf8) {
         auto it = kept.find(cp);
         if (it == kept.end()) {
             if (kept.size() >= kMaxKept) kept.clear();
-            it = kept.emplace(cp, glib_to_cp1252(utf8.substr(i - n, n))).first;
+            it = kept.emplace(cp, char_to_cp1252(utf8.substr(i - n, n))).first;
         }
         if (!it->second) return glib_to_cp1252(utf8).value_or(std::string(utf8));
         out += *it->second;
