@@ -86,6 +86,7 @@ std::optional<std::string> char_to_cp1252(std::string_view ch) {
     gchar* in_at = in;
     gchar* out_at = out;
     gsize in_left = ch.size(), out_left = sizeof out;
+    // From the initial state, whatever the character before left.
     g_iconv(held.cd, nullptr, nullptr, nullptr, nullptr);
     if (g_iconv(held.cd, &in_at, &in_left, &out_at, &out_left) != static_cast<gsize>(-1) &&
         g_iconv(held.cd, nullptr, nullptr, &out_at, &out_left) != static_cast<gsize>(-1))

@@ -34,7 +34,8 @@ std::size_t size_of(const ReadMessage& m) {
 // when the two keep pace.
 class Waiting {
 public:
-    // Waits for room; raises Stopped when the user has gone.
+    // Finding no room, waits until half of it is free again; raises Stopped
+    // when the user has gone.
     void put(ReadMessage&& m) {
         const std::size_t bytes = size_of(m);
         std::unique_lock lock(mutex_);

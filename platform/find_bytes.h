@@ -15,6 +15,9 @@ namespace kalvorin::platform {
 // which in upper-cased mail is nearly every letter.
 inline std::size_t find_bytes(std::string_view subject, std::string_view text) {
 #if defined(__GLIBC__)
+    // memmem takes no null pointer, which an empty view may hold.
+    if (text.empty()) return 0;
+    if (text.size() > subject.size()) return std::string_view::npos;
     const void* at = ::memmem(subject.data(), subject.size(), text.data(), text.size());
     return at ? static_cast<std::size_t>(static_cast<const char*>(at) - subject.data()) : std::string_view::npos;
 #else
