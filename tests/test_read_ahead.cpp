@@ -88,6 +88,18 @@ TEST(ReadAhead, HandsOnWhatAPlainLoopWouldInTheSameOrder) {
     EXPECT_NE(ahead[6].find("no Maildir"), std::string::npos) << ahead[6];
 }
 
+// n message files of the given size, in lines of a hundred bytes.
+std::vector<std::string> messages_of(const test::TempDir& d, std::size_t n, std::size_t bytes) {
+    std::vector<std::string> sources;
+    std::string text(bytes, 'x');
+    for (std::size_t at = 99; at < text.size(); at += 100) text[at] = '\n';
+    for (std::size_t i = 0; i < n; ++i) {
+        sources.push_back(d / ("m" + std::to_string(i)));
+        spit(sources.back(), text);
+    }
+    return sources;
+}
+
 struct BoundCase {
     const char* name;
     std::size_t messages;
@@ -121,13 +133,7 @@ TEST(ReadAhead, ReadsNoFurtherAheadThanTheBound) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempDir d;
-        std::vector<std::string> sources;
-        for (std::size_t i = 0; i < c.messages; ++i) {
-            sources.push_back(d / ("m" + std::to_string(i)));
-            std::string text(c.bytes, 'x');
-            for (std::size_t at = 99; at < text.size(); at += 100) text[at] = '\n';
-            spit(sources.back(), text);
-        }
+        const std::vector<std::string> sources = messages_of(d, c.messages, c.bytes);
         std::atomic<std::size_t> taken{0};
         std::size_t used = 0, read_while_first = 0;
         ReadAhead reading(sources, kMaxSize, [&](const std::string& raw) {
@@ -144,33 +150,41 @@ TEST(ReadAhead, ReadsNoFurtherAheadThanTheBound) {
     }
 }
 
-std::vector<std::string> small_messages(const test::TempDir& d, std::size_t n) {
-    std::vector<std::string> sources;
-    for (std::size_t i = 0; i < n; ++i) {
-        sources.push_back(d / ("m" + std::to_string(i)));
-        spit(sources.back(), "x");
-    }
-    return sources;
-}
-
 // Once the room is full the reader goes on only when half of it is free
-// again, not at each message taken.
+// again, by count or by bytes, not at each message taken.
 TEST(ReadAhead, AFullRoomIsReadIntoAgainOnlyOnceHalfOfItIsFree) {
-    test::TempDir d;
-    std::atomic<std::size_t> taken{0};
-    ReadAhead reading(small_messages(d, 4 * kReadAheadCount), kMaxSize, [&](const std::string& raw) {
-        ++taken;
-        return body_of(raw);
-    });
-    ASSERT_TRUE(reading.next());
-    const std::size_t full = settled(taken, kReadAheadCount + 1);
-    // full - 2 wait: one is in use, one is held back.
-    const std::size_t to_half = full - 2 - kReadAheadCount / 2;
-    for (std::size_t i = 0; i + 1 < to_half; ++i) ASSERT_TRUE(reading.next());
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(taken.load(), full) << "read again with less than half the room free";
-    ASSERT_TRUE(reading.next());
-    EXPECT_EQ(settled(taken, full + kReadAheadCount / 2), full + kReadAheadCount / 2);
+    struct Case {
+        const char* name;
+        std::size_t messages, bytes;
+        std::size_t least_full;  // taken apart once the room is full, the first in use
+        // The takes after the first that still leave less than half the room free.
+        std::size_t (*takes_held)(std::size_t full);
+        std::size_t refilled;  // taken apart besides once one more is taken
+    };
+    const Case cases[] = {
+        // full - 2 wait, one is in use and one held back; half is 32 waiting.
+        {"by count", 4 * kReadAheadCount, 1, kReadAheadCount + 1,
+         [](std::size_t full) { return full - 2 - (kReadAheadCount / 2 + 1); }, kReadAheadCount / 2},
+        // 3 MiB each: 15 MiB held with the one in use, the sixth held back;
+        // 12 and 9 MiB are above half of 16, 6 is not, and three more fit.
+        {"by bytes", 10, std::size_t{3} << 20, 6, [](std::size_t) { return std::size_t{2}; }, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir d;
+        std::atomic<std::size_t> taken{0};
+        ReadAhead reading(messages_of(d, c.messages, c.bytes), kMaxSize, [&](const std::string& raw) {
+            ++taken;
+            return body_of(raw);
+        });
+        ASSERT_TRUE(reading.next());
+        const std::size_t full = settled(taken, c.least_full);
+        for (std::size_t i = 0; i < c.takes_held(full); ++i) ASSERT_TRUE(reading.next());
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(taken.load(), full) << "read again with less than half the room free";
+        ASSERT_TRUE(reading.next());
+        EXPECT_EQ(settled(taken, full + c.refilled), full + c.refilled);
+    }
 }
 
 // A source that gives its messages slowly, each only once the one before
@@ -213,7 +227,7 @@ TEST(ReadAhead, MessagesThatComeSlowlyAreHandedOnAsTheyCome) {
 // A reading given up halfway stops where it is, with no wait for the rest.
 TEST(ReadAhead, AReadingGivenUpStopsThere) {
     test::TempDir d;
-    const std::vector<std::string> sources = small_messages(d, 1000);
+    const std::vector<std::string> sources = messages_of(d, 1000, 1);
     std::atomic<std::size_t> taken{0};
     {
         ReadAhead reading(sources, kMaxSize, [&](const std::string& raw) {
