@@ -188,7 +188,8 @@ TEST(ReadAhead, AFullRoomIsReadIntoAgainOnlyOnceHalfOfItIsFree) {
 }
 
 // A source that gives its messages slowly, each only once the one before
-// has been used, is not held up for more to come.
+// has been used and after longer than the user waits for a run, is not held
+// up for more to come: each message wakes the user.
 TEST(ReadAhead, MessagesThatComeSlowlyAreHandedOnAsTheyCome) {
     test::TempDir d;
     constexpr int kMessages = 4;
@@ -206,6 +207,7 @@ TEST(ReadAhead, MessagesThatComeSlowlyAreHandedOnAsTheyCome) {
                 std::unique_lock lock(mutex);
                 if (!used_one.wait_for(lock, std::chrono::seconds(2), [&] { return used == i; })) ++late;
             }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
             spit(sources[static_cast<std::size_t>(i)], "message " + std::to_string(i));
         }
     });

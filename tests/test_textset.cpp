@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "CodigoComun/FieldTests.h"
 #include "CodigoComun/TextSet.h"
+#include "platform/find_bytes.h"
 
 namespace kalvorin {
 namespace {
@@ -30,6 +33,18 @@ void expect_every_form(const std::vector<std::string>& texts, const std::string&
     EXPECT_EQ(TextSet(texts).first_ends(subject), expected) << subject;
     for (const TextSet::Form form : kForms)
         EXPECT_EQ(TextSet(texts, form).first_ends(subject), expected) << subject << " form " << static_cast<int>(form);
+}
+
+// As find gives it, also where a view is empty and may hold no pointer.
+TEST(FindBytes, FindsWhatFindFinds) {
+    const std::string_view none;
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {none, none},    {"abc", none}, {none, "a"},      {"ab", "abc"},
+        {"abcabc", "ca"}, {"abc", "c"},  {"abc", "d"},     {"aab", "ab"},
+        {"abc", "abc"},   {std::string_view("xx\0y", 4), std::string_view("\0y", 2)},
+    };
+    for (const auto& [subject, text] : cases)
+        EXPECT_EQ(platform::find_bytes(subject, text), subject.find(text)) << subject << " / " << text;
 }
 
 TEST(TextSet, FirstEndsOfTextsThatOverlapAndNest) {
