@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libpcre2-dev libsqlite3-dev qt6-base-dev libgmime-3.0-dev
+  libgpgme-dev libidn2-dev libunistring-dev
   libgtest-dev libgmock-dev libbenchmark-dev valgrind
   clang libclang-rt-14-dev llvm
   procmail maildrop

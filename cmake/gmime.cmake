@@ -1,0 +1,42 @@
+# kalvorin_gmime: GMime, for the host's reading of mail.
+#
+# GMime and the libraries under it (GLib, GIO, GPGME, IDN) are linked from
+# their static archives where the system has every one of them. The host then
+# loads eleven shared libraries at its start instead of twenty-three. Their
+# loading and relocation took about a fifth of a short run. Three kinds stay
+# shared:
+# - libmount and libselinux, which Debian ships only shared;
+# - SQLite, so that the process holds one copy of it, with one record of the
+#   locks it holds on the settings file, whatever code opens that file;
+# - PCRE2, which libselinux loads anyway.
+# Where an archive is missing, the shared libraries of pkg-config are used.
+include_guard(GLOBAL)
+find_package(PkgConfig REQUIRED)
+find_package(Threads REQUIRED)
+pkg_check_modules(GMIME REQUIRED IMPORTED_TARGET gmime-3.0)
+
+set(_kalvorin_gmime_archives
+  gmime-3.0 gpgme assuan gpg-error gio-2.0 gobject-2.0 gmodule-2.0 glib-2.0 ffi idn2 unistring z)
+set(_kalvorin_gmime_paths)
+foreach(name IN LISTS _kalvorin_gmime_archives)
+  find_library(KALVORIN_ARCHIVE_${name} NAMES lib${name}.a)
+  if(NOT KALVORIN_ARCHIVE_${name})
+    message(STATUS "GMime: no lib${name}.a, so GMime and GLib are linked shared")
+    set(_kalvorin_gmime_paths)
+    break()
+  endif()
+  list(APPEND _kalvorin_gmime_paths ${KALVORIN_ARCHIVE_${name}})
+endforeach()
+find_library(KALVORIN_LIBMOUNT NAMES mount)
+find_library(KALVORIN_LIBSELINUX NAMES selinux)
+
+add_library(kalvorin_gmime INTERFACE)
+if(_kalvorin_gmime_paths AND KALVORIN_LIBMOUNT AND KALVORIN_LIBSELINUX)
+  target_include_directories(kalvorin_gmime INTERFACE ${GMIME_INCLUDE_DIRS})
+  target_compile_options(kalvorin_gmime INTERFACE ${GMIME_CFLAGS_OTHER})
+  target_link_libraries(kalvorin_gmime INTERFACE
+    ${_kalvorin_gmime_paths} ${KALVORIN_LIBMOUNT} ${KALVORIN_LIBSELINUX} kalvorin_pcre2 ${CMAKE_DL_LIBS} m
+    Threads::Threads)
+else()
+  target_link_libraries(kalvorin_gmime INTERFACE PkgConfig::GMIME)
+endif()
