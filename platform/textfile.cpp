@@ -199,6 +199,20 @@ void TextWriter::close() {
     if (const int err = os::close_cutting(file_.release(), kept_, false)) raise_io(err, path_);
 }
 
+namespace {
+
+// A reader's stream is read on one thread only: its lock need not be taken
+// for each byte.
+int read_byte(std::FILE* file) {
+#if defined(_WIN32)
+    return _getc_nolock(file);
+#else
+    return getc_unlocked(file);
+#endif
+}
+
+}  // namespace
+
 LineReader::LineReader() : LineReader(stdin, "standard input") {}
 LineReader::LineReader(const std::string& path) : path_(path) {
     os::Opened opened;
@@ -212,7 +226,7 @@ LineReader::LineReader(const std::string& path) : path_(path) {
 }
 
 int LineReader::get() {
-    const int c = std::getc(file_);
+    const int c = read_byte(file_);
     if (c == EOF) {
         if (std::ferror(file_)) raise_io(EIO, path_);
     } else {
