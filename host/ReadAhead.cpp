@@ -4,7 +4,9 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -32,6 +34,13 @@ std::size_t size_of(const ReadMessage& m) {
 // waits for a run of messages, or for a moment when they come slowly (from a
 // pipe, say). A wake costs each thread more than a message's share of work
 // when the two keep pace.
+//
+// A message's memory comes from the reading thread's allocation arena. The
+// user hands each message back once done with it, and the reader frees it:
+// freed on the user's thread, each of its parts would take that arena's lock
+// against the reader, which allocates all the time. Only a reader that waits
+// for room or has ended leaves the freeing to the user. A message handed back
+// counts against the bound until it is freed.
 class Waiting {
 public:
     // Finding no room, waits until half of it is free again; raises Stopped
@@ -39,6 +48,7 @@ public:
     void put(ReadMessage&& m) {
         const std::size_t bytes = size_of(m);
         std::unique_lock lock(mutex_);
+        free_handed_back();
         if (!has_room(bytes)) {
             blocked_ = bytes;
             ready_.notify_one();
@@ -57,12 +67,12 @@ public:
         failure_ = failure;
         ready_.notify_one();
     }
-    // The next message, or nothing at the end of the reading.
-    // The message taken counts against the bound until the next take, by
-    // which its user is done with it.
-    std::optional<ReadMessage> take() {
+    // The next message, or nothing at the end of the reading. The message
+    // is the user's until the next take, by which the user is done with it.
+    const ReadMessage* take() {
+        std::vector<Entry> done;  // freed here, once the lock is let go
         std::unique_lock lock(mutex_);
-        bytes_ -= std::exchange(in_use_, 0);
+        hand_back(done);
         wake_reader();
         if (queue_.empty() && !closed_) {
             wanted_ = kWakeCount;
@@ -72,13 +82,12 @@ public:
         ready_.wait(lock, [&] { return closed_ || !queue_.empty(); });
         if (queue_.empty()) {
             if (failure_) std::rethrow_exception(failure_);
-            return std::nullopt;
+            return nullptr;
         }
-        Entry e = std::move(queue_.front());
+        in_use_.emplace(std::move(queue_.front()));
         queue_.pop_front();
-        in_use_ = e.bytes;
         wake_reader();
-        return std::move(e.message);
+        return &in_use_->message;
     }
     void stop() noexcept {
         const std::lock_guard lock(mutex_);
@@ -97,19 +106,38 @@ private:
         return bytes_ == 0 || (queue_.size() <= kReadAheadCount / 2 && bytes_ <= kReadAheadBytes / 2 &&
                                bytes_ + bytes <= kReadAheadBytes);
     }
-    void wake_reader() {
-        if (blocked_ && may_refill(*blocked_)) room_.notify_one();
-    }
-
     struct Entry {
         ReadMessage message;
         std::size_t bytes;
     };
+
+    // The message in use goes back to the reader to free; to done when the
+    // reader waits for room or has ended, and will free nothing more. A
+    // reader that waits has freed what it was handed before it began to.
+    void hand_back(std::vector<Entry>& done) {
+        if (!in_use_) return;
+        handed_back_.push_back(std::move(*in_use_));
+        in_use_.reset();
+        if (blocked_ || closed_) {
+            for (const Entry& e : handed_back_) bytes_ -= e.bytes;
+            done.swap(handed_back_);
+        }
+    }
+    // On the reading thread: frees what the user handed back.
+    void free_handed_back() {
+        for (const Entry& e : handed_back_) bytes_ -= e.bytes;
+        handed_back_.clear();
+    }
+    void wake_reader() {
+        if (blocked_ && may_refill(*blocked_)) room_.notify_one();
+    }
+
     std::mutex mutex_;
     std::condition_variable ready_, room_;
     std::deque<Entry> queue_;
-    std::size_t bytes_ = 0;   // waiting and in use
-    std::size_t in_use_ = 0;  // of which in use
+    std::size_t bytes_ = 0;  // waiting, in use and handed back
+    std::optional<Entry> in_use_;
+    std::vector<Entry> handed_back_;
     std::optional<std::size_t> blocked_;  // the size of the message the reader holds back
     std::size_t wanted_ = 1;              // how many waiting messages wake the user
     bool closed_ = false, stopped_ = false;
@@ -194,6 +222,6 @@ ReadAhead::~ReadAhead() {
     reader_.join();
 }
 
-std::optional<ReadMessage> ReadAhead::next() { return reading_->waiting.take(); }
+const ReadMessage* ReadAhead::next() { return reading_->waiting.take(); }
 
 }  // namespace kalvorin::host

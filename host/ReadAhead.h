@@ -7,7 +7,6 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,8 +52,9 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
     ~ReadAhead();
-    // The next message, or nothing after the last.
-    std::optional<ReadMessage> next();
+    // The next message, or null after the last. It stays the caller's until
+    // the next call, which hands it back to the reading thread to be freed.
+    const ReadMessage* next();
 
 private:
     struct Reading;

@@ -122,7 +122,7 @@ bool Messages::each(const MessageFn& fn) {
     SourceScoring scoring(fn);
     try {
         if (ahead_)
-            while (const std::optional<ReadMessage> m = ahead_->next()) scoring(*m);
+            while (const ReadMessage* m = ahead_->next()) scoring(*m);
         else
             read_in_turn(options_.sources, options_.max_size, take_apart, std::ref(scoring));
     } catch (const std::exception& e) {

@@ -3,6 +3,7 @@
 // the bound.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -24,7 +25,7 @@ using test::spit;
 
 // Every message of a reading, in turn, to use.
 void use_all(ReadAhead& ahead, const std::function<void(const ReadMessage&)>& use) {
-    while (const std::optional<ReadMessage> m = ahead.next()) use(*m);
+    while (const ReadMessage* m = ahead.next()) use(*m);
 }
 
 constexpr std::size_t kMaxSize = 64 << 20;
@@ -224,6 +225,46 @@ TEST(ReadAhead, MessagesThatComeSlowlyAreHandedOnAsTheyCome) {
     writer.join();
     EXPECT_EQ(late, 0);
     EXPECT_EQ(bodies, (std::vector<std::string>{"message 0", "message 1", "message 2", "message 3"}));
+}
+
+// A message used while the reader is still at work is freed on the reading
+// thread, whose allocation arena its memory came from; only those the user
+// is done with after the reading ended are freed on the user's thread. Each
+// message here carries the failure of its taking apart, which tells on
+// which thread it is freed.
+TEST(ReadAhead, MessagesUsedWhileTheReaderWorksAreFreedOnItsThread) {
+    struct Freed {
+        std::mutex mutex;
+        std::vector<std::thread::id> on;
+    } freed;
+    struct Failure {
+        Freed* freed;
+        ~Failure() {
+            const std::lock_guard lock(freed->mutex);
+            freed->on.push_back(std::this_thread::get_id());
+        }
+    };
+    test::TempDir d;
+    constexpr std::size_t kMessages = 6;
+    std::size_t used = 0;
+    {
+        // Slow enough that every message but the last is used and handed
+        // back while the reader takes the next apart.
+        ReadAhead reading(messages_of(d, kMessages, 1), kMaxSize, [&](const std::string&) -> MessageParts {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            throw Failure{&freed};
+        });
+        use_all(reading, [&](const ReadMessage& m) {
+            EXPECT_TRUE(m.failure);
+            ++used;
+        });
+    }
+    EXPECT_EQ(used, kMessages);
+    const std::lock_guard lock(freed.mutex);
+    ASSERT_EQ(freed.on.size(), kMessages);
+    const auto on_user = std::count(freed.on.begin(), freed.on.end(), std::this_thread::get_id());
+    EXPECT_GE(on_user, 1);
+    EXPECT_LE(on_user, 2) << "messages freed on the user's thread while the reader was at work";
 }
 
 // A reading given up halfway stops where it is, with no wait for the rest.
