@@ -301,6 +301,103 @@ TEST(TextFile, APathAPersonGivesIsFollowedAndMayBeAPipe) {
     EXPECT_EQ(line, "piped\n");
 }
 
+// A base-folder file read again through a kept file reads as a fresh open
+// would, whatever happened to its name in between: each reading starts at
+// the file's start, and one that meets another file, or no file it may
+// read, under the name opens it afresh or fails as a fresh open fails.
+TEST(KeptFile, EachReadingSeesWhatAFreshOpenWould) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path& base)> between;
+        const char* second;  // the lines of the second reading joined by '|', or its error
+    };
+    const Case cases[] = {
+        {"nothing", [](const fs::path&) {}, "one|two"},
+        {"rewritten in place", [](const fs::path& b) { test::spit(b / "list.dat", "three\r\n"); }, "three"},
+        {"grown", [](const fs::path& b) { platform::append_line(b / "list.dat", "three"); }, "one|two|three"},
+        {"renamed over",
+         [](const fs::path& b) {
+             test::spit(b / "new.dat", "new\r\n");
+             fs::rename(b / "new.dat", b / "list.dat");
+         },
+         "new"},
+        {"deleted", [](const fs::path& b) { fs::remove(b / "list.dat"); }, "File not found"},
+        {"made a link",
+         [](const fs::path& b) {
+             fs::rename(b / "list.dat", b / "old.dat");
+             fs::create_symlink(b / "old.dat", b / "list.dat");
+         },
+         "Is a symbolic link, not followed"},
+        {"made a folder",
+         [](const fs::path& b) {
+             fs::remove(b / "list.dat");
+             fs::create_directory(b / "list.dat");
+         },
+         "Access denied"},
+        {"its folder replaced",
+         [](const fs::path& b) {
+             fs::rename(b, b.string() + ".old");
+             fs::create_directory(b);
+             test::spit(b / "list.dat", "other\r\n");
+         },
+         "other"},
+    };
+    const auto read_all = [](const std::string& path, platform::KeptFile& kept) {
+        std::string lines;
+        try {
+            platform::TextReader reader(path, kept);
+            for (std::string line; reader.next_line(line);) lines += (lines.empty() ? "" : "|") + line;
+        } catch (const EInOutError& e) {
+            return std::string(e.what());
+        }
+        return lines;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir d;
+        const fs::path base = d / "base";
+        fs::create_directory(base);
+        const std::string list = base / "list.dat";
+        test::spit(list, "one\r\ntwo\r\n");
+        platform::KeptFile kept;
+        ASSERT_EQ(read_all(list, kept), "one|two");
+        c.between(base);
+        EXPECT_EQ(read_all(list, kept), c.second);
+    }
+}
+
+// Between two readings the kept file stays open; once let go, it does not,
+// and a reader of its own closes its file with itself.
+TEST(KeptFile, HoldsItsFileFromOneReadingToTheNext) {
+    namespace fs = std::filesystem;
+    TempDir d;
+    const std::string list = d / "list.dat";
+    test::spit(list, "one\r\n");
+    const auto open_on_list = [&] {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code ec;
+            if (fs::read_symlink(e.path(), ec) == list) ++n;
+        }
+        return n;
+    };
+    std::string line;
+    platform::KeptFile kept;
+    for (int reading = 0; reading < 2; ++reading) {
+        platform::TextReader reader(list, kept);
+        ASSERT_TRUE(reader.next_line(line));
+    }
+    EXPECT_EQ(open_on_list(), 1);
+    kept.close();
+    EXPECT_EQ(open_on_list(), 0);
+    {
+        platform::TextReader reader(list, platform::Place::BaseFolder);
+        ASSERT_TRUE(reader.next_line(line));
+    }
+    EXPECT_EQ(open_on_list(), 0);
+}
+
 // A lock on a file that the path no longer names keeps out no one: when the
 // file is removed or replaced between its open and its lock, the lock is
 // taken on the file that the path names by then.
