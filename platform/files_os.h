@@ -49,45 +49,25 @@ enum class Access { Read, Append, Truncate };
 // one of the refusals above, when it cannot or may not.
 std::FILE* open_in_base(const std::string& path, Access access);
 
-// A file of the base folder held open from one use to the next (POSIX),
-// and what the fresh open that gave it checked of it.
-struct HeldFile {
-    int fd = -1;
-    std::uint64_t device = 0, inode = 0, mode = 0, owner = 0;
-};
-
 // Reads a file of the base folder, opened as open_in_base does for
 // Access::Read, straight from the system where there is one (POSIX).
-//
-// A reading that ends with done() rather than close() keeps the file open
-// for the next open of the same name, where the system allows it cheaply
-// (POSIX): that open then costs a look at the name, where a fresh one costs
-// an open, a look at the file and a close. When the name no longer
-// leads to the file held (deleted, renamed over, made a link) or the file
-// may no longer be read through it (another owner, other permissions), the
-// name is opened afresh, so each reading sees what a fresh open would.
 class BaseReader {
 public:
     BaseReader() = default;
     BaseReader(const BaseReader&) = delete;
     BaseReader& operator=(const BaseReader&) = delete;
     ~BaseReader() { close(); }
-    // 0, or the error number or refusal. Reading starts at the file's start.
+    // 0, or the error number or refusal.
     int open(const std::string& path);
     // The next bytes, up to n: the count, or -1 with errno set.
     long read(char* buf, std::size_t n);
     // Whether the last read reached the file's end: a regular file gives
     // less than asked only there, unless the read failed.
     bool ended() const { return ended_; }
-    // The reading is over; the file stays open for the next open of its
-    // name where the system allows it.
-    void done() noexcept;
     void close() noexcept;
 
 private:
-    HeldFile held_;                // POSIX
-    std::string path_;             // the name held_ was opened by
-    std::uint64_t offset_ = 0;     // POSIX: where the next read starts
+    int fd_ = -1;                  // POSIX
     std::FILE* stream_ = nullptr;  // Windows
     bool ended_ = false;
 };
@@ -117,7 +97,9 @@ public:
     void close() noexcept;
 
 private:
-    HeldFile held_;  // never held on Windows
+    int fd_ = -1;  // never held on Windows
+    // The file held, and what a fresh open would have checked of it.
+    std::uint64_t device_ = 0, inode_ = 0, mode_ = 0, owner_ = 0;
 };
 
 // What a name is, without following it when it is a link.

@@ -89,25 +89,10 @@ namespace {
 constexpr std::size_t kBlock = 64 * 1024;
 }  // namespace
 
-KeptFile::KeptFile() : reader_(std::make_unique<os::BaseReader>()) {}
-KeptFile::KeptFile(KeptFile&&) noexcept = default;
-KeptFile& KeptFile::operator=(KeptFile&&) noexcept = default;
-KeptFile::~KeptFile() = default;
-void KeptFile::close() noexcept { reader_->close(); }
-
-TextReader::TextReader(const std::string& path, KeptFile& kept)
-    : path_(path), base_(kept.reader_.get()), block_(std::make_unique_for_overwrite<char[]>(kBlock)) {
-    if (const int err = base_->open(path)) {
-        base_ = nullptr;
-        raise_io(err, path);
-    }
-}
-
 TextReader::TextReader(const std::string& path, Place place)
     : path_(path), block_(std::make_unique_for_overwrite<char[]>(kBlock)) {
     if (place == Place::BaseFolder) {
-        own_ = std::make_unique<os::BaseReader>();
-        base_ = own_.get();
+        base_ = std::make_unique<os::BaseReader>();
         if (const int err = base_->open(path)) raise_io(err, path);
     } else {
         file_ = open_file(path, "rb");
@@ -161,9 +146,7 @@ bool TextReader::next_line(std::string& line) {
 
 void TextReader::close() noexcept {
     file_.reset();
-    if (base_) base_->done();
-    base_ = nullptr;
-    own_.reset();
+    base_.reset();
 }
 
 namespace {

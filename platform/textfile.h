@@ -46,31 +46,10 @@ class AppendRow;
 class BaseReader;
 }  // namespace os
 
-// A file of the base folder read again and again (a compiled list, at each
-// message): held open from one reading to the next where the system allows
-// it cheaply, and looked at by name before each, so that each reading sees
-// what a fresh open would (see os::BaseReader).
-class KeptFile {
-public:
-    KeptFile();
-    KeptFile(KeptFile&&) noexcept;
-    KeptFile& operator=(KeptFile&&) noexcept;
-    ~KeptFile();
-    // Lets go of the file held, if any.
-    void close() noexcept;
-
-private:
-    friend class TextReader;
-    std::unique_ptr<os::BaseReader> reader_;
-};
-
 // Reads a text file line by line; the file is closed when the reader goes.
 class TextReader {
 public:
     explicit TextReader(const std::string& path, Place place = Place::Anywhere);
-    // A file of the base folder, read through kept, which may hold it on
-    // for the next reading.
-    TextReader(const std::string& path, KeptFile& kept);
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
     ~TextReader();
@@ -85,9 +64,8 @@ private:
     // A file named from anywhere, read by the runtime.
     FileHandle file_;
     // A file of the base folder, known to be a regular file: read straight
-    // from the system, through a reader of its own or a kept one.
-    std::unique_ptr<os::BaseReader> own_;
-    os::BaseReader* base_ = nullptr;
+    // from the system.
+    std::unique_ptr<os::BaseReader> base_;
     // The reader's own block buffer, scanned a line at a time.
     std::unique_ptr<char[]> block_;
     std::size_t pos_ = 0, end_ = 0;

@@ -100,7 +100,6 @@ void prepare_lists(const std::string& basefolder) {
 void initialize() {
     PluginState& s = plugin_state();
     s.compiled = {};
-    for (platform::KeptFile& kept : s.compiled_read) kept.close();
     s.logfile.clear();
     s.told_log_failure = false;
     s.told_scoring_stopped = false;
@@ -139,7 +138,6 @@ void finalize() {
     // initialisation sets the log's path again.
     s.logfile.clear();
     searcher::forget();
-    for (platform::KeptFile& kept : s.compiled_read) kept.close();
     for (std::size_t i = 0; i < kListNames.size(); ++i) {
         if (!s.compiled[i]) continue;
         platform::reset_file(s.basefolder + kListNames[i] + kCompiledSuffix, platform::Place::BaseFolder);

@@ -8,7 +8,6 @@
 #include "CodigoComun/ExtImgRule.h"
 #include "CodigoComun/FileNames.h"
 #include "platform/lock.h"
-#include "platform/textfile.h"
 
 namespace kalvorin {
 
@@ -27,9 +26,6 @@ struct PluginState {
     // The compiled lists this initialisation wrote, in list order: finalisation
     // empties those and no other file.
     std::array<bool, 3> compiled{};
-    // The compiled lists as the list pass reads them, in list order, held
-    // from one message to the next.
-    std::array<platform::KeptFile, 3> compiled_read;
     // Held from initialisation to finalisation: see take_base_folder.
     std::optional<platform::FileLock> lock;
     // What this session (initialisation to the next) has told on standard

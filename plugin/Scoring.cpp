@@ -62,11 +62,10 @@ void start_message() {
 
 // One compiled list: logged by name, read until a line matches.
 void list_pass(std::int32_t list, std::int32_t& score) {
-    PluginState& s = plugin_state();
-    const auto i = static_cast<std::size_t>(list - 1);
-    const std::string name = std::string(kListNames[i]) + kCompiledSuffix;
+    const PluginState& s = plugin_state();
+    const std::string name = std::string(kListNames[static_cast<std::size_t>(list - 1)]) + kCompiledSuffix;
     write_log(1, name);
-    platform::TextReader reader(s.basefolder + name, s.compiled_read[i]);
+    platform::TextReader reader(s.basefolder + name, platform::Place::BaseFolder);
     std::string line;
     while (score == 0 && reader.next_line(line)) {
         // A line too long to be taken apart stops the pass; the log names it

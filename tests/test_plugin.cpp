@@ -320,31 +320,6 @@ TEST_F(ScoringTest, ACompiledListMissingWhileScoringEndsTheMessage) {
     EXPECT_EQ(score(host), 0);
 }
 
-// Each message reads the compiled lists as they are then, though they are
-// held open from one message to the next; finalisation lets them go.
-TEST_F(ScoringTest, EachMessageReadsTheCompiledListsAsTheyAreThen) {
-    namespace fs = std::filesystem;
-    test::spit(base() + "trash.filters.txt", "snder=#bob#\r\n");
-    initialize();
-    ScriptedHost host;
-    host.parts[kPartSender] = "bob";
-    EXPECT_EQ(score(host), 1000);
-    test::spit(base() + "trash.filters.dat", "snder=#eve#\r\n:");
-    EXPECT_EQ(score(host), 0);
-    test::spit(base() + "new.dat", "snder=#bob#\r\n:");
-    fs::rename(base() + "new.dat", base() + "trash.filters.dat");
-    EXPECT_EQ(score(host), 1000);
-    finalize();
-#ifndef _WIN32
-    int open_in_base = 0;
-    for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        if (fs::read_symlink(e.path(), ec).string().starts_with(base())) ++open_in_base;
-    }
-    EXPECT_EQ(open_in_base, 0);
-#endif
-}
-
 // The log names a line too long to take apart by its length, once per
 // message, and says why the pass stopped there.
 TEST_F(ScoringTest, ALineTooLongIsLoggedByItsLengthAndStopsTheMessage) {

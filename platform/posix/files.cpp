@@ -168,75 +168,53 @@ int append_in_base(const std::string& path, std::initializer_list<std::string_vi
     return ::close(fd.release()) == 0 ? 0 : errno;
 }
 
-namespace {
-
-void let_go(HeldFile& held) noexcept {
-    if (held.fd >= 0) ::close(held.fd);
-    held.fd = -1;
-}
-
-// Whether the name still leads to the file held, and a fresh open would check
-// it the same way (same owner, same permissions); st is the name's.
-bool still_serves(const std::string& path, const HeldFile& held, bool written, struct stat& st) {
-    return held.fd >= 0 && ::lstat(path.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == held.device &&
-           static_cast<std::uint64_t>(st.st_ino) == held.inode && st.st_mode == held.mode &&
-           st.st_uid == held.owner && posix::refusal_of(st, written) == 0;
-}
-
-// Opens the name afresh in place of the file held; false with errno set.
-bool hold_afresh(HeldFile& held, const std::string& path, int flags, bool written, struct stat& st) {
-    let_go(held);
-    const int fd = posix::open_base_fd(path, flags, written, &st);
-    if (fd < 0) return false;
-    held = {fd, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino), st.st_mode, st.st_uid};
-    return true;
-}
-
-}  // namespace
-
 // A later append costs a look at the name and the write, where a fresh one
 // costs an open, a look at the file, the write and a close.
 int AppendRow::append(const std::string& path, std::initializer_list<std::string_view> pieces) {
     struct stat st {};
-    if (!still_serves(path, held_, true, st) && !hold_afresh(held_, path, O_WRONLY | O_CREAT | O_APPEND, true, st))
-        return errno;
-    return write_pieces(held_.fd, st.st_size, pieces);
+    const bool held = fd_ >= 0 && ::lstat(path.c_str(), &st) == 0 &&
+                      static_cast<std::uint64_t>(st.st_dev) == device_ &&
+                      static_cast<std::uint64_t>(st.st_ino) == inode_ && st.st_mode == mode_ &&
+                      st.st_uid == owner_ && posix::refusal_of(st, true) == 0;
+    if (!held) {
+        close();
+        const int fd = posix::open_base_fd(path, O_WRONLY | O_CREAT | O_APPEND, true, &st);
+        if (fd < 0) return errno;
+        fd_ = fd;
+        device_ = static_cast<std::uint64_t>(st.st_dev);
+        inode_ = static_cast<std::uint64_t>(st.st_ino);
+        mode_ = st.st_mode;
+        owner_ = st.st_uid;
+    }
+    return write_pieces(fd_, st.st_size, pieces);
 }
 
 // The data went out with each write; a close that fails after them (a
 // network file system) cannot take them back, and is not told.
-void AppendRow::close() noexcept { let_go(held_); }
-
-int BaseReader::open(const std::string& path) {
-    ended_ = false;
-    offset_ = 0;
-    struct stat st {};
-    if (path == path_ && still_serves(path, held_, false, st)) return 0;
-    path_.clear();
-    if (!hold_afresh(held_, path, O_RDONLY, false, st)) return errno;
-    path_ = path;
-    return 0;
+void AppendRow::close() noexcept {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
-// From the reading's own place: a file held from an earlier reading is read
-// again from its start.
+int BaseReader::open(const std::string& path) {
+    close();
+    ended_ = false;
+    fd_ = posix::open_base_fd(path, O_RDONLY, false);
+    return fd_ < 0 ? errno : 0;
+}
+
 long BaseReader::read(char* buf, std::size_t n) {
     for (;;) {
-        const ssize_t got = ::pread(held_.fd, buf, n, static_cast<off_t>(offset_));
+        const ssize_t got = ::read(fd_, buf, n);
         if (got < 0 && errno == EINTR) continue;
-        if (got >= 0) {
-            offset_ += static_cast<std::uint64_t>(got);
-            ended_ = static_cast<std::size_t>(got) < n;
-        }
+        if (got >= 0) ended_ = static_cast<std::size_t>(got) < n;
         return static_cast<long>(got);
     }
 }
 
-void BaseReader::done() noexcept {}
-
 void BaseReader::close() noexcept {
-    let_go(held_);
-    path_.clear();
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 Opened what_is(std::FILE* file) {

@@ -174,10 +174,6 @@ long BaseReader::read(char* buf, std::size_t n) {
     return static_cast<long>(got);
 }
 
-// Each reading opens the file afresh: a file held open here could not be
-// deleted or renamed over in the meantime.
-void BaseReader::done() noexcept { close(); }
-
 void BaseReader::close() noexcept {
     if (stream_) std::fclose(stream_);
     stream_ = nullptr;
