@@ -10,8 +10,11 @@
 # - SQLite, so that the process holds one copy of it, with one record of the
 #   locks it holds on the settings file, whatever code opens that file;
 # - PCRE2, which libselinux loads anyway.
-# Where an archive is missing, the shared libraries of pkg-config are used.
+# Where an archive is missing, or the archives do not link (a newer GMime
+# that needs one more library, say), the shared libraries of pkg-config are
+# used. The host loads no GIO module, which would bring a second, shared GLib.
 include_guard(GLOBAL)
+include(CheckCXXSourceCompiles)
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 pkg_check_modules(GMIME REQUIRED IMPORTED_TARGET gmime-3.0)
@@ -31,13 +34,24 @@ endforeach()
 find_library(KALVORIN_LIBMOUNT NAMES mount)
 find_library(KALVORIN_LIBSELINUX NAMES selinux)
 
-add_library(kalvorin_gmime INTERFACE)
+set(_kalvorin_gmime_whole
+  ${_kalvorin_gmime_paths} ${KALVORIN_LIBMOUNT} ${KALVORIN_LIBSELINUX} ${PCRE2_LINK_LIBRARIES} ${CMAKE_DL_LIBS} m
+  Threads::Threads)
 if(_kalvorin_gmime_paths AND KALVORIN_LIBMOUNT AND KALVORIN_LIBSELINUX)
+  set(CMAKE_REQUIRED_INCLUDES ${GMIME_INCLUDE_DIRS})
+  set(CMAKE_REQUIRED_LIBRARIES ${_kalvorin_gmime_whole})
+  check_cxx_source_compiles("#include <gmime/gmime.h>
+int main() { g_mime_init(); return 0; }"
+    KALVORIN_GMIME_ARCHIVES_LINK)
+  unset(CMAKE_REQUIRED_INCLUDES)
+  unset(CMAKE_REQUIRED_LIBRARIES)
+endif()
+
+add_library(kalvorin_gmime INTERFACE)
+if(KALVORIN_GMIME_ARCHIVES_LINK)
   target_include_directories(kalvorin_gmime INTERFACE ${GMIME_INCLUDE_DIRS})
   target_compile_options(kalvorin_gmime INTERFACE ${GMIME_CFLAGS_OTHER})
-  target_link_libraries(kalvorin_gmime INTERFACE
-    ${_kalvorin_gmime_paths} ${KALVORIN_LIBMOUNT} ${KALVORIN_LIBSELINUX} kalvorin_pcre2 ${CMAKE_DL_LIBS} m
-    Threads::Threads)
+  target_link_libraries(kalvorin_gmime INTERFACE ${_kalvorin_gmime_whole})
 else()
   target_link_libraries(kalvorin_gmime INTERFACE PkgConfig::GMIME)
 endif()
