@@ -123,7 +123,9 @@ private:
             done.swap(handed_back_);
         }
     }
-    // On the reading thread: frees what the user handed back.
+    // On the reading thread: frees what the user handed back. They are freed
+    // under the lock, so that the bound counts them until they are gone; they
+    // are the few messages used since the reader's last put.
     void free_handed_back() {
         for (const Entry& e : handed_back_) bytes_ -= e.bytes;
         handed_back_.clear();

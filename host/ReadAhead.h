@@ -34,10 +34,11 @@ using TakeApart = std::function<MessageParts(std::string&& raw)>;
 // by the time the caller asks for them: the messages of the sources in
 // order, as for_each_message reads them and take_apart makes their parts; a
 // source that cannot be read comes as a message labelled with the source and
-// carrying the error. Beside the one being read, the messages waiting and
-// the one in use (until the next is asked for) are at most kReadAheadCount
-// waiting and kReadAheadBytes in all; one larger than that waits only once
-// nothing else is held. A caller that finds nothing waiting is answered
+// carrying the error. Beside the one being read, the messages waiting, the
+// one in use (until the next is asked for) and those handed back to the
+// reading thread and not yet freed there are at most kReadAheadCount waiting
+// and kReadAheadBytes in all; one larger than that waits only once nothing
+// else is held. A caller that finds nothing waiting is answered
 // once a run of messages is ready, or after a moment when they come slowly.
 // The destructor stops the reading at its next message (a pipe given as a
 // source is read until its writer closes it).

@@ -228,10 +228,12 @@ TEST(ReadAhead, MessagesThatComeSlowlyAreHandedOnAsTheyCome) {
 }
 
 // A message used while the reader is still at work is freed on the reading
-// thread, whose allocation arena its memory came from; only those the user
-// is done with after the reading ended are freed on the user's thread. Each
-// message here carries the failure of its taking apart, which tells on
-// which thread it is freed.
+// thread, whose allocation arena its memory came from. Here the reader waits
+// on a pipe, the last source, until every file before it has been used, so
+// all the files but the last are handed back while it is at work; only what
+// is handed back once the reading has ended is freed on the user's thread.
+// Each message carries the failure of its taking apart, whose end tells on
+// which thread the message was freed.
 TEST(ReadAhead, MessagesUsedWhileTheReaderWorksAreFreedOnItsThread) {
     struct Freed {
         std::mutex mutex;
@@ -245,25 +247,37 @@ TEST(ReadAhead, MessagesUsedWhileTheReaderWorksAreFreedOnItsThread) {
         }
     };
     test::TempDir d;
-    constexpr std::size_t kMessages = 6;
+    constexpr std::size_t kFiles = 5;
+    std::vector<std::string> sources = messages_of(d, kFiles, 1);
+    sources.push_back(d / "pipe");
+    test::make_fifo(sources.back());
+    std::mutex mutex;
+    std::condition_variable files_used;
+    bool all_used = false;
+    std::thread writer([&] {
+        {
+            std::unique_lock lock(mutex);
+            files_used.wait_for(lock, std::chrono::seconds(10), [&] { return all_used; });
+        }
+        spit(sources.back(), "last");
+    });
     std::size_t used = 0;
     {
-        // Slow enough that every message but the last is used and handed
-        // back while the reader takes the next apart.
-        ReadAhead reading(messages_of(d, kMessages, 1), kMaxSize, [&](const std::string&) -> MessageParts {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            throw Failure{&freed};
-        });
+        ReadAhead reading(sources, kMaxSize, [&](const std::string&) -> MessageParts { throw Failure{&freed}; });
         use_all(reading, [&](const ReadMessage& m) {
             EXPECT_TRUE(m.failure);
-            ++used;
+            if (++used != kFiles) return;
+            const std::lock_guard lock(mutex);
+            all_used = true;
+            files_used.notify_one();
         });
     }
-    EXPECT_EQ(used, kMessages);
+    writer.join();
+    EXPECT_EQ(used, kFiles + 1);
     const std::lock_guard lock(freed.mutex);
-    ASSERT_EQ(freed.on.size(), kMessages);
+    ASSERT_EQ(freed.on.size(), kFiles + 1);
     const auto on_user = std::count(freed.on.begin(), freed.on.end(), std::this_thread::get_id());
-    EXPECT_GE(on_user, 1);
+    EXPECT_GE(on_user, 1);  // the pipe's message, used after the reading ended
     EXPECT_LE(on_user, 2) << "messages freed on the user's thread while the reader was at work";
 }
 
