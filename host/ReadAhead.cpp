@@ -81,6 +81,7 @@ public:
         }
         ready_.wait(lock, [&] { return closed_ || !queue_.empty(); });
         if (queue_.empty()) {
+            done = take_handed_back();  // the reading is over and will free nothing more
             if (failure_) std::rethrow_exception(failure_);
             return nullptr;
         }
@@ -118,17 +119,16 @@ private:
         if (!in_use_) return;
         handed_back_.push_back(std::move(*in_use_));
         in_use_.reset();
-        if (blocked_ || closed_) {
-            for (const Entry& e : handed_back_) bytes_ -= e.bytes;
-            done.swap(handed_back_);
-        }
+        if (blocked_ || closed_) done = take_handed_back();
     }
     // On the reading thread: frees what the user handed back. They are freed
     // under the lock, so that the bound counts them until they are gone; they
     // are the few messages used since the reader's last put.
-    void free_handed_back() {
+    void free_handed_back() { take_handed_back(); }
+    // What the user handed back, no longer counted against the bound.
+    std::vector<Entry> take_handed_back() {
         for (const Entry& e : handed_back_) bytes_ -= e.bytes;
-        handed_back_.clear();
+        return std::exchange(handed_back_, {});
     }
     void wake_reader() {
         if (blocked_ && may_refill(*blocked_)) room_.notify_one();

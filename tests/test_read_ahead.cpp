@@ -271,6 +271,9 @@ TEST(ReadAhead, MessagesUsedWhileTheReaderWorksAreFreedOnItsThread) {
             all_used = true;
             files_used.notify_one();
         });
+        // Every message is freed by the end of the reading, not with it.
+        const std::lock_guard lock(freed.mutex);
+        EXPECT_EQ(freed.on.size(), kFiles + 1);
     }
     writer.join();
     EXPECT_EQ(used, kFiles + 1);
