@@ -252,6 +252,69 @@ MessageParts body_only(std::string&& raw) {
     return parts;
 }
 
+// A message taken apart by GMime: the object that holds it, the part that
+// holds its body, its subject and its sender.
+struct Parsed {
+    GPtr<GMimeObject> top;
+    GMimeObject* body = nullptr;
+    const char* subject = nullptr;  // owned by top
+    GString_ sender;
+};
+
+GPtr<GMimeParser> parser_of(std::string_view raw) {
+    GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(raw.data(), raw.size()));
+    return GPtr<GMimeParser>(g_mime_parser_new_with_stream(stream.get()));
+}
+
+// The message as GMime's message object sees it.
+Parsed parse_message(std::string_view raw) {
+    Parsed p;
+    GMimeMessage* msg = g_mime_parser_construct_message(parser_of(raw).get(), nullptr);
+    p.top.reset(GMIME_OBJECT(msg));
+    if (!msg) return p;
+    p.body = g_mime_message_get_mime_part(msg);
+    p.subject = g_mime_message_get_subject(msg);
+    if (InternetAddressList* from = g_mime_message_get_from(msg))
+        p.sender.reset(internet_address_list_to_string(from, nullptr, FALSE));
+    return p;
+}
+
+// The message as its top MIME part, which holds every header. The subject
+// and the sender are read from the headers as the message object reads
+// them: the last Subject header, decoded; the addresses of every From
+// header, in order, as one list.
+Parsed parse_part(std::string_view raw) {
+    Parsed p;
+    p.top.reset(g_mime_parser_construct_part(parser_of(raw).get(), nullptr));
+    if (!p.top) return p;
+    p.body = p.top.get();
+    GMimeHeaderList* headers = g_mime_object_get_header_list(p.top.get());
+    GPtr<InternetAddressList> from(internet_address_list_new());
+    for (int i = 0, n = g_mime_header_list_get_count(headers); i < n; ++i) {
+        GMimeHeader* header = g_mime_header_list_get_header_at(headers, i);
+        const char* name = g_mime_header_get_name(header);
+        if (g_ascii_strcasecmp(name, "Subject") == 0) {
+            p.subject = g_mime_header_get_value(header);
+        } else if (g_ascii_strcasecmp(name, "From") == 0) {
+            const char* value = g_mime_header_get_raw_value(header);
+            if (GPtr<InternetAddressList> list{value ? internet_address_list_parse(nullptr, value) : nullptr})
+                internet_address_list_append(from.get(), list.get());
+        }
+    }
+    p.sender.reset(internet_address_list_to_string(from.get(), nullptr, FALSE));
+    return p;
+}
+
+// Taken apart as its top part where GMime can: a message object also parses
+// every address header (To, Cc, Reply-To...) and the date into objects of
+// their own, which made about a third of the reading. A text that GMime
+// takes only as a message (one that starts with an mbox "From " line) goes
+// the message's way.
+Parsed parse(std::string_view raw) {
+    if (Parsed p = parse_part(raw); p.top) return p;
+    return parse_message(raw);
+}
+
 }  // namespace
 
 bool mime_available() { return true; }
@@ -276,24 +339,19 @@ std::string header_block(std::string_view raw) {
 
 MessageParts extract_parts(std::string raw) {
     mime_init();
-    GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(raw.data(), raw.size()));
-    GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
-    GPtr<GMimeMessage> msg(g_mime_parser_construct_message(parser.get(), nullptr));
+    const Parsed parsed = parse(raw);
     // Mail clients take a text without a header as a body, so it is scored
     // as one rather than refused.
-    if (!msg) return body_only(std::move(raw));
+    if (!parsed.top) return body_only(std::move(raw));
 
     MessageParts parts;
     parts[kPartHeader] = header_block(raw);
-    parts[kPartSubject] = to_cp1252(g_mime_message_get_subject(msg.get()));
-    if (InternetAddressList* from = g_mime_message_get_from(msg.get())) {
-        GString_ s(internet_address_list_to_string(from, nullptr, FALSE));
-        parts[kPartSender] = to_cp1252(s.get());
-    }
+    parts[kPartSubject] = to_cp1252(parsed.subject);
+    parts[kPartSender] = to_cp1252(parsed.sender.get());
     Walk walk;
-    if (GMimeObject* body = g_mime_message_get_mime_part(msg.get())) {
-        visit(nullptr, body, &walk);
-        if (GMIME_IS_MULTIPART(body)) g_mime_multipart_foreach(GMIME_MULTIPART(body), visit, &walk);
+    if (parsed.body) {
+        visit(nullptr, parsed.body, &walk);
+        if (GMIME_IS_MULTIPART(parsed.body)) g_mime_multipart_foreach(GMIME_MULTIPART(parsed.body), visit, &walk);
     }
     parts[kPartBody] = text_of(walk.plain ? walk.plain : walk.html);
     std::string names;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <glib.h>
+#include <gmime/gmime.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -158,6 +159,41 @@ TEST(ExtractParts, HtmlWhenThereIsNoPlainTextAndBase64Decoded) {
     EXPECT_EQ(p[kPartHeader], raw.substr(0, raw.find("\n\n") + 1));
     EXPECT_EQ(p[kPartAttachments], "");
     EXPECT_EQ(p[kPartSender], "a@example.org");
+}
+
+// The sender and the subject are read from the top part's headers; GMime's
+// message object, which reads them otherwise, must find the same.
+TEST(ExtractParts, SenderAndSubjectAsGMimesMessageFindsThem) {
+    const std::string texts[] = {
+        "From: a@example.org\nFrom: B <b@example.org>\nSubject: hi\n\nbody\n",
+        "Subject: first\nFrom: a@example.org\nSubject: second\n\nbody\n",
+        "from: low@example.org\nSUBJECT: low\n\nbody\n",
+        "From: Friends: a@example.org, b@example.org;\nSubject: group\n\nbody\n",
+        "From:\nSubject:\n\nbody\n",
+        "Sender: s@example.org\nReply-To: r@example.org\nSubject: no From\n\nbody\n",
+        "From: =?utf-8?q?J=C3=B6rg?= <j@example.de>\nSubject: =?iso-8859-1?q?caf=E9?=\n  folded\n\nbody\n",
+        "Subject: caf\xE9\nFrom: J\xF6rg <j@example.org>\n\nbody\n",
+        "From: <<< @@ ,,, \"\nSubject: =?bogus?q?x?=\n\nbody\n",
+        // GMime takes these only as messages.
+        "From someone Mon Jan  1 00:00:00 2001\nSubject: mbox\nFrom: m@example.org\n\nbody\n",
+        "From a@b Sat Dec  5 12:00:00 2026\r\nSubject: one\r\n\r\nbody\r\n",
+    };
+    mime_init();
+    for (const std::string& text : texts) {
+        std::unique_ptr<GMimeStream, decltype(&g_object_unref)> stream(
+            g_mime_stream_mem_new_with_buffer(text.data(), text.size()), g_object_unref);
+        std::unique_ptr<GMimeParser, decltype(&g_object_unref)> parser(g_mime_parser_new_with_stream(stream.get()),
+                                                                       g_object_unref);
+        std::unique_ptr<GMimeMessage, decltype(&g_object_unref)> msg(
+            g_mime_parser_construct_message(parser.get(), nullptr), g_object_unref);
+        ASSERT_TRUE(msg) << text;
+        std::unique_ptr<char, decltype(&g_free)> from(
+            internet_address_list_to_string(g_mime_message_get_from(msg.get()), nullptr, FALSE), g_free);
+        const MessageParts p = extract_parts(text);
+        EXPECT_EQ(p[kPartSender], to_cp1252(from.get())) << text;
+        EXPECT_EQ(p[kPartSubject], to_cp1252(g_mime_message_get_subject(msg.get()))) << text;
+        EXPECT_TRUE(p[kPartBody].starts_with("body")) << text;
+    }
 }
 
 TEST(ToCp1252, GivesGLibsConversionOfTheWholeText) {
