@@ -15,6 +15,9 @@ include_guard(GLOBAL)
 include(CheckCXXSourceCompiles)
 
 set(KALVORIN_OWN_RUNTIME_OPTIONS -static-libstdc++ -static-libgcc)
+# Decided at every configure: the check's answer is cached, the build's
+# options (sanitizers on in a build folder that had them off) are not.
+set(KALVORIN_OWN_RUNTIME OFF)
 if(NOT WIN32 AND NOT KALVORIN_SANITIZE AND NOT KALVORIN_FUZZ AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   # A shared object of position-independent code, as the plug-in is (the
   # check would otherwise be built as an executable's code).
@@ -29,10 +32,13 @@ std::string f(int n) { if (n < 0) throw std::runtime_error(\"x\"); return std::t
   unset(CMAKE_REQUIRED_FLAGS)
   unset(CMAKE_REQUIRED_LINK_OPTIONS)
   set(CMAKE_POSITION_INDEPENDENT_CODE ${_kalvorin_pic})
+  if(KALVORIN_OWN_RUNTIME_LINKS)
+    set(KALVORIN_OWN_RUNTIME ON)
+  endif()
 endif()
 
 function(kalvorin_own_runtime target)
-  if(KALVORIN_OWN_RUNTIME_LINKS)
+  if(KALVORIN_OWN_RUNTIME)
     target_link_options(${target} PRIVATE ${KALVORIN_OWN_RUNTIME_OPTIONS})
   endif()
 endfunction()
