@@ -263,8 +263,11 @@ struct Parsed {
 
 // The raw text where it lies, as GMime reads it: a byte array that borrows
 // the string's bytes. The streams over it do not own it, and it gives the
-// bytes back unfreed; a parser only reads its stream. Copying every message
-// into a stream of its own took a page of fresh memory for each 4 KiB read.
+// bytes back unfreed; a parser only reads its stream, and a stream bounded
+// to the bytes cannot be moved past them, where a memory stream would grow
+// its array. Copying every message into a stream of its own took a page of
+// fresh memory for each 4 KiB read. (A message is at most --max-size, under
+// 2 GiB, so its length fits the array's.)
 class BorrowedBytes {
 public:
     explicit BorrowedBytes(std::string& raw)
@@ -277,6 +280,7 @@ public:
     GPtr<GMimeParser> parser() const {
         GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(array_));
         g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream.get()), FALSE);
+        g_mime_stream_set_bounds(stream.get(), 0, array_->len);
         return GPtr<GMimeParser>(g_mime_parser_new_with_stream(stream.get()));
     }
 
