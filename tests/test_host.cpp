@@ -162,37 +162,52 @@ TEST(ExtractParts, HtmlWhenThereIsNoPlainTextAndBase64Decoded) {
 }
 
 // The sender and the subject are read from the top part's headers; GMime's
-// message object, which reads them otherwise, must find the same.
+// message object, which reads them otherwise, must find the same. The body
+// and the attachments come from the top part as they came from the part
+// that the message object holds.
 TEST(ExtractParts, SenderAndSubjectAsGMimesMessageFindsThem) {
-    const std::string texts[] = {
-        "From: a@example.org\nFrom: B <b@example.org>\nSubject: hi\n\nbody\n",
-        "Subject: first\nFrom: a@example.org\nSubject: second\n\nbody\n",
-        "from: low@example.org\nSUBJECT: low\n\nbody\n",
-        "From: Friends: a@example.org, b@example.org;\nSubject: group\n\nbody\n",
-        "From:\nSubject:\n\nbody\n",
-        "Sender: s@example.org\nReply-To: r@example.org\nSubject: no From\n\nbody\n",
-        "From: =?utf-8?q?J=C3=B6rg?= <j@example.de>\nSubject: =?iso-8859-1?q?caf=E9?=\n  folded\n\nbody\n",
-        "Subject: caf\xE9\nFrom: J\xF6rg <j@example.org>\n\nbody\n",
-        "From: <<< @@ ,,, \"\nSubject: =?bogus?q?x?=\n\nbody\n",
+    struct Case {
+        std::string text, body, attachments;
+    };
+    const std::string body = "body\n";
+    const Case cases[] = {
+        {"From: a@example.org\nFrom: B <b@example.org>\nSubject: hi\n\nbody\n", body, ""},
+        {"Subject: first\nFrom: a@example.org\nSubject: second\n\nbody\n", body, ""},
+        {"from: low@example.org\nSUBJECT: low\n\nbody\n", body, ""},
+        {"From: Friends: a@example.org, b@example.org;\nSubject: group\n\nbody\n", body, ""},
+        {"From:\nSubject:\n\nbody\n", body, ""},
+        {"Sender: s@example.org\nReply-To: r@example.org\nSubject: no From\n\nbody\n", body, ""},
+        {"From: a@example.org\nFrom-Addr: x@example.org\nSubject-Line: no\n\nbody\n", body, ""},
+        // The addresses are parsed from the raw value, not the decoded one.
+        {"From: =?iso-8859-1?q?caf=E9?=\nSubject: raw\n\nbody\n", body, ""},
+        {"From: =?utf-8?q?J=C3=B6rg?= <j@example.de>\nSubject: =?iso-8859-1?q?caf=E9?=\n  folded\n\nbody\n", body, ""},
+        {"Subject: caf\xE9\nFrom: J\xF6rg <j@example.org>\n\nbody\n", body, ""},
+        {"From: <<< @@ ,,, \"\nSubject: =?bogus?q?x?=\n\nbody\n", body, ""},
+        {"From: a@example.org\nContent-Disposition: attachment; filename=\"top.txt\"\n\nbody\n", "", "top.txt"},
+        {"From: a@example.org\nContent-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: text/plain\n\nbody\n"
+         "--b\nContent-Type: application/pdf\nContent-Disposition: attachment; filename=a.pdf\n\nx\n--b--\n",
+         "body", "a.pdf"},
+        {"From: a@example.org\nContent-Type: message/rfc822\n\nFrom: i@example.org\nSubject: inner\n\nbody\n", "", ""},
         // GMime takes these only as messages.
-        "From someone Mon Jan  1 00:00:00 2001\nSubject: mbox\nFrom: m@example.org\n\nbody\n",
-        "From a@b Sat Dec  5 12:00:00 2026\r\nSubject: one\r\n\r\nbody\r\n",
+        {"From someone Mon Jan  1 00:00:00 2001\nSubject: mbox\nFrom: m@example.org\n\nbody\n", body, ""},
+        {"From a@b Sat Dec  5 12:00:00 2026\r\nSubject: one\r\n\r\nbody\r\n", "body\r\n", ""},
     };
     mime_init();
-    for (const std::string& text : texts) {
+    for (const Case& c : cases) {
         std::unique_ptr<GMimeStream, decltype(&g_object_unref)> stream(
-            g_mime_stream_mem_new_with_buffer(text.data(), text.size()), g_object_unref);
+            g_mime_stream_mem_new_with_buffer(c.text.data(), c.text.size()), g_object_unref);
         std::unique_ptr<GMimeParser, decltype(&g_object_unref)> parser(g_mime_parser_new_with_stream(stream.get()),
                                                                        g_object_unref);
         std::unique_ptr<GMimeMessage, decltype(&g_object_unref)> msg(
             g_mime_parser_construct_message(parser.get(), nullptr), g_object_unref);
-        ASSERT_TRUE(msg) << text;
+        ASSERT_TRUE(msg) << c.text;
         std::unique_ptr<char, decltype(&g_free)> from(
             internet_address_list_to_string(g_mime_message_get_from(msg.get()), nullptr, FALSE), g_free);
-        const MessageParts p = extract_parts(text);
-        EXPECT_EQ(p[kPartSender], to_cp1252(from.get())) << text;
-        EXPECT_EQ(p[kPartSubject], to_cp1252(g_mime_message_get_subject(msg.get()))) << text;
-        EXPECT_TRUE(p[kPartBody].starts_with("body")) << text;
+        const MessageParts p = extract_parts(c.text);
+        EXPECT_EQ(p[kPartSender], to_cp1252(from.get())) << c.text;
+        EXPECT_EQ(p[kPartSubject], to_cp1252(g_mime_message_get_subject(msg.get()))) << c.text;
+        EXPECT_EQ(p[kPartBody], c.body) << c.text;
+        EXPECT_EQ(p[kPartAttachments], c.attachments) << c.text;
     }
 }
 
