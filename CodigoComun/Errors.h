@@ -22,4 +22,11 @@ struct ERegExpr : KalvorinError {
     using KalvorinError::KalvorinError;
 };
 
+// A pattern that ran out of its work budget on one text. The text decides
+// this, not the pattern alone: the same pattern may finish on another text,
+// so the list pass passes over the line instead of stopping.
+struct ERegExprTooCostly : ERegExpr {
+    ERegExprTooCostly() : ERegExpr("TRegExpr(exec): Pattern Too Costly For This Text") {}
+};
+
 }  // namespace kalvorin

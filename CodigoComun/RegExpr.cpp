@@ -260,10 +260,10 @@ std::optional<RegexMatch> search(const Compiled& compiled, std::string_view text
                                    matcher.context.get());
         const auto now = steady_clock::now();
         if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) {
-            if (is_limit(rc)) throw ERegExpr("TRegExpr(exec): Pattern Too Costly For This Text");
+            if (is_limit(rc)) throw ERegExprTooCostly();
             throw ERegExpr("TRegExpr(exec): " + pcre2_message(rc));
         }
-        if (budget.exhausted(now)) throw ERegExpr("TRegExpr(exec): Pattern Too Costly For This Text");
+        if (budget.exhausted(now)) throw ERegExprTooCostly();
         if (rc >= 0) {
             const PCRE2_SIZE* found = pcre2_get_ovector_pointer(matcher.data.get());
             return RegexMatch{found[0], found[1]};
