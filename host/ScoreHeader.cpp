@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <string>
+#include <utility>
 
 #include "platform/errors.h"
 
@@ -11,10 +12,10 @@ namespace {
 
 // The most of a line read at a time.
 constexpr std::size_t kPiece = 256;
-// The most of a header line held to see whether blanks after the score
-// field's name end in its colon. A line whose blanks go on further is taken
-// for the field: no sender's header needs that many, and holding them all
-// would let one line take any amount of memory.
+// The most of a line's start held while its kind is still open. A line that
+// goes on further with nothing but CRs, the score field's name and blanks is
+// taken for the field: no sender's header needs that many, and holding them
+// all would let one line take any amount of memory.
 constexpr std::size_t kMaxHeld = std::size_t{64} << 10;
 
 constexpr const char* kOutput = "standard output";
@@ -67,22 +68,96 @@ private:
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-// Whether the header line, whose first pieces line holds, is a score field:
-// its name in any letter case, any blanks, then the colon. The name and
-// blanks alone up to the line's end count too, lest a reader take a
-// continuation line for the value. Blanks are read on, a piece at a time,
-// as far as they go.
-bool is_score_field(Pieces& pieces, std::string& line, bool& ended) {
-    if (line.size() < kFieldName.size()) return false;
-    for (std::size_t i = 0; i < kFieldName.size(); ++i)
-        if (ascii_lower(line[i]) != kFieldName[i]) return false;
-    for (std::size_t i = kFieldName.size();; ++i) {
-        if (i == line.size()) {
-            if (ended || line.size() > kMaxHeld) return true;
-            pieces.next(line, ended);
-            if (i == line.size()) return true;
+// A header line as the delivery programs read it. procmail ends the header
+// only at a line of a bare LF; maildrop drops every CR from the header and
+// joins a line that begins with a blank to the one before; maildrop also
+// ends a field's name at a NUL; Sieve unfolds, so that a colon may come on a
+// continuation line.
+enum class Kind { Other, ScoreField, Continuation, HeaderEnd };
+
+// Tells a line's kind from its first bytes, given as they come.
+class LineStart {
+public:
+    // The kind, once the bytes given so far tell it.
+    std::optional<Kind> feed(std::string_view bytes) {
+        for (const char c : bytes)
+            if (const auto kind = take(c)) return kind;
+        return std::nullopt;
+    }
+
+    // The kind of a line that the input's end cuts off after what was given.
+    Kind at_end() const { return matched_ == kFieldName.size() ? Kind::ScoreField : Kind::Other; }
+
+private:
+    std::optional<Kind> take(char c) {
+        const bool first = std::exchange(first_, false);
+        if (first && c == '\n') return Kind::HeaderEnd;
+        if (c == '\r') return std::nullopt;
+        if (matched_ == kFieldName.size()) {
+            if (is_blank(c)) return std::nullopt;
+            // The name and blanks alone count too, lest a reader take a
+            // continuation line for the rest of the field.
+            return c == ':' || c == '\0' || c == '\n' ? Kind::ScoreField : Kind::Other;
         }
-        if (!is_blank(line[i])) return line[i] == ':' || line[i] == '\r' || line[i] == '\n';
+        if (matched_ == 0 && is_blank(c)) return Kind::Continuation;
+        if (ascii_lower(c) != kFieldName[matched_]) return Kind::Other;
+        ++matched_;
+        return std::nullopt;
+    }
+
+    bool first_ = true;
+    std::size_t matched_ = 0;  // bytes of the name met so far
+};
+
+// The lines of the message, each read only as far as needed to tell its kind.
+class Lines {
+public:
+    Lines(std::string_view head, platform::LineReader* rest) : pieces_(head, rest) {}
+
+    // Reads the start of the next line until its kind is known; nothing at
+    // the message's end.
+    std::optional<Kind> next() {
+        held_.clear();
+        LineStart start;
+        for (std::size_t seen = 0; pieces_.next(held_, ended_); seen = held_.size()) {
+            if (const auto kind = start.feed(std::string_view(held_).substr(seen))) return kind;
+            if (ended_) return start.at_end();
+            if (held_.size() > kMaxHeld) return Kind::ScoreField;
+        }
+        if (held_.empty()) return std::nullopt;
+        return start.at_end();
+    }
+
+    // Writes the line that next() began on to out, whole.
+    void copy(std::FILE* out) {
+        Pieces::write(out, held_);
+        for (held_.clear(); !ended_ && pieces_.next(held_, ended_); held_.clear()) Pieces::write(out, held_);
+    }
+
+    // Passes over the rest of the line that next() began.
+    void drop() {
+        for (held_.clear(); !ended_ && pieces_.next(held_, ended_); held_.clear()) {
+        }
+    }
+
+    void copy_rest(std::FILE* out) { pieces_.copy_rest(out); }
+
+private:
+    Pieces pieces_;
+    std::string held_;
+    bool ended_ = true;
+};
+
+// Copies the header on up to the line that ends it for every reader, without
+// the score fields and the lines that continue them. after_field says that
+// the header's first line would continue the score field just written.
+void copy_header(Lines& lines, std::FILE* out, bool after_field) {
+    bool dropping = after_field;
+    while (const auto kind = lines.next()) {
+        if (*kind != Kind::Continuation) dropping = *kind == Kind::ScoreField;
+        if (dropping) lines.drop();
+        else lines.copy(out);
+        if (*kind == Kind::HeaderEnd) return;
     }
 }
 
@@ -112,43 +187,22 @@ bool is_headerless(const MessageParts& parts, std::string_view message) {
 
 void write_message(std::FILE* out, std::string_view head, platform::LineReader* rest,
                    std::optional<ScoreField> field) {
-    Pieces pieces(head, rest);
-    std::string line;
-    bool ended = true;
-    const auto take = [&] {
-        line.clear();
-        return pieces.next(line, ended);
-    };
-    const auto copy_line = [&] {
-        Pieces::write(out, line);
-        while (!ended && take()) Pieces::write(out, line);
-    };
-    const auto drop_line = [&] {
-        while (!ended && take()) {
-        }
-    };
-    if (from_line_size(head) > 0 && take()) copy_line();
+    Lines lines(head, rest);
+    if (from_line_size(head) > 0 && lines.next()) lines.copy(out);
+    bool header_ended = false;
     if (field) {
         const std::string_view eol = line_end_of(head);
         Pieces::write(out, "X-Kalvorin-Score: " + std::to_string(field->score) + std::string(eol));
-        // What follows is the body the scoring saw; nothing in it is a field.
-        if (field->headerless) Pieces::write(out, eol);
-    }
-    bool dropping = false;
-    while ((!field || !field->headerless) && take()) {
-        // A piece cut short where the part held in memory ends goes on with
-        // the input's next one, so that a field's name, or the empty line
-        // that ends the header, is seen whole.
-        if (!ended && line.size() < kPiece) pieces.next(line, ended);
-        if (line == "\n" || line == "\r\n") {  // the header ends
-            Pieces::write(out, line);
-            break;
+        // What follows is the body the scoring saw. A CR LF empty line ends
+        // the header for all but procmail, which reads on as far as a bare LF
+        // one.
+        if (field->headerless) {
+            Pieces::write(out, eol);
+            header_ended = eol == "\n";
         }
-        if (!is_blank(line[0])) dropping = is_score_field(pieces, line, ended);
-        if (dropping) drop_line();
-        else copy_line();
     }
-    pieces.copy_rest(out);
+    if (!header_ended) copy_header(lines, out, field && !field->headerless);
+    lines.copy_rest(out);
     errno = 0;
     if (std::fflush(out) != 0) Pieces::output_failed();
 }

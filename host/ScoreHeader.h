@@ -33,8 +33,11 @@ bool is_headerless(const MessageParts& parts, std::string_view message);
 // message's own line ending; without a field nothing is added. Score fields
 // already in the header go, folded lines and all, in any letter case and
 // with any blanks before their colon: a sender could otherwise hand the next
-// filter a score of its own choosing. Raises EInOutError when out cannot be
-// written.
+// filter a score of its own choosing. The header reaches as far as any
+// delivery program reads one, which is up to the first line of a bare LF;
+// in it a line whose bytes other than CR give the name, any blanks and then
+// a colon, a NUL or the line's end is taken for a score field. Nothing else
+// is changed. Raises EInOutError when out cannot be written.
 void write_message(std::FILE* out, std::string_view head, platform::LineReader* rest,
                    std::optional<ScoreField> field);
 
