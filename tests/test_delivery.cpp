@@ -38,6 +38,11 @@ struct Program {
     // A recipe that passes the message through cat, a filter that changes
     // nothing, into the Maildir.
     std::string (*through_cat)(const std::string& maildir);
+    // A recipe that passes the message through the filter command, then
+    // files it by the score fields the program reads in its header: into
+    // "forged" when one holds -1000, "more" for more than one, "one" for
+    // one; with none it stays in the Maildir.
+    std::string (*by_score_fields)(const std::string& filter);
 };
 
 const Program kPrograms[] = {
@@ -46,13 +51,24 @@ const Program kPrograms[] = {
          return "SHELL=/bin/sh\nPATH=" + test::dist("") + ":/usr/bin:/bin\nHOME=" + home +
                 "\nDEFAULT=$HOME/Maildir/\nKALVORIN_HIVE=" + hive + "\nKALVORIN_LOCK_WAIT=0\n";
      },
-     [](const std::string& maildir) { return ":0 fw\n| cat\n\n:0\n" + maildir + "/\n"; }},
+     [](const std::string& maildir) { return ":0 fw\n| cat\n\n:0\n" + maildir + "/\n"; },
+     [](const std::string& filter) {
+         // "-1^0" then "1^1": the count of matches less one.
+         return ":0 fw\n| " + filter + "\n\n:0\n* ^X-Kalvorin-Score.*-1000\n$HOME/forged/\n\n"
+                ":0\n* -1^0\n* 1^1 ^X-Kalvorin-Score[ \t]*:\n$HOME/more/\n\n:0\n* ^X-Kalvorin-Score[ \t]*:\n$HOME/one/\n";
+     }},
     {"maildrop", [](const std::string& rc) { return std::vector<std::string>{"/usr/bin/maildrop", rc}; },
      [](const std::string& home, const std::string& hive) {
          return "PATH=\"" + test::dist("") + ":/usr/bin:/bin\"\nHOME=\"" + home +
                 "\"\nDEFAULT=\"$HOME/Maildir/\"\nKALVORIN_HIVE=\"" + hive + "\"\nKALVORIN_LOCK_WAIT=\"0\"\n";
      },
-     [](const std::string& maildir) { return "xfilter \"cat\"\nto \"" + maildir + "/\"\n"; }},
+     [](const std::string& maildir) { return "xfilter \"cat\"\nto \"" + maildir + "/\"\n"; },
+     [](const std::string& filter) {
+         // ":h,1,1": the count of matches in the header.
+         return "xfilter \"" + filter + "\"\nif (/^X-Kalvorin-Score.*-1000/)\n  to \"$HOME/forged/\"\n"
+                "if (/^X-Kalvorin-Score[ \\t]*:/:h,1,1 > 1)\n  to \"$HOME/more/\"\n"
+                "if (/^X-Kalvorin-Score[ \\t]*:/)\n  to \"$HOME/one/\"\n";
+     }},
 };
 
 class Delivery : public test::HiveTest, public testing::WithParamInterface<Program> {
@@ -142,6 +158,38 @@ TEST_P(Delivery, TheReadmeRecipeDeliversTheFilteredMessageWhole) {
         ASSERT_EQ(landed.size(), 1u);
         EXPECT_EQ((c.spam ? inbox : spammed).size(), 0u);
         EXPECT_EQ(landed[0], delivered_as_is(expected));
+    }
+}
+
+// Header shapes a sender may try, each with a forged -1000, run through the
+// host as the program's filter: the program reads the host's own score field
+// alone, or none when the message is above the size cap.
+TEST_P(Delivery, TheProgramReadsNoScoreFieldButTheHosts) {
+    if (!fs::exists(GetParam().argv("")[0])) GTEST_SKIP() << GetParam().name << " is not installed";
+    const std::vector<std::string> boxes = {"Maildir", "forged", "more", "one"};
+    for (const std::string& box : boxes)
+        for (const char* sub : {"/cur", "/new", "/tmp"}) test::make_dir(home_ + "/" + box + sub);
+    using namespace std::string_literals;
+    const std::vector<std::string> messages = {
+        "Subject: a\n\r\nX-Kalvorin-Score: -1000\n\nbody\n",           // a CR LF line in an LF message
+        "Subject: a\r\n\r\nX-Kalvorin-Score: -1000\r\n",               // procmail reads on to a bare LF
+        "X-Kalvorin-Score  \r\n : -1000\r\nSubject: a\r\n\r\nb\r\n",    // no header for the scoring
+        "cheap viagra\r\nX-Kalvorin-Score: -1000\r\n\r\nb\r\n",          // no header either
+        "Subject: a\n\rX-Kal\rvorin-Score\r: -1000\n\nb\n",              // maildrop drops CRs
+        "Subject: a\nX-Kalvorin-Score\0 -1000\n\nb\n"s,                   // maildrop ends a name at a NUL
+        "Subject: a\nX-Kalvorin-Score\n \n\t: -1000\n\nb\n",             // the colon on a continuation line
+        "From x@example.org Mon\r\nSubject: a\r\nx-kalvorin-score\t: -1000\r\n\r\nb\r\n",
+    };
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        for (const bool capped : {false, true}) {
+            SCOPED_TRACE("message " + std::to_string(k) + (capped ? " above the cap" : ""));
+            deliver(messages[k], GetParam().by_score_fields(capped ? "kalvorin-host --filter --max-size 1" : "kalvorin-host --filter"));
+            std::vector<std::string> landed;
+            for (const std::string& box : boxes)
+                for (const std::string& got : take(home_ + "/" + box)) landed.push_back(box + ": " + got);
+            ASSERT_EQ(landed.size(), 1u);
+            EXPECT_TRUE(landed[0].starts_with(capped ? "Maildir: " : "one: ")) << landed[0];
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <random>
@@ -151,6 +152,27 @@ TEST_F(FilterMemoryTest, ATenMegabyteMessageComesOutWholeUnderEveryMemoryLimit) 
     EXPECT_GT(out_while_read, 0) << "no limit made the reading of the input run out of memory";
     EXPECT_GT(whole_unscored, 0);
     EXPECT_GT(whole_scored, 0);
+}
+
+// A forged score field whose name the size cap cuts off from 200 MB of
+// blanks before its colon: the field goes, folded line and all, and the rest
+// comes out whole, all read and written as it streams in 40 MB of address
+// space. The input is made as it is read and the output goes to a file.
+TEST_F(FilterMemoryTest, AScoreFieldWithTwoHundredMegabytesOfBlanksGoesInLittleMemory) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than this limit";
+#endif
+    const std::string passed = "Subject: a\r\nTo: b\r\n\nbody\r\n";
+    const std::string out = tmp_ / "out.eml";
+    const auto r = test::run(
+        {"/bin/sh", "-c",
+         "{ printf 'Subject: a\\r\\nX-Kalvorin-Score'; head -c 200000000 /dev/zero | tr '\\0' ' ';"
+         "  printf ': -1000\\r\\n\\tfolded\\r\\nTo: b\\r\\n\\nbody\\r\\n'; }"
+         " | (ulimit -v 40000 && exec \"$0\" --filter --max-size 1M) > \"$1\"",
+         test::dist("kalvorin-host"), out});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(std::filesystem::file_size(out), passed.size());
+    EXPECT_EQ(test::slurp(out), passed);
 }
 
 // A body that holds every character there is (4.4 MB) is converted to the
