@@ -1,6 +1,7 @@
 #include "CodigoComun/TrxFacts.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "CodigoComun/TrxParser.h"
 #include "CodigoComun/TrxTree.h"
@@ -43,6 +44,13 @@ constexpr std::size_t kMostRepeats = 6;
 // least once and at most this often.
 constexpr unsigned long kSketchRuns = 4;
 
+// How a sketch runs each repeat and which bytes it takes from a set.
+struct SketchStyle {
+    unsigned long runs = 1;  // wanted, within the repeat's bounds
+    unsigned long most = kSketchRuns;
+    ByteSet shunned;  // bytes a set gives only when it has no other
+};
+
 // A byte of the set, a letter or digit when it has one, so that the texts
 // read like mail.
 char pick(const ByteSet& set) {
@@ -56,27 +64,38 @@ char pick(const ByteSet& set) {
     return '!';
 }
 
-void sketch(const std::vector<Node>& items, std::string& out);
+char pick(const ByteSet& set, const ByteSet& shunned) {
+    const ByteSet welcome = set & ~shunned;
+    return pick(welcome.any() ? welcome : set);
+}
+
+unsigned long runs(const Node& repeat, const SketchStyle& style) {
+    return std::clamp(style.runs, std::min(repeat.min, style.most), std::min(repeat.max, style.most));
+}
+
+void sketch(const std::vector<Node>& items, std::string& out, const SketchStyle& style);
 
 // A short text that the node matches, as far as a sketch can tell: the first
 // branch of a group, a back-reference or an assertion as nothing.
-void sketch(const Node& n, std::string& out) {
+void sketch(const Node& n, std::string& out, const SketchStyle& style) {
     switch (n.kind) {
         case Node::Kind::literal: out += static_cast<char>(n.byte); break;
-        case Node::Kind::set: out += pick(n.bytes); break;
+        case Node::Kind::set: out += pick(n.bytes, style.shunned); break;
         case Node::Kind::group:
-            if (!n.branches.empty()) sketch(n.branches.front(), out);
+            if (!n.branches.empty()) sketch(n.branches.front(), out, style);
             break;
         case Node::Kind::repeat:
-            for (unsigned long i = 0; i < std::clamp(n.min, 1UL, kSketchRuns); ++i) sketch(n.operand, out);
+            for (unsigned long i = 0; i < runs(n, style); ++i) sketch(n.operand, out, style);
             break;
         default: break;
     }
 }
 
-void sketch(const std::vector<Node>& items, std::string& out) {
-    for (const Node& n : items) sketch(n, out);
+void sketch(const std::vector<Node>& items, std::string& out, const SketchStyle& style) {
+    for (const Node& n : items) sketch(n, out, style);
 }
+
+void sketch(const std::vector<Node>& items, std::string& out) { sketch(items, out, SketchStyle{}); }
 
 // A byte that no literal of the pattern is, to end the runs with.
 char breaker(const trx::ParsedPattern& p) {
@@ -112,6 +131,93 @@ HostileText make(const std::string& run, char end, const std::string& whole, std
     return t;
 }
 
+// A repeat that can divide its input anew at each run: its operand holds a
+// repeat or alternatives. Backing out of its runs one by one at every start
+// position makes its work grow faster than the text.
+bool is_repeated_group(const Node& n) {
+    return n.kind == Node::Kind::repeat && trx::any_node(n.operand.front(), [](const Node& m) {
+        return m.kind == Node::Kind::repeat || m.branches.size() >= 2;
+    });
+}
+
+// A repeated group with sketches of what a match needs before and after it.
+struct GroupAt {
+    const Node* group = nullptr;
+    std::string before, after;
+};
+
+void groups_at(const std::vector<Node>& items, const std::string& before, const std::string& after,
+               std::vector<GroupAt>& out) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        std::string lead = before;
+        sketch(std::vector<Node>(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(i)), lead);
+        std::string rest;
+        sketch(std::vector<Node>(items.begin() + static_cast<std::ptrdiff_t>(i) + 1, items.end()), rest);
+        rest += after;
+        const Node& n = items[i];
+        if (is_repeated_group(n) && out.size() < kMostRepeats) out.push_back({&n, lead, rest});
+        for (const auto& b : n.branches) groups_at(b, lead, rest, out);
+        groups_at(n.operand, lead, rest, out);
+    }
+}
+
+// Every literal byte of the pattern in both cases: runs made of other bytes
+// cannot end a run early by spelling what follows them.
+ByteSet literal_bytes(const trx::ParsedPattern& p) {
+    ByteSet bytes;
+    trx::any_node(p.branches, [&bytes](const Node& n) {
+        if (n.kind == Node::Kind::literal) bytes.set(n.byte).set(trx::case_partners()[n.byte]);
+        return false;
+    });
+    return bytes;
+}
+
+std::string times(unsigned long n) { return n == 1 ? "once" : std::to_string(n) + " times"; }
+
+std::string lead_in(const std::string& before) { return before.empty() ? "" : quoted(before) + ", then "; }
+
+constexpr const char* kFromPieces = ", made from its own pieces";
+
+// Short words of the group's operand (each repeat in it run twice) as often
+// as they fit, then the end byte, which breaks the last run just before what
+// follows the group: at every start position the group backs out of all its
+// runs before the match fails.
+std::optional<HostileText> words(const GroupAt& g, const ByteSet& shunned, char end, std::size_t length) {
+    std::string word;
+    sketch(g.group->operand, word, {2, kSketchRuns, shunned});
+    if (word.empty()) return std::nullopt;
+    const std::string tail = end + g.after;
+    HostileText t{g.before, lead_in(g.before) + quoted(word) + " repeated, then " + quoted(tail) + kFromPieces};
+    do t.text += word;
+    while (t.text.size() + word.size() + tail.size() <= length);
+    t.text += tail;
+    return t;
+}
+
+// For a group that must run `min` times, one run fewer, each with the
+// repeats in it run as long as the length allows: the engine tries every
+// way to share the text among the runs before the match fails.
+std::optional<HostileText> stretched(const GroupAt& g, const ByteSet& shunned, char end, std::size_t length) {
+    const unsigned long count = g.group->min - 1;
+    const std::string tail = end + g.after;
+    const auto unit = [&](unsigned long runs) {
+        std::string u;
+        sketch(g.group->operand, u, {runs, runs, shunned});
+        return u;
+    };
+    const auto fits = [&](const std::string& u) { return g.before.size() + count * u.size() + tail.size() <= length; };
+    unsigned long runs = 1;
+    while (unit(2 * runs).size() > unit(runs).size() && fits(unit(2 * runs))) runs *= 2;
+    if (runs == 1) return std::nullopt;
+    const std::string u = unit(runs);
+    HostileText t{g.before, lead_in(g.before) + quoted(unit(1)) + " " + times(count) +
+                                " with each repeat in it run " + times(runs) + ", then " + quoted(tail) +
+                                kFromPieces};
+    for (unsigned long i = 0; i < count; ++i) t.text += u;
+    t.text += tail;
+    return t;
+}
+
 }  // namespace
 
 bool trx_needs_lower_case(const std::string& pattern) { return needs_lower_case(trx::parse(pattern).branches); }
@@ -140,6 +246,21 @@ std::vector<HostileText> trx_hostile_texts(const std::string& pattern, std::size
         add(run);
     }
     if (whole.size() >= 2) add(whole.substr(0, whole.size() - 1));
+    return texts;
+}
+
+std::vector<HostileText> trx_piece_texts(const std::string& pattern, std::size_t length) {
+    const trx::ParsedPattern parsed = trx::parse(pattern);
+    std::vector<GroupAt> groups;
+    for (const auto& branch : parsed.branches) groups_at(branch, "", "", groups);
+    const ByteSet shunned = literal_bytes(parsed);
+    const char end = breaker(parsed);
+    std::vector<HostileText> texts;
+    for (const GroupAt& g : groups) {
+        if (auto t = words(g, shunned, end, length)) texts.push_back(std::move(*t));
+        if (g.group->min < 2) continue;
+        if (auto t = stretched(g, shunned, end, length)) texts.push_back(std::move(*t));
+    }
     return texts;
 }
 

@@ -25,4 +25,14 @@ struct HostileText {
 // near miss of the whole pattern, each `length` bytes long.
 std::vector<HostileText> trx_hostile_texts(const std::string& pattern, std::size_t length);
 
+// Texts of at most `length` bytes (one piece more when not even one fits)
+// made from the pieces of each repeated group (a repeat over a repeat or over
+// alternatives; the first few in the tree): what a match needs before the
+// group, short words of the group's operand over and over, then a byte that
+// breaks the last word before what follows the group, so that the match fails
+// there. A group that must run several times also gets a text of one run
+// fewer, the repeats inside each run stretched. None for a pattern without
+// repeated groups, whose work grows no faster than its text on such texts.
+std::vector<HostileText> trx_piece_texts(const std::string& pattern, std::size_t length);
+
 }  // namespace kalvorin

@@ -8,7 +8,11 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/DefaultLists.h"
+#include "CodigoComun/Errors.h"
 #include "CodigoComun/FileNames.h"
+#include "CodigoComun/RegExpr.h"
+#include "CodigoComun/Texto.h"
+#include "CodigoComun/TrxFacts.h"
 #include "support/TestSupport.h"
 #include "tools/Lint.h"
 
@@ -54,7 +58,8 @@ TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
         {"a pattern that does not compile", {"sbjct=%(abc%"}, {},
          {{0, 1, Kind::regex_error, "Unmatched () (pos 4)"}}},
         {"nested repeats", {}, {"rwmsg=%(X+X+)+Y%", "rwmsg=%(?i)(\\w+\\s?){2,4}viagra%", "rwmsg=%X+Y+Z%"},
-         {{1, 1, Kind::regex_cost, "Pattern Too Costly"}, {1, 2, Kind::regex_cost, "Pattern Too Costly"}}},
+         {{1, 1, Kind::regex_cost, "Pattern Too Costly"},
+          {1, 2, Kind::regex_cost, "; the line is passed over for a message like it"}}},
         {"patterns see the message in upper case", {}, {"rwmsg=%(X+X+)+Y%", "rwmsg=%(x+x+)+y%"},
          {{1, 1, Kind::regex_cost, "Pattern Too Costly"}, {1, 2, Kind::never_holds, "needs a lower-case letter"},
           {1, 2, Kind::never_decides, "no answers"}}},
@@ -124,6 +129,45 @@ TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
             EXPECT_EQ(std::make_tuple(f.list, f.number, f.kind), std::make_tuple(e.list, e.number, e.kind)) << c.name;
             EXPECT_NE(f.text.find(e.part_of_text), std::string::npos) << c.name << ": " << f.text;
         }
+    }
+}
+
+// A pattern whose work grows faster than its text is reported with the
+// length of the first text, doubling up to the longest part, that takes it
+// out of its budget; one whose work grows with its text never is.
+TEST(Lint, ReportsPatternsWhoseWorkOutgrowsTheirText) {
+    struct Case { const char* pattern; bool costly, uppercase = false; };
+    const Case cases[] = {
+        {"(?:\\w+ )+INVOICE NO", true}, {"(?:\\w+ )+INVOICE NO", true, true}, {"(a+)+b", true},
+        {"(a|a)+b", true}, {"(\\w+\\s?)+x", true}, {"(.*a){12}", true}, {"(a|aa)+c", true},
+        {"\\d+\\d+\\d+x", true}, {"(?i)(\\w+\\s?){2,4}casino", true}, {"(?:[a-z]+\\.)+com", true},
+        {"free money", false}, {"\\bword\\b", false}, {"[a-z]+@[a-z]+\\.com", false},
+        {"^Subject:.*free", false}, {"viagra|cialis|levitra", false}, {"(?i)viagra|cialis", false},
+        {"\\d{3}-\\d{4}", false}, {"(?:\\d{1,3}\\.){3}\\d{1,3}", false}, {"(?i)(?:viagra|cialis)+", false},
+        // Only one start position can begin a match.
+        {"^(?:\\w+ )+INVOICE NO", false},
+    };
+    for (const Case& c : cases) {
+        inspect::FilterLists lists;
+        lists.lines[1] = {std::string("mbody=%") + c.pattern + "%"};
+        const Report r = check(lists, c.uppercase);
+        if (!c.costly) {
+            EXPECT_EQ(shown(r), "") << c.pattern;
+            continue;
+        }
+        ASSERT_EQ(r.findings.size(), 1u) << c.pattern << "\n" << shown(r);
+        const Finding& f = r.findings[0];
+        EXPECT_EQ(f.kind, Kind::regex_cost) << c.pattern;
+        const std::string before = std::string("%") + c.pattern + "% is too costly for a text of ";
+        ASSERT_EQ(f.text.substr(0, before.size()), before) << f.text;
+        const std::size_t length = std::stoul(f.text.substr(before.size()));
+        EXPECT_LE(length, 50000u) << f.text;
+        // The first length that does: half of it passes.
+        for (const HostileText& t : trx_piece_texts(c.pattern, length > 1000 ? length / 2 : 0)) {
+            RegexPattern p(c.pattern);
+            EXPECT_NO_THROW(p.exec(c.uppercase ? trim(plain_upper(t.text)) : t.text)) << f.text;
+        }
+        EXPECT_NE(f.text.find("; the line is passed over for a message like it"), std::string::npos) << f.text;
     }
 }
 

@@ -23,6 +23,11 @@ namespace {
 // the engine's bounds at one start position, short enough that a pattern
 // whose work merely grows with the text stays well inside them.
 constexpr std::size_t kHostileLength = 1000;
+// Texts made from a pattern's pieces grow by doubling from kHostileLength up
+// to the longest part the plug-in hands over with its cap on: a pattern whose
+// work grows with the square of the text outgrows its budget somewhere on the
+// way, and the first length that does is the one reported.
+constexpr std::size_t kLongestPart = 50000;
 
 struct LineAt {
     std::size_t list = 0, number = 0;
@@ -32,28 +37,47 @@ std::string where(LineAt at) {
     return std::string(inspect::list_name(at.list)) + " line " + std::to_string(at.number);
 }
 
+// What a pattern's findings say, each ready for its line.
 struct PatternCheck {
-    std::optional<std::string> error;  // it does not compile
-    std::optional<std::string> cost;   // the engine gives up on a generated text
+    std::optional<std::string> error;  // it does not compile, for every text or for a generated one
+    std::optional<std::string> cost;   // it runs out of its budget on a generated text
 };
 
-// The engine as the filter code runs it: a subject in normaliza's form.
+// The engine as the filter code runs it: a subject in normaliza's form. A
+// pattern out of its budget passes its line over; any other error stops the
+// scoring.
+void try_texts(RegexPattern& compiled, const std::vector<HostileText>& texts, bool uppercase, PatternCheck& c) {
+    for (const HostileText& t : texts) {
+        const std::string on = " for a text of " + std::to_string(t.text.size()) + " bytes";
+        try {
+            compiled.exec(uppercase ? trim(plain_upper(t.text)) : t.text);
+        } catch (const ERegExprTooCostly& e) {
+            c.cost = "too costly" + on + " (" + e.what() + "): " + t.recipe +
+                     "; the line is passed over for a message like it";
+            return;
+        } catch (const ERegExpr& e) {
+            c.error = "fails" + on + ": " + e.what() + " (" + t.recipe +
+                      "); scoring stops here for a message like it";
+            return;
+        }
+    }
+}
+
 PatternCheck check_pattern(const std::string& pattern, bool uppercase) {
     PatternCheck c;
     RegexPattern compiled(pattern);
     try {
         compiled.exec("");
     } catch (const ERegExpr& e) {
-        c.error = e.what();
+        c.error = std::string("does not compile: ") + e.what() + "; scoring stops here for every message that reaches it";
         return c;
     }
-    for (const HostileText& t : trx_hostile_texts(pattern, kHostileLength)) {
-        try {
-            compiled.exec(uppercase ? trim(plain_upper(t.text)) : t.text);
-        } catch (const ERegExpr& e) {
-            c.cost = std::string(e.what()) + " on a text of " + std::to_string(t.text.size()) + " bytes: " + t.recipe;
-            break;
-        }
+    try_texts(compiled, trx_hostile_texts(pattern, kHostileLength), uppercase, c);
+    for (std::size_t length = kHostileLength; !c.cost && !c.error; length *= 2) {
+        const std::vector<HostileText> texts = trx_piece_texts(pattern, std::min(length, kLongestPart));
+        if (texts.empty()) break;
+        try_texts(compiled, texts, uppercase, c);
+        if (length >= kLongestPart) break;
     }
     return c;
 }
@@ -87,7 +111,8 @@ public:
         ++report_.filter_lines;
         const LineFacts f = examiner_.facts(text);
         if (f.stop) add(at, Kind::stops, *f.stop);
-        // A line that may stop the scoring instead does not decide every message.
+        // A line whose pattern may raise, stopping the scoring or passing the
+        // line over, does not decide every message.
         const bool decides_all = !patterns(at, f.patterns) && f.always_matches;
         if (decides_all)
             add(at, Kind::decides_all, "matches every message that reaches it, whatever its tests answer; "
@@ -122,8 +147,8 @@ private:
         report_.findings.push_back({at.list, at.number, kind, std::move(text)});
     }
 
-    // Whether one of the patterns may raise: it does not compile, or the
-    // engine gives up on a text.
+    // Whether one of the patterns may raise: it does not compile, or it runs
+    // out of its budget on a text.
     bool patterns(LineAt at, const std::vector<std::string>& list) {
         bool raises = false;
         for (const std::string& p : std::set<std::string>(list.begin(), list.end())) {
@@ -131,12 +156,8 @@ private:
             if (found == patterns_.end()) found = patterns_.emplace(p, check_pattern(p, uppercase_)).first;
             const PatternCheck& c = found->second;
             raises = raises || c.error || c.cost;
-            if (c.error)
-                add(at, Kind::regex_error,
-                    "%" + p + "% does not compile: " + *c.error + "; scoring stops here for every message that reaches it");
-            if (c.cost)
-                add(at, Kind::regex_cost,
-                    "%" + p + "%: " + *c.cost + "; scoring stops here for a message like it");
+            if (c.error) add(at, Kind::regex_error, "%" + p + "% " + *c.error);
+            if (c.cost) add(at, Kind::regex_cost, "%" + p + "% is " + *c.cost);
         }
         return raises;
     }

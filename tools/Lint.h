@@ -15,7 +15,7 @@ namespace kalvorin::lint {
 enum class Kind {
     stops,          // the line cannot be taken apart or evaluated, for every message or for some
     regex_error,    // a pattern that does not compile
-    regex_cost,     // a pattern that the engine gives up on for a generated text
+    regex_cost,     // a pattern out of its budget on a generated text: the line is passed over for such a message
     decides_all,    // the line matches every message, so no line after it decides
     never_holds,    // a test whose search never succeeds: an empty text, a pattern the case rules out
     utf8,           // the line reads as UTF-8, which the plug-in takes for Windows-1252
