@@ -1,13 +1,16 @@
 // The configuration program's logic without its window: the text-box rules,
-// the field tests, the list merge and the bulk batches.
+// the field tests, the list merge, the checks before a save and the bulk
+// batches.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "config/BulkBatch.h"
 #include "config/FieldRules.h"
 #include "config/FieldTest.h"
 #include "config/FilterLists.h"
+#include "config/ListChecks.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin::config {
@@ -109,6 +112,19 @@ TEST(MergedList, KeepsLinesLongerThanTwoAndWaitingLinesLongerThanFive) {
         {"saved twice", {"SNDER=#a#", ":"}, {}, "SNDER=#a#\r\n:"},
     };
     for (const Merge& c : cases) EXPECT_EQ(merged_list(c.list, c.waiting), c.merged) << c.name;
+}
+
+// ------------------------------------------------------------------ checks before a save
+
+// Only waiting lines that stop the scoring are asked about: a line whose
+// pattern runs out of its budget is passed over for such a message instead.
+TEST(FaultsInWaitingLines, AreTheLinesThatStopTheScoring) {
+    ListsAfterSave after;
+    after.lists.lines[1] = {"sbjct=#a#x", "mbody=%(ab%", "mbody=%(?:\\w+ )+INVOICE NO%", "sbjct=#b#x", "sbjct=#c#"};
+    after.kept[1] = 1;
+    const std::vector<lint::Finding> faults = faults_in_waiting_lines(after, true);
+    ASSERT_EQ(faults.size(), 2u);
+    EXPECT_EQ(std::make_pair(faults[0].number, faults[1].number), std::make_pair(std::size_t{4}, std::size_t{2}));
 }
 
 // ------------------------------------------------------------------ bulk batches
