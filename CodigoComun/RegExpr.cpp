@@ -3,8 +3,8 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -16,7 +16,6 @@
 #include "CodigoComun/TrxEmitter.h"
 #include "CodigoComun/TrxParser.h"
 #include "platform/ansi.h"
-#include "platform/clock.h"
 
 namespace kalvorin {
 
@@ -119,21 +118,25 @@ T checked(T owner) {
 constexpr uint32_t kCompileOptions = PCRE2_DOTALL | PCRE2_DOLLAR_ENDONLY | PCRE2_NEVER_UTF | PCRE2_NEVER_UCP |
                                      PCRE2_NEVER_BACKSLASH_C | PCRE2_USE_OFFSET_LIMIT;
 
-// Work bounds for one start position: about a millisecond of backtracking on
-// this machine. PCRE2 restarts the count at each start position.
-constexpr uint32_t kMatchLimit = 200000;
-// The bound for the whole test: a text made so that every start position stays
-// just under the limits would otherwise cost a millisecond per byte. It grows
-// with the text, so that linear work on a capped part (50000 bytes, 70 ms)
-// always fits.
-constexpr std::chrono::milliseconds kTestBudgetBase{20};
-constexpr std::chrono::microseconds kTestBudgetPerByte{1};
-// The start positions are tried in windows, and the budget is looked at
-// between two of them, which costs nothing at each start position. Each window
-// is sized from the cost of the one before, to take about kWindowTime, so that
-// a costly text is caught soon after its budget runs out.
-constexpr std::chrono::microseconds kWindowTime{500};
+// The budget counts work, never time, so that a message and its lists score
+// alike on any machine under any load. The unit is PCRE2's match limit, which
+// it counts afresh at each start position. Every start position is granted
+// kPositionWork; what needs more is taken from the test's allowance, which
+// grows with the text so that linear work on a capped part (50000 bytes)
+// always fits, while a pattern whose work grows with the square of its text
+// runs out of it within tens of kilobytes.
+constexpr std::uint64_t kPositionWork = 1000;
+constexpr std::uint64_t kAllowanceBase = 1000000;
+constexpr std::uint64_t kAllowancePerByte = 1000;
+// A start position that needs more than kPositionWork is tried alone with a
+// limit four times the last, each try charged whole to the allowance: at most
+// four times the work it needed, and a third more for the tries before.
+constexpr std::uint64_t kLimitGrowth = 4;
+// The start positions are tried in windows, which PCRE2 searches with its
+// start-of-match optimisations; a window that meets a costly position is
+// tried again smaller until that position stands alone.
 constexpr PCRE2_SIZE kFirstWindow = 256;
+constexpr PCRE2_SIZE kLargestWindow = 64 * 1024;
 constexpr uint32_t kDepthLimit = 100000;
 constexpr uint32_t kHeapLimitKiB = 64 * 1024;
 constexpr PCRE2_SIZE kJitStackStart = 32 * 1024;
@@ -175,49 +178,6 @@ bool is_limit(int rc) {
            rc == PCRE2_ERROR_JIT_STACKLIMIT || rc == PCRE2_ERROR_NOMEMORY;
 }
 
-// The budget is processor time, so that a busy machine does not make a test
-// fail; the cheap wall clock tells when the costlier processor clock is worth
-// reading.
-class Budget {
-public:
-    Budget(std::size_t text_length, std::chrono::steady_clock::time_point now)
-        : allowed_(kTestBudgetBase + kTestBudgetPerByte * static_cast<std::int64_t>(text_length)),
-          cpu_start_(cpu_time_at(now, false)),
-          deadline_(now + allowed_) {}
-
-    bool exhausted(std::chrono::steady_clock::time_point now) {
-        if (now <= deadline_) return false;
-        const auto used = cpu_time_at(now, true) - cpu_start_;
-        if (used >= allowed_) return true;
-        deadline_ = now + (allowed_ - used);
-        return false;
-    }
-
-private:
-    // The processor clock is a system call on many machines, and a test is
-    // often over in microseconds, so a test's start reads it at most once per
-    // kCpuReadEvery of wall time. In between, the thread's processor time is
-    // taken as the last reading plus all the wall time since: it cannot have
-    // grown faster. A start is so placed no earlier than it was and at most
-    // kCpuReadEvery later, which can only lengthen a budget by that much. The
-    // time used against the budget is always read afresh.
-    static std::chrono::nanoseconds cpu_time_at(std::chrono::steady_clock::time_point now, bool afresh) {
-        constexpr std::chrono::milliseconds kCpuReadEvery{1};
-        struct Reading {
-            std::chrono::steady_clock::time_point wall;
-            std::chrono::nanoseconds cpu{-1};
-        };
-        thread_local Reading last;
-        if (afresh || last.cpu.count() < 0 || now - last.wall >= kCpuReadEvery)
-            last = {now, platform::thread_cpu_time()};
-        return last.cpu + (now - last.wall);
-    }
-
-    std::chrono::nanoseconds allowed_;
-    std::chrono::nanoseconds cpu_start_;
-    std::chrono::steady_clock::time_point deadline_;
-};
-
 // What one match needs besides the compiled pattern: the limits and a JIT stack.
 struct Matcher {
     MatchData data;
@@ -228,7 +188,6 @@ struct Matcher {
 Matcher make_matcher(bool jit) {
     Matcher m{checked(MatchData(pcre2_match_data_create(1, nullptr))),
               checked(MatchContext(pcre2_match_context_create(nullptr))), JitStack()};
-    pcre2_set_match_limit(m.context.get(), kMatchLimit);
     pcre2_set_depth_limit(m.context.get(), kDepthLimit);
     pcre2_set_heap_limit(m.context.get(), kHeapLimitKiB);
     if (jit) {
@@ -238,42 +197,96 @@ Matcher make_matcher(bool jit) {
     return m;
 }
 
+// One search's work: the start positions tried and what the costly ones took
+// beyond their share, in match-limit units.
+class WorkBudget {
+public:
+    explicit WorkBudget(std::size_t text_length)
+        : allowance_(kAllowanceBase + kAllowancePerByte * static_cast<std::uint64_t>(text_length)) {}
+
+    // The limit for the next try of one costly start position, after a try
+    // at `tried`: what is left of the allowance when that is less.
+    std::uint64_t next_limit(std::uint64_t tried) const {
+        return std::min({tried * kLimitGrowth, allowance_, std::uint64_t{UINT32_MAX}});
+    }
+    void charge(std::uint64_t work) { allowance_ -= std::min(work, allowance_); }
+
+private:
+    std::uint64_t allowance_;
+};
+
 // A window searches the whole subject (lookbehinds and \b see the text before
 // it) but lets a match start only at its own positions, so the windows
-// together try exactly the start positions of one search. The budget is
-// looked at after every window, a match included: whatever was found after
-// the budget ran out is too costly, as it would have been had the clock been
-// read at each start position.
-std::optional<RegexMatch> search(const Compiled& compiled, std::string_view text, Matcher& matcher) {
-    using std::chrono::steady_clock;
-    // One wall-clock reading ends a window and begins the next.
-    auto began = steady_clock::now();
-    Budget budget(text.size(), began);
-    const auto subject = reinterpret_cast<PCRE2_SPTR>(text.data());
-    const PCRE2_SIZE end = text.size();
-    PCRE2_SIZE start = 0;
-    PCRE2_SIZE window = kFirstWindow;
-    for (;;) {
-        const PCRE2_SIZE last = end - start < window ? end : start + window - 1;
-        pcre2_set_offset_limit(matcher.context.get(), last);
-        const int rc = pcre2_match(compiled.code.get(), subject, end, start, 0, matcher.data.get(),
-                                   matcher.context.get());
-        const auto now = steady_clock::now();
-        if (rc < 0 && rc != PCRE2_ERROR_NOMATCH) {
-            if (is_limit(rc)) throw ERegExprTooCostly();
-            throw ERegExpr("TRegExpr(exec): " + pcre2_message(rc));
+// together try exactly the start positions of one search, each once granted
+// kPositionWork. A window is only tried again when one of its positions
+// needed more, and such a position is then tried alone with growing limits.
+// What is charged depends on the pattern and the text alone, never on the
+// windows' sizes.
+class Search {
+public:
+    Search(const Compiled& compiled, std::string_view text, Matcher& matcher)
+        : compiled_(compiled), text_(text), matcher_(matcher), budget_(text.size()) {}
+
+    std::optional<RegexMatch> run() {
+        const PCRE2_SIZE end = text_.size();
+        PCRE2_SIZE start = 0;
+        PCRE2_SIZE window = kFirstWindow;
+        for (;;) {
+            const PCRE2_SIZE last = end - start < window ? end : start + window - 1;
+            int rc = try_window(start, last, kPositionWork);
+            if (is_limit(rc)) {
+                if (window > 1) {
+                    window = std::max<PCRE2_SIZE>(1, window / 16);
+                    continue;
+                }
+                rc = try_costly(start, rc);
+            }
+            if (rc >= 0) return found();
+            if (rc != PCRE2_ERROR_NOMATCH) throw ERegExpr("TRegExpr(exec): " + pcre2_message(rc));
+            if (last == end) return std::nullopt;
+            start = last + 1;
+            window = std::min(window * 4, kLargestWindow);
         }
-        if (budget.exhausted(now)) throw ERegExprTooCostly();
-        if (rc >= 0) {
-            const PCRE2_SIZE* found = pcre2_get_ovector_pointer(matcher.data.get());
-            return RegexMatch{found[0], found[1]};
-        }
-        if (last == end) return std::nullopt;
-        start = last + 1;
-        if (now - began < kWindowTime / 4) window *= 4;
-        else if (now - began > kWindowTime && window > 1) window /= 2;
-        began = now;
     }
+
+private:
+    int try_window(PCRE2_SIZE start, PCRE2_SIZE last, std::uint64_t limit) {
+        pcre2_set_offset_limit(matcher_.context.get(), last);
+        pcre2_set_match_limit(matcher_.context.get(), static_cast<uint32_t>(limit));
+        return pcre2_match(compiled_.code.get(), reinterpret_cast<PCRE2_SPTR>(text_.data()), text_.size(), start, 0,
+                           matcher_.data.get(), matcher_.context.get());
+    }
+
+    // One start position that needs more than its share. Only the match
+    // limit grows: a position that reaches the depth, heap or stack limits
+    // would reach them again.
+    int try_costly(PCRE2_SIZE at, int rc) {
+        std::uint64_t limit = kPositionWork;
+        while (rc == PCRE2_ERROR_MATCHLIMIT) {
+            const std::uint64_t next = budget_.next_limit(limit);
+            // A limit no larger than one already reached would be reached again.
+            if (next <= limit) break;
+            limit = next;
+            budget_.charge(limit);
+            rc = try_window(at, at, limit);
+        }
+        if (is_limit(rc)) throw ERegExprTooCostly();
+        return rc;
+    }
+
+    RegexMatch found() const {
+        const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(matcher_.data.get());
+        return RegexMatch{ovector[0], ovector[1]};
+    }
+
+    const Compiled& compiled_;
+    std::string_view text_;
+    Matcher& matcher_;
+    WorkBudget budget_;
+};
+
+std::optional<RegexMatch> search(const Compiled& compiled, std::string_view text, Matcher& matcher) {
+    return Search(compiled, text, matcher).run();
 }
 
 // One matcher serves every kept pattern; the filter code runs one test at a time.

@@ -287,6 +287,28 @@ TEST(RegExpr, CatastrophicBacktrackingRaisesTooCostly) {
     }
 }
 
+// The budget counts the engine's steps, not time: the shortest text that
+// takes a pattern out of it is fixed by the pattern and the text alone, the
+// same on every run and machine, kept pattern or not.
+TEST(RegExpr, TheBudgetIsWorkSoTheSameTextAlwaysGivesTheSameAnswer) {
+    const std::string pattern = "(?:\\w+ )+INVOICE NO";
+    const auto flood = [](std::size_t words) {
+        std::string text;
+        for (; words > 0; --words) text += "AB ";
+        return text + "@ INVOICE NO";
+    };
+    constexpr std::size_t kFirstTooCostly = 1003;
+    RegexPattern kept(pattern);
+    for (int run = 0; run < 3; ++run) {
+        EXPECT_FALSE(regexpr_exec(pattern, flood(kFirstTooCostly - 1)));
+        EXPECT_FALSE(kept.exec(flood(kFirstTooCostly - 1)));
+        for (const std::size_t words : {kFirstTooCostly, std::size_t{12000}}) {
+            EXPECT_THROW(regexpr_exec(pattern, flood(words)), ERegExprTooCostly) << words;
+            EXPECT_THROW(kept.exec(flood(words)), ERegExprTooCostly) << words;
+        }
+    }
+}
+
 TEST(RegExpr, MatchesStartingAnywhereInALongTextAreFound) {
     // Long texts are searched in stretches of start positions; a match is
     // found wherever it starts, and \b and $ still see the text around it.
