@@ -156,12 +156,12 @@ bool FieldTests::answer(int test) {
     if (a.state == Answer::State::unasked) {
         try {
             a.state = decide(tests_[static_cast<std::size_t>(test)], test) ? Answer::State::yes : Answer::State::no;
-        } catch (const ERegExpr& e) {
+        } catch (const ERegExpr&) {
             a.state = Answer::State::raised;
-            a.error = e.what();
+            a.error = std::current_exception();
         }
     }
-    if (a.state == Answer::State::raised) throw ERegExpr(a.error);
+    if (a.state == Answer::State::raised) std::rethrow_exception(a.error);
     return a.state == Answer::State::yes;
 }
 

@@ -6,6 +6,7 @@
 // compiled once per length class (RegexPattern).
 #include <array>
 #include <cstddef>
+#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
@@ -49,6 +50,7 @@ public:
     bool answer(int test);
     // Forgets every test and compiled pattern.
     void clear();
+    std::size_t size() const { return tests_.size(); }
 
 private:
     struct Test {
@@ -77,7 +79,7 @@ private:
     };
     struct Answer {
         enum class State { unasked, no, yes, raised } state = State::unasked;
-        std::string error;  // what a pattern raised
+        std::exception_ptr error;  // what a pattern raised, of its own type
     };
 
     static std::size_t search_index(MatchMode mode, std::size_t part) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CodigoComun/CapturaSpam.h"
+#include "CodigoComun/Errors.h"
 #include "CodigoComun/ListLine.h"
 
 namespace kalvorin {
@@ -35,8 +36,26 @@ inline void replace_zero_scores(std::int32_t& secure, std::int32_t& trash, std::
     if (suspect == 0) suspect = 1;
 }
 
+// What one line of a list did for the message.
+enum class LineOutcome {
+    no_match,     // a comment, or a filter line that does not match
+    match,        // the line decides
+    passed_over,  // a pattern of the line ran out of its work budget on this message
+};
+
 // One line of a list: a comment is passed over, a filter line goes to
-// filtred as it stands. Raises what filtred raises.
-inline bool try_line(const std::string& line) { return is_filter_line(line) && searcher::filtred(line); }
+// filtred as it stands. A line whose pattern is too costly for this message's
+// text decides nothing for it and the pass goes on: the sender writes the
+// text, and would otherwise switch every later line off. Raises what else
+// filtred raises (a pattern that does not compile, a line that cannot be
+// evaluated): those fail alike for every message.
+inline LineOutcome try_line(const std::string& line) {
+    if (!is_filter_line(line)) return LineOutcome::no_match;
+    try {
+        return searcher::filtred(line) ? LineOutcome::match : LineOutcome::no_match;
+    } catch (const ERegExprTooCostly&) {
+        return LineOutcome::passed_over;
+    }
+}
 
 }  // namespace kalvorin

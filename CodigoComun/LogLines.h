@@ -14,7 +14,16 @@ inline constexpr std::string_view kNewMail = "K A L V O R I N  S P E A K: NEW MA
 // "IDX: " + part number + " I       : " + the host's length of the part.
 inline constexpr std::string_view kIdx = "IDX: ";
 inline constexpr std::string_view kIdxCount = " I       : ";
+// "IDX: " + part number + " D       : " + the length of the part's text as
+// dumped, for a text that holds what would else end it early (DumpEnds.h).
+inline constexpr std::string_view kIdxDumped = " D       : ";
 inline constexpr std::string_view kStopped = "Scoring stopped: ";
+// The trace line that ends a message's trace once it has reached its size:
+// this, then ": it reached " + the size + " bytes".
+inline constexpr std::string_view kTraceCut = "#- the trace of this message is cut here";
+// A line passed over for this message: this, then " (" + the list's file
+// name + ", line " + its number + ": " + the line or its length + ")".
+inline constexpr std::string_view kPassedOver = "passed over: the pattern is too costly for this text";
 inline constexpr std::string_view kRule = "+---------------------------";
 inline constexpr std::string_view kResume = "|RESUME: ";
 inline constexpr std::string_view kSenderLabel = "|Sender      : ";

@@ -51,8 +51,9 @@ const std::string& Evaluation::line(std::size_t base, LineAt at) const {
 }
 
 // TBP_GetSpamScore's steps from searcher_init on: the list pass stops at the
-// first line that matches, and an error anywhere ends the message with the
-// score reached, as its catch-all does.
+// first line that matches, a line too costly for the message is passed over,
+// and an error anywhere else ends the message with the score reached, as its
+// catch-all does.
 Verdict Evaluation::score(const SeenMessage& m, std::size_t base) const {
     Verdict v;
     std::optional<LineAt> at;
@@ -63,7 +64,9 @@ Verdict Evaluation::score(const SeenMessage& m, std::size_t base) const {
             const std::vector<std::string>& lines = bases_[base].lines[list];
             for (std::size_t i = 0; i < lines.size(); ++i) {
                 at = LineAt{list, i + 1};
-                if (try_line(lines[i])) {
+                const LineOutcome outcome = try_line(lines[i]);
+                if (outcome == LineOutcome::passed_over) v.passed_over.push_back(*at);
+                if (outcome == LineOutcome::match) {
                     v.decided = at;
                     v.score = settings_.scores[list];
                     break;

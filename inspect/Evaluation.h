@@ -57,6 +57,7 @@ struct Verdict {
     std::optional<LineAt> decided;     // the line that matched
     std::optional<std::string> error;  // what ended the scoring early
     std::optional<LineAt> stopped;     // the line that raised it, if a line did
+    std::vector<LineAt> passed_over;   // lines too costly for this message, in pass order
     ImageRule image = ImageRule::no_image;  // not applied when the scoring stopped
 };
 

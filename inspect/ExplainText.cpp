@@ -6,6 +6,7 @@
 
 #include "CodigoComun/ExtImgRule.h"
 #include "CodigoComun/FilterPlan.h"
+#include "CodigoComun/LogLines.h"
 #include "inspect/ListFiles.h"
 
 namespace kalvorin::inspect {
@@ -152,6 +153,8 @@ std::vector<std::string> account_lines(const Evaluation& ev, const SeenMessage& 
     else if (v.error) out.push_back("  scoring stopped before the list pass");
     else out.push_back("  no line decides");
     if (e.line) line_lines(out, *e.line, m);
+    for (const LineAt& at : v.passed_over)
+        out.push_back("  " + std::string(log_lines::kPassedOver) + ": " + describe_line(ev, base, at));
     if (v.error) {
         out.push_back("  error: " + *v.error);
         out.push_back("  score reached: " + std::to_string(v.score));

@@ -6,8 +6,10 @@
 
 #include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/DumpEnds.h"
 #include "CodigoComun/ExtImgRule.h"
 #include "CodigoComun/ListPass.h"
+#include "CodigoComun/LogField.h"
 #include "CodigoComun/LogLines.h"
 #include "CodigoComun/LogQueue.h"
 #include "CodigoComun/Texto.h"
@@ -30,8 +32,16 @@ struct Parts {
     }
 };
 
-// The log's account of the message's parts, in dump order.
+// The log's account of the message's parts, in dump order. A text that
+// holds what would end it early when read back has its length given first.
 void log_parts(const Parts& p) {
+    for (std::size_t k = 0; k < log_lines::kDump.size(); ++k) {
+        const int part = log_lines::kDump[k].part;
+        const std::string_view dumped = trim_view(p.text(part));
+        if (log_lines::ends_early(k, dumped))
+            write_log(1, std::string(log_lines::kIdx) + int_to_str(part) + std::string(log_lines::kIdxDumped) +
+                             std::to_string(dumped.size()));
+    }
     for (const log_lines::DumpedPart& d : log_lines::kDump) {
         write_log(2, d.banner);
         write_log(1, p.text(d.part));
@@ -67,24 +77,31 @@ void list_pass(std::int32_t list, std::int32_t& score) {
     write_log(1, name);
     platform::TextReader reader(s.basefolder + name, platform::Place::BaseFolder);
     std::string line;
-    while (score == 0 && reader.next_line(line)) {
+    for (std::size_t number = 1; score == 0 && reader.next_line(line); ++number) {
         // A line too long to be taken apart stops the pass; the log names it
         // by its length rather than taking it in at every message.
-        if (overlong(line))
-            write_log(1, line_of_length(line.size()));
-        else
-            write_log(1, line);
-        if (try_line(line)) score = get_score(list);
+        const std::string shown = overlong(line) ? line_of_length(line.size()) : line;
+        write_log(1, shown);
+        switch (try_line(line)) {
+            case LineOutcome::match: score = get_score(list); break;
+            case LineOutcome::passed_over:
+                write_log(1, std::string(log_lines::kPassedOver) + " (" + name + ", line " + std::to_string(number) +
+                                 ": " + shown + ")");
+                break;
+            case LineOutcome::no_match: break;
+        }
     }
     reader.close();
 }
 
-// The block that ends a message's account.
+// The block that ends a message's account. The sender and subject are shown
+// on one line each, their control bytes as escapes, so that no line break of
+// theirs can add a line to the summary; the part dump holds them as they are.
 void log_summary(const Parts& p, std::int32_t score) {
     write_log(1, log_lines::kRule);
     write_log(1, log_lines::kResume);
-    write_log(1, std::string(log_lines::kSenderLabel) + p.sender);
-    write_log(1, std::string(log_lines::kSubjectLabel) + p.subject);
+    write_log(1, std::string(log_lines::kSenderLabel) + log_lines::one_line(p.sender));
+    write_log(1, std::string(log_lines::kSubjectLabel) + log_lines::one_line(p.subject));
     write_log(1, std::string(log_lines::kScoreLabel) + int_to_str(score));
     write_log(1, log_lines::kRule);
 }

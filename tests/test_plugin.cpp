@@ -339,6 +339,70 @@ TEST_F(ScoringTest, ALineTooLongIsLoggedByItsLengthAndStopsTheMessage) {
     finalize();
 }
 
+// A pattern too costly for one message's text passes its line over for that
+// message alone: the pass goes on, and the log says which line. A pattern
+// that does not compile still ends every message that reaches it.
+TEST_F(ScoringTest, ACostlyPatternPassesItsLineOverAndTheNextLineDecides) {
+    const std::string costly = "mbody=%(?:\\w+ )+INVOICE NO%";
+    std::string flood;
+    for (int i = 0; i < 12000; ++i) flood += "AB ";
+    struct Case {
+        std::string secure, body;
+        std::int32_t score;
+        const char* logged;  // a line the log holds
+    };
+    const Case cases[] = {
+        {costly, flood + "@ INVOICE NO", 1000,
+         "passed over: the pattern is too costly for this text (secure.filters.dat, line 2: " },
+        {costly, "AB CD INVOICE NO", -1000, "get_score(1)"},
+        {"mbody=%(INVOICE%", "AB CD INVOICE NO", 0, "Scoring stopped: TRegExpr(comp): ParseReg Unmatched ()"},
+    };
+    for (const Case& c : cases) {
+        test::spit(base() + "secure.filters.txt", "snder=#nobody#\r\n" + c.secure + "\r\nsnder=#nobody#\r\n");
+        test::spit(base() + "trash.filters.txt", "sbjct=#viagra#\r\n");
+        initialize();
+        ScriptedHost host;
+        host.parts[kPartSubject] = "cheap viagra";
+        host.parts[kPartBody] = c.body;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(score(host), c.score) << c.secure;
+        testing::internal::GetCapturedStderr();
+        const std::string l = log();
+        EXPECT_NE(l.find(c.logged), std::string::npos) << c.secure;
+        if (c.score == 1000) {
+            EXPECT_NE(l.find(c.secure + ")\r\nsnder=#nobody#\r\n"), std::string::npos);
+        }
+        finalize();
+    }
+}
+
+// However many and long the lines a message meets, its trace stops at its
+// size with one line that says so; the lists' own lines and the score go on.
+TEST_F(ScoringTest, AMessagesTraceIsCutAtItsSize) {
+    std::string lists;
+    const std::string line = "snder=#nobody#+sbjct=#" + std::string(30000, 'x') + "#";
+    for (int i = 0; i < 40; ++i) lists += line + "\r\n";
+    test::spit(base() + "secure.filters.txt", lists + "snder=#bob#\r\n");
+    initialize();
+    ScriptedHost host;
+    host.parts[kPartSender] = "bob";
+    for (int message = 0; message < 2; ++message) {
+        EXPECT_EQ(score(host), -1000);
+        const std::string l = log();
+        std::size_t traced = 0, cuts = 0;
+        for (std::size_t at = 0, end; (end = l.find("\r\n", at)) != std::string::npos; at = end + 2) {
+            if (l.compare(at, 3, "#- ") == 0) traced += end + 2 - at;
+            if (l.compare(at, 41, "#- the trace of this message is cut here:") == 0) ++cuts;
+        }
+        EXPECT_EQ(cuts, 1u);
+        EXPECT_LE(traced, kLongestTrace + 2 * line.size());
+        EXPECT_GE(traced, kLongestTrace);
+        EXPECT_NE(l.find("snder=#bob#\r\nget_score(1)\r\n"), std::string::npos);
+        test::spit(base() + "plugin.log.txt", "");
+    }
+    finalize();
+}
+
 // A 1 MB tmpfs over the folder for the object's lifetime; false when the
 // system refuses the mount (or no folder is given). Windows has no such
 // mount: there it is always false.
