@@ -15,6 +15,7 @@
 #include "CodigoComun/LogQueue.h"
 #include "CodigoComun/EvaluaExpresion.h"
 #include "CodigoComun/ListLine.h"
+#include "CodigoComun/LogLines.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/Texto.h"
 #include "platform/ansi.h"
@@ -38,7 +39,12 @@ struct SearcherState {
     std::string basefolder;
     bool trace_switch = false;
     std::string trace_path;
+    std::size_t traced = 0;  // bytes of trace written for this message
     bool literal = false;
+    // A line taken apart by values meets tests whose texts the message's own
+    // answers make; they are decided on the spot and never kept, or every
+    // message would add its own to what is kept.
+    bool by_values = false;
     // Kept from line to line and message to message, unless literal.
     FieldTests tests{parts};
     KeptPlans plans;
@@ -91,7 +97,7 @@ void append_traced_line(std::string& out, std::size_t length, Render&& render) {
 // A match mode's answer for a part: worked out afresh in the literal mode,
 // otherwise from what the message has kept.
 bool decide(MatchMode mode, std::size_t part, const std::string& text) {
-    if (!g_searcher.literal) return g_searcher.tests.answer(g_searcher.tests.add(mode, part, text));
+    if (!g_searcher.literal && !g_searcher.by_values) return g_searcher.tests.answer(g_searcher.tests.add(mode, part, text));
     const std::string& subject = g_searcher.parts[part];
     switch (mode) {
         case MatchMode::contains: return busca_texto(text, subject);
@@ -120,21 +126,48 @@ LinePlan& plan_for(const std::string& line) {
     return kept.plan;
 }
 
+// Whether the message's trace has room for another line. The first line
+// refused is replaced by the one that says the trace is cut.
+bool trace_room() {
+    if (g_searcher.traced < kLongestTrace) return true;
+    if (g_searcher.traced != static_cast<std::size_t>(-1)) {
+        g_searcher.traced = static_cast<std::size_t>(-1);
+        log_queue().append(g_searcher.trace_path, std::string(log_lines::kTraceCut) + ": it reached " +
+                                                      std::to_string(kLongestTrace) + " bytes");
+    }
+    return false;
+}
+
 // Writes the trace line of a planned line, built in place by `write`.
 template <class Write>
 void trace_planned(Write&& write) {
+    if (!trace_room()) return;
     log_queue().append_built(g_searcher.trace_path, [&](std::string& out) {
+        const std::size_t before = out.size();
         out.append("#- ");
         write(out);
+        g_searcher.traced += out.size() - before + 2;
     });
 }
+
+// Decides the tests of a line taken apart by values on the spot.
+class ByValues {
+public:
+    ByValues() { g_searcher.by_values = true; }
+    ~ByValues() { g_searcher.by_values = false; }
+    ByValues(const ByValues&) = delete;
+    ByValues& operator=(const ByValues&) = delete;
+};
 
 // filtred on a planned line: the same trace lines, answers, errors and
 // expression as la_descompone and procesa would give.
 bool run_plan(const std::string& line, LinePlan& plan) {
     const bool tracing = g_searcher.trace_switch;
     if (tracing) trace_planned([&](std::string& out) { out.append("filtred(").append(line).append(")"); });
-    if (plan.by_values()) return evalua(la_descompone(line)) > 0;
+    if (plan.by_values()) {
+        const ByValues on_the_spot;
+        return evalua(la_descompone(line)) > 0;
+    }
     if (tracing) trace_planned([&](std::string& out) { out.append("la_descompone(").append(line).append(")"); });
     const std::vector<PlannedTest>& tests = plan.tests();
     std::string digits(tests.size(), '0');
@@ -235,6 +268,8 @@ void searcher::forget() {
     g_searcher.tests.new_message(g_searcher.uppercase);
 }
 
+std::size_t searcher::kept_tests() { return g_searcher.tests.size(); }
+
 void set_literal_mode(bool on) {
     g_searcher.literal = on;
     searcher::forget();
@@ -282,12 +317,15 @@ std::optional<std::pair<std::size_t, std::size_t>> image_source_at(const std::st
 void searcher::trace_on() {
     g_searcher.trace_path = g_searcher.basefolder + kLogName;
     g_searcher.trace_switch = true;
+    g_searcher.traced = 0;
 }
 
 void searcher::trace_off() { g_searcher.trace_switch = false; }
 
 void trace(const std::string& text) {
-    if (g_searcher.trace_switch) log_queue().append(g_searcher.trace_path, "#- " + text);
+    if (!g_searcher.trace_switch || !trace_room()) return;
+    log_queue().append(g_searcher.trace_path, "#- " + text);
+    g_searcher.traced += 3 + text.size() + 2;
 }
 
 std::string la_descompone(const std::string& line) {

@@ -19,6 +19,11 @@ inline constexpr std::size_t kLongestLine = 64 * 1024;
 // longer than this; for a longer one it shows the line's length instead, so
 // that a line of many tests does not write itself once for each of them.
 inline constexpr std::size_t kLongestTracedLine = 1024;
+// The most trace a message writes: once its trace lines have reached this
+// many bytes, one line says the trace is cut and no more follow, so that no
+// list, however long its lines or many its tests, makes the log grow by more
+// for one message.
+inline constexpr std::size_t kLongestTrace = 1024 * 1024;
 
 // How the log names a line by its length: "<a line of N bytes>".
 std::string line_of_length(std::size_t length);
@@ -48,6 +53,9 @@ public:
     static void prepare(const std::vector<std::string>& lines);
     // Drops every line taken apart and every pattern compiled.
     static void forget();
+    // How many distinct field tests are kept from message to message: those
+    // of the lines met, never those that a message's own answers make.
+    static std::size_t kept_tests();
     // Does the raw message refer to an external image?
     static bool haveimg();
     // Switches the trace on, towards the base folder + "plugin.log.txt".
