@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <utility>
 
+#include "CodigoComun/DumpEnds.h"
 #include "CodigoComun/FileNames.h"
 #include "CodigoComun/FilterPlan.h"
 #include "CodigoComun/ListPass.h"
+#include "CodigoComun/LogField.h"
 #include "CodigoComun/LogLines.h"
 #include "platform/textfile.h"
 
@@ -26,7 +28,13 @@ constexpr std::string_view without_blank(std::string_view label) { return label.
 constexpr std::size_t kSender = kPartSender - kPartHeader;
 constexpr std::size_t kSubject = kPartSubject - kPartHeader;
 
-using Counts = std::array<std::optional<std::int32_t>, 6>;
+// What the lines before a dump say of its parts, by host order: the host's
+// counts, and the dumped lengths of the texts that hold what would else end
+// them early.
+struct Announced {
+    std::array<std::optional<std::int32_t>, 6> count;
+    std::array<std::optional<std::size_t>, 6> dumped;
+};
 
 // A decimal number as the log writes it: an optional minus sign and digits,
 // within 32 bits.
@@ -46,27 +54,31 @@ std::optional<std::int32_t> parse_int32(std::string_view s) {
 
 struct IdxLine {
     std::size_t host = 0;
-    std::int32_t count = 0;
+    std::int32_t value = 0;
+    bool dumped = false;  // a dumped length, not the host's count
 };
 
-// "IDX: " + part number + " I       : " + count.
+// "IDX: " + part number + " I       : " + count, or + " D       : " + dumped length.
 std::optional<IdxLine> parse_idx(std::string_view text) {
     if (!text.starts_with(kIdx)) return std::nullopt;
     text.remove_prefix(kIdx.size());
-    const std::size_t mid = text.find(kIdxCount);
-    if (mid == npos) return std::nullopt;
-    const std::optional<std::int32_t> part = parse_int32(text.substr(0, mid));
-    const std::optional<std::int32_t> count = parse_int32(text.substr(mid + kIdxCount.size()));
-    if (!part || !count || *part < kPartHeader || *part > kPartRawMessage) return std::nullopt;
-    return IdxLine{static_cast<std::size_t>(*part - kPartHeader), *count};
+    for (const auto& [mid, dumped] : {std::pair(kIdxCount, false), std::pair(kIdxDumped, true)}) {
+        const std::size_t at = text.find(mid);
+        if (at == npos) continue;
+        const std::optional<std::int32_t> part = parse_int32(text.substr(0, at));
+        const std::optional<std::int32_t> value = parse_int32(text.substr(at + mid.size()));
+        if (!part || !value || *part < kPartHeader || *part > kPartRawMessage || (dumped && *value < 0))
+            return std::nullopt;
+        return IdxLine{static_cast<std::size_t>(*part - kPartHeader), *value, dumped};
+    }
+    return std::nullopt;
 }
 
-// The text lengths at which a part is exactly as the plug-in held it.
-std::array<std::size_t, 2> exact_lengths(std::optional<std::int32_t> count) {
-    if (!count || *count <= 0) return {0, 0};
-    const auto c = static_cast<std::size_t>(*count);
-    return {std::min(c, kPartCap), c};
-}
+bool blank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool all_blank(std::string_view s) { return std::all_of(s.begin(), s.end(), blank); }
+
+// Whether a text can be a part as the dump writes it: trimmed.
+bool dumped_form(std::string_view text) { return text.empty() || (!blank(text.front()) && !blank(text.back())); }
 
 Recovery judge(std::size_t length, std::optional<std::int32_t> count) {
     if (!count || *count <= 0) return length == 0 ? Recovery::whole : Recovery::uncertain;
@@ -106,45 +118,49 @@ struct Line {
 
 class Parser {
 public:
-    explicit Parser(std::string_view log) : log_(log), list_(log, crlf(first_list())), stopped_(log, crlf(kStopped)) {
-        for (std::size_t k = 1; k < kDump.size(); ++k) {
-            const std::string banner(kDump[k].banner);
-            banner_pairs_.emplace_back(log, "\r\n" + banner + "\r\n" + banner + "\r\n");
-        }
+    explicit Parser(std::string_view log) : log_(log) {
+        for (std::size_t k = 0; k < kDump.size(); ++k)
+            for (const std::string& ender : dump_enders(k)) enders_[k].emplace_back(log, ender);
     }
 
     std::vector<LoggedMessage> messages() {
         std::vector<LoggedMessage> out;
-        Counts counts{};
+        Announced announced{};
         std::size_t lowest = 0;  // the lowest part the next count of the run may be for
         for (std::size_t pos = 0; pos < log_.size();) {
             const Line l = line_at(pos);
             if (const std::optional<std::size_t> text = dump_text(l)) {
                 LoggedMessage m;
-                m.host_length = counts;
+                m.host_length = announced.count;
                 std::size_t end = 0;
-                if (!read_dump(*text, m, end)) break;  // no later dump can be whole either
+                if (!read_dump(*text, announced.dumped, m, end)) break;  // no later dump can be whole either
                 pos = read_account(end, m);
                 out.push_back(std::move(m));
-                counts = {};
+                announced = {};
                 lowest = 0;
                 continue;
             }
-            // A message's counts come in part order right before its dump;
-            // any other line ends a run of them.
+            // A message's counts come in part order right before its dump,
+            // then the dumped lengths that it gives; any other line ends a
+            // run of them.
             const std::optional<IdxLine> idx = parse_idx(l.text);
-            if (!idx || idx->host < lowest) counts = {};
-            if (idx) counts[idx->host] = idx->count;
-            lowest = idx ? idx->host + 1 : 0;
+            if (!idx || (!idx->dumped && idx->host < lowest)) {
+                announced = {};
+                lowest = 0;
+            }
+            if (idx && idx->dumped) {
+                announced.dumped[idx->host] = static_cast<std::size_t>(idx->value);
+                lowest = kDump.size();  // no count comes after a dumped length
+            } else if (idx) {
+                announced.count[idx->host] = idx->value;
+                lowest = idx->host + 1;
+            }
             pos = l.next;
         }
         return out;
     }
 
 private:
-    static std::string first_list() { return std::string(kListNames[0]) + kCompiledSuffix + "\r\n"; }
-    static std::string crlf(std::string_view s) { return "\r\n" + std::string(s); }
-
     std::string_view from(std::size_t pos) const { return pos < log_.size() ? log_.substr(pos) : std::string_view(); }
 
     Line line_at(std::size_t pos) const {
@@ -166,47 +182,49 @@ private:
         return l.text == kNewMail || parse_idx(l.text) || dump_text(l);
     }
 
-    // Whether part k's text can end at pos: the next banner twice, or after
-    // the raw message the first list's name or an error. The log's end does
-    // not end a raw message: it may be cut short there.
-    bool ends_part(std::size_t k, std::size_t pos) const {
-        if (k + 1 < kDump.size()) return from(pos).starts_with(banner_pairs_[k].needle());
-        return from(pos).starts_with(list_.needle()) || from(pos).starts_with(stopped_.needle());
+    struct End {
+        std::size_t at = npos;    // npos: the log ends before it
+        std::size_t next = npos;  // where the next text, or the line after the raw message, begins
+        bool sure = true;         // false: the log contradicts itself here
+    };
+
+    End ended_by(std::size_t k, std::size_t at, const Finder& ender, bool sure) const {
+        return {at, at + (k + 1 < kDump.size() ? ender.needle().size() : kCrLf.size()), sure};
     }
 
-    // Where part k's text, from pos on, ends: preferably where its length is
-    // the one its count gives, so that a banner-like line inside it is not
-    // taken for the next banner; else at the first place it can. npos when
-    // the log ends first.
-    std::size_t part_end(std::size_t k, std::size_t pos, std::optional<std::int32_t> count) {
-        for (const std::size_t length : exact_lengths(count))
-            if (length <= log_.size() - pos && ends_part(k, pos + length)) return pos + length;
-        const auto next = [&](std::size_t from) {
-            if (k + 1 < kDump.size()) return banner_pairs_[k].at_or_after(from);
-            return std::min(list_.at_or_after(from), stopped_.at_or_after(from));
-        };
-        std::size_t end = next(pos);
-        if (!count || *count <= 0) return end;
-        // A trimmed part came back shorter than its count, or than the cap: of
-        // the places it can end within that, the last is taken, so that the
-        // log's own lines inside it do not cut it short. Each part looks only
-        // within its own text, so the log is still read once.
-        const std::size_t limit = pos + std::min(static_cast<std::size_t>(*count), kPartCap);
-        for (std::size_t later; end != npos && end < limit && (later = next(end + 1)) != npos && later <= limit;)
-            end = later;
+    // Where part k's text, from pos on, ends: at the first of the lines that
+    // follow a text, unless the log gave its dumped length. A length that no
+    // such line follows is not the plug-in's, and the first is taken then.
+    // The log's end ends no text: it may be cut short there.
+    End part_end(std::size_t k, std::size_t pos, std::optional<std::size_t> dumped) {
+        if (dumped) {
+            if (*dumped > log_.size() - pos) return {};
+            const std::string_view after = from(pos + *dumped);
+            bool cut = false;
+            for (const Finder& f : enders_[k]) {
+                if (after.starts_with(f.needle())) return ended_by(k, pos + *dumped, f, true);
+                cut = cut || std::string_view(f.needle()).starts_with(after);
+            }
+            if (cut) return {};
+        }
+        End end;
+        for (Finder& f : enders_[k])
+            if (const std::size_t at = f.at_or_after(pos); at < end.at) end = ended_by(k, at, f, !dumped);
         return end;
     }
 
     // The six texts from the sender's on; end: where the line after the raw
     // message's begins. False when the log ends before that line.
-    bool read_dump(std::size_t pos, LoggedMessage& m, std::size_t& end) {
+    bool read_dump(std::size_t pos, const std::array<std::optional<std::size_t>, 6>& dumped, LoggedMessage& m,
+                   std::size_t& end) {
         for (std::size_t k = 0; k < kDump.size(); ++k) {
             const std::size_t h = static_cast<std::size_t>(kDump[k].part - kPartHeader);
-            const std::size_t e = part_end(k, pos, m.host_length[h]);
-            if (e == npos) return false;
-            m.parts[h] = std::string(log_.substr(pos, e - pos));
-            m.recovery[h] = judge(m.parts[h].size(), m.host_length[h]);
-            pos = e + (k + 1 < kDump.size() ? banner_pairs_[k].needle().size() : kCrLf.size());
+            const End e = part_end(k, pos, dumped[h]);
+            if (e.at == npos) return false;
+            m.parts[h] = std::string(log_.substr(pos, e.at - pos));
+            m.recovery[h] = e.sure && dumped_form(m.parts[h]) ? judge(m.parts[h].size(), m.host_length[h])
+                                                               : Recovery::uncertain;
+            pos = e.next;
         }
         end = pos;
         return true;
@@ -227,25 +245,28 @@ private:
     }
 
     struct Labelled {
-        std::string_view lead;  // the part's leading blanks, which the dump trimmed
+        std::string lead;  // the part's leading blanks, which the dump trimmed
         std::size_t next = 0;
     };
 
-    // label + the part trimmed at its end only: the dump's text with the
-    // blanks that led it. An empty part is shown as ":".
+    // label + the part on one line, trimmed at its end: the dump's text with
+    // the blanks that led it. An empty part is shown as ":".
     std::optional<Labelled> labelled(std::size_t pos, std::string_view label, const std::string& dumped) const {
-        if (!from(pos).starts_with(label)) return std::nullopt;
-        pos += label.size();
+        const Line l = line_at(pos);
+        if (!l.ended || !l.text.starts_with(without_blank(label))) return std::nullopt;
+        const std::string_view rest = l.text.substr(label.size() - 1);
+        if (!rest.empty() && !rest.starts_with(' ')) return std::nullopt;
+        const std::optional<std::string> shown = from_one_line(rest.empty() ? rest : rest.substr(1));
+        if (!shown) return std::nullopt;
         if (dumped.empty()) {
-            for (const std::string_view shown : {std::string_view(" :\r\n"), kCrLf})
-                if (from(pos).starts_with(shown)) return Labelled{{}, pos + shown.size()};
-            return std::nullopt;
+            if (*shown != ":" && !all_blank(*shown)) return std::nullopt;
+            return Labelled{{}, l.next};
         }
-        if (!from(pos).starts_with(' ')) return std::nullopt;
-        std::size_t text = ++pos;
-        while (text < log_.size() && static_cast<unsigned char>(log_[text]) <= 32) ++text;
-        if (!from(text).starts_with(dumped) || !from(text + dumped.size()).starts_with(kCrLf)) return std::nullopt;
-        return Labelled{log_.substr(pos, text - pos), text + dumped.size() + kCrLf.size()};
+        const std::string_view text = *shown;
+        const std::size_t lead = std::find_if_not(text.begin(), text.end(), blank) - text.begin();
+        if (text.substr(lead, dumped.size()) != dumped || !all_blank(text.substr(lead + dumped.size())))
+            return std::nullopt;
+        return Labelled{std::string(text.substr(0, lead)), l.next};
     }
 
     // The summary after its first rule line, up to the score; where the line
@@ -253,25 +274,24 @@ private:
     std::optional<std::size_t> read_summary(std::size_t pos, LoggedMessage& m) const {
         const Line resume = line_at(pos);
         if (resume.text != without_blank(kResume)) return std::nullopt;
-        const std::optional<Labelled> sender = labelled(resume.next, without_blank(kSenderLabel), m.parts[kSender]);
+        const std::optional<Labelled> sender = labelled(resume.next, kSenderLabel, m.parts[kSender]);
         if (!sender) return std::nullopt;
-        const std::optional<Labelled> subject = labelled(sender->next, without_blank(kSubjectLabel), m.parts[kSubject]);
+        const std::optional<Labelled> subject = labelled(sender->next, kSubjectLabel, m.parts[kSubject]);
         if (!subject) return std::nullopt;
         const Line score = line_at(subject->next);
         if (!score.ended || !score.text.starts_with(kScoreLabel)) return std::nullopt;
         const std::optional<std::int32_t> logged = parse_int32(score.text.substr(kScoreLabel.size()));
         if (!logged) return std::nullopt;
         m.logged_score = logged;
-        for (const auto& [h, lead] : {std::pair(kSender, sender->lead), std::pair(kSubject, subject->lead)}) {
-            m.parts[h].insert(0, lead);
-            m.recovery[h] = judge(m.parts[h].size(), m.host_length[h]);
+        for (const auto& [h, lead] : {std::pair(kSender, &sender->lead), std::pair(kSubject, &subject->lead)}) {
+            m.parts[h].insert(0, *lead);
+            if (m.recovery[h] != Recovery::uncertain) m.recovery[h] = judge(m.parts[h].size(), m.host_length[h]);
         }
         return score.next;
     }
 
     std::string_view log_;
-    std::vector<Finder> banner_pairs_;  // for the parts after the sender: "\r\n" + banner twice
-    Finder list_, stopped_;             // what follows the raw message's line
+    std::array<std::vector<Finder>, kDump.size()> enders_;  // what may follow each part's text
 };
 
 std::string characters(std::size_t n) { return std::to_string(n) + (n == 1 ? " character" : " characters"); }

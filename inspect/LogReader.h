@@ -46,9 +46,11 @@ struct LoggedMessage {
 // list's name, or the error that stopped it); before that the log may hold
 // a part of its raw message only. Until its summary is there (it is still
 // being scored) it has no logged score. The sender and subject get back
-// their leading blanks from the summary. A part whose text holds a line like
-// the log's own ends where the length its count gives ends it; one that
-// cannot be placed so is not called whole.
+// their leading blanks from the summary. The messages are told apart by the
+// lines the plug-in writes around them, never by what their texts hold: a
+// text ends at the first line that follows a text in the dump, or where the
+// dumped length given before the dump ends it. A part that the log does not
+// place so consistently is not called whole.
 // Raises EInOutError, naming the file, when the log cannot be read; the log
 // is read by the rules of the base folder's files (no link, no pipe).
 std::vector<LoggedMessage> read_log(const std::string& path);

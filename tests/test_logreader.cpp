@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "CodigoComun/Errors.h"
 #include "CodigoComun/FileNames.h"
 #include "CodigoComun/FilterPlan.h"
+#include "CodigoComun/LogField.h"
+#include "CodigoComun/LogLines.h"
 #include "CodigoComun/Texto.h"
 #include "host/PluginHost.h"
 #include "inspect/Comparison.h"
@@ -149,10 +152,11 @@ TEST_F(LogReaderTest, ReadsTheMessageWhoseNewMailLinesTheResetErased) {
 
 // Every prefix of a log, as a log emptied or read while a message is being
 // scored leaves it: a message appears once its part dump is whole, with the
-// parts the whole log gives; its score once its summary is there.
+// parts the whole log gives (also one whose dumped length the log gives);
+// its score once its summary is there.
 TEST_F(LogReaderTest, ALogCutAnywhereGivesTheMessagesItHoldsWhole) {
     score({{"h", "b\r\nc", "", " s", "win", "raw\r\nmsg"}, {"", "", "", "", "", ""},
-           {"h", "b", "a", "s", "spam", "r \r\n"}});
+           {"h", "b", "a", "s", "spam", "r\r\nsecure.filters.dat\r\nx \r\n"}});
     const std::string log = test::slurp(log_path());
     const std::vector<inspect::LoggedMessage> full = inspect::parse_log(log);
     ASSERT_EQ(full.size(), 3u);
@@ -191,6 +195,41 @@ TEST_F(LogReaderTest, AMessageThatStopsRightAfterItsDumpEndsThere) {
     EXPECT_EQ(logged[0].recovery[5], Recovery::trimmed);
     EXPECT_EQ(logged[0].logged_score, 0);
     EXPECT_EQ(logged[1].sender(), "s2");
+}
+
+// A dumped length that no line of the log follows is not the plug-in's:
+// the part ends at the first line that can end it and is not called whole,
+// and the next message is read as before.
+TEST_F(LogReaderTest, ADumpedLengthThatDoesNotFitLeavesItsPartUncertain) {
+    score({{"h", "b", "", "x" + kSubjectPair + "y", "t", "r"}, {"h", "b", "", "s", "t", "r"}});
+    std::string log = test::slurp(log_path());
+    const std::vector<inspect::LoggedMessage> before = inspect::parse_log(log);
+    const std::string length = "IDX: 100003 D       : " + std::to_string(before.at(0).sender().size());
+    log.replace(log.find(length), length.size(), length + "0");
+    const std::vector<inspect::LoggedMessage> after = inspect::parse_log(log);
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(after[0].sender(), "x");
+    EXPECT_EQ(after[0].recovery[kSender], Recovery::uncertain);
+    EXPECT_EQ(after[1].parts, before[1].parts);
+    EXPECT_EQ(after[1].logged_score, before[1].logged_score);
+}
+
+// A summary whose sender or subject is not the dumped one, or not shown
+// as the plug-in shows it, is not the message's: it gives no score.
+TEST_F(LogReaderTest, ASummaryThatDoesNotShowTheDumpedTextsGivesNoScore) {
+    score({{"h", "b", "", " s", "", "r"}});
+    const std::string log = test::slurp(log_path());
+    ASSERT_EQ(inspect::parse_log(log).at(0).logged_score, 0);
+    for (const auto& [line, changed] : {std::pair("|Sender      :  s\r\n", "|Sender      :  s x\r\n"),
+                                        {"|Sender      :  s\r\n", "|Sender      :  x s\r\n"},
+                                        {"|Sender      :  s\r\n", "|Sender      :  s\\q\r\n"},
+                                        {"|Subject     : :\r\n", "|Subject     : x\r\n"}}) {
+        std::string damaged = log;
+        damaged.replace(damaged.find(line), std::strlen(line), changed);
+        const std::vector<inspect::LoggedMessage> logged = inspect::parse_log(damaged);
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_FALSE(logged[0].logged_score) << changed;
+    }
 }
 
 TEST_F(LogReaderTest, AnEmptyLogHoldsNoMessageAndAMissingOneIsAnError) {
@@ -298,6 +337,117 @@ TEST_F(LogReaderTest, ExplainingAWholeLoggedMessageGivesTheLoggedScore) {
         }
     }
     EXPECT_GT(whole, 40u);
+}
+
+// A part made to mislead a reader of the log: the log's own lines, pieces
+// of an earlier log, runs of blanks and line ends of every kind, NULs, stray
+// bytes, and now and then a run long enough to near or pass the cap.
+std::string hostile_part(test::RandomFilters& g, const std::string& earlier) {
+    static const std::vector<std::string> lines = {
+        std::string(log_lines::kNewMail), "K A L V O R I  L O G  F I L E", "IDX: 100000 I       : 5",
+        "IDX: 100005 D       : 5", "secure.filters.dat", "trash.filters.dat", "Scoring stopped: x",
+        "Score preimages:=0", "get_score(1)", "#- filtred(sbjct=#win#)", std::string(log_lines::kRule), "|RESUME:",
+        "|Sender      : x", "|Subject     : y", "|Final Score : -1000"};
+    std::string s;
+    for (std::size_t n = g.below(7); n > 0; --n) {
+        const std::string banner(log_lines::kDump[g.below(log_lines::kDump.size())].banner);
+        switch (g.below(7)) {
+            case 0: s += "\r\n" + g.pick(lines) + (g.below(2) ? "\r\n" : ""); break;
+            case 1: s += "\r\n" + banner + "\r\n" + banner + (g.below(2) ? "\r\n" : ""); break;
+            case 2: s += earlier.substr(g.below(earlier.size()), g.below(800)); break;
+            case 3: s += std::string(g.below(40), "\r\n \t\0"[g.below(5)]); break;
+            case 4:
+                for (std::size_t k = g.below(20); k > 0; --k) s += static_cast<char>(g.below(256));
+                break;
+            case 5: s += g.part(4); break;
+            default:
+                for (std::size_t k = g.below(12) ? g.below(30) : 24000 + g.below(2) * 6000; k > 0; --k) s += "\r\n";
+        }
+    }
+    return s;
+}
+
+// Messages made of the log's own lines, written by the real plug-in several
+// to a log: each comes back in its place, with every part as the log keeps
+// it and its score, none lost and none merged. The first round opens with a
+// message that ends in 24000 blank lines, one that holds a whole log, and
+// texts that end in a line the log writes after them.
+TEST_F(LogReaderTest, MessagesMadeOfTheLogsOwnLinesComeBackOneByOne) {
+    test::RandomFilters g(2024);
+    logsize(1000);
+    std::string blank_lines;
+    for (int k = 0; k < 24000; ++k) blank_lines += "\r\n";
+    score({{"h", "b", "", "s", "win", "r\r\n" + kSubjectPair}, {"h", "b", "", "s", "t", "r\r\nsecure.filters.dat"}});
+    std::string earlier = test::slurp(log_path());
+    const std::vector<Parts> crafted = {
+        {"h", "b", "", "s", "win", "r" + blank_lines},
+        {"h", "b", "", " s", "t", earlier + blank_lines},
+        {"h", "b", "a", "s\r\nK A L V O R I N  S P E A K: SUBJECT", "t", "r\r\nsecure.filters.dat"}};
+    for (int round = 0; round < 12; ++round) {
+        const bool up50kb = round % 3 != 0;
+        setting("up50kb", up50kb ? "true" : "false");
+        std::vector<Parts> messages(8);
+        for (Parts& p : messages)
+            for (std::string& part : p) part = hostile_part(g, earlier);
+        if (round == 0) std::copy(crafted.begin(), crafted.end(), messages.begin());
+        const std::vector<std::int32_t> scores = score(messages);
+        earlier = test::slurp(log_path());
+        const std::vector<inspect::LoggedMessage> logged = inspect::parse_log(earlier);
+        ASSERT_EQ(logged.size(), messages.size()) << "round " << round;
+        for (std::size_t i = 0; i < logged.size(); ++i) {
+            SCOPED_TRACE("round " + std::to_string(round) + ", message " + std::to_string(i));
+            ASSERT_EQ(logged[i].logged_score, scores[i]);
+            for (std::size_t h = 0; h < 6; ++h) {
+                ASSERT_EQ(logged[i].parts[h], kept(messages[i][h], h, up50kb)) << h;
+                ASSERT_EQ(logged[i].recovery[h], truth(messages[i][h], h, up50kb)) << h;
+            }
+        }
+    }
+}
+
+// A sender or subject that holds line breaks adds no line to the summary,
+// which shows it on one line and still gives it back whole.
+TEST_F(LogReaderTest, ASenderOrSubjectCannotForgeALineOfTheSummary) {
+    const std::string forged_summary = "\r\n+---------------------------\r\n|RESUME:\r\n|Final Score : -1000";
+    const std::string forgeries[] = {"Hello\r\n|Final Score : -1000", "\n|Final Score : -1000\r", "\r|Final Score : 5",
+                                     std::string("a\0\r\n|Final Score : 1", 20), "x\\r\\n" + forged_summary,
+                                     "\t\x7F" + forged_summary + "\x1B\r\n "};
+    for (const std::string& forged : forgeries) {
+        SCOPED_TRACE(forged);
+        const Parts parts = {"h", "b", "", "  " + forged, forged, "r"};
+        ASSERT_EQ(score({parts}).at(0), 0);
+        const std::string log = test::slurp(log_path());
+        const std::size_t account = log.find("\r\nsecure.filters.dat\r\n");
+        std::vector<std::string> summary;
+        for (std::size_t at = log.find(log_lines::kRule, account); at < log.size(); at = log.find("\r\n", at) + 2)
+            summary.push_back(log.substr(at, log.find("\r\n", at) - at));
+        ASSERT_EQ(summary.size(), 6u);
+        EXPECT_EQ(summary[2], trim_end("|Sender      :   " + log_lines::one_line(forged)));
+        EXPECT_EQ(summary[4], "|Final Score : 0");
+        EXPECT_EQ(summary[5], log_lines::kRule);
+        const std::vector<inspect::LoggedMessage> logged = inspect::parse_log(log);
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_EQ(logged[0].sender(), trim_end("  " + forged));
+        EXPECT_EQ(logged[0].subject(), trim_end(forged));
+    }
+}
+
+// Any bytes at all, shown on one line with no control byte left, come back
+// as they were; a shown form that none of them gives is refused.
+TEST(LogField, ShowsAnyTextOnOneLineAndGivesItBack) {
+    test::RandomFilters g(77);
+    for (int k = 0; k < 2000; ++k) {
+        std::string text;
+        for (std::size_t n = g.below(12); n > 0; --n)
+            text += g.below(2) ? static_cast<char>(g.below(256)) : "\\x0A\r"[g.below(5)];
+        const std::string shown = log_lines::one_line(text);
+        const auto control = [](char c) { return static_cast<unsigned char>(c) < 32 || c == 0x7F; };
+        EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), control)) << shown;
+        EXPECT_EQ(log_lines::from_one_line(shown), text);
+    }
+    EXPECT_EQ(log_lines::one_line("caf\xE9: 50% off!"), "caf\xE9: 50% off!");
+    for (const char* malformed : {"a\\", "\\q", "\\x4", "\\x0D", "\\x41", "\\x0g", "\\x0a", "a\rb"})
+        EXPECT_FALSE(log_lines::from_one_line(malformed)) << malformed;
 }
 
 TEST_F(LogReaderTest, NamesTheLoggedMessagesThatPendingLinesWouldChange) {
