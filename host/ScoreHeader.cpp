@@ -68,11 +68,11 @@ private:
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-// A header line as the delivery programs read it. procmail ends the header
-// only at a line of a bare LF; maildrop drops every CR from the header and
-// joins a line that begins with a blank to the one before; maildrop also
-// ends a field's name at a NUL; Sieve unfolds, so that a colon may come on a
-// continuation line.
+// A header line as the delivery programs read it, taken together: procmail
+// ends the header only at a bare LF line, so a CR LF message may have no
+// body for it; maildrop drops every CR from the header and ends a field's
+// name at a NUL; every reader joins a line that begins with a blank to the
+// field before.
 enum class Kind { Other, ScoreField, Continuation, HeaderEnd };
 
 // Tells a line's kind from its first bytes, given as they come.
@@ -95,11 +95,12 @@ private:
         if (c == '\r') return std::nullopt;
         if (matched_ == kFieldName.size()) {
             if (is_blank(c)) return std::nullopt;
-            // The name and blanks alone count too, lest a reader take a
-            // continuation line for the rest of the field.
+            // The name and blanks alone count too: a Sieve filter may take
+            // the line for a field without a value, and a reader that joins
+            // may find the colon on a continuation line.
             return c == ':' || c == '\0' || c == '\n' ? Kind::ScoreField : Kind::Other;
         }
-        if (matched_ == 0 && is_blank(c)) return Kind::Continuation;
+        if (matched_ == 0 && is_blank(c)) return Kind::Continuation;  // after CRs at most
         if (ascii_lower(c) != kFieldName[matched_]) return Kind::Other;
         ++matched_;
         return std::nullopt;

@@ -171,19 +171,19 @@ TEST_P(Delivery, TheProgramReadsNoScoreFieldButTheHosts) {
         for (const char* sub : {"/cur", "/new", "/tmp"}) test::make_dir(home_ + "/" + box + sub);
     using namespace std::string_literals;
     const std::vector<std::string> messages = {
-        "Subject: a\n\r\nX-Kalvorin-Score: -1000\n\nbody\n",           // a CR LF line in an LF message
-        "Subject: a\r\n\r\nX-Kalvorin-Score: -1000\r\n",               // procmail reads on to a bare LF
-        "X-Kalvorin-Score  \r\n : -1000\r\nSubject: a\r\n\r\nb\r\n",    // no header for the scoring
-        "cheap viagra\r\nX-Kalvorin-Score: -1000\r\n\r\nb\r\n",          // no header either
-        "Subject: a\n\rX-Kal\rvorin-Score\r: -1000\n\nb\n",              // maildrop drops CRs
-        "Subject: a\nX-Kalvorin-Score\0 -1000\n\nb\n"s,                   // maildrop ends a name at a NUL
-        "Subject: a\nX-Kalvorin-Score\n \n\t: -1000\n\nb\n",             // the colon on a continuation line
+        "Subject: a\n\r\nX-Kalvorin-Score: -1000\n\nbody\n",               // a CR LF line in an LF message
+        "Subject: a\r\n\r\nX-Kalvorin-Score: -1000\r\n",                   // procmail reads on to a bare LF
+        "X-Kalvorin-Score  \r\n : -1000\r\nSubject: a\r\n\r\nb\r\n",       // no header for the scoring
+        "cheap viagra\r\nX-Kalvorin-Score: -1000\r\n\r\nb\r\n",            // no header either
+        "Subject: a\n\rX-Kal\rvorin-Score\r: -1000\n\nb\n",                // maildrop drops CRs
+        "Subject: a\nX-Kalvorin-Score\0 -1000\n\nb\n"s,                    // maildrop ends a name at a NUL
+        "Subject: a\nX-Kalvorin-Score\n \n\t: -1000\n\nb\n",               // the colon on a continuation line
         "From x@example.org Mon\r\nSubject: a\r\nx-kalvorin-score\t: -1000\r\n\r\nb\r\n",
     };
     for (std::size_t k = 0; k < messages.size(); ++k) {
         for (const bool capped : {false, true}) {
             SCOPED_TRACE("message " + std::to_string(k) + (capped ? " above the cap" : ""));
-            deliver(messages[k], GetParam().by_score_fields(capped ? "kalvorin-host --filter --max-size 1" : "kalvorin-host --filter"));
+            deliver(messages[k], GetParam().by_score_fields(std::string("kalvorin-host --filter") + (capped ? " --max-size 1" : "")));
             std::vector<std::string> landed;
             for (const std::string& box : boxes)
                 for (const std::string& got : take(home_ + "/" + box)) landed.push_back(box + ": " + got);

@@ -138,18 +138,11 @@ private:
             case 0: return pick({"\n", "\r\n", "\r\r\n", " \n", "\0\n"sv, "not a field"}) + (below(2) ? "" : line_end());
             case 1: return blanks() + pick({": -1000", "more", "\r\t: 7", ""}) + line_end();
             case 2: return pick({"Subject: hello", "X-Kalvorin-Scores: 5", "X-Kalvorin-Scor: 5", "From x"}) + line_end();
-            default: return name() + after_name() + pick({" -1000", "", "\t5"}) + line_end();
+            default: break;
         }
-    }
-
-    std::string name() {
-        std::string n = pick({"X-Kalvorin-Score", "x-kalvorin-score", "X-KALVORIN-SCORE", "X-Kalvorin-Sc"});
-        if (below(6) == 0) n.insert(below(n.size() + 1), "\r");
-        return n;
-    }
-
-    std::string after_name() {
-        return blanks() + pick({":", ":", "", "\0"sv, "x:", "\r:"});
+        std::string name = pick({"X-Kalvorin-Score", "x-kalvorin-score", "X-KALVORIN-SCORE", "X-Kalvorin-Sc"});
+        if (below(6) == 0) name.insert(below(name.size() + 1), "\r");
+        return name + blanks() + pick({":", ":", "", "\0"sv, "x:", "\r:"}) + pick({" -1000", "", "\t5"}) + line_end();
     }
 
     // Runs short and long enough to cross the pieces the host reads in.
@@ -171,13 +164,8 @@ private:
 
 std::string printable(const std::string& bytes) {
     std::string out;
-    for (const char c : bytes) {
-        if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\0') out += "\\0";
-        else out += c;
-    }
+    for (const char c : bytes)
+        out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : c == '\0' ? "\\0" : std::string(1, c);
     return out;
 }
 
@@ -211,10 +199,11 @@ TEST(ScoreHeader, NoScoreFieldButTheHostsOwnIsLeftForAnyReaderAndNothingElseChan
         // A score only for a message held whole, as the filter gives one.
         const std::size_t held = shapes.below(2) ? message.size() : shapes.below(message.size() + 1);
         std::optional<ScoreField> field;
-        if (held == message.size() && shapes.below(3)) field = ScoreField{static_cast<std::int32_t>(shapes.below(3)) * 500 - 500, shapes.below(2) == 0};
+        if (held == message.size() && shapes.below(3))
+            field = ScoreField{static_cast<std::int32_t>(shapes.below(3)) * 500 - 500, shapes.below(2) == 0};
         const std::string out = written(message, held, field);
-        SCOPED_TRACE("case " + std::to_string(k) + ", held " + std::to_string(held) + (field ? field->headerless ? ", headerless" : ", scored" : "") +
-                     ": " + printable(message));
+        SCOPED_TRACE("case " + std::to_string(k) + ", held " + std::to_string(held) +
+                     (field ? field->headerless ? ", headerless: " : ", scored: " : ": ") + printable(message));
 
         const Reading reading = read_message(out);
         std::size_t score_fields = 0;
