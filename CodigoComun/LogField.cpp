@@ -50,10 +50,7 @@ std::optional<std::string> from_one_line(std::string_view shown) {
                 if (shown.size() - i < 3) return std::nullopt;
                 const std::optional<unsigned char> high = hex_digit(shown[i + 1]), low = hex_digit(shown[i + 2]);
                 if (!high || !low) return std::nullopt;
-                const auto b = static_cast<unsigned char>(*high << 4 | *low);
-                // Only a byte without an escape of its own has this form.
-                if (!is_control(b) || b == '\r' || b == '\n' || b == '\t') return std::nullopt;
-                text += static_cast<char>(b);
+                text += static_cast<char>(*high << 4 | *low);
                 i += 2;
                 break;
             }

@@ -13,7 +13,8 @@
 namespace kalvorin::log_lines {
 
 std::string one_line(std::string_view text);
-// The text shown; none when the shown form holds a malformed escape.
+// The text shown; none when the shown form holds a malformed escape or a
+// control byte.
 std::optional<std::string> from_one_line(std::string_view shown);
 
 }  // namespace kalvorin::log_lines

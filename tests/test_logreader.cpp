@@ -12,7 +12,6 @@
 #include "CodigoComun/Errors.h"
 #include "CodigoComun/FileNames.h"
 #include "CodigoComun/FilterPlan.h"
-#include "CodigoComun/LogField.h"
 #include "CodigoComun/LogLines.h"
 #include "CodigoComun/Texto.h"
 #include "host/PluginHost.h"
@@ -223,6 +222,7 @@ TEST_F(LogReaderTest, ASummaryThatDoesNotShowTheDumpedTextsGivesNoScore) {
     for (const auto& [line, changed] : {std::pair("|Sender      :  s\r\n", "|Sender      :  s x\r\n"),
                                         {"|Sender      :  s\r\n", "|Sender      :  x s\r\n"},
                                         {"|Sender      :  s\r\n", "|Sender      :  s\\q\r\n"},
+                                        {"|Sender      :  s\r\n", "|Sender      :  s\\\r\n"},
                                         {"|Subject     : :\r\n", "|Subject     : x\r\n"}}) {
         std::string damaged = log;
         damaged.replace(damaged.find(line), std::strlen(line), changed);
@@ -405,8 +405,8 @@ TEST_F(LogReaderTest, MessagesMadeOfTheLogsOwnLinesComeBackOneByOne) {
     }
 }
 
-// A sender or subject that holds line breaks adds no line to the summary,
-// which shows it on one line and still gives it back whole.
+// A sender or subject that holds line breaks or other control bytes adds no
+// line to the summary, which shows it on one line and gives it back whole.
 TEST_F(LogReaderTest, ASenderOrSubjectCannotForgeALineOfTheSummary) {
     const std::string forged_summary = "\r\n+---------------------------\r\n|RESUME:\r\n|Final Score : -1000";
     const std::string forgeries[] = {"Hello\r\n|Final Score : -1000", "\n|Final Score : -1000\r", "\r|Final Score : 5",
@@ -422,32 +422,15 @@ TEST_F(LogReaderTest, ASenderOrSubjectCannotForgeALineOfTheSummary) {
         for (std::size_t at = log.find(log_lines::kRule, account); at < log.size(); at = log.find("\r\n", at) + 2)
             summary.push_back(log.substr(at, log.find("\r\n", at) - at));
         ASSERT_EQ(summary.size(), 6u);
-        EXPECT_EQ(summary[2], trim_end("|Sender      :   " + log_lines::one_line(forged)));
         EXPECT_EQ(summary[4], "|Final Score : 0");
         EXPECT_EQ(summary[5], log_lines::kRule);
+        const auto control = [](char c) { return static_cast<unsigned char>(c) < 32 || c == 0x7F; };
+        for (const std::string& line : summary) EXPECT_TRUE(std::none_of(line.begin(), line.end(), control)) << line;
         const std::vector<inspect::LoggedMessage> logged = inspect::parse_log(log);
         ASSERT_EQ(logged.size(), 1u);
         EXPECT_EQ(logged[0].sender(), trim_end("  " + forged));
         EXPECT_EQ(logged[0].subject(), trim_end(forged));
     }
-}
-
-// Any bytes at all, shown on one line with no control byte left, come back
-// as they were; a shown form that none of them gives is refused.
-TEST(LogField, ShowsAnyTextOnOneLineAndGivesItBack) {
-    test::RandomFilters g(77);
-    for (int k = 0; k < 2000; ++k) {
-        std::string text;
-        for (std::size_t n = g.below(12); n > 0; --n)
-            text += g.below(2) ? static_cast<char>(g.below(256)) : "\\x0A\r"[g.below(5)];
-        const std::string shown = log_lines::one_line(text);
-        const auto control = [](char c) { return static_cast<unsigned char>(c) < 32 || c == 0x7F; };
-        EXPECT_TRUE(std::none_of(shown.begin(), shown.end(), control)) << shown;
-        EXPECT_EQ(log_lines::from_one_line(shown), text);
-    }
-    EXPECT_EQ(log_lines::one_line("caf\xE9: 50% off!"), "caf\xE9: 50% off!");
-    for (const char* malformed : {"a\\", "\\q", "\\x4", "\\x0D", "\\x41", "\\x0g", "\\x0a", "a\rb"})
-        EXPECT_FALSE(log_lines::from_one_line(malformed)) << malformed;
 }
 
 TEST_F(LogReaderTest, NamesTheLoggedMessagesThatPendingLinesWouldChange) {
