@@ -74,11 +74,17 @@ Scored score_message(const std::string& plugin, std::string_view message) {
     return s;
 }
 
-Scored score_isolated(const std::string& plugin, std::string_view message) {
-    const platform::ChildOutcome c = platform::run_in_child([&] { return encode(score_message(plugin, message)); });
+std::string why_unscored(const platform::ChildOutcome& c, std::chrono::seconds limit) {
+    if (c.timed_out)
+        return "took longer than " + std::to_string(limit.count()) + " s (--filter-timeout) and was ended";
+    return c.result ? "answered nothing usable" : c.failure;
+}
+
+Scored score_isolated(const FilterOptions& options, std::string_view message) {
+    const platform::ChildOutcome c = platform::run_in_child(
+        [&] { return encode(score_message(options.plugin, message)); }, options.time_limit);
     if (const auto s = c.result ? decode(*c.result) : std::nullopt) return *s;
-    report(std::string(kInput) + ": the scoring " + (c.result ? "answered nothing usable" : c.failure) +
-           ", not scored");
+    report(std::string(kInput) + ": the scoring " + why_unscored(c, options.time_limit) + ", not scored");
     return {};
 }
 
@@ -89,13 +95,15 @@ Scored score_isolated(const std::string& plugin, std::string_view message) {
 // running out of memory there (GLib aborts rather than throws), a crash or a
 // faulty plug-in cannot take the held message with it. What cannot be held
 // or scored goes on whole without a field: downstream, no field means "not
-// scored", never "scored 0".
+// scored", never "scored 0". So does a message whose scoring outlasts its
+// time limit, rather than hold up the delivery until the delivery program
+// gives up on this program.
 int filter_stdin(const FilterOptions& options) {
     platform::LineReader in;
     std::string raw;
     Scored scored;
     try {
-        if (in.rest(raw, options.max_size)) scored = score_isolated(options.plugin, without_from_line(raw));
+        if (in.rest(raw, options.max_size)) scored = score_isolated(options, without_from_line(raw));
         else report(std::string(kInput) + ": " + too_big_text(options.max_size));
     } catch (const std::bad_alloc&) {
         // What was read is held; the rest is still unread and passes through.

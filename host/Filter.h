@@ -1,10 +1,15 @@
 #pragma once
 // --filter: one message from standard input on to standard output, with its
 // score field when it could be scored, whole in every case.
+#include <chrono>
 #include <cstddef>
 #include <string>
 
 namespace kalvorin::host {
+
+// A message is scored in milliseconds, a long one against long lines in a
+// few seconds; delivery programs give a filter some minutes.
+inline constexpr std::chrono::seconds kDefaultTimeLimit{60};
 
 struct FilterOptions {
     std::string plugin;
@@ -12,6 +17,8 @@ struct FilterOptions {
     // Exit with the statuses of the other modes (not scored, no plug-in, a
     // failure reported) although the message was written out whole.
     bool detailed_status = false;
+    // A scoring that takes longer is ended, and the message goes on unscored.
+    std::chrono::seconds time_limit = kDefaultTimeLimit;
 };
 
 // Returns the exit status: kAllScored whenever the message was written out

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -159,6 +160,8 @@ TEST(TextFile, AppendCreatesAndEndsWithCrLf) {
 
 #ifndef _WIN32
 // POSIX by nature: child processes, signals and the file-size limit.
+constexpr std::chrono::milliseconds kAMinute(60000);
+
 // Work in a child process hands back its text; whatever ends it early is a
 // failure that leaves the caller running.
 TEST(RunInChild, GivesTheTextOrWhyTheChildFailed) {
@@ -176,9 +179,40 @@ TEST(RunInChild, GivesTheTextOrWhyTheChildFailed) {
         {"an exit", []() -> std::string { std::_Exit(3); }, std::nullopt, "ended with status 3"},
     };
     for (const Case& c : cases) {
-        const platform::ChildOutcome o = platform::run_in_child(c.work);
+        const platform::ChildOutcome o = platform::run_in_child(c.work, kAMinute);
         EXPECT_EQ(o.result, c.result) << c.what;
         EXPECT_EQ(o.failure, c.failure) << c.what;
+    }
+}
+
+// Work that outlasts its time is ended with every process it started; so is
+// what it started when it ends in time.
+TEST(RunInChild, EndsWorkThatOutlastsItsTimeAndWhatItStarted) {
+    TempDir d;
+    // Starts a process that waits for ever and writes down both ids.
+    const auto start_another = [&] {
+        const pid_t other = ::fork();
+        if (other == 0)
+            for (;;) ::pause();
+        std::ofstream(d / "pids") << other << " " << ::getpid();
+    };
+    struct Case {
+        std::chrono::milliseconds limit;
+        bool hang;
+    };
+    for (const Case c : {Case{std::chrono::milliseconds(300), true}, Case{kAMinute, false}}) {
+        const platform::ChildOutcome o = platform::run_in_child(
+            [&] {
+                start_another();
+                while (c.hang) ::pause();
+                return std::string("done");
+            },
+            c.limit);
+        EXPECT_EQ(o.result, c.hang ? std::nullopt : std::optional<std::string>("done")) << o.failure;
+        EXPECT_EQ(o.timed_out, c.hang);
+        EXPECT_EQ(o.failure, c.hang ? "did not end in time" : "");
+        std::ifstream pids(d / "pids");
+        for (pid_t pid = 0; pids >> pid;) test::expect_ended(pid);
     }
 }
 
@@ -191,11 +225,13 @@ TEST(RunInChild, KeepsTheCallersOutputAndWaitsWhateverSigchldSays) {
     std::FILE* caught = std::fopen((d / "out").c_str(), "w");
     ::dup2(::fileno(caught), 1);
     const auto saved_chld = std::signal(SIGCHLD, SIG_IGN);
-    const platform::ChildOutcome o = platform::run_in_child([] {
-        std::printf("noise");
-        std::fflush(stdout);
-        return std::string("answer");
-    });
+    const platform::ChildOutcome o = platform::run_in_child(
+        [] {
+            std::printf("noise");
+            std::fflush(stdout);
+            return std::string("answer");
+        },
+        kAMinute);
     std::signal(SIGCHLD, saved_chld);
     std::fflush(stdout);
     ::dup2(saved_out, 1);

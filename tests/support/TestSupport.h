@@ -168,6 +168,10 @@ private:
     platform::posix::UniqueFd out_;  // its standard output
 };
 
+// Expects the process to end within a minute: to be gone, or a zombie that
+// holds nothing any more. One that lives on is reported, then killed.
+void expect_ended(pid_t pid);
+
 // Copies the configuration program and its runtime files into a new folder.
 void install_program(const std::string& folder);
 

@@ -226,6 +226,20 @@ int Child::end(int signal) {
     return status;
 }
 
+void expect_ended(pid_t pid) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    // The state follows the program name, which ends with the last ')'.
+    for (std::string stat; !(stat = slurp("/proc/" + std::to_string(pid) + "/stat")).empty();) {
+        if (stat.compare(stat.rfind(')'), 3, ") Z") == 0) return;
+        if (std::chrono::steady_clock::now() > give_up) {
+            ADD_FAILURE() << "process " << pid << " lives on";
+            ::kill(pid, SIGKILL);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 RunResult reg(const std::vector<std::string>& args) {
     std::vector<std::string> argv{dist("kalvorin-reg")};
     argv.insert(argv.end(), args.begin(), args.end());
