@@ -1,6 +1,7 @@
 #include "host/CommandLine.h"
 
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <iostream>
@@ -28,6 +29,8 @@ const char* kUsage =
     "  --plugin PATH    the plug-in to load; Kalvorin.TBP beside this program unless given\n"
     "  --max-size SIZE  messages above SIZE bytes (K, M: kibibytes, mebibytes) are not scored; 32M unless given\n"
     "  --detailed-status  with --filter: the statuses below, though the message was written out whole\n"
+    "  --filter-timeout SECONDS  with --filter: a scoring that takes longer is ended, the message written\n"
+    "                   out unscored; 60 unless given\n"
     "  --explain and --compare run the plug-in's list pass in this program and take --parts DIR... too\n"
     "exit status: 0 all scored, 1 a message not scored, 2 usage, 3 the plug-in could not be loaded or\n"
     "did not initialise (--explain, --compare: the settings or a list could not be read), 4 all scored\n"
@@ -68,8 +71,18 @@ std::optional<std::size_t> parse_size(const std::string& text) {
     return static_cast<std::size_t>(value);
 }
 
+// A time limit: whole seconds, up to a day.
+std::optional<std::chrono::seconds> parse_seconds(const std::string& text) {
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 24 * 60 * 60)
+        return std::nullopt;
+    return std::chrono::seconds(value);
+}
+
 // The options and sources, or the status to end with; see CommandLine.
 std::optional<int> read_into(Options& options, int argc, char** argv) {
+    bool timeout_given = false;
     options.plugin = platform::program_folder() + platform::path_separator() + "Kalvorin.TBP";
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -80,6 +93,11 @@ std::optional<int> read_into(Options& options, int argc, char** argv) {
             const auto size = i + 1 < argc ? parse_size(argv[++i]) : std::nullopt;
             if (!size) return usage_error("--max-size needs a size from 1 to 2147483647 bytes, such as 500K or 32M");
             options.max_size = *size;
+        } else if (a == "--filter-timeout") {
+            const auto limit = i + 1 < argc ? parse_seconds(argv[++i]) : std::nullopt;
+            if (!limit) return usage_error("--filter-timeout needs a whole number of seconds from 1 to 86400");
+            options.filter_timeout = *limit;
+            timeout_given = true;
         } else if (a == "--version") {
             std::cout << "kalvorin-host " << KALVORIN_VERSION << "\n";
             return kAllScored;
@@ -108,6 +126,7 @@ std::optional<int> read_into(Options& options, int argc, char** argv) {
     if (options.filter_mode && (options.parts_mode || !options.sources.empty() || in_process))
         return usage_error("--filter reads standard input and takes no sources");
     if (options.detailed_status && !options.filter_mode) return usage_error("--detailed-status goes with --filter");
+    if (timeout_given && !options.filter_mode) return usage_error("--filter-timeout goes with --filter");
     if (options.parts_mode && options.sources.empty()) return usage_error("--parts needs at least one folder");
     if (options.explain && !options.compare.empty()) return usage_error("--explain and --compare go one at a time");
     if (in_process && options.sources.empty()) return usage_error("--explain and --compare need at least one source");

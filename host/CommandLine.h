@@ -1,9 +1,12 @@
 #pragma once
 // kalvorin-host's command line: its options and sources, checked together.
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "host/Filter.h"
 
 namespace kalvorin::host {
 
@@ -18,6 +21,7 @@ struct Options {
     bool explain = false;
     bool filter_mode = false;
     bool detailed_status = false;
+    std::chrono::seconds filter_timeout = kDefaultTimeLimit;
     std::vector<std::string> compare;  // the old and the new base folder
     std::vector<std::string> sources;
     // --explain or --compare: the list pass runs in the host itself.

@@ -167,7 +167,8 @@ int run(int argc, char** argv) {
     if (command_line.done) return *command_line.done;
     const Options& options = command_line.options;
     const std::vector<std::string>& sources = options.sources;
-    if (options.filter_mode) return filter_stdin({options.plugin, options.max_size, options.detailed_status});
+    if (options.filter_mode)
+        return filter_stdin({options.plugin, options.max_size, options.detailed_status, options.filter_timeout});
     if (options.in_process()) return inspect_messages(options);
     try {
         Messages messages(options);

@@ -2,21 +2,28 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <glib.h>
 #include <gmime/gmime.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <random>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/MimeParts.h"
 #include "host/Sources.h"
 #include "host/StderrWatch.h"
+#include "platform/lock.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin::host {
@@ -384,6 +391,67 @@ TEST_F(HostCommandTest, FilterWritesNothingWhenTheInputCannotBeRead) {
     EXPECT_TRUE(r.err.starts_with("kalvorin-host: standard input: ")) << r.err;
 }
 
+// Runs the host with the plug-in that stalls, as KALVORIN_STALL says.
+std::vector<std::string> stall_env(const std::string& how, const std::string& pid_file) {
+    return {"KALVORIN_STALL=" + how, "KALVORIN_STALL_PIDS=" + pid_file};
+}
+
+// The process that the stalling plug-in wrote down, once it has (a minute at most).
+pid_t stalled_process(const std::string& pid_file) {
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    pid_t pid = 0;
+    while (!(std::istringstream(test::slurp(pid_file)) >> pid) && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return pid;
+}
+
+// A scoring that outlasts --filter-timeout, stopped or not, is ended: the
+// message goes on whole and unscored, and the base folder is free.
+TEST_F(HostCommandTest, FilterEndsAScoringThatOutlastsItsTimeLimit) {
+    const std::string passed = "Subject: viagra\n\nb\n", pid_file = tmp_ / "pid";
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stop" : "hang");
+        std::filesystem::remove(pid_file);
+        // timeout only keeps a host that would never end from holding up the tests.
+        const auto r = test::run({"/usr/bin/timeout", "-s", "KILL", "120", test::dist("kalvorin-host"), "--filter",
+                                  "--filter-timeout", "1", "--plugin", KALVORIN_STALL_PLUGIN, "--detailed-status"},
+                                 "X-Kalvorin-Score: -1000\n" + passed, stall_env(stop ? "stop" : "hang", pid_file));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, passed);
+        EXPECT_EQ(r.err, "kalvorin-host: standard input: the scoring took longer than 1 s (--filter-timeout) and "
+                         "was ended, not scored\n");
+        const pid_t stalled = stalled_process(pid_file);
+        ASSERT_NE(stalled, 0);
+        test::expect_ended(stalled);
+        EXPECT_TRUE(platform::FileLock::acquire(base() + "plugin.lock", {}));
+    }
+}
+
+// The scoring never outlives the host, however it ends (a delivery program
+// kills a filter that it has waited on too long), nor keeps the base folder
+// from the next message.
+TEST_F(HostCommandTest, FilterScoringEndsWithTheHost) {
+    const std::string message = "Subject: viagra\n\nb\n", pid_file = tmp_ / "pid";
+    spit(tmp_ / "message", message);
+    struct Case {
+        const char* stall;
+        int signal;
+    };
+    for (const Case& c : {Case{"hang", SIGKILL}, Case{"stop", SIGKILL}, Case{"hang", SIGTERM}}) {
+        SCOPED_TRACE(std::string(c.stall) + ", " + ::strsignal(c.signal));
+        std::filesystem::remove(pid_file);
+        test::Child host({"/bin/sh", "-c", "exec \"$0\" --filter --plugin \"$1\" < \"$2\"",
+                          test::dist("kalvorin-host"), KALVORIN_STALL_PLUGIN, tmp_ / "message"},
+                         stall_env(c.stall, pid_file));
+        const pid_t stalled = stalled_process(pid_file);
+        ASSERT_NE(stalled, 0);
+        host.end(c.signal);
+        test::expect_ended(stalled);
+        const auto r = test::run({test::dist("kalvorin-host"), "--filter"}, message, {"KALVORIN_LOCK_WAIT=0"});
+        EXPECT_EQ(r.out, "X-Kalvorin-Score: 1000\n" + message) << r.err;
+    }
+}
+
 // Every mode of every program says so when its output is lost, whatever it
 // found besides.
 TEST_F(HostCommandTest, EveryModeReportsOutputThatCannotBeWritten) {
@@ -496,6 +564,10 @@ TEST_F(HostCommandTest, VersionAndUsageErrors) {
         {{"--parts"}, 2, "", "kalvorin-host: --parts needs at least one folder\nusage:"},
         {{"--plugin"}, 2, "", "kalvorin-host: --plugin needs a path\nusage:"},
         {{"--frob"}, 2, "", "kalvorin-host: unknown option --frob\nusage:"},
+        {{"--filter", "--filter-timeout", "0"}, 2, "", "kalvorin-host: --filter-timeout needs a whole number of"},
+        {{"--filter", "--filter-timeout", "86401"}, 2, "", "kalvorin-host: --filter-timeout needs a whole number"},
+        {{"--filter", "--filter-timeout", "1.5"}, 2, "", "kalvorin-host: --filter-timeout needs a whole number"},
+        {{"--filter-timeout", "5", "x.eml"}, 2, "", "kalvorin-host: --filter-timeout goes with --filter\nusage:"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> argv{test::dist("kalvorin-host")};
