@@ -30,7 +30,7 @@ const char* kUsage =
     "  --max-size SIZE  messages above SIZE bytes (K, M: kibibytes, mebibytes) are not scored; 32M unless given\n"
     "  --detailed-status  with --filter: the statuses below, though the message was written out whole\n"
     "  --filter-timeout SECONDS  with --filter: a scoring that takes longer is ended, the message written\n"
-    "                   out unscored; 60 unless given\n"
+    "                   out unscored; 120 unless given\n"
     "  --explain and --compare run the plug-in's list pass in this program and take --parts DIR... too\n"
     "exit status: 0 all scored, 1 a message not scored, 2 usage, 3 the plug-in could not be loaded or\n"
     "did not initialise (--explain, --compare: the settings or a list could not be read), 4 all scored\n"

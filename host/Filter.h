@@ -8,8 +8,10 @@
 namespace kalvorin::host {
 
 // A message is scored in milliseconds, a long one against long lines in a
-// few seconds; delivery programs give a filter some minutes.
-inline constexpr std::chrono::seconds kDefaultTimeLimit{60};
+// few seconds, and delivery programs give a filter some minutes. The limit
+// also covers the plug-in's wait for a base folder that another program
+// holds (a minute), which is then reported as such.
+inline constexpr std::chrono::seconds kDefaultTimeLimit{120};
 
 struct FilterOptions {
     std::string plugin;
