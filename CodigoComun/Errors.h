@@ -22,11 +22,14 @@ struct ERegExpr : KalvorinError {
     using KalvorinError::KalvorinError;
 };
 
-// A pattern that ran out of its work budget on one text. The text decides
-// this, not the pattern alone: the same pattern may finish on another text,
-// so the list pass passes over the line instead of stopping.
+// A pattern that ran out of its work budget on one text, or whose form for a
+// text of this length is too big to compile (counts are written out as far
+// as the text's length allows). The text decides this, not the pattern
+// alone: the same pattern may finish on another text, so the list pass
+// passes over the line instead of stopping.
 struct ERegExprTooCostly : ERegExpr {
     ERegExprTooCostly() : ERegExpr("TRegExpr(exec): Pattern Too Costly For This Text") {}
+    using ERegExpr::ERegExpr;
 };
 
 }  // namespace kalvorin

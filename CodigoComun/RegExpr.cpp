@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -165,9 +166,10 @@ Compiled compile(const std::string& translated, std::size_t pattern_length) {
     Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated.data()), translated.size(), kCompileOptions,
                             &error, &offset, context.get()));
     if (!code) {
-        const std::string problem =
-            error == PCRE2_ERROR_PATTERN_TOO_LARGE ? "Expression Too Big For This Text" : pcre2_message(error);
-        throw ERegExpr("TRegExpr(comp): " + problem + " (pos " + std::to_string(pattern_length) + ")");
+        const std::string at = " (pos " + std::to_string(pattern_length) + ")";
+        if (error == PCRE2_ERROR_PATTERN_TOO_LARGE)
+            throw ERegExprTooCostly("TRegExpr(comp): Expression Too Big For This Text" + at);
+        throw ERegExpr("TRegExpr(comp): " + pcre2_message(error) + at);
     }
     const bool jit = pcre2_jit_compile(code.get(), PCRE2_JIT_COMPLETE) == 0;
     return {std::move(code), jit};
@@ -316,11 +318,11 @@ std::optional<RegexMatch> regexpr_find(const std::string& pattern, const std::st
     return search(compiled, text, matcher);
 }
 
-// A translation that PCRE2 refused is kept as its message, so that it fails
+// A translation that PCRE2 refused is kept as its error, so that it fails
 // alike for every subject of its length class.
 struct RegexPattern::LengthClass {
     std::optional<Compiled> compiled;
-    std::string error;
+    std::exception_ptr error;  // of its own type: too big for this length is the text's doing
 };
 
 struct RegexPattern::Parsed {
@@ -349,11 +351,11 @@ bool RegexPattern::exec(std::string_view subject) {
         slot = std::make_unique<LengthClass>();
         try {
             slot->compiled = compile(trx::emit(parsed_->tree, text.size()), pattern_.size());
-        } catch (const ERegExpr& e) {
-            slot->error = e.what();
+        } catch (const ERegExpr&) {
+            slot->error = std::current_exception();
         }
     }
-    if (!slot->compiled) throw ERegExpr(slot->error);
+    if (!slot->compiled) std::rethrow_exception(slot->error);
     if (text.empty()) return false;
     return search(*slot->compiled, text, shared_matcher()).has_value();
 }
