@@ -67,8 +67,9 @@ std::string outcome(const std::string& line, bool& too_costly) {
     } catch (const EFilterError& e) {
         return std::string("EFilterError: ") + e.what();
     } catch (const ERegExpr& e) {
-        // The budget is processor time: whether it runs out may differ between
-        // two runs of the same pattern.
+        // The budget counts steps, but a kept pattern is compiled for its length
+        // class and a direct one for the text's own length: their counts may
+        // differ at the budget's edge, and a length may be too big for one only.
         if (std::string(e.what()).find("Too Costly") != std::string::npos) too_costly = true;
         return std::string("ERegExpr: ") + e.what();
     }

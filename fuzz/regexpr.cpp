@@ -25,8 +25,9 @@ std::string outcome(Run run, bool& too_costly) {
     try {
         return run() ? "match" : "no match";
     } catch (const ERegExpr& e) {
-        // The budget is processor time, so whether it runs out can differ
-        // between two runs.
+        // The budget counts steps, but a kept pattern is compiled for its length
+        // class and a direct one for the text's own length: their counts may
+        // differ at the budget's edge, and a length may be too big for one only.
         if (std::string(e.what()).find("Too Costly") != std::string::npos) too_costly = true;
         return std::string("ERegExpr: ") + e.what();
     }
