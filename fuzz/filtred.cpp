@@ -66,11 +66,12 @@ std::string outcome(const std::string& line, bool& too_costly) {
         return std::string("EConvertError: ") + e.what();
     } catch (const EFilterError& e) {
         return std::string("EFilterError: ") + e.what();
+    } catch (const ERegExprTooCostly& e) {
+        // The text decides this: a kept pattern compiled for its length
+        // class may meet the budget's edge where the literal road does not.
+        too_costly = true;
+        return std::string("ERegExpr: ") + e.what();
     } catch (const ERegExpr& e) {
-        // The budget counts steps, but a kept pattern is compiled for its length
-        // class and a direct one for the text's own length: their counts may
-        // differ at the budget's edge, and a length may be too big for one only.
-        if (std::string(e.what()).find("Too Costly") != std::string::npos) too_costly = true;
         return std::string("ERegExpr: ") + e.what();
     }
 }
