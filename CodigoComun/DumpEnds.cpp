@@ -5,6 +5,7 @@
 
 #include "CodigoComun/FileNames.h"
 #include "CodigoComun/LogLines.h"
+#include "platform/find_bytes.h"
 
 namespace kalvorin::log_lines {
 
@@ -27,7 +28,7 @@ std::array<std::vector<std::string>, kDump.size()> all_enders() {
 // follows it. What runs on is a line break, and for a banner pair the banner
 // after it: the ender itself can stand for whatever ender follows.
 bool found_in(std::string_view dumped, const std::string& ender) {
-    if (dumped.find(ender) != std::string_view::npos) return true;
+    if (platform::find_bytes(dumped, ender) != std::string_view::npos) return true;
     const std::size_t tail = std::min(dumped.size(), ender.size() - 1);
     const std::string joint = std::string(dumped.substr(dumped.size() - tail)) + ender;
     return joint.find(ender) < tail;

@@ -80,7 +80,8 @@ void list_pass(std::int32_t list, std::int32_t& score) {
     for (std::size_t number = 1; score == 0 && reader.next_line(line); ++number) {
         // A line too long to be taken apart stops the pass; the log names it
         // by its length rather than taking it in at every message.
-        const std::string shown = overlong(line) ? line_of_length(line.size()) : line;
+        const std::string by_length = overlong(line) ? line_of_length(line.size()) : std::string();
+        const std::string& shown = by_length.empty() ? line : by_length;
         write_log(1, shown);
         switch (try_line(line)) {
             case LineOutcome::match: score = get_score(list); break;
