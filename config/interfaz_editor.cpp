@@ -1,6 +1,7 @@
 // The editor tab: composing filter lines on the five level lines.
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -148,14 +149,13 @@ void TForm1::combine(char joiner) {
         joined[static_cast<std::size_t>(level)] = level_box(level)->isChecked() && !level_text(level).empty();
     if (!joined[0]) return;
 
-    std::string group = level_text(0);
-    set_level_text(0, "");
-    for (int level = 1; level < kLevels; ++level) {
+    std::vector<std::string> lines;
+    for (int level = 0; level < kLevels; ++level) {
         if (!joined[static_cast<std::size_t>(level)]) continue;
-        group += joiner + level_text(level);
+        lines.push_back(level_text(level));
         set_level_text(level, "");
     }
-    set_level_text(0, "(" + group + ")");
+    set_level_text(0, inspect::group(lines, joiner));
 
     // Close the gap that the joined lines left.
     switch (n) {
@@ -183,8 +183,8 @@ void TForm1::combine(char joiner) {
         if (level_text(level).empty()) level_box(level)->setEnabled(false);
 }
 
-void TForm1::btn_andClick() { combine('*'); }
-void TForm1::btn_orClick() { combine('+'); }
+void TForm1::btn_andClick() { combine(inspect::kAnd); }
+void TForm1::btn_orClick() { combine(inspect::kOr); }
 
 void TForm1::btn_rotateClick() {
     const int n = selection_count();
@@ -198,13 +198,17 @@ void TForm1::btn_clearClick() { move_down(); }
 
 // ---------------------------------------------------------------- adding to a list
 
+void TForm1::add_waiting_line(const std::string& pending, const std::string& line) {
+    platform::append_line(basefolder + pending, line, platform::Place::BaseFolder);
+    btn_saveall->setEnabled(true);
+}
+
 // The append comes first, so a failed one leaves the editor as it was.
 void TForm1::add_to_list(const std::string& pending) {
     const std::string line = level_text(0);
     if (line.empty()) return;
-    platform::append_line(basefolder + pending, line, platform::Place::BaseFolder);
+    add_waiting_line(pending, line);
     move_down();
-    btn_saveall->setEnabled(true);
 }
 
 void TForm1::btn_addsecureClick() { add_to_list(lists()[0].pending); }

@@ -24,6 +24,9 @@ const char* kUsage =
     "       kalvorin-host [OPTIONS] --compare OLD_BASE NEW_BASE SOURCE...\n"
     "                                               the messages whose deciding list or score differs\n"
     "                                               between the lists of two base folders\n"
+    "       kalvorin-host [OPTIONS] --suggest MESSAGE... [--against SOURCE...]\n"
+    "                                               filter lines that catch the messages, best first, one a\n"
+    "                                               row: LINE<TAB>messages caught<TAB>--against messages matched\n"
     "       kalvorin-host --version                 print this program's version\n"
     "options:\n"
     "  --plugin PATH    the plug-in to load; Kalvorin.TBP beside this program unless given\n"
@@ -31,10 +34,11 @@ const char* kUsage =
     "  --detailed-status  with --filter: the statuses below, though the message was written out whole\n"
     "  --filter-timeout SECONDS  with --filter: a scoring that takes longer is ended, the message written\n"
     "                   out unscored; 120 unless given\n"
-    "  --explain and --compare run the plug-in's list pass in this program and take --parts DIR... too\n"
+    "  --explain, --compare and --suggest run the plug-in's list pass in this program and take\n"
+    "                   --parts DIR... too\n"
     "exit status: 0 all scored, 1 a message not scored, 2 usage, 3 the plug-in could not be loaded or\n"
-    "did not initialise (--explain, --compare: the settings or a list could not be read), 4 all scored\n"
-    "but the plug-in reported a failure, 5 the output could not be written\n"
+    "did not initialise (--explain, --compare, --suggest: the settings or a list could not be read),\n"
+    "4 all scored but the plug-in reported a failure, 5 the output could not be written\n"
     "--filter exits 0 when the message was written out whole, scored or not; 1 when the input could\n"
     "not be read, 5 when the output could not be written\n";
 
@@ -83,6 +87,7 @@ std::optional<std::chrono::seconds> parse_seconds(const std::string& text) {
 // The options and sources, or the status to end with; see CommandLine.
 std::optional<int> read_into(Options& options, int argc, char** argv) {
     bool timeout_given = false;
+    std::vector<std::string>* named = &options.sources;  // where the next source goes
     options.plugin = platform::program_folder() + platform::path_separator() + "Kalvorin.TBP";
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -109,6 +114,11 @@ std::optional<int> read_into(Options& options, int argc, char** argv) {
             if (i + 2 >= argc) return usage_error("--compare needs two base folders");
             options.compare = {argv[i + 1], argv[i + 2]};
             i += 2;
+        } else if (a == "--suggest") {
+            options.suggest = true;
+        } else if (a == "--against") {
+            if (!options.suggest) return usage_error("--against goes after --suggest and its messages");
+            named = &options.against;
         } else if (a == "--filter") {
             options.filter_mode = true;
         } else if (a == "--detailed-status") {
@@ -119,7 +129,7 @@ std::optional<int> read_into(Options& options, int argc, char** argv) {
         } else if (a.rfind("--", 0) == 0) {
             return usage_error("unknown option " + a);
         } else {
-            options.sources.push_back(a);
+            named->push_back(a);
         }
     }
     const bool in_process = options.in_process();
@@ -128,7 +138,9 @@ std::optional<int> read_into(Options& options, int argc, char** argv) {
     if (options.detailed_status && !options.filter_mode) return usage_error("--detailed-status goes with --filter");
     if (timeout_given && !options.filter_mode) return usage_error("--filter-timeout goes with --filter");
     if (options.parts_mode && options.sources.empty()) return usage_error("--parts needs at least one folder");
-    if (options.explain && !options.compare.empty()) return usage_error("--explain and --compare go one at a time");
+    if (options.explain + !options.compare.empty() + options.suggest > 1)
+        return usage_error("--explain, --compare and --suggest go one at a time");
+    if (options.suggest && options.sources.empty()) return usage_error("--suggest needs at least one message");
     if (in_process && options.sources.empty()) return usage_error("--explain and --compare need at least one source");
     if (!options.filter_mode && !mime_available() && !options.parts_mode && !options.sources.empty()) {
         std::cerr << "kalvorin-host: " << kPartsOnly;

@@ -23,9 +23,11 @@ struct Options {
     bool detailed_status = false;
     std::chrono::seconds filter_timeout = kDefaultTimeLimit;
     std::vector<std::string> compare;  // the old and the new base folder
-    std::vector<std::string> sources;
-    // --explain or --compare: the list pass runs in the host itself.
-    bool in_process() const { return explain || !compare.empty(); }
+    bool suggest = false;
+    std::vector<std::string> sources;  // with --suggest, the messages to catch
+    std::vector<std::string> against;  // --suggest's messages to count the lines over
+    // --explain, --compare or --suggest: the list pass runs in the host itself.
+    bool in_process() const { return explain || !compare.empty() || suggest; }
 };
 
 // The options, or the exit status to end with at once: after the version or

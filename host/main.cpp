@@ -18,6 +18,7 @@
 #include "host/PartsDir.h"
 #include "host/PluginHost.h"
 #include "host/ReadAhead.h"
+#include "inspect/Suggest.h"
 #include "platform/errors.h"
 #include "platform/terminal.h"
 
@@ -160,6 +161,33 @@ int inspect_messages(const Options& options) {
     return stopped ? kPluginFailed : kAllScored;
 }
 
+// --suggest: lines drawn from the messages given, counted over them and over
+// the --against messages as they are read. The --against messages stand for
+// mail the user keeps: each one a line matches counts against the line.
+int suggest_lines(const Options& options) {
+    std::optional<kalvorin::inspect::PassSettings> settings;
+    try {
+        settings = kalvorin::inspect::PassSettings::from_store();
+    } catch (const std::exception& e) {
+        report(e.what());
+        return kNoPlugin;
+    }
+    std::vector<kalvorin::inspect::HostParts> chosen;
+    bool all = Messages(options).each(
+        [&](const std::string&, const MessageParts& parts) { chosen.push_back(host_parts(parts)); });
+    kalvorin::inspect::Tally tally(chosen, *settings);
+    if (!options.against.empty()) {
+        Options against = options;
+        against.sources = options.against;
+        all &= Messages(against).each([&](const std::string&, const MessageParts& parts) {
+            tally.history(kalvorin::inspect::see(host_parts(parts), *settings), true);
+        });
+    }
+    for (const kalvorin::inspect::Proposal& p : tally.ranked())
+        std::cout << p.line << "\t" << p.caught << "\t" << p.matched << "\n";
+    return all ? kAllScored : kNotScored;
+}
+
 }  // namespace
 
 int run(int argc, char** argv) {
@@ -169,6 +197,7 @@ int run(int argc, char** argv) {
     const std::vector<std::string>& sources = options.sources;
     if (options.filter_mode)
         return filter_stdin({options.plugin, options.max_size, options.detailed_status, options.filter_timeout});
+    if (options.suggest) return suggest_lines(options);
     if (options.in_process()) return inspect_messages(options);
     try {
         Messages messages(options);

@@ -1,12 +1,11 @@
-#include "config/FieldTest.h"
+#include "inspect/FieldTest.h"
 
-#include <array>
 #include <string_view>
 
 #include "CodigoComun/FilterPlan.h"
 #include "CodigoComun/Texto.h"
 
-namespace kalvorin::config {
+namespace kalvorin::inspect {
 
 namespace {
 
@@ -33,4 +32,10 @@ Refusal TestKind::refusal(const std::string& text) const {
     return Refusal::None;
 }
 
-}  // namespace kalvorin::config
+std::string group(const std::vector<std::string>& lines, char joiner) {
+    std::string out = "(";
+    for (std::size_t i = 0; i < lines.size(); ++i) out += (i ? std::string(1, joiner) : "") + lines[i];
+    return out + ")";
+}
+
+}  // namespace kalvorin::inspect
