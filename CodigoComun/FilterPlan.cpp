@@ -20,6 +20,13 @@ constexpr std::size_t kKeptValues = 16;
 // for a slot, which of the texts replaced it stands for.
 struct Working {
     std::string text;
+    // The text's plain and ANSI upper-case forms, kept in step with it so
+    // that no step converts the whole line again.
+    std::string plain, ansi;
+    // Whether the ANSI form holds a letter A to Z only where the plain form
+    // holds it too (so under every code page but a few): then a keyword
+    // stands in both forms at the same places.
+    bool same_letters = true;
     std::vector<int> owner;
     std::vector<std::size_t> replaced;
     std::vector<std::string> texts;  // every text replaced by a slot
@@ -38,9 +45,9 @@ std::string char_at(const std::string& line, std::size_t pos) {
 
 // The starts of the occurrences procesa would replace, with each slot read
 // as the digit that stands in for it.
-std::vector<std::size_t> occurrences(const std::string& upper_line, const std::string& upper_test) {
+std::vector<std::size_t> occurrences(const std::string& upper_line, const std::string& upper_test, std::size_t from) {
     std::vector<std::size_t> hits;
-    for (std::size_t hit = upper_line.find(upper_test); hit != std::string::npos;
+    for (std::size_t hit = upper_line.find(upper_test, from); hit != std::string::npos;
          hit = upper_line.find(upper_test, hit + upper_test.size()))
         hits.push_back(hit);
     return hits;
@@ -50,25 +57,24 @@ std::vector<std::size_t> occurrences(const std::string& upper_line, const std::s
 // of its slots is read as the digit the test has there (0 or 1): whether
 // procesa replaces that stretch then depends on earlier values, and so does
 // what later tests find where it stands.
-bool slot_may_match(const Working& w, const std::string& upper_line, const std::string& upper_test) {
-    // A slot can only stand where the test has a digit.
-    std::vector<std::size_t> digits;
-    for (std::size_t j = 0; j < upper_test.size(); ++j)
-        if (upper_test[j] == '0' || upper_test[j] == '1') digits.push_back(j);
-    if (digits.empty()) return false;
+bool slot_may_match(const Working& w, const std::string& upper_line, const std::string& upper_test,
+                    std::size_t from) {
+    // A slot can only stand where the test has a digit, and never within its
+    // keyword, so such a stretch starts where the keyword stands in the line.
+    if (upper_test.find_first_of("01") == std::string::npos) return false;
     const std::size_t length = upper_test.size();
-    for (std::size_t slot = 0; slot < upper_line.size(); ++slot) {
-        if (!w.is_slot(slot)) continue;
-        for (const std::size_t d : digits) {
-            if (d > slot || slot - d + length > upper_line.size()) continue;
-            const std::size_t start = slot - d;
-            bool match = true;
-            for (std::size_t j = 0; j < length && match; ++j) {
-                const char t = upper_test[j];
-                match = w.is_slot(start + j) ? t == '0' || t == '1' : upper_line[start + j] == t;
-            }
-            if (match) return true;
+    const std::string_view keyword = std::string_view(upper_test).substr(0, kFieldKeywords[0].size());
+    for (std::size_t start = upper_line.find(keyword, from);
+         start != std::string::npos && start + length <= upper_line.size();
+         start = upper_line.find(keyword, start + 1)) {
+        bool match = true, slot = false;
+        for (std::size_t j = 0; j < length && match; ++j) {
+            const char t = upper_test[j];
+            const bool here = w.is_slot(start + j);
+            slot = slot || here;
+            match = here ? t == '0' || t == '1' : upper_line[start + j] == t;
         }
+        if (match && slot) return true;
     }
     return false;
 }
@@ -78,29 +84,41 @@ bool slot_may_match(const Working& w, const std::string& upper_line, const std::
 // least one byte long, so the line is rewritten in place from the left.
 void replace_hits(Working& w, const std::vector<std::size_t>& hits, std::size_t length, int k, char digit) {
     std::size_t to = hits.empty() ? w.text.size() : hits.front();
+    // Each stretch kept moves left as a whole, in every array alike.
     const auto keep = [&](std::size_t from, std::size_t end) {
-        for (; from < end; ++from, ++to) {
-            w.text[to] = w.text[from];
-            w.owner[to] = w.owner[from];
-            w.replaced[to] = w.replaced[from];
-        }
+        const auto move = [&](auto& v) {
+            std::copy(v.begin() + static_cast<std::ptrdiff_t>(from), v.begin() + static_cast<std::ptrdiff_t>(end),
+                      v.begin() + static_cast<std::ptrdiff_t>(to));
+        };
+        move(w.text);
+        move(w.plain);
+        move(w.ansi);
+        move(w.owner);
+        move(w.replaced);
+        to += end - from;
     };
     for (std::size_t h = 0; h < hits.size(); ++h) {
         const std::size_t hit = hits[h];
         w.texts.push_back(w.text.substr(hit, length));
-        w.text[to] = digit;
+        w.text[to] = w.plain[to] = w.ansi[to] = digit;
         w.owner[to] = k;
         w.replaced[to] = w.texts.size() - 1;
         ++to;
         keep(hit + length, h + 1 < hits.size() ? hits[h + 1] : w.text.size());
     }
     w.text.resize(to);
+    w.plain.resize(to);
+    w.ansi.resize(to);
     w.owner.resize(to);
     w.replaced.resize(to);
 }
 
 Working working(const std::string& line) {
-    return {line, std::vector<int>(line.size(), kPlain), std::vector<std::size_t>(line.size(), 0), {}};
+    Working w{line, plain_upper(line), platform::ansi_upper(line), true, std::vector<int>(line.size(), kPlain),
+              std::vector<std::size_t>(line.size(), 0), {}};
+    for (std::size_t i = 0; i < line.size() && w.same_letters; ++i)
+        w.same_letters = w.ansi[i] < 'A' || w.ansi[i] > 'Z' || w.plain[i] == w.ansi[i];
+    return w;
 }
 
 // What is written where a test stood: its digit, a slot for a value left
@@ -124,8 +142,11 @@ Walked walk(Working& w, WriteOf&& write_of) {
     std::size_t k = 0;
     for (std::size_t part = 0; part < kFieldKeywords.size(); ++part) {
         const std::string_view keyword = kFieldKeywords[part];
-        for (std::size_t p = plain_upper(w.text).find(keyword); p != std::string::npos;
-             p = plain_upper(w.text).find(keyword), ++k) {
+        // Nothing before the first replaced stretch changes, and no keyword
+        // stood there; a digit takes its place, across which no keyword
+        // joins; so the next keyword lies after it.
+        std::size_t from = 0;
+        for (std::size_t p = w.plain.find(keyword); p != std::string::npos; p = w.plain.find(keyword, from), ++k) {
             if (w.is_slot(p + 5) || w.is_slot(p + 6)) return {WalkEnd::expression, true};
             const WrittenTest t = read_test(w.text, p, part);
             // The text and its closing delimiter, or the rest of the line.
@@ -134,10 +155,13 @@ Walked walk(Working& w, WriteOf&& write_of) {
             if (write == Write::stop) return {WalkEnd::stopped};
             if (t.delim.empty()) return {WalkEnd::no_delimiter};
             const std::string upper_test = platform::ansi_upper(t.test_text());
-            const std::string upper_line = platform::ansi_upper(w.text);
-            if (slot_may_match(w, upper_line, upper_test)) return {WalkEnd::expression, true};
-            const std::vector<std::size_t> hits = occurrences(upper_line, upper_test);
+            // Every stretch that may be the test starts with its keyword, and
+            // none stands before p when both forms agree on the letters.
+            const std::size_t start = w.same_letters ? p : 0;
+            if (slot_may_match(w, w.ansi, upper_test, start)) return {WalkEnd::expression, true};
+            const std::vector<std::size_t> hits = occurrences(w.ansi, upper_test, start);
             if (hits.empty()) return {WalkEnd::not_in_line};
+            from = hits.front();
             replace_hits(w, hits, upper_test.size(), write == Write::slot ? static_cast<int>(k) : kPlain,
                          write == Write::one ? '1' : '0');
         }

@@ -23,8 +23,19 @@ std::vector<std::string> lines_of(const std::string& content) {
 }
 
 // A pattern out of its budget on a message only passes its line over for that
-// message: the checks list says so, and the save need not ask.
-bool is_fault(lint::Kind kind) { return kind == lint::Kind::stops || kind == lint::Kind::regex_error; }
+// message, and a redundant line decides nothing: the checks list says so, and
+// the save need not ask. A line that decides every message or that never
+// holds is asked about: neither is likely what its writer meant.
+bool is_fault(const lint::Finding& f) {
+    switch (f.kind) {
+        case lint::Kind::stops:
+        case lint::Kind::regex_error:
+        case lint::Kind::decides_all:
+        case lint::Kind::never_holds: return true;
+        case lint::Kind::never_decides: return f.what.says == lint::Says::never_matches;
+        default: return false;
+    }
+}
 
 }  // namespace
 
@@ -54,18 +65,25 @@ ListsAfterSave lists_after_save(const std::string& basefolder) {
     return out;
 }
 
-std::vector<lint::Finding> faults_in_waiting_lines(const ListsAfterSave& after, bool uppercase) {
+std::vector<lint::Finding> faults_in_waiting_lines(const ListsAfterSave& after, bool uppercase,
+                                                   const lint::BetweenLines& between) {
     std::vector<lint::Finding> out;
-    for (const lint::Finding& f : lint::check(after.lists, uppercase).findings)
-        if (is_fault(f.kind) && f.number > after.kept[f.list]) out.push_back(f);
+    for (const lint::Finding& f : lint::check(after.lists, uppercase, after.kept, between).findings)
+        if (is_fault(f)) out.push_back(f);
     return lint::by_severity(std::move(out));
 }
 
-std::string faults_text(const std::vector<lint::Finding>& faults, const inspect::FilterLists& lists) {
+std::string finding_text(const lint::Finding& f, const inspect::FilterLists& lists, const lint::Templates& texts) {
+    const lint::Words place{lint::Says::line_at, {inspect::list_name(f.list), std::to_string(f.number)}};
+    return lint::render(place, texts) + ": " + lint::visible(lint::shortened(lists.lines[f.list][f.number - 1])) +
+           "\n    " + lint::render({lint::label(f.kind), {}}, texts) + ": " + lint::render(f.fix, texts) + "\n    " +
+           lint::render(f.what, texts) + "\n";
+}
+
+std::string faults_text(const std::vector<lint::Finding>& faults, const inspect::FilterLists& lists,
+                        const lint::Templates& texts) {
     std::string out;
-    for (const lint::Finding& f : faults)
-        out += std::string(inspect::list_name(f.list)) + " line " + std::to_string(f.number) + ": " +
-               lists.lines[f.list][f.number - 1] + "\n    " + f.text + "\n";
+    for (const lint::Finding& f : faults) out += finding_text(f, lists, texts);
     return out;
 }
 

@@ -33,12 +33,21 @@ struct ListsAfterSave {
 // file cannot be read.
 ListsAfterSave lists_after_save(const std::string& basefolder);
 
-// The findings on waiting lines that would stop the scoring or whose pattern
-// cannot compile or run, most serious first.
-std::vector<lint::Finding> faults_in_waiting_lines(const ListsAfterSave& after, bool uppercase);
+// The findings on waiting lines that would stop the scoring, whose pattern
+// cannot compile or run, that match every message, or that hold a test or
+// are a line that never holds; most serious first. Only the waiting lines
+// are checked: these findings depend on nothing before them.
+std::vector<lint::Finding> faults_in_waiting_lines(const ListsAfterSave& after, bool uppercase,
+                                                   const lint::BetweenLines& between = nullptr);
 
-// The box's text: each such line with its list, number, text and why.
-std::string faults_text(const std::vector<lint::Finding>& faults, const inspect::FilterLists& lists);
+// The box's text: each such line with its list, number, text, what to
+// change and why, in the templates' language.
+std::string faults_text(const std::vector<lint::Finding>& faults, const inspect::FilterLists& lists,
+                        const lint::Templates& texts);
+
+// A finding for a reader: its line's place and text, shortened, then its
+// kind with what to change, then what was found.
+std::string finding_text(const lint::Finding& f, const inspect::FilterLists& lists, const lint::Templates& texts);
 
 // Rewrites the list with every line that reads as UTF-8 in Windows-1252,
 // where the code page holds its characters; line ends are kept as they are.

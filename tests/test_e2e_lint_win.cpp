@@ -23,11 +23,11 @@ std::string lines(std::initializer_list<std::string> ls) {
     return out;
 }
 
-const std::string kHeader = "list\tline\tkind\tfinding\ttext\n";
+const std::string kHeader = "list\tline\tkind\tfinding\ttext\tchange\n";
 
 std::string row(const std::string& list, int line, const std::string& kind, const std::string& finding,
-                const std::string& text) {
-    return list + "\t" + std::to_string(line) + "\t" + kind + "\t" + finding + "\t" + text + "\n";
+                const std::string& text, const std::string& change) {
+    return list + "\t" + std::to_string(line) + "\t" + kind + "\t" + finding + "\t" + text + "\t" + change + "\n";
 }
 
 // The three lists' contents; an absent list is written empty.
@@ -104,17 +104,28 @@ TEST_F(LintWin, ALineAfterTwoLinesOfOneShapeStillDecides) {
 
 TEST_F(LintWin, FindingsUnderEachUpperCaseSetting) {
     const std::string all = "matches every message that reaches it, whatever its tests answer; no line after it decides";
+    const auto every = [](const std::string& column) {
+        return "the number 1 at column " + column + " makes every message match: remove it, or the line";
+    };
     const std::string no_answers = "no answers of its tests make it match";
+    const std::string operators = "remove the line, or change its operators: with * a test that never holds makes the line fail";
     const std::string lower =
         " never holds: with the upper-case option on the part is matched in upper case, and every match of the "
-        "pattern needs a lower-case letter a to z (write it in upper case, or begin the pattern with (?i))";
-    const std::string empty_text = row("secure", 1, "never-holds", "sbjct=## never holds: an empty text is never found",
-                                       "sbjct=##") +
-                                   row("secure", 1, "never-decides", no_answers, "sbjct=##");
+        "pattern needs a lower-case letter a to z";
+    const auto upper = [](const std::string& test) {
+        return "write the letters of the pattern of the test " + test + " at column 1 in upper case, or begin it with (?i)";
+    };
+    const std::string empty_text =
+        row("secure", 1, "never-holds", "sbjct=## never holds: an empty text is never found", "sbjct=##",
+            "write a text between the delimiters of the test sbjct=## at column 1, or remove the test") +
+        row("secure", 1, "never-decides", no_answers, "sbjct=##", operators);
     const std::string utf8 = row("secure", 1, "utf-8",
                                  "reads as UTF-8, but the plug-in reads lists as Windows-1252 and tests the line byte "
-                                 "for byte as it stands; in Windows-1252 it is: mbody=#caf\xE9#",
-                                 "mbody=#caf\xC3\xA9#");
+                                 "for byte as it stands. Read as Windows-1252, as the plug-in reads it: "
+                                 "mbody=#caf\xC3\xA9#. Read as UTF-8, as it was written: mbody=#caf\xE9#",
+                                 "mbody=#caf\xC3\xA9#",
+                                 "save the list as Windows-1252 (ANSI) instead of UTF-8, or convert it with the check "
+                                 "window's button");
     struct Case {
         std::string what;
         Lists lists;
@@ -123,21 +134,23 @@ TEST_F(LintWin, FindingsUnderEachUpperCaseSetting) {
     };
     const Case cases[] = {
         {"a bare 1, alone and or-ed", {lines({"1", "sbjct=#zz#+1"}), "", ""}, "",
-         row("secure", 1, "decides-all", all, "1") + row("secure", 2, "decides-all", all, "sbjct=#zz#+1")},
+         row("secure", 1, "decides-all", all, "1", every("1")) +
+             row("secure", 2, "decides-all", all, "sbjct=#zz#+1", every("12"))},
         {"an empty text, on", {lines({"sbjct=##"}), "", ""}, "", empty_text},
         {"an empty text, off", {lines({"sbjct=##"}), "", ""}, "false", empty_text},
         {"lower-case patterns, on",
          {lines({"mbody=%viagra%"}), lines({"attch=%\\.exe$%"}), ""},
          "",
-         row("secure", 1, "never-holds", "mbody=%viagra%" + lower, "mbody=%viagra%") +
-             row("secure", 1, "never-decides", no_answers, "mbody=%viagra%") +
-             row("trash", 1, "never-holds", "attch=%\\\\.exe$%" + lower, "attch=%\\\\.exe$%") +
-             row("trash", 1, "never-decides", no_answers, "attch=%\\\\.exe$%")},
+         row("secure", 1, "never-holds", "mbody=%viagra%" + lower, "mbody=%viagra%", upper("mbody=%viagra%")) +
+             row("secure", 1, "never-decides", no_answers, "mbody=%viagra%", operators) +
+             row("trash", 1, "never-holds", "attch=%\\\\.exe$%" + lower, "attch=%\\\\.exe$%",
+                 upper("attch=%\\\\.exe$%")) +
+             row("trash", 1, "never-decides", no_answers, "attch=%\\\\.exe$%", operators)},
         {"lower-case patterns, stored on",
          {lines({"mbody=%viagra%"}), "", ""},
          "true",
-         row("secure", 1, "never-holds", "mbody=%viagra%" + lower, "mbody=%viagra%") +
-             row("secure", 1, "never-decides", no_answers, "mbody=%viagra%")},
+         row("secure", 1, "never-holds", "mbody=%viagra%" + lower, "mbody=%viagra%", upper("mbody=%viagra%")) +
+             row("secure", 1, "never-decides", no_answers, "mbody=%viagra%", operators)},
         {"lower-case patterns, off", {lines({"mbody=%viagra%"}), lines({"attch=%\\.exe$%"}), ""}, "false", ""},
         {"a line saved as UTF-8, on", {lines({"mbody=#caf\xC3\xA9#"}), "", ""}, "", utf8},
         {"a line saved as UTF-8, off", {lines({"mbody=#caf\xC3\xA9#"}), "", ""}, "false", utf8},
@@ -146,7 +159,7 @@ TEST_F(LintWin, FindingsUnderEachUpperCaseSetting) {
          "",
          row("trash", 1, "duplicate",
              "gives the same value as secure line 1 for every message, and secure line 1 decides first",
-             "sbjct=#invoice#")},
+             "sbjct=#invoice#", "remove this line, or the same line at secure line 1")},
         {"a later list repeats a line in another case, off",
          {lines({"SBJCT=#INVOICE#"}), lines({"sbjct=#invoice#"}), ""}, "false", ""},
     };

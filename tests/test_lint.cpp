@@ -2,6 +2,7 @@
 // program's output and exit statuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -35,7 +36,8 @@ struct Case {
 std::string shown(const Report& r) {
     std::string out;
     for (const Finding& f : r.findings)
-        out += std::to_string(f.list) + ":" + std::to_string(f.number) + " " + kind_name(f.kind) + " " + f.text + "\n";
+        out += std::to_string(f.list) + ":" + std::to_string(f.number) + " " + kind_name(f.kind) + " " +
+               english(f.what, Style::raw) + "\n";
     return out;
 }
 
@@ -45,7 +47,7 @@ TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
         {"an expression that never reduces", {"sbjct=#a#x"}, {},
          {{0, 1, Kind::stops, "'0x' is not a valid integer value; scoring stops here for every message"}}},
         {"a number too big only when the test is true", {"sbjct=#a# 0 0 0 0 0 0 0 0 0 0"}, {},
-         {{0, 1, Kind::stops, "when sbjct=#a# is 1: '10000000000' is not a valid integer value"}}},
+         {{0, 1, Kind::stops, "when sbjct=#a# = 1: '10000000000' is not a valid integer value"}}},
         {"a line beyond the longest a line may be", {"sbjct=#a#+" + std::string(65536, ' ') + "1"}, {},
          {{0, 1, Kind::stops, "is refused: The filter line of 65547 bytes is longer than the 65536 bytes a line may have"}}},
         {"parentheses nested too deep", {std::string(257, '(') + "sbjct=#a#" + std::string(257, ')')}, {},
@@ -88,10 +90,10 @@ TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
           {0, 2, Kind::never_holds, "mbody=%viagra% never holds: with the upper-case option on"},
           {0, 3, Kind::never_holds, "a lower-case letter"},
           {0, 3, Kind::never_decides, "no answers"},
-          {0, 4, Kind::never_holds, "always holds: a word of blanks"}}},
+          {0, 4, Kind::always_holds, "always holds: a word of blanks"}}},
         {"patterns as written when the option is off", {"mbody=%viagra%", "sbjct=\" \""}, {}, {}, false},
         {"a line saved as UTF-8", {"mbody=#caf\xC3\xA9#", "mbody=#caf\xE9#", "\xEF\xBB\xBF:Secure"}, {},
-         {{0, 1, Kind::utf8, "in Windows-1252 it is: mbody=#caf\xE9#"},
+         {{0, 1, Kind::utf8, "Read as UTF-8, as it was written: mbody=#caf\xE9#"},
           {0, 3, Kind::stops, "not a valid integer"},
           {0, 3, Kind::utf8, "byte-order mark"}}},
         {"the same tests in other letter case under the option", {"SBJCT=#INVOICE#*mbody=\"Win \""},
@@ -115,7 +117,7 @@ TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
         {"seven, which are only sampled",
          {"(sbjct=#a#*sbjct-#a#)*sbjct=#b#*sbjct=#c#*sbjct=#d#*sbjct=#e#*sbjct=#f#*sbjct=#g#"}, {}, {}},
         {"a keyword inside a later test's text", {"rwmsg=#snder=#a## 0 0 0 0 0 0 0 0 0 0"}, {},
-         {{0, 1, Kind::stops, "when snder=#a# is 0, rwmsg=#0# is 1: '10000000000'"}}},
+         {{0, 1, Kind::stops, "when snder=#a# = 0, rwmsg=#0# = 1: '10000000000'"}}},
     };
     for (const Case& c : cases) {
         inspect::FilterLists lists;
@@ -127,9 +129,61 @@ TEST(Lint, FindsEachKindOfProblemAndOnlyThere) {
             const Finding& f = r.findings[i];
             const Expected& e = c.findings[i];
             EXPECT_EQ(std::make_tuple(f.list, f.number, f.kind), std::make_tuple(e.list, e.number, e.kind)) << c.name;
-            EXPECT_NE(f.text.find(e.part_of_text), std::string::npos) << c.name << ": " << f.text;
+            const std::string text = english(f.what, Style::raw);
+            EXPECT_NE(text.find(e.part_of_text), std::string::npos) << c.name << ": " << text;
         }
     }
+}
+
+// Each finding says what to change and where, readably: control characters
+// shown, a long line's reason not buried behind its echo, both readings of a
+// UTF-8 line named, and what the plug-in accepts but hardly means said too.
+TEST(Lint, EachFindingSaysWhatToChangeAndWhere) {
+    struct Case {
+        std::string line;
+        Kind kind;
+        std::string fix, what;
+    };
+    const std::string deep = std::string(300, '(') + "sbjct=#a#" + std::string(300, ')');
+    const Case cases[] = {
+        {"sbjct=#lottery#)*(mbody=#winner#", Kind::stops, "remove the ')' at column 16", "'' is not a valid"},
+        {"sbjct=#a#\t", Kind::stops, "remove the '\\t' at column 10", "'0\\t' is not a valid"},
+        {"foo=#x#", Kind::stops, "'foo' at column 1 is no field keyword", "'foo=#x#' is not"},
+        {deep, Kind::stops, "nested 300 deep, past 256 from the '(' at column 257", "(601 bytes) cannot be evaluated: its"},
+        {"sbjct=#a#+", Kind::stops, "the '+' at column 10 has no test after it", "no step can reduce"},
+        {"sbjct=#a#+(mbody=#b#", Kind::stops, "close the '(' at column 11", "cannot be evaluated"},
+        {"sbjct=#a+snder=x", Kind::stops, "sbjct=#a+snder=x at column 1 has no closing '#'", "does not occur"},
+        {"mbody=#caf\xC3\xA9#", Kind::utf8, "save the list as Windows-1252",
+         "as the plug-in reads it: mbody=#caf\xC3\xA9#. Read as UTF-8, as it was written: mbody=#caf\xE9#"},
+        {"sbjct-##", Kind::always_holds, "between the delimiters of the test sbjct-## at column 1", "always holds"},
+        {"sbjct=#zz#+1", Kind::decides_all, "the number 1 at column 12", "matches every message"},
+        {"mbody=#a#*rwmsg=%viagra%", Kind::never_holds, "rwmsg=%viagra% at column 11 in upper case", "never holds"},
+        {"(sbjct=#a#+mbody=#b#", Kind::unclosed, "close the '(' at column 1", "never closed"},
+        {"sbjct=#a# mbody=#b#", Kind::no_operator, "between sbjct=#a# and mbody=#b# at column 11", "side by side"},
+        {"mbody=%(ab%", Kind::regex_error, "the test mbody=%(ab% at column 1", "does not compile"},
+    };
+    for (const Case& c : cases) {
+        inspect::FilterLists lists;
+        lists.lines[0] = {c.line};
+        const Report r = check(lists, true);
+        const auto f = std::find_if(r.findings.begin(), r.findings.end(), [&](const Finding& x) { return x.kind == c.kind; });
+        ASSERT_NE(f, r.findings.end()) << c.line << "\n" << shown(r);
+        EXPECT_NE(english(f->fix).find(c.fix), std::string::npos) << c.line << ": " << english(f->fix);
+        EXPECT_NE(english(f->what).find(c.what), std::string::npos) << c.line << ": " << english(f->what);
+        EXPECT_LT(english(f->what).size(), 400u) << c.line;
+    }
+}
+
+// The window's English texts are kalvorin-lint's, line for line.
+TEST(Lint, TheEnglishLanguageFileHoldsTheCheckersTexts) {
+    const std::string file = test::slurp(std::string(KALVORIN_SOURCE_DIR) + "/resources/lang.eng.txt");
+    std::vector<std::string> lines;
+    for (std::size_t from = 0, end; (end = file.find("\r\n", from)) != std::string::npos; from = end + 2)
+        lines.push_back(file.substr(from, end - from));
+    constexpr std::size_t kFirst = 160;
+    ASSERT_GT(lines.size(), kFirst + static_cast<std::size_t>(Says::count));
+    for (std::size_t s = 0; s < static_cast<std::size_t>(Says::count); ++s)
+        EXPECT_EQ(lines[kFirst - 1 + s], english_template(static_cast<Says>(s))) << "line " << kFirst + s;
 }
 
 // A pattern whose work grows faster than its text is reported with the
@@ -156,18 +210,19 @@ TEST(Lint, ReportsPatternsWhoseWorkOutgrowsTheirText) {
             continue;
         }
         ASSERT_EQ(r.findings.size(), 1u) << c.pattern << "\n" << shown(r);
-        const Finding& f = r.findings[0];
-        EXPECT_EQ(f.kind, Kind::regex_cost) << c.pattern;
+        const Finding& finding = r.findings[0];
+        const std::string text = english(finding.what, Style::raw);
+        EXPECT_EQ(finding.kind, Kind::regex_cost) << c.pattern;
         const std::string before = std::string("%") + c.pattern + "% is too costly for a text of ";
-        ASSERT_EQ(f.text.substr(0, before.size()), before) << f.text;
-        const std::size_t length = std::stoul(f.text.substr(before.size()));
-        EXPECT_LE(length, 50000u) << f.text;
+        ASSERT_EQ(text.substr(0, before.size()), before) << text;
+        const std::size_t length = std::stoul(text.substr(before.size()));
+        EXPECT_LE(length, 50000u) << text;
         // The first length that does: half of it passes.
         for (const HostileText& t : trx_piece_texts(c.pattern, length > 1000 ? length / 2 : 0)) {
             RegexPattern p(c.pattern);
-            EXPECT_NO_THROW(p.exec(c.uppercase ? trim(plain_upper(t.text)) : t.text)) << f.text;
+            EXPECT_NO_THROW(p.exec(c.uppercase ? trim(plain_upper(t.text)) : t.text)) << text;
         }
-        EXPECT_NE(f.text.find("; the line is passed over for a message like it"), std::string::npos) << f.text;
+        EXPECT_NE(text.find("; the line is passed over for a message like it"), std::string::npos) << text;
     }
 }
 
@@ -193,10 +248,14 @@ TEST(Lint, UTF8FixOnlyForTextsTheCodePageHolds) {
 }
 
 TEST(Lint, BySeverityKeepsLineOrderWithinAKind) {
-    const std::vector<Finding> f = by_severity({{0, 1, Kind::duplicate, "a"}, {0, 2, Kind::stops, "b"},
-                                                {1, 1, Kind::duplicate, "c"}, {2, 5, Kind::utf8, "d"}});
+    const auto at = [](std::size_t list, std::size_t number, Kind kind, const char* mark) {
+        return Finding{list, number, kind, {Says::line_at, {mark}}, {}};
+    };
+    const std::vector<Finding> f =
+        by_severity({at(0, 1, Kind::duplicate, "a"), at(0, 2, Kind::stops, "b"), at(1, 1, Kind::duplicate, "c"),
+                     at(2, 5, Kind::utf8, "d")});
     std::string order;
-    for (const Finding& x : f) order += x.text;
+    for (const Finding& x : f) order += x.what.values[0];
     EXPECT_EQ(order, "bdac");
 }
 
@@ -233,10 +292,11 @@ TEST_F(LintProgram, StoredFolderTabSeparatedRowsAndExitStatuses) {
     const test::RunResult r = lint({"--format", "tsv"});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_EQ(r.out,
-              "list\tline\tkind\tfinding\ttext\n"
+              "list\tline\tkind\tfinding\ttext\tchange\n"
               "secure\t3\tstops\tcannot be evaluated: '0\\tx' is not a valid integer value; scoring stops here for "
-              "every message that reaches it\tsbjct=#a#\\tx\n"
-              "-\t-\tdisabled-comments\t1 comment line reads as a filter line without its ':'\t\n");
+              "every message that reaches it\tsbjct=#a#\\tx\tremove the '\\t' at column 10: between the tests only "
+              "numbers, + * ( ) and blanks may stand\n"
+              "-\t-\tdisabled-comments\t1 comment line reads as a filter line without its ':'\t\t\n");
     lists("sbjct=#a#\r\n");
     EXPECT_EQ(lint({tmp_ / "base"}).out, "0 problems in 1 filter line\n");
     EXPECT_EQ(lint({tmp_ / "base"}).status, 0);

@@ -81,8 +81,8 @@ Claims claims(const Report& r) {
     Claims c;
     for (const Finding& f : r.findings) {
         const auto at = std::make_pair(f.list, f.number);
-        if (f.kind == Kind::duplicate || f.kind == Kind::never_decides) c.never[at] = f.text;
-        if (f.kind == Kind::decides_all) c.every[at] = f.text;
+        if (f.kind == Kind::duplicate || f.kind == Kind::never_decides) c.never[at] = english(f.what);
+        if (f.kind == Kind::decides_all) c.every[at] = english(f.what);
     }
     return c;
 }

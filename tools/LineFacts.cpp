@@ -27,8 +27,6 @@ namespace {
 constexpr std::size_t kAllUpTo = 6;
 constexpr std::size_t kRandomCombinations = 16;
 
-constexpr const char* kEveryMessage = "; scoring stops here for every message that reaches it";
-
 using Answers = std::uint64_t;  // bit i: the answer of distinct test i, before negation
 
 bool bit(Answers a, std::size_t i) { return i < 64 && ((a >> i) & 1U) != 0; }
@@ -57,24 +55,21 @@ std::string canonical_test(const PlannedTest& t) {
 }
 
 // Why the search of a test never succeeds, whatever the message, if it does not.
-std::optional<std::string> never_found(MatchMode mode, const std::string& text, bool uppercase) {
+std::optional<Says> never_found(MatchMode mode, const std::string& text, bool uppercase) {
     switch (mode) {
         case MatchMode::contains:
-            if (text.empty()) return "an empty text is never found";
-            if (up_to_nul(text).empty()) return "a text that begins with a NUL byte is never found";
+            if (text.empty()) return Says::why_empty_text;
+            if (up_to_nul(text).empty()) return Says::why_nul;
             break;
         case MatchMode::word:
-            if (text.empty()) return "an empty word is never found";
-            if (uppercase && trim(text).empty()) return "a word of blanks is empty once trimmed, and never found";
+            if (text.empty()) return Says::why_empty_word;
+            if (uppercase && trim(text).empty()) return Says::why_blank_word;
             break;
         case MatchMode::regexp:
             if (!uppercase) break;
             // A part in the plain upper-case form never holds a byte from a to z.
             try {
-                if (trx_needs_lower_case(text))
-                    return "with the upper-case option on the part is matched in upper case, and every match of the "
-                           "pattern needs a lower-case letter a to z (write it in upper case, or begin the pattern "
-                           "with (?i))";
+                if (trx_needs_lower_case(text)) return Says::why_lower;
             } catch (const ERegExpr&) {
                 // A pattern that does not compile is a finding of its own.
             }
@@ -97,7 +92,7 @@ template <class Test>
 void add_never_found(LineFacts& f, const std::vector<Test>& tests, bool uppercase) {
     for (const Test& t : tests) {
         if (t.mode() == MatchMode::none) continue;
-        const std::optional<std::string> why = never_found(t.mode(), t.text, uppercase);
+        const std::optional<Says> why = never_found(t.mode(), t.text, uppercase);
         if (!why) continue;
         const std::string shown = t.test_text();
         const bool known = std::any_of(f.never_found.begin(), f.never_found.end(),
@@ -146,7 +141,7 @@ template <class Test>
 std::string values_text(const std::vector<Test>& tests, const std::string& digits) {
     std::string out;
     for (std::size_t k = 0; k < tests.size(); ++k)
-        out += (out.empty() ? "" : ", ") + tests[k].test_text() + " is " + digits[k];
+        out += (out.empty() ? "" : ", ") + tests[k].test_text() + " = " + digits[k];
     return out;
 }
 
@@ -173,18 +168,18 @@ struct Tally {
         if (o.match && !o.error) ++matched;
     }
 
+    // stepped: the line was taken apart anew for each combination.
     // failing_values: the tests' values in the first combination that failed.
-    void conclude(LineFacts& f, const std::string& what, const std::string& failing_values) const {
+    void conclude(LineFacts& f, bool stepped, const std::string& failing_values) const {
         f.never_matches = all && failed == 0 && matched == 0;
         f.always_matches = all && failed == 0 && matched == tried;
         if (failed == 0) return;
         if (failed == tried) {
-            f.stop = what + ": " + first_error + kEveryMessage;
+            f.stop = Words{stepped ? Says::stepped_all : Says::stops_all, {first_error}};
             return;
         }
-        f.stop = what + " when " + failing_values + ": " + first_error +
-                 "; scoring stops here for the messages that give its tests those values (" + std::to_string(failed) +
-                 " of " + std::to_string(tried) + " combinations)";
+        f.stop = Words{stepped ? Says::stepped_some : Says::stops_some,
+                       {failing_values, first_error, std::to_string(failed), std::to_string(tried)}};
     }
 };
 
@@ -298,7 +293,7 @@ LineFacts planned_facts(const std::string& line, LinePlan& plan, std::unordered_
     add_never_found(f, tests, uppercase);
     if (!tests.empty() && tests.back().fault != PlannedTest::Fault::none) {
         f.canonical = as_written(line);
-        f.stop = "cannot be taken apart: " + fault_error(plan) + kEveryMessage;
+        f.stop = Words{Says::stops_apart, {fault_error(plan)}};
         return f;
     }
     const TiedTests tied(tests, uppercase);
@@ -309,7 +304,7 @@ LineFacts planned_facts(const std::string& line, LinePlan& plan, std::unordered_
     const auto known = shape ? shapes.find(*shape) : shapes.end();
     const Tally tally = known != shapes.end() ? known->second : planned_tally(plan, tied);
     if (shape && known == shapes.end()) shapes.emplace(*shape, tally);
-    tally.conclude(f, "cannot be evaluated", values_text(tests, tally.failing_digits));
+    tally.conclude(f, false, values_text(tests, tally.failing_digits));
     implied_tests(f, tests, tied, tally, uppercase);
     return f;
 }
@@ -363,7 +358,7 @@ LineFacts stepped_facts(const std::string& line, bool uppercase) {
         path.back() = true;
         chosen = std::move(path);
     }
-    tally.conclude(f, "cannot be taken apart or evaluated", failing_values);
+    tally.conclude(f, true, failing_values);
     return f;
 }
 
@@ -381,7 +376,7 @@ LineFacts LineExaminer::facts(const std::string& line) {
     if (const std::optional<std::string> why = overlong(line)) {
         LineFacts f;
         f.canonical = as_written(line);
-        f.stop = "is refused: " + *why + kEveryMessage;
+        f.stop = Words{Says::stops_refused, {*why}};
         return f;
     }
     LinePlan plan = plan_line(line);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/Words.h"
+
 namespace kalvorin::lint {
 
 // A field test as the checker compares it with tests of other lines.
@@ -18,14 +20,14 @@ struct TestRef {
 // A test whose search never succeeds, whatever the message.
 struct NeverFound {
     std::string shown;
-    std::string why;
+    Says why = Says::why_empty_text;
     bool negated = false;  // then the test itself always holds
 };
 
 struct LineFacts {
     // Equal for lines that give the same value for every message.
     std::string canonical;
-    std::optional<std::string> stop;     // how and when the line stops the scoring
+    std::optional<Words> stop;           // how and when the line stops the scoring
     bool never_matches = false;          // every combination was tried and none matched
     bool always_matches = false;         // every combination was tried and each matched
     std::vector<std::string> patterns;   // the patterns of its regular-expression tests

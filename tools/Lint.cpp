@@ -6,6 +6,7 @@
 #include <set>
 #include <unordered_map>
 
+#include "CodigoComun/CapturaSpam.h"
 #include "CodigoComun/CodePage.h"
 #include "CodigoComun/DefaultLists.h"
 #include "CodigoComun/Errors.h"
@@ -14,6 +15,7 @@
 #include "CodigoComun/Texto.h"
 #include "CodigoComun/TrxFacts.h"
 #include "tools/LineFacts.h"
+#include "tools/LineSyntax.h"
 
 namespace kalvorin::lint {
 
@@ -33,31 +35,29 @@ struct LineAt {
     std::size_t list = 0, number = 0;
 };
 
-std::string where(LineAt at) {
-    return std::string(inspect::list_name(at.list)) + " line " + std::to_string(at.number);
-}
+// A line's place as the templates name it: its list, its number.
+std::vector<std::string> place(LineAt at) { return {inspect::list_name(at.list), std::to_string(at.number)}; }
 
 // What a pattern's findings say, each ready for its line.
 struct PatternCheck {
-    std::optional<std::string> error;  // it does not compile, for every text or for a generated one
-    std::optional<std::string> cost;   // it runs out of its budget on a generated text
+    std::optional<Words> error;  // it does not compile, for every text or for a generated one
+    std::optional<Words> cost;   // it runs out of its budget on a generated text
 };
 
 // The engine as the filter code runs it: a subject in normaliza's form. A
 // pattern out of its budget passes its line over; any other error stops the
 // scoring.
-void try_texts(RegexPattern& compiled, const std::vector<HostileText>& texts, bool uppercase, PatternCheck& c) {
+void try_texts(RegexPattern& compiled, const std::string& shown, const std::vector<HostileText>& texts,
+               bool uppercase, PatternCheck& c) {
     for (const HostileText& t : texts) {
-        const std::string on = " for a text of " + std::to_string(t.text.size()) + " bytes";
+        const std::string length = std::to_string(t.text.size());
         try {
             compiled.exec(uppercase ? trim(plain_upper(t.text)) : t.text);
         } catch (const ERegExprTooCostly& e) {
-            c.cost = "too costly" + on + " (" + e.what() + "): " + t.recipe +
-                     "; the line is passed over for a message like it";
+            c.cost = Words{Says::regex_costly, {shown, length, e.what(), t.recipe}};
             return;
         } catch (const ERegExpr& e) {
-            c.error = "fails" + on + ": " + e.what() + " (" + t.recipe +
-                      "); scoring stops here for a message like it";
+            c.error = Words{Says::regex_fails, {shown, length, e.what(), t.recipe}};
             return;
         }
     }
@@ -65,18 +65,19 @@ void try_texts(RegexPattern& compiled, const std::vector<HostileText>& texts, bo
 
 PatternCheck check_pattern(const std::string& pattern, bool uppercase) {
     PatternCheck c;
+    const std::string shown = "%" + pattern + "%";
     RegexPattern compiled(pattern);
     try {
         compiled.exec("");
     } catch (const ERegExpr& e) {
-        c.error = std::string("does not compile: ") + e.what() + "; scoring stops here for every message that reaches it";
+        c.error = Words{Says::regex_compile, {shown, e.what()}};
         return c;
     }
-    try_texts(compiled, trx_hostile_texts(pattern, kHostileLength), uppercase, c);
+    try_texts(compiled, shown, trx_hostile_texts(pattern, kHostileLength), uppercase, c);
     for (std::size_t length = kHostileLength; !c.cost && !c.error; length *= 2) {
         const std::vector<HostileText> texts = trx_piece_texts(pattern, std::min(length, kLongestPart));
         if (texts.empty()) break;
-        try_texts(compiled, texts, uppercase, c);
+        try_texts(compiled, shown, texts, uppercase, c);
         if (length >= kLongestPart) break;
     }
     return c;
@@ -88,15 +89,42 @@ bool is_placeholder(const std::string& line) {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-std::optional<std::string> utf8_text(const std::string& line) {
+// Both readings of a line saved as UTF-8, each named: the plug-in's, and
+// the one its writer saw.
+std::optional<Remark> utf8_text(const std::string& line) {
     const bool mark = line.starts_with(kByteOrderMark);
     if (!mark && !looks_like_utf8(line)) return std::nullopt;
-    const std::optional<std::string> fixed = utf8_fix(line);
-    std::string out = mark ? "begins with a UTF-8 byte-order mark, which the plug-in reads as part of the line"
-                           : "reads as UTF-8, but the plug-in reads lists as Windows-1252 and tests the line byte "
-                             "for byte as it stands";
-    if (fixed) return out + "; in Windows-1252 it is: " + *fixed;
-    return out + "; it holds characters that Windows-1252 does not have";
+    const Says why = mark ? Says::utf8_mark : Says::utf8;
+    if (const std::optional<std::string> fixed = utf8_fix(line))
+        return Remark{{Says::utf8_readings, {line, *fixed}, why}, {Says::fix_utf8, {}}};
+    return Remark{{Says::utf8_unfit, {line}, why}, {Says::fix_utf8_unfit, {}}};
+}
+
+// What to change in a line that stops the scoring: what the reading from
+// the left finds first, else what the plug-in's steps tell.
+Words stop_fix(const Words& stop, const LineSyntax& syntax) {
+    if (stop.says == Says::stops_refused) return {Says::fix_overlong, {std::to_string(kLongestLine)}};
+    if (syntax.fault) return *syntax.fault;
+    if (!syntax.remarks.empty()) return syntax.remarks.front().fix;
+    return {Says::fix_stops_other, {}};
+}
+
+Words never_found_fix(const NeverFound& n, const std::string& line) {
+    const std::vector<std::string> values = {n.shown, std::to_string(column_of(line, n.shown))};
+    switch (n.why) {
+        case Says::why_nul: return {Says::fix_nul, values};
+        case Says::why_lower: return {Says::fix_lower, values};
+        default: return {Says::fix_empty_text, values};
+    }
+}
+
+// The test whose delimited text is `delimited` (a pattern between its %),
+// as the line holds it, and its column; the pattern alone, without a column,
+// when an earlier test's digit brought it into the line.
+std::vector<std::string> test_holding(const std::string& line, const std::string& delimited) {
+    const std::size_t at = line.find(delimited);
+    if (at == std::string::npos || at < 6) return {delimited, "?"};
+    return {line.substr(at - 6, delimited.size() + 6), std::to_string(at - 5)};
 }
 
 class Checker {
@@ -109,23 +137,34 @@ public:
             return;
         }
         ++report_.filter_lines;
+        const std::size_t first = report_.findings.size();
         const LineFacts f = examiner_.facts(text);
-        if (f.stop) add(at, Kind::stops, *f.stop);
+        const LineSyntax syntax = read_syntax(text);
+        if (f.stop) add(at, Kind::stops, *f.stop, stop_fix(*f.stop, syntax));
         // A line whose pattern may raise, stopping the scoring or passing the
         // line over, does not decide every message.
-        const bool decides_all = !patterns(at, f.patterns) && f.always_matches;
+        const bool decides_all = !patterns(at, text, f.patterns) && f.always_matches;
         if (decides_all)
-            add(at, Kind::decides_all, "matches every message that reaches it, whatever its tests answer; "
-                                       "no line after it decides");
+            add(at, Kind::decides_all, {Says::decides_all, {}},
+                syntax.number ? Words{Says::fix_decides_all_number,
+                                      {syntax.number->first, std::to_string(syntax.number->second)}}
+                              : Words{Says::fix_decides_all, {}});
         for (const NeverFound& n : f.never_found)
-            add(at, Kind::never_holds,
-                n.shown + (n.negated ? " always holds: " : " never holds: ") + n.why);
-        if (const std::optional<std::string> utf8 = utf8_text(text)) add(at, Kind::utf8, *utf8);
+            add(at, n.negated ? Kind::always_holds : Kind::never_holds,
+                {n.negated ? Says::always_holds : Says::never_holds, {n.shown}, n.why}, never_found_fix(n, text));
+        // What the plug-in accepts is said only of a line that it evaluates;
+        // a line that stops is told to change there.
+        if (!f.stop)
+            for (const Remark& r : syntax.remarks)
+                add(at, r.what.says == Says::unclosed ? Kind::unclosed : Kind::no_operator, r.what, r.fix);
+        if (const std::optional<Remark> utf8 = utf8_text(text)) add(at, Kind::utf8, utf8->what, utf8->fix);
         // After a line that decides every message, every line is unreachable,
         // which its finding says once.
         if (!shadowed_ && !is_placeholder(text)) redundancy(at, f);
         if (decides_all) shadowed_ = true;
         for (const TestRef& test : f.sufficient) sufficient_.try_emplace(test.key, at);
+        std::stable_sort(report_.findings.begin() + static_cast<std::ptrdiff_t>(first), report_.findings.end(),
+                         [](const Finding& a, const Finding& b) { return a.kind < b.kind; });
     }
 
     Report take() { return std::move(report_); }
@@ -134,30 +173,30 @@ private:
     void redundancy(LineAt at, const LineFacts& f) {
         const auto [same, fresh] = lines_.try_emplace(f.canonical, at);
         if (!fresh) {
-            add(at, Kind::duplicate, "gives the same value as " + where(same->second) + " for every message, and " +
-                                         where(same->second) + " decides first");
+            add(at, Kind::duplicate, {Says::duplicate, place(same->second)}, {Says::fix_duplicate, place(same->second)});
         } else if (f.never_matches) {
-            add(at, Kind::never_decides, "no answers of its tests make it match");
+            add(at, Kind::never_decides, {Says::never_matches, {}}, {Says::fix_never_matches, {}});
         } else {
             earlier_tests(at, f.required);
         }
     }
 
-    void add(LineAt at, Kind kind, std::string text) {
-        report_.findings.push_back({at.list, at.number, kind, std::move(text)});
+    void add(LineAt at, Kind kind, Words what, Words fix) {
+        report_.findings.push_back({at.list, at.number, kind, std::move(what), std::move(fix)});
     }
 
     // Whether one of the patterns may raise: it does not compile, or it runs
     // out of its budget on a text.
-    bool patterns(LineAt at, const std::vector<std::string>& list) {
+    bool patterns(LineAt at, const std::string& line, const std::vector<std::string>& list) {
         bool raises = false;
         for (const std::string& p : std::set<std::string>(list.begin(), list.end())) {
             auto found = patterns_.find(p);
             if (found == patterns_.end()) found = patterns_.emplace(p, check_pattern(p, uppercase_)).first;
             const PatternCheck& c = found->second;
             raises = raises || c.error || c.cost;
-            if (c.error) add(at, Kind::regex_error, "%" + p + "% " + *c.error);
-            if (c.cost) add(at, Kind::regex_cost, "%" + p + "% is " + *c.cost);
+            const std::vector<std::string> test = test_holding(line, "%" + p + "%");
+            if (c.error) add(at, Kind::regex_error, *c.error, {Says::fix_regex_error, test});
+            if (c.cost) add(at, Kind::regex_cost, *c.cost, {Says::fix_regex_cost, test});
         }
         return raises;
     }
@@ -168,9 +207,9 @@ private:
         for (const TestRef& test : required) {
             const auto earlier = sufficient_.find(test.key);
             if (earlier == sufficient_.end()) continue;
-            add(at, Kind::never_decides,
-                where(earlier->second) + " matches whenever " + test.shown +
-                    " holds, which this line needs, and decides first");
+            std::vector<std::string> values = place(earlier->second);
+            values.push_back(test.shown);
+            add(at, Kind::never_decides, {Says::earlier_decides, values}, {Says::fix_earlier, values});
             return;
         }
     }
@@ -193,12 +232,17 @@ const char* kind_name(Kind kind) {
         case Kind::regex_cost: return "regex-cost";
         case Kind::decides_all: return "decides-all";
         case Kind::never_holds: return "never-holds";
+        case Kind::always_holds: return "always-holds";
+        case Kind::unclosed: return "unclosed";
+        case Kind::no_operator: return "no-operator";
         case Kind::utf8: return "utf-8";
         case Kind::duplicate: return "duplicate";
         case Kind::never_decides: return "never-decides";
     }
     return "?";
 }
+
+Says label(Kind kind) { return static_cast<Says>(static_cast<std::size_t>(kind)); }
 
 std::vector<Finding> by_severity(std::vector<Finding> findings) {
     std::stable_sort(findings.begin(), findings.end(),
@@ -211,10 +255,16 @@ std::optional<std::string> utf8_fix(const std::string& line) {
     return utf8_to_cp1252(line);
 }
 
-Report check(const inspect::FilterLists& lists, bool uppercase) {
+Report check(const inspect::FilterLists& lists, bool uppercase, const FirstLines& passed_over,
+             const BetweenLines& between) {
     Checker checker(uppercase);
+    std::size_t total = 0, done = 0;
+    for (const std::vector<std::string>& list : lists.lines) total += list.size();
     for (std::size_t list = 0; list < lists.lines.size(); ++list)
-        for (std::size_t i = 0; i < lists.lines[list].size(); ++i) checker.line({list, i + 1}, lists.lines[list][i]);
+        for (std::size_t i = 0; i < lists.lines[list].size(); ++i, ++done) {
+            if (between) between(done, total);
+            if (i >= passed_over[list]) checker.line({list, i + 1}, lists.lines[list][i]);
+        }
     return checker.take();
 }
 

@@ -6,7 +6,11 @@
 #include <vector>
 
 #include "CodigoComun/ConfigSys.h"
+#include "CodigoComun/FileNames.h"
+#include "inspect/LineUse.h"
 #include "inspect/ListFiles.h"
+#include "inspect/Tsv.h"
+#include "inspect/LogReader.h"
 #include "platform/errors.h"
 #include "platform/terminal.h"
 #include "tools/Lint.h"
@@ -17,13 +21,20 @@ using namespace kalvorin;
 
 const char* kUsage =
     "usage: kalvorin-lint [--format tsv] [BASEFOLDER]\n"
+    "       kalvorin-lint --usage [BASEFOLDER]\n"
     "Checks secure.filters.txt, trash.filters.txt and suspect.filters.txt in BASEFOLDER\n"
     "(the stored base folder unless given), as the plug-in reads them.\n"
-    "  --format tsv  one finding a row: list, line, kind, finding, the line itself;\n"
-    "                a first row names the columns; tabs, line breaks and backslashes\n"
-    "                in a field are written \\t, \\n, \\r and \\\\\n"
-    "kinds: stops, regex-error, regex-cost, decides-all, never-holds, utf-8, duplicate,\n"
-    "       never-decides\n"
+    "  --format tsv  one finding a row: list, line, kind, finding, the line itself,\n"
+    "                what to change; a first row names the columns; tabs, line breaks\n"
+    "                and backslashes in a field are written \\t, \\n, \\r and \\\\\n"
+    "  --usage       what each filter line decided among the messages of the plug-in's\n"
+    "                log (plugin.log.txt in BASEFOLDER), scored with the lists as they\n"
+    "                are now: a first row names the columns, then one row a line: list,\n"
+    "                line, messages decided, messages since it last decided, note\n"
+    "                (unused, others-decide or -), the line itself; exit status 0, or\n"
+    "                2 when the log or the lists cannot be read\n"
+    "kinds: stops, regex-error, regex-cost, decides-all, never-holds, always-holds,\n"
+    "       unclosed, no-operator, utf-8, duplicate, never-decides\n"
     "exit status: 0 no problem found, 1 problems found, 2 usage, the lists or the\n"
     "settings could not be read, or the output could not be written\n";
 
@@ -32,18 +43,6 @@ enum Exit : int { kClean = 0, kProblems = 1, kCannotCheck = 2 };
 int usage_error(const std::string& what) {
     std::cerr << "kalvorin-lint: " << what << "\n" << kUsage;
     return kCannotCheck;
-}
-
-std::string tsv_field(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\\') out += "\\\\";
-        else out += c;
-    }
-    return out;
 }
 
 // "1 problem", "2 problems".
@@ -57,22 +56,27 @@ std::string disabled_text(std::size_t n) {
 }
 
 void print_tsv(const lint::Report& r, const inspect::FilterLists& lists) {
-    std::cout << "list\tline\tkind\tfinding\ttext\n";
+    std::cout << "list\tline\tkind\tfinding\ttext\tchange\n";
     for (const lint::Finding& f : r.findings)
         std::cout << inspect::list_name(f.list) << "\t" << f.number << "\t" << lint::kind_name(f.kind) << "\t"
-                  << tsv_field(f.text) << "\t" << tsv_field(lists.lines[f.list][f.number - 1]) << "\n";
+                  << inspect::tsv_field(lint::english(f.what, lint::Style::raw)) << "\t"
+                  << inspect::tsv_field(lists.lines[f.list][f.number - 1]) << "\t"
+                  << inspect::tsv_field(lint::english(f.fix, lint::Style::raw)) << "\n";
     if (r.disabled_comments > 0)
-        std::cout << "-\t-\tdisabled-comments\t" << disabled_text(r.disabled_comments) << "\t\n";
+        std::cout << "-\t-\tdisabled-comments\t" << disabled_text(r.disabled_comments) << "\t\t\n";
 }
 
 void print_text(const lint::Report& r, const inspect::FilterLists& lists) {
     for (std::size_t i = 0; i < r.findings.size(); ++i) {
         const lint::Finding& f = r.findings[i];
         const bool same_line = i > 0 && r.findings[i - 1].list == f.list && r.findings[i - 1].number == f.number;
+        // The line echoed short and visible, and what to change before what
+        // was found, so that the reason never waits behind a long line.
         if (!same_line)
-            std::cout << inspect::list_name(f.list) << " line " << f.number << ": " << lists.lines[f.list][f.number - 1]
-                      << "\n";
-        std::cout << "  " << lint::kind_name(f.kind) << ": " << f.text << "\n";
+            std::cout << inspect::list_name(f.list) << " line " << f.number << ": "
+                      << lint::visible(lint::shortened(lists.lines[f.list][f.number - 1])) << "\n";
+        std::cout << "  " << lint::kind_name(f.kind) << ": " << lint::english(f.fix) << "\n    "
+                  << lint::english(f.what) << "\n";
     }
     std::cout << counted(r.findings.size(), "problem", "problems") << " in "
               << counted(r.filter_lines, "filter line", "filter lines");
@@ -80,10 +84,20 @@ void print_text(const lint::Report& r, const inspect::FilterLists& lists) {
     std::cout << "\n";
 }
 
+// The rows of line use, most decisions first; the settings are the stored ones.
+int print_line_use(const std::string& base, bool stored) {
+    const inspect::FilterLists lists =
+        inspect::read_lists(base, stored ? platform::Place::BaseFolder : platform::Place::Anywhere);
+    const std::vector<inspect::LoggedMessage> logged = inspect::logged_history(base + kLogName);
+    std::cout << inspect::line_use_tsv(inspect::line_use(inspect::PassSettings::from_store(), lists, logged), lists);
+    return kClean;
+}
+
 }  // namespace
 
 int run(int argc, char** argv) {
     bool tsv = false;
+    bool usage = false;
     std::vector<std::string> folders;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -91,6 +105,8 @@ int run(int argc, char** argv) {
             if (i + 1 >= argc || std::string(argv[i + 1]) != "tsv") return usage_error("--format takes tsv");
             tsv = true;
             ++i;
+        } else if (a == "--usage") {
+            usage = true;
         } else if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             return kClean;
@@ -104,6 +120,7 @@ int run(int argc, char** argv) {
     try {
         const bool stored = folders.empty();
         const std::string base = stored ? get_basefolder() : inspect::as_basefolder(folders.front());
+        if (usage) return print_line_use(base, stored);
         const bool uppercase = clsConfigSys().get_uppercase();
         const inspect::FilterLists lists =
             inspect::read_lists(base, stored ? platform::Place::BaseFolder : platform::Place::Anywhere);
