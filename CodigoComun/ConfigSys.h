@@ -60,6 +60,18 @@ inline constexpr std::int32_t kDefaultTrash = 1000;
 inline constexpr std::int32_t kDefaultSuspect = 70;
 inline constexpr std::int32_t kDefaultLogsize = 9;
 
+// The log sizes the window takes, and that the plug-in and the log's readers
+// obey. The log holds at most that many messages and is the window's only
+// history of the mail, so a thousand keeps weeks of it for most users while
+// the file stays within a few hundred megabytes even at the 50000-byte cap.
+// A stored value outside (0 would divide by zero, a negative one or one of
+// millions would let the log grow without end) counts as the default.
+inline constexpr std::int32_t kMinLogsize = 1;
+inline constexpr std::int32_t kMaxLogsize = 1000;
+constexpr std::int32_t logsize_in_force(std::int32_t stored) {
+    return stored >= kMinLogsize && stored <= kMaxLogsize ? stored : kDefaultLogsize;
+}
+
 // A registry accessor on \Software\kalvorin\<name>.
 clsRegistry section(const char* name);
 }  // namespace settings

@@ -30,7 +30,7 @@ bool starts_with_hex_prefix(std::string_view s, std::size_t& prefix) {
 
 }  // namespace
 
-std::int32_t str_to_int_def(std::string_view text, std::int32_t fallback) {
+std::optional<std::int32_t> str_to_int(std::string_view text) {
     while (text.starts_with(' ')) text.remove_prefix(1);
 
     std::int64_t value = 0;
@@ -38,21 +38,23 @@ std::int32_t str_to_int_def(std::string_view text, std::int32_t fallback) {
     if (starts_with_hex_prefix(text, prefix)) {
         // from_chars would read a minus sign as part of the number.
         std::string_view digits = text.substr(prefix);
-        if (digits.starts_with('-') || digits.starts_with('+')) return fallback;
-        if (!parse_all(digits, 16, value)) return fallback;
+        if (digits.starts_with('-') || digits.starts_with('+')) return std::nullopt;
+        if (!parse_all(digits, 16, value)) return std::nullopt;
     } else {
         bool negative = false;
         if (text.starts_with('+') || text.starts_with('-')) {
             negative = text.front() == '-';
             text.remove_prefix(1);
         }
-        if (text.starts_with('-')) return fallback;
-        if (!parse_all(text, 10, value)) return fallback;
+        if (text.starts_with('-')) return std::nullopt;
+        if (!parse_all(text, 10, value)) return std::nullopt;
         if (negative) value = -value;
     }
     if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-        return fallback;
+        return std::nullopt;
     return static_cast<std::int32_t>(value);
 }
+
+std::int32_t str_to_int_def(std::string_view text, std::int32_t fallback) { return str_to_int(text).value_or(fallback); }
 
 }  // namespace kalvorin::config

@@ -5,6 +5,13 @@
 
 namespace kalvorin::config {
 
+std::optional<std::int32_t> logsize_of(std::string_view field) {
+    const std::optional<std::int32_t> typed = str_to_int(field);
+    if (!typed) return kDefaultLogsize;
+    if (*typed < settings::kMinLogsize || *typed > settings::kMaxLogsize) return std::nullopt;
+    return typed;
+}
+
 OptionValues store_options(const OptionFields& fields) {
     OptionValues v;
     v.secure = str_to_int_def(fields.secure, kDefaultSecure);
@@ -14,10 +21,7 @@ OptionValues store_options(const OptionFields& fields) {
     v.uppercase = fields.uppercase;
     v.xpertmode = fields.xpertmode;
     v.up50kb = fields.up50kb;
-    // The plug-in empties its log every "logsize" messages and divides by it,
-    // so 0 is no size: it is stored as the default.
-    v.logsize = str_to_int_def(fields.logsize, kDefaultLogsize);
-    if (v.logsize == 0) v.logsize = kDefaultLogsize;
+    v.logsize = settings::logsize_in_force(str_to_int_def(fields.logsize, kDefaultLogsize));
 
     clsConfigSys config;
     config.set_scores(v.secure, v.trash, v.suspect);

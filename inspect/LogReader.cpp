@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <deque>
+#include <iterator>
 #include <utility>
 
 #include "CodigoComun/DumpEnds.h"
@@ -116,18 +118,41 @@ struct Line {
     bool ended = false;
 };
 
+// The plug-in's own lines that the parse looks at are far shorter than this:
+// what lies this far from the end of a piece is read as the whole log would
+// read it.
+constexpr std::size_t kUnsettled = 4096;
+
+// The messages taken apart from the start of a piece of the log, and where
+// the parse can start again with nothing carried over.
+struct Parsed {
+    std::vector<LoggedMessage> messages;
+    std::size_t settled = 0;
+};
+
 class Parser {
 public:
-    explicit Parser(std::string_view log) : log_(log) {
+    // at_end: the log ends where the piece does; otherwise only what the rest
+    // of the log cannot change is given.
+    Parser(std::string_view log, bool at_end) : log_(log), at_end_(at_end) {
         for (std::size_t k = 0; k < kDump.size(); ++k)
             for (const std::string& ender : dump_enders(k)) enders_[k].emplace_back(log, ender);
     }
 
-    std::vector<LoggedMessage> messages() {
-        std::vector<LoggedMessage> out;
+    Parsed messages() {
+        Parsed out;
+        std::size_t kept = 0;
+        const std::size_t limit = at_end_ ? log_.size() : log_.size() - std::min(log_.size(), kUnsettled);
+        // Between two lines with nothing announced, the parse from here on
+        // depends on nothing before.
+        auto settle = [&](std::size_t pos) {
+            if (pos > limit) return;
+            out.settled = pos;
+            kept = out.messages.size();
+        };
         Announced announced{};
         std::size_t lowest = 0;  // the lowest part the next count of the run may be for
-        for (std::size_t pos = 0; pos < log_.size();) {
+        for (std::size_t pos = 0; pos < log_.size() && pos <= limit;) {
             const Line l = line_at(pos);
             if (const std::optional<std::size_t> text = dump_text(l)) {
                 LoggedMessage m;
@@ -135,9 +160,10 @@ public:
                 std::size_t end = 0;
                 if (!read_dump(*text, announced.dumped, m, end)) break;  // no later dump can be whole either
                 pos = read_account(end, m);
-                out.push_back(std::move(m));
+                out.messages.push_back(std::move(m));
                 announced = {};
                 lowest = 0;
+                settle(pos);
                 continue;
             }
             // A message's counts come in part order right before its dump,
@@ -156,7 +182,13 @@ public:
                 lowest = idx->host + 1;
             }
             pos = l.next;
+            if (!idx) settle(pos);
         }
+        if (at_end_) {
+            out.settled = log_.size();
+            kept = out.messages.size();
+        }
+        out.messages.resize(kept);
         return out;
     }
 
@@ -186,7 +218,12 @@ private:
         std::size_t at = npos;    // npos: the log ends before it
         std::size_t next = npos;  // where the next text, or the line after the raw message, begins
         bool sure = true;         // false: the log contradicts itself here
+        bool open = false;        // the raw message that ends the log, nothing after it
     };
+
+    // Whether the log may end inside part k's text, or right after it: the
+    // raw message of a message whose scoring never got past its dump.
+    bool may_end_log(std::size_t k) const { return at_end_ && k + 1 == kDump.size(); }
 
     End ended_by(std::size_t k, std::size_t at, const Finder& ender, bool sure) const {
         return {at, at + (k + 1 < kDump.size() ? ender.needle().size() : kCrLf.size()), sure};
@@ -205,11 +242,16 @@ private:
                 if (after.starts_with(f.needle())) return ended_by(k, pos + *dumped, f, true);
                 cut = cut || std::string_view(f.needle()).starts_with(after);
             }
-            if (cut) return {};
+            if (cut) return may_end_log(k) ? End{pos + *dumped, log_.size(), true, true} : End{};
         }
         End end;
         for (Finder& f : enders_[k])
             if (const std::size_t at = f.at_or_after(pos); at < end.at) end = ended_by(k, at, f, !dumped);
+        // The raw message runs to the log's last line end, where the log may
+        // have been read while it was being written: only its count can vouch
+        // that none of it is missing.
+        if (const std::size_t last = log_.rfind(kCrLf); end.at == npos && may_end_log(k) && last != npos && last >= pos)
+            return {last, log_.size(), false, true};
         return end;
     }
 
@@ -222,8 +264,9 @@ private:
             const End e = part_end(k, pos, dumped[h]);
             if (e.at == npos) return false;
             m.parts[h] = std::string(log_.substr(pos, e.at - pos));
-            m.recovery[h] = e.sure && dumped_form(m.parts[h]) ? judge(m.parts[h].size(), m.host_length[h])
-                                                               : Recovery::uncertain;
+            const Recovery judged = judge(m.parts[h].size(), m.host_length[h]);
+            if (e.open && !e.sure) m.recovery[h] = judged == Recovery::whole ? judged : Recovery::uncertain;
+            else m.recovery[h] = e.sure && dumped_form(m.parts[h]) ? judged : Recovery::uncertain;
             pos = e.next;
         }
         end = pos;
@@ -231,6 +274,8 @@ private:
     }
 
     // The list pass and the summary; where the next message may begin.
+    // The error that stopped the message is the line right before its
+    // summary, or the account's last line when the summary is missing.
     std::size_t read_account(std::size_t pos, LoggedMessage& m) const {
         while (pos < log_.size()) {
             const Line l = line_at(pos);
@@ -239,6 +284,8 @@ private:
             } else if (starts_message(l)) {
                 return pos;
             }
+            m.stopped.reset();
+            if (l.ended && l.text.starts_with(kStopped)) m.stopped = std::string(l.text.substr(kStopped.size()));
             pos = l.next;
         }
         return pos;
@@ -291,10 +338,61 @@ private:
     }
 
     std::string_view log_;
+    bool at_end_;
     std::array<std::vector<Finder>, kDump.size()> enders_;  // what may follow each part's text
 };
 
-std::string characters(std::size_t n) { return std::to_string(n) + (n == 1 ? " character" : " characters"); }
+// "2 characters", or "at least 2 characters" when the log cannot say how many.
+std::string characters(std::size_t n, bool known, const Wording& w) {
+    const Told count = known ? (n == 1 ? Told::one_character : Told::characters)
+                             : (n == 1 ? Told::at_least_one_character : Told::at_least_characters);
+    return told(count, w, {std::to_string(n)});
+}
+
+// How many bytes the log trimmed from a trimmed part: below the cap's length
+// the log cannot say whether the cap cut the part, and the least is taken.
+std::size_t trimmed_count(const LoggedMessage& m, std::size_t h, bool& known) {
+    const auto count = static_cast<std::size_t>(*m.host_length[h]);
+    const std::size_t length = m.parts[h].size();
+    known = count <= kPartCap || length > kPartCap;
+    return (known ? count : kPartCap) - length;
+}
+
+bool same_line(const std::optional<LineAt>& a, const std::optional<LineAt>& b) {
+    return a.has_value() == b.has_value() && (!a || (a->list == b->list && a->number == b->number));
+}
+
+bool same_verdict(const Verdict& a, const Verdict& b) {
+    return a.score == b.score && same_line(a.decided, b.decided) && same_line(a.stopped, b.stopped) &&
+           a.error == b.error;
+}
+
+// keep: whether a trimmed part's note is said.
+std::vector<std::string> notes_of(const LoggedMessage& m, const std::function<bool(std::size_t)>& keep,
+                                  const Wording& w) {
+    std::vector<std::string> notes;
+    for (std::size_t k = 0; k < kHostIndexOf.size(); ++k) {
+        const std::size_t h = kHostIndexOf[k];
+        const std::string part(kFieldKeywords[k]);
+        switch (m.recovery[h]) {
+            case Recovery::whole: break;
+            case Recovery::capped:
+                notes.push_back(told(Told::note_capped, w, {part, std::to_string(*m.host_length[h])}));
+                break;
+            case Recovery::trimmed: {
+                if (!keep(h)) break;
+                bool known = true;
+                const std::size_t n = trimmed_count(m, h, known);
+                notes.push_back(told(Told::note_trimmed, w, {part, characters(n, known, w)}));
+                break;
+            }
+            case Recovery::uncertain:
+                notes.push_back(told(Told::note_uncertain, w, {part}));
+                break;
+        }
+    }
+    return notes;
+}
 
 }  // namespace
 
@@ -302,10 +400,37 @@ bool LoggedMessage::whole(std::size_t part) const {
     return recovery[part] == Recovery::whole || recovery[part] == Recovery::capped;
 }
 
-std::vector<LoggedMessage> parse_log(std::string_view log) { return Parser(log).messages(); }
+std::vector<LoggedMessage> parse_log(std::string_view log) { return Parser(log, true).messages().messages; }
 
 std::vector<LoggedMessage> read_log(const std::string& path) {
     return parse_log(platform::read_file(path, platform::Place::BaseFolder));
+}
+
+LogTail parse_log_tail(const NextPiece& next, std::size_t how_many, std::size_t piece) {
+    LogTail tail;
+    std::deque<LoggedMessage> kept;
+    std::string held;  // the log from where the parse starts again
+    for (bool at_end = false; !at_end;) {
+        // At least as much again as is held, so that a message longer than a
+        // piece is taken apart again only a few times.
+        const std::size_t want = std::max(piece, held.size());
+        at_end = next(held, want) < want;
+        Parsed p = Parser(held, at_end).messages();
+        tail.total += p.messages.size();
+        for (LoggedMessage& m : p.messages) {
+            kept.push_back(std::move(m));
+            if (kept.size() > how_many) kept.pop_front();
+        }
+        held.erase(0, p.settled);
+    }
+    tail.messages.assign(std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()));
+    return tail;
+}
+
+LogTail read_log_tail(const std::string& path, std::size_t how_many) {
+    constexpr std::size_t kPiece = std::size_t{4} << 20;
+    platform::PieceReader file(path, platform::Place::BaseFolder);
+    return parse_log_tail([&](std::string& out, std::size_t n) { return file.append(out, n); }, how_many, kPiece);
 }
 
 SeenMessage see(const LoggedMessage& m, const PassSettings& settings) {
@@ -317,33 +442,27 @@ SeenMessage see(const LoggedMessage& m, const PassSettings& settings) {
     return seen;
 }
 
-std::vector<std::string> part_notes(const LoggedMessage& m) {
-    std::vector<std::string> notes;
-    for (std::size_t k = 0; k < kHostIndexOf.size(); ++k) {
-        const std::size_t h = kHostIndexOf[k];
-        const std::string part = std::string(kFieldKeywords[k]) + ": ";
-        const std::size_t length = m.parts[h].size();
-        switch (m.recovery[h]) {
-            case Recovery::whole: break;
-            case Recovery::capped:
-                notes.push_back(part + "cut by the cap from " + std::to_string(*m.host_length[h]) +
-                                " to 50000 bytes, as the filters saw it");
-                break;
-            case Recovery::trimmed: {
-                // Below the cap's length the log cannot say whether the cap cut the part.
-                const auto count = static_cast<std::size_t>(*m.host_length[h]);
-                const bool known = count <= kPartCap || length > kPartCap;
-                notes.push_back(part + "the log trimmed " + (known ? "" : "at least ") +
-                                characters((known ? count : kPartCap) - length) +
-                                " (blanks or line ends) from its ends; tests that look at them may answer differently");
-                break;
-            }
-            case Recovery::uncertain:
-                notes.push_back(part + "not recovered whole from the log; tests on it may answer differently");
-                break;
-        }
+std::vector<std::string> part_notes(const LoggedMessage& m, const Wording& w) {
+    return notes_of(m, [](std::size_t) { return true; }, w);
+}
+
+bool trimmed_ends_matter(const Evaluation& ev, const LoggedMessage& m, std::size_t h) {
+    bool known = true;
+    const std::size_t n = trimmed_count(m, h, known);
+    const Verdict logged = ev.score(see(m, ev.settings()));
+    LoggedMessage restored = m;
+    std::string line_ends;
+    while (line_ends.size() < n) line_ends += kCrLf;
+    for (const std::string& part :
+         {m.parts[h] + line_ends.substr(0, n), std::string(n, ' ') + m.parts[h]}) {
+        restored.parts[h] = part;
+        if (!same_verdict(ev.score(see(restored, ev.settings())), logged)) return true;
     }
-    return notes;
+    return false;
+}
+
+std::vector<std::string> part_notes(const LoggedMessage& m, const Evaluation& ev, const Wording& w) {
+    return notes_of(m, [&](std::size_t h) { return trimmed_ends_matter(ev, m, h); }, w);
 }
 
 }  // namespace kalvorin::inspect

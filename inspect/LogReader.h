@@ -11,12 +11,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "inspect/Evaluation.h"
+#include "inspect/Wording.h"
 #include "kalvorin/tbp.h"
 
 namespace kalvorin::inspect {
@@ -34,6 +36,8 @@ struct LoggedMessage {
     std::array<std::optional<std::int32_t>, 6> host_length;   // the part's "IDX: " count, when logged
     std::array<Recovery, 6> recovery{};
     std::optional<std::int32_t> logged_score;  // "|Final Score : ", unless the log ends before it
+    // What ended the scoring early, as the log's "Scoring stopped: " line gives it.
+    std::optional<std::string> stopped;
 
     // The part is as the plug-in held it (whole, or capped).
     bool whole(std::size_t part) const;
@@ -43,9 +47,10 @@ struct LoggedMessage {
 
 // Every message whose part dump the log holds whole, oldest first. A message
 // appears once the line after its raw message is in the log (the first
-// list's name, or the error that stopped it); before that the log may hold
-// a part of its raw message only. Until its summary is there (it is still
-// being scored) it has no logged score. The sender and subject get back
+// list's name, or the error that stopped it), or once its raw message ends
+// the log with a line end (its scoring never got further); before that the
+// log may hold a part of its raw message only. Until its summary is there
+// (it is still being scored, or never finished) it has no logged score. The sender and subject get back
 // their leading blanks from the summary. The messages are told apart by the
 // lines the plug-in writes around them, never by what their texts hold: a
 // text ends at the first line that follows a text in the dump, or where the
@@ -57,6 +62,24 @@ std::vector<LoggedMessage> read_log(const std::string& path);
 // The same on the log's bytes.
 std::vector<LoggedMessage> parse_log(std::string_view log);
 
+// The last messages of those read_log finds, oldest first, and how many it
+// finds in all.
+struct LogTail {
+    std::vector<LoggedMessage> messages;
+    std::size_t total = 0;
+};
+// The log is read front to back a piece at a time, and only the last
+// how_many messages and the part of the log not yet taken apart are held:
+// memory stays bounded whatever the log's size. It is not read from its
+// end: a text whose length the log gives may hold a whole log of its own,
+// which only what comes before it tells apart from the plug-in's lines.
+// Raises as read_log does.
+LogTail read_log_tail(const std::string& path, std::size_t how_many);
+// The same on bytes handed over a piece at a time: next appends at most n
+// bytes to out and returns how many, fewer only at the end.
+using NextPiece = std::function<std::size_t(std::string& out, std::size_t n)>;
+LogTail parse_log_tail(const NextPiece& next, std::size_t how_many, std::size_t piece);
+
 // The message as the plug-in handed it to the filter code, the cap noted
 // where the log shows it cut a part.
 SeenMessage see(const LoggedMessage& m, const PassSettings& settings);
@@ -64,7 +87,15 @@ SeenMessage see(const LoggedMessage& m, const PassSettings& settings);
 // One plain sentence for each part that is not the host's text byte for
 // byte, in the order of the field keywords, such as "HEADR: the log trimmed
 // 2 characters (blanks or line ends) from its ends; tests that look at them
-// may answer differently".
-std::vector<std::string> part_notes(const LoggedMessage& m);
+// may answer differently", in w's language (English when none is given).
+std::vector<std::string> part_notes(const LoggedMessage& m, const Wording& w = {});
+
+// Whether the blanks or line ends that the log trimmed from part h (host
+// order) can change how the lists of ev's base 0 decide the message: it is
+// scored again with the likeliest ends put back, a line end after the text
+// and blanks before it, as many as the log trimmed.
+bool trimmed_ends_matter(const Evaluation& ev, const LoggedMessage& m, std::size_t h);
+// The notes of part_notes, without those on trimmed ends that do not matter.
+std::vector<std::string> part_notes(const LoggedMessage& m, const Evaluation& ev, const Wording& w = {});
 
 }  // namespace kalvorin::inspect

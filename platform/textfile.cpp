@@ -302,6 +302,18 @@ std::string read_file(const std::string& path, Place place) {
     return out;
 }
 
+PieceReader::PieceReader(const std::string& path, Place place)
+    : path_(path), file_(open_for_reading(path, place)) {}
+
+std::size_t PieceReader::append(std::string& out, std::size_t n) {
+    const std::size_t had = out.size();
+    out.resize(had + n);
+    const std::size_t got = std::fread(out.data() + had, 1, n, file_.get());
+    out.resize(had + got);
+    if (got < n && std::ferror(file_.get())) raise_io(EIO, path_);
+    return got;
+}
+
 namespace {
 
 // Written piece by piece: a message part in the log is not copied to have

@@ -148,6 +148,18 @@ std::vector<std::string> read_lines(const std::string& path, Place place = Place
 // The whole file as bytes.
 std::string read_file(const std::string& path, Place place = Place::Anywhere);
 
+// Reads a file a piece at a time, for files too large to hold whole.
+class PieceReader {
+public:
+    explicit PieceReader(const std::string& path, Place place = Place::Anywhere);
+    // Appends at most n bytes to out; how many, fewer only at the file's end.
+    std::size_t append(std::string& out, std::size_t n);
+
+private:
+    std::string path_;
+    FileHandle file_;
+};
+
 // Opens the file for appending (creating it when missing), writes text,
 // closes it; a text that cannot be written whole is not left in part.
 void append_text(const std::string& path, std::string_view text, Place place = Place::Anywhere);

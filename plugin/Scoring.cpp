@@ -59,9 +59,9 @@ void start_message() {
     }
     // The counter wraps instead of overflowing.
     s.mailcount = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.mailcount) + 1u);
-    // A log size of 0 or less (stored so, or no initialisation) would divide by
-    // zero or never reset; the default keeps the log bounded.
-    const std::int32_t every = s.logsize > 0 ? s.logsize : settings::kDefaultLogsize;
+    // A log size the window would refuse (stored so from elsewhere, or no
+    // initialisation) counts as the default, which keeps the log bounded.
+    const std::int32_t every = settings::logsize_in_force(s.logsize);
     if (s.mailcount % every == 0) {
         try {
             log_reset(s.logfile);

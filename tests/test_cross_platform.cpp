@@ -79,7 +79,7 @@ protected:
              {std::vector<std::string>{"add", k + "directorys", "/v", "basefolder", "/d", t.path(base), "/f"},
               {"add", k + "settings", "/v", "uppercase", "/d", c.uppercase ? "true" : "false", "/f"},
               {"add", k + "settings", "/v", "extimg", "/d", c.extimg, "/f"},
-              {"add", k + "settings", "/v", "logsize", "/t", "REG_DWORD", "/d", "100000", "/f"}}) {
+              {"add", k + "settings", "/v", "logsize", "/t", "REG_DWORD", "/d", "1000", "/f"}}) {
             auto r = t.reg(a);
             EXPECT_EQ(r.status, 0) << t.name() << ": " << r.err;
         }

@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #endif
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "CodigoComun/CapturaSpam.h"
@@ -280,6 +282,23 @@ class ScoringTest : public GetPartTest {
 protected:
     std::int32_t score(ScriptedHost& host) { return get_spam_score(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback); }
 };
+
+// A log size that the window refuses counts as the default: the log is
+// emptied every 9 messages, and 12 messages leave the last 4 of them.
+TEST_F(ScoringTest, ALogSizeOutsideTheRangeCountsAsTheDefault) {
+    const std::pair<std::int32_t, std::size_t> cases[] = {{1, 1},  {3, 1},  {1000, 12}, {9, 4},
+                                                          {0, 4}, {-5, 4}, {1001, 4},  {INT32_MAX, 4}};
+    for (const auto& [stored, kept] : cases) {
+        initialize();
+        plugin_state().logsize = stored;
+        ScriptedHost host;
+        for (int i = 0; i < 12; ++i) score(host);
+        const std::string l = log();
+        std::size_t summaries = 0;
+        for (std::size_t at = 0; (at = l.find("|RESUME:", at)) != std::string::npos; ++at) ++summaries;
+        EXPECT_EQ(summaries, kept) << stored;
+    }
+}
 
 // After finalisation the base folder's lock is gone: nothing is scored and
 // nothing written until the next initialisation.
