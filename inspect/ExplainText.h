@@ -1,17 +1,19 @@
 #pragma once
 // A message's scoring told in words: the account that kalvorin-host --explain
 // prints and the configuration window shows, and the one-line forms that a
-// comparison of two sets of lists uses.
+// comparison of two sets of lists uses. Each takes the wording of the
+// caller's language, English when none is given.
 #include <cstddef>
 #include <string>
 #include <vector>
 
 #include "inspect/Evaluation.h"
+#include "inspect/Wording.h"
 
 namespace kalvorin::inspect {
 
 // "trash line 3: <the line>".
-std::string describe_line(const Evaluation& ev, std::size_t base, LineAt at);
+std::string describe_line(const Evaluation& ev, std::size_t base, LineAt at, const Wording& w = {});
 
 // The part's bytes around the span, the span marked [[ ]], "..." where the
 // part goes on; control bytes are written as escapes so that the excerpt
@@ -24,13 +26,13 @@ std::string excerpt(const std::string& part, Span span);
 // line's field tests with where their texts were found, its expression and
 // value; the error and the score reached; the cap; the external-image rule.
 std::vector<std::string> account_lines(const Evaluation& ev, const SeenMessage& m, const Explained& e,
-                                       std::size_t base = 0);
+                                       std::size_t base = 0, const Wording& w = {});
 
 // What decided: a list's name, "image" (the external-image rule alone),
 // "stopped" (an error ended the scoring) or "none".
-std::string decider(const Verdict& v);
+std::string decider(const Verdict& v, const Wording& w = {});
 
 // The verdict in one line: the deciding line, or why no line decides.
-std::string account(const Evaluation& ev, std::size_t base, const Verdict& v);
+std::string account(const Evaluation& ev, std::size_t base, const Verdict& v, const Wording& w = {});
 
 }  // namespace kalvorin::inspect

@@ -6,6 +6,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CodigoComun/CapturaSpam.h"
@@ -14,6 +15,7 @@
 #include "CodigoComun/Texto.h"
 #include "host/PluginHost.h"
 #include "inspect/Evaluation.h"
+#include "inspect/Wording.h"
 #include "platform/registry.h"
 #include "support/RandomFilters.h"
 #include "support/TestSupport.h"
@@ -241,6 +243,37 @@ TEST(ImageRule, MovesTheScoreOnlyAsTheSettingSays) {
         std::int32_t score = c.score;
         EXPECT_EQ(inspect::apply_image_rule(c.image, s, score), c.rule) << c.extimg << " " << c.score;
         EXPECT_EQ(score, c.expected) << c.extimg << " " << c.score;
+    }
+}
+
+// A template's values go where it names them, in its own order, and are not
+// read again; a template the language lacks is said in English.
+TEST(Wording, PutsTheValuesWhereTheTemplateNamesThem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"%1 l\xEDnea %2: %3", "trash l\xEDnea 2: sbjct=#50%1#"},
+        {"%3 (%1, %2)", "sbjct=#50%1# (trash, 2)"},
+        {"100%% %1", "100% trash"},
+        {"%4%1 %", "trash %"},
+        {"%x%0", "%x%0"},
+        {"", "trash line 2: sbjct=#50%1#"},
+    };
+    for (const auto& [tmpl, said] : cases) {
+        const inspect::Wording w = [tmpl = std::string(tmpl)](inspect::Told) { return tmpl; };
+        EXPECT_EQ(inspect::told(inspect::Told::line_at, w, {"trash", "2", "sbjct=#50%1#"}), said) << tmpl;
+    }
+}
+
+// The window's English account is kalvorin-host's, line for line: lines 227
+// to 259 of the language files, then those after line 312.
+TEST(Wording, TheEnglishLanguageFileHoldsTheAccountsTexts) {
+    const std::string file = test::slurp(std::string(KALVORIN_SOURCE_DIR) + "/resources/lang.eng.txt");
+    std::vector<std::string> lines;
+    for (std::size_t from = 0, end; (end = file.find("\r\n", from)) != std::string::npos; from = end + 2)
+        lines.push_back(file.substr(from, end - from));
+    for (std::size_t t = 0; t < static_cast<std::size_t>(inspect::Told::count); ++t) {
+        const std::size_t line = t < 33 ? 227 + t : 313 + t - 33;
+        ASSERT_LT(line, lines.size() + 1);
+        EXPECT_EQ(lines[line - 1], inspect::english_template(static_cast<inspect::Told>(t))) << "line " << line;
     }
 }
 
