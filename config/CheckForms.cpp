@@ -9,16 +9,11 @@
 
 #include <initializer_list>
 
+#include "config/Named.h"
+
 namespace kalvorin::config {
 
 namespace {
-
-template <class W>
-W* named(QWidget* owner, const char* name) {
-    auto* widget = new W(owner);
-    widget->setObjectName(name);
-    return widget;
-}
 
 // Every column but the last as wide as given; the last takes the rest.
 QTreeWidget* table(QWidget* owner, const char* name, std::initializer_list<int> widths) {
@@ -47,6 +42,7 @@ TCheckForm::TCheckForm(QWidget* owner) : QDialog(owner) {
     resize(820, 480);
     lbl_checkstate = named<QLabel>(this, "lbl_checkstate");
     lbl_checkstate->setWordWrap(true);
+    lbl_total = named<QLabel>(this, "lbl_total");
     lst_findings = table(this, "lst_findings", {70, 50, 110});
     mmo_finding = text_box(this, "mmo_finding", QPlainTextEdit::WidgetWidth);
     btn_openlist = named<QPushButton>(this, "btn_openlist");
@@ -57,6 +53,7 @@ TCheckForm::TCheckForm(QWidget* owner) : QDialog(owner) {
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lbl_checkstate);
+    layout->addWidget(lbl_total);
     layout->addWidget(lst_findings, 3);
     layout->addWidget(mmo_finding, 2);
     layout->addLayout(buttons);
@@ -68,15 +65,21 @@ TMessagesForm::TMessagesForm(QWidget* owner) : QDialog(owner) {
     lbl_logstate = named<QLabel>(this, "lbl_logstate");
     lbl_logstate->setWordWrap(true);
     lst_messages = table(this, "lst_messages", {260, 380});
+    lst_messages->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    btn_makeline = named<QPushButton>(this, "btn_makeline");
+    btn_makeline->setEnabled(false);
     lbl_pending = named<QLabel>(this, "lbl_pending");
     lst_pending = table(this, "lst_pending", {260, 250});
     mmo_why = text_box(this, "mmo_why", QPlainTextEdit::NoWrap);
+    // The messages take the most of what the window grows by: they are what
+    // the user reads and chooses from; the account comes next.
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(lbl_logstate);
-    layout->addWidget(lst_messages, 2);
+    layout->addWidget(lst_messages, 4);
+    layout->addWidget(btn_makeline, 0, Qt::AlignLeft);
     layout->addWidget(lbl_pending);
     layout->addWidget(lst_pending, 1);
-    layout->addWidget(mmo_why, 3);
+    layout->addWidget(mmo_why, 2);
 }
 
 }  // namespace kalvorin::config

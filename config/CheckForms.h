@@ -16,6 +16,7 @@ class TCheckForm : public QDialog {
 public:
     explicit TCheckForm(QWidget* owner);
     QLabel* lbl_checkstate;      // lists that could not be read, or that none has a problem
+    QLabel* lbl_total;           // how many findings, by what they do to the scoring
     QTreeWidget* lst_findings;   // list, line, kind, finding; most serious first
     QPlainTextEdit* mmo_finding;  // the chosen finding: its line whole and why
     QPushButton* btn_openlist;
@@ -27,7 +28,8 @@ class TMessagesForm : public QDialog {
 public:
     explicit TMessagesForm(QWidget* owner);
     QLabel* lbl_logstate;       // lists that could not be read, or that the log holds no message
-    QTreeWidget* lst_messages;  // sender, subject, score
+    QTreeWidget* lst_messages;  // sender, subject, score; one or more may be chosen
+    QPushButton* btn_makeline;  // proposes a line that catches the chosen messages
     QLabel* lbl_pending;        // also says when the waiting lines change no message
     QTreeWidget* lst_pending;   // sender, subject, change
     QPlainTextEdit* mmo_why;    // the chosen message's account

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-class QMessageBox;
+class QDialog;
 class QWidget;
 
 namespace kalvorin::config {
@@ -25,6 +25,9 @@ public:
     // File-open dialog: the chosen file must exist; the file's full path as
     // file-system bytes, nothing when the user cancels.
     virtual std::optional<std::string> openFileDialog(QWidget* owner, const std::string& default_ext) = 0;
+    // File-save dialog: asks before replacing a file; the path as file-system
+    // bytes, nothing when the user cancels.
+    virtual std::optional<std::string> saveFileDialog(QWidget* owner, const std::string& default_ext) = 0;
     // Opens a file in the program associated with it; never waits. False when
     // no program could be started for it.
     virtual bool openFile(const std::string& path) = 0;
@@ -34,8 +37,8 @@ public:
 };
 
 // The box that askQuestion shows, not yet shown.
-std::unique_ptr<QMessageBox> question_box(QWidget* owner, const std::string& title, const std::string& text,
-                                          const std::string& first, const std::string& second);
+std::unique_ptr<QDialog> question_box(QWidget* owner, const std::string& title, const std::string& text,
+                                      const std::string& first, const std::string& second);
 
 // The desktop implementation: QMessageBox, QFileDialog and the system's opener.
 class QtSeam final : public Seam {
@@ -45,6 +48,7 @@ public:
     bool askQuestion(QWidget* owner, const std::string& title, const std::string& text, const std::string& first,
                      const std::string& second) override;
     std::optional<std::string> openFileDialog(QWidget* owner, const std::string& default_ext) override;
+    std::optional<std::string> saveFileDialog(QWidget* owner, const std::string& default_ext) override;
     bool openFile(const std::string& path) override;
     bool openUrl(const std::string& url) override;
 };
@@ -59,6 +63,7 @@ public:
     bool askQuestion(QWidget* owner, const std::string& title, const std::string& text, const std::string& first,
                      const std::string& second) override;
     std::optional<std::string> openFileDialog(QWidget* owner, const std::string& default_ext) override;
+    std::optional<std::string> saveFileDialog(QWidget* owner, const std::string& default_ext) override;
     bool openFile(const std::string& path) override;
     bool openUrl(const std::string& url) override;
     // Whether an error box has been shown.

@@ -71,6 +71,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "The Kalvorin developers"
   !insertmacro ${Do} "leame.txt"
   !insertmacro ${Do} "faq.txt"
   !insertmacro ${Do} "filters.hlp.txt"
+  !insertmacro ${Do} "leame.esp.txt"
+  !insertmacro ${Do} "faq.esp.txt"
+  !insertmacro ${Do} "filters.hlp.esp.txt"
 !macroend
 !macro Install name
   File "${DIST64}/${name}"

@@ -23,7 +23,8 @@ const std::string kUninstallKey = "HKCU\\Software\\Microsoft\\Windows\\CurrentVe
 
 const std::vector<std::string> kProgramFiles = {
     "Kalvorin.exe", "kalvorin-host.exe", "kalvorin-reg.exe", "kalvorin-lint.exe", "Kalvorin.TBP", "version.ini",
-    "lang.eng.txt", "lang.txt", "leame.txt", "faq.txt", "filters.hlp.txt", "uninstall.exe"};
+    "lang.eng.txt", "lang.txt", "leame.txt", "faq.txt", "filters.hlp.txt", "leame.esp.txt", "faq.esp.txt",
+    "filters.hlp.esp.txt", "uninstall.exe"};
 
 // The 64-bit programs, run in the installer's prefix.
 const test::Target& installer_target() {
