@@ -7,7 +7,7 @@
 namespace kalvorin::config {
 
 // Slot n holds line n of the language files.
-inline constexpr std::size_t kLanguageSlots = 100;
+inline constexpr std::size_t kLanguageSlots = 340;
 using LanguageSlots = std::array<std::string, kLanguageSlots>;
 
 // Reads folder + "lang.eng.txt" into the slots, then folder + "lang.txt" over

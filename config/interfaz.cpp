@@ -1,6 +1,7 @@
 #include "config/interfaz.h"
 
 #include <cerrno>
+#include <functional>
 #include <limits>
 
 #include <QCheckBox>
@@ -23,6 +24,7 @@
 #include "CodigoComun/ListPass.h"
 #include "platform/errors.h"
 #include "CodigoComun/Texto.h"
+#include "config/BuiltinLanguage.h"
 #include "config/ErrorText.h"
 #include "config/FieldRules.h"
 #include "config/FilterLists.h"
@@ -143,10 +145,45 @@ TForm1::TForm1(Seam& seam, const std::string& program_folder, QWidget* parent)
     } catch (const std::exception& e) {
         startup_failure = error_text(e);
         seam_.showError(this, startup_failure);
+        show_after_stop();
     }
 }
 
+// A start-up that stopped still leaves a window that speaks and shows the
+// stored options it can read, so that the checks run under the settings the
+// user has. The pick-lists stay empty: the working files may not be ready,
+// so the editor and the bulk tab must generate nothing. Save All stays
+// refused (btn_saveallClick).
+void TForm1::show_after_stop() {
+    if (!texts_shown) {
+        // The language files read so far, the built-in English for the rest.
+        fill_empty_slots(language);
+        set_texts();
+    }
+    try {
+        show_settings(true);
+    } catch (const KalvorinError&) {
+        // The store itself cannot be opened: the design texts stay.
+    }
+    btn_bulkaddsuspect->setEnabled(false);
+    btn_bulkaddtrash->setEnabled(false);
+    btn_bulkaddsecure->setEnabled(false);
+    btn_saveall->setEnabled(false);
+}
+
 const std::string& TForm1::slot(int n) const { return language.at(static_cast<std::size_t>(n - 1)); }
+
+// A translation may put the numbers where its language wants them.
+std::string TForm1::slot_with(int n, std::initializer_list<std::int64_t> numbers) const {
+    std::string text = slot(n);
+    int k = 1;
+    for (const std::int64_t number : numbers) {
+        const std::string mark = "%" + std::to_string(k++);
+        if (const std::size_t at = text.find(mark); at != std::string::npos)
+            text.replace(at, mark.size(), std::to_string(number));
+    }
+    return text;
+}
 
 void TForm1::guarded(Handler handler) {
     try {
@@ -271,7 +308,8 @@ void TForm1::build_filters() {
     btn_helpfilters = captioned<QPushButton>(p, "btn_helpfilters", 8, 146, 160, 24);
     btn_checklists = captioned<QPushButton>(p, "btn_checklists", 8, 184, 160, 24);
     btn_lastmessages = captioned<QPushButton>(p, "btn_lastmessages", 8, 214, 160, 24);
-    mmo_test = make<QPlainTextEdit>(p, "mmo_test", 178, 8, 410, 230);
+    btn_lineuse = captioned<QPushButton>(p, "btn_lineuse", 178, 214, 160, 24);
+    mmo_test = make<QPlainTextEdit>(p, "mmo_test", 178, 8, 410, 200);
     mmo_test->setPlainText("mmo_test");
 }
 
@@ -326,7 +364,8 @@ void TForm1::build_options() {
     lbl_logsize = captioned<QLabel>(p, "lbl_logsize", 8, 135, 186, 15);
     lbl_logsize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     edt_logsize = make<QLineEdit>(p, "edt_logsize", 202, 132, 40, 22);
-    edt_logsize->setValidator(new TypedLengthValidator(2, edt_logsize));
+    // Room for the largest log size the plug-in obeys (settings::kMaxLogsize).
+    edt_logsize->setValidator(new TypedLengthValidator(4, edt_logsize));
     edt_logsize->setText(QString::number(kDefaultLogsize));
 }
 
@@ -380,6 +419,7 @@ void TForm1::connect_handlers() {
     on_click(btn_helpfilters, &TForm1::btn_helpfiltersClick);
     on_click(btn_checklists, &TForm1::btn_checklistsClick);
     on_click(btn_lastmessages, &TForm1::btn_lastmessagesClick);
+    on_click(btn_lineuse, &TForm1::btn_lineuseClick);
 
     on_toggle(rd_none, &TForm1::rd_noneClick);
     on_toggle(rd_trash, &TForm1::rd_trashClick);
@@ -452,7 +492,9 @@ void TForm1::FormCreate() {
     // 7 to 9.
     read_language_files(basefolder, language);
     set_texts();
-    show_settings();
+    texts_shown = true;
+    fill_pick_lists();
+    show_settings(false);
 
     // 10. Last, because showing the settings ran the handlers that enable Save All.
     btn_bulkaddsuspect->setEnabled(false);
@@ -513,13 +555,16 @@ void TForm1::set_texts() {
     tab(ts_specials, 62);
     caption(btn_checklists, 67);
     caption(btn_lastmessages, 68);
+    caption(btn_lineuse, kUseButton);
     caption(btn_bulkexaminar, 65);
     caption(btn_bulkprocesa, 66);
     rd_bulkstring->setText(from_ansi(slot(54) + " " + slot(64)));
     rd_bulkfromfile->setText(from_ansi(slot(63) + " " + slot(64)));
 
     setWindowTitle(from_ansi("Kalvorin " + version + " " + slot(2) + ", lang by " + slot(1)));
+}
 
+void TForm1::fill_pick_lists() {
     // Each item is its one-character code, a blank and the slot's text; the
     // tabs read only the code.
     auto fill = [this](QComboBox* fields, QComboBox* operators, QComboBox* delimiters) {
@@ -535,24 +580,36 @@ void TForm1::set_texts() {
 }
 
 // Each setting is shown as soon as it is read, so a value of the wrong type
-// stops start-up with the settings read before it shown.
-void TForm1::show_settings() {
+// stops start-up with the settings read before it shown; passing over
+// failures, the window shows every setting it can read.
+void TForm1::show_settings(bool pass_over_failures) {
     clsConfigSys config;
-    edt_logsize->setText(from_ansi(int_to_str(config.get_logsize())));
-    std::int32_t secure = 0, trash = 0, suspect = 0;
-    config.get_scores(secure, trash, suspect);
-    edt_secure->setText(from_ansi(int_to_str(secure)));
-    edt_suspect->setText(from_ansi(int_to_str(suspect)));
-    edt_trash->setText(from_ansi(int_to_str(trash)));
-
-    rd_none->setChecked(true);
-    const ExtImgRule rule = extimg_rule(config.get_extimg());
-    if (rule == ExtImgRule::trash) rd_trash->setChecked(true);
-    else if (rule == ExtImgRule::suspect) rd_suspect->setChecked(true);
-
-    chk_uppercase->setChecked(config.get_uppercase());
-    chk_up50kb->setChecked(config.get_up50kb());
-    chk_expert->setChecked(config.get_xpertmode());
+    const std::function<void()> steps[] = {
+        [&] { edt_logsize->setText(from_ansi(int_to_str(config.get_logsize()))); },
+        [&] {
+            std::int32_t secure = 0, trash = 0, suspect = 0;
+            config.get_scores(secure, trash, suspect);
+            edt_secure->setText(from_ansi(int_to_str(secure)));
+            edt_suspect->setText(from_ansi(int_to_str(suspect)));
+            edt_trash->setText(from_ansi(int_to_str(trash)));
+        },
+        [&] {
+            rd_none->setChecked(true);
+            const ExtImgRule rule = extimg_rule(config.get_extimg());
+            if (rule == ExtImgRule::trash) rd_trash->setChecked(true);
+            else if (rule == ExtImgRule::suspect) rd_suspect->setChecked(true);
+        },
+        [&] { chk_uppercase->setChecked(config.get_uppercase()); },
+        [&] { chk_up50kb->setChecked(config.get_up50kb()); },
+        [&] { chk_expert->setChecked(config.get_xpertmode()); },
+    };
+    for (const std::function<void()>& step : steps) {
+        try {
+            step();
+        } catch (const KalvorinError&) {
+            if (!pass_over_failures) throw;
+        }
+    }
 }
 
 // ---------------------------------------------------------------- options and saving
@@ -576,6 +633,13 @@ void TForm1::btn_saveallClick() {
         seam_.showError(this, "Nothing was saved. Start-up stopped at \"" + startup_failure +
                                   "\", so the window did not load the stored settings. Mend the cause and start "
                                   "the program again.");
+        return;
+    }
+    // A log size the plug-in would not obey saves nothing; a field without an
+    // integer stores the default, as the other number fields do.
+    if (!logsize_of(to_ansi(edt_logsize->text()))) {
+        seam_.showError(this, slot_with(kLogsizeRefused, {settings::kMinLogsize, settings::kMaxLogsize}));
+        edt_logsize->setFocus();
         return;
     }
     if (!waiting_lines_confirmed()) return;
@@ -635,9 +699,18 @@ void TForm1::open_in_shell(const std::string& file_name) {
 void TForm1::btn_secureClick() { open_in_shell(lists()[0].list); }
 void TForm1::btn_trashClick() { open_in_shell(lists()[1].list); }
 void TForm1::btn_suspectClick() { open_in_shell(lists()[2].list); }
-void TForm1::btn_helpfiltersClick() { open_in_shell(kFilterHelpFile); }
-void TForm1::btn_readmeClick() { open_in_shell(kReadmeFile); }
-void TForm1::btn_faqClick() { open_in_shell(kFaqFile); }
+void TForm1::btn_helpfiltersClick() { open_in_shell(help_file(kHelpFiles + 2, kFilterHelpFile)); }
+void TForm1::btn_readmeClick() { open_in_shell(help_file(kHelpFiles, kReadmeFile)); }
+void TForm1::btn_faqClick() { open_in_shell(help_file(kHelpFiles + 1, kFaqFile)); }
+
+// Each language file names its help texts, so a translation can bring its
+// own. A name that is empty, that is not a plain file name, or whose file is
+// not in the base folder leaves the one the program has always opened.
+std::string TForm1::help_file(int n, const char* fallback) const {
+    const std::string& named = slot(n);
+    if (named.empty() || named.find_first_of("/\\:") != std::string::npos) return fallback;
+    return platform::file_exists(basefolder + named, platform::Place::BaseFolder) ? named : fallback;
+}
 
 void TForm1::lbl_homelinkClick() {
     if (!seam_.openUrl(kHomePage)) throw EInOutError("No browser could be started for the address", kHomePage);

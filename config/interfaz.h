@@ -7,6 +7,7 @@
 // Options and FieldRules.
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,13 +17,17 @@
 
 #include "config/BulkBatch.h"
 #include "config/CheckForms.h"
+#include "config/LineUseForm.h"
 #include "config/FieldTest.h"
 #include "config/Language.h"
+#include "config/MakeLineForm.h"
 #include "config/Options.h"
 #include "config/Seam.h"
 #include "inspect/Comparison.h"
 #include "inspect/Evaluation.h"
+#include "inspect/LineUse.h"
 #include "inspect/LogReader.h"
+#include "inspect/Suggest.h"
 #include "tools/Lint.h"
 
 class QCheckBox;
@@ -127,10 +132,14 @@ public:
     QPushButton* btn_helpfilters;
     QPushButton* btn_checklists;
     QPushButton* btn_lastmessages;
+    QPushButton* btn_lineuse;
     QPlainTextEdit* mmo_test;
     // The windows these two buttons open, made at the first click.
     TCheckForm* frm_check = nullptr;
     TMessagesForm* frm_messages = nullptr;
+    // Opened by the last messages' "Make a line", made at its first click.
+    TMakeLineForm* frm_makeline = nullptr;
+    TLineUseForm* frm_use = nullptr;
 
     // Tab ts_specials.
     QWidget* ts_specials;
@@ -222,6 +231,17 @@ public:
     void lst_messagesChange();
     void lst_pendingChange();
 
+    // "Make a line" from the chosen last messages (interfaz_make.cpp).
+    void btn_makelineClick();
+    void lst_proposalsChange();
+    void btn_makeaddClick();
+
+    // What each filter line decided among the logged messages (interfaz_use.cpp).
+    void btn_lineuseClick();
+    void lst_useChange();
+    void btn_uselistClick();
+    void btn_useexportClick();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -232,6 +252,34 @@ private:
     void guarded(Handler handler);
     // The text of language slot n (1 to kLanguageSlots).
     const std::string& slot(int n) const;
+    // The slot's text with %1, %2, ... replaced by the numbers in order.
+    std::string slot_with(int n, std::initializer_list<std::int64_t> numbers) const;
+    // The language lines of the progress boxes, the check's total, the
+    // errors of "Open the list" and the help files' names: one block.
+    static constexpr int kWorkTexts = 300;
+    static constexpr int kCheckingLists = kWorkTexts + 0;
+    static constexpr int kReadingLog = kWorkTexts + 1;
+    static constexpr int kCheckingWaiting = kWorkTexts + 2;
+    static constexpr int kCancel = kWorkTexts + 3;
+    static constexpr int kFindingsTotal = kWorkTexts + 4;   // then its three groups
+    static constexpr int kListMissing = kWorkTexts + 8;
+    static constexpr int kNoListOpener = kWorkTexts + 9;
+    static constexpr int kHelpFiles = kWorkTexts + 10;      // read me, questions, filter help
+    // The language lines of the log's states, the last messages' notes and
+    // the log size's refusal: one block.
+    static constexpr int kLogTexts = 260;
+    static constexpr int kNoLog = kLogTexts + 0;
+    static constexpr int kLogIsFolder = kLogTexts + 1;
+    static constexpr int kLogUnreadable = kLogTexts + 2;
+    static constexpr int kLastShown = kLogTexts + 3;         // %1 messages in the log, %2 shown
+    static constexpr int kUnfinished = kLogTexts + 4;        // the score column
+    static constexpr int kUnfinishedWhy = kLogTexts + 5;
+    static constexpr int kStoppedWhy = kLogTexts + 6;
+    static constexpr int kLogsizeRefused = kLogTexts + 7;    // %1 to %2
+    // "Last messages" shows as many of the log's last messages as the log
+    // size in force lets the log hold, but no more than this, so that
+    // scoring them all stays quick.
+    static constexpr std::size_t kMostMessagesShown = 100;
     void build_window();
     void build_editor();
     void build_bulk();
@@ -242,10 +290,14 @@ private:
 
     // Start-up steps.
     void set_texts();
-    void show_settings();
+    void fill_pick_lists();
+    void show_settings(bool pass_over_failures);
+    void show_after_stop();
     void show_stored(const OptionValues& stored);
 
     void open_in_shell(const std::string& file_name);
+    // The help text that the language file names, when it is there.
+    std::string help_file(int n, const char* fallback) const;
 
     Seam& seam_;
     std::string program_folder_;
@@ -257,6 +309,7 @@ private:
     // Whether start-up ran to its end; if not, the error that stopped it.
     bool started = false;
     std::string startup_failure;
+    bool texts_shown = false;
     LanguageSlots language{};
 
     // Private helpers of the editor and bulk tabs (interfaz_editor.cpp,
@@ -279,6 +332,9 @@ private:
     void combine(char joiner);
     void move_down();
     void add_to_list(const std::string& pending);
+    // Appends a line to a list's pending file, as the add buttons of the
+    // editor and of "Make a line" do.
+    void add_waiting_line(const std::string& pending, const std::string& line);
 
     // The check of the lists, the last messages, and the check before a save.
     void build_check_form();
@@ -288,9 +344,48 @@ private:
     bool waiting_lines_confirmed();
     std::vector<lint::Finding> findings_;
     inspect::FilterLists checked_;
+    // The log's last messages (at most how_many), and the log's state in
+    // the window's language: none yet, a folder, unreadable, no message yet,
+    // or how many of its messages are shown. Reads files only, so that it can
+    // run off the window's thread.
+    struct LastLog {
+        inspect::LogTail tail;
+        std::string state;
+    };
+    LastLog read_last_log(std::size_t how_many) const;
     std::vector<inspect::LoggedMessage> logged_;
     std::optional<inspect::Evaluation> evaluation_;  // base 0 the lists, base 1 as a save would write them
     std::vector<inspect::LoggedChange> changes_;
+
+    // "Make a line": its button on the last messages, its window, and the
+    // tests proposed for the messages chosen last.
+    void wire_make_line(TMessagesForm& f);
+    void build_makeline_form();
+    std::vector<std::string> ticked_tests() const;
+    std::vector<inspect::Proposal> proposals_;
+
+    // Line use: its language lines are one block, named from its first.
+    static constexpr int kUseTexts = 140;
+    static constexpr int kUseButton = kUseTexts + 0;
+    static constexpr int kUseTitle = kUseTexts + 1;
+    static constexpr int kUseColumns = kUseTexts + 2;  // then one a column, in the table's order
+    static constexpr int kUseExport = kUseTexts + 8;
+    static constexpr int kUseOpenList = kUseTexts + 9;
+    static constexpr int kUseUnused = kUseTexts + 10;
+    static constexpr int kUseOthersDecide = kUseTexts + 11;
+    static constexpr int kUseScored = kUseTexts + 12;
+    static constexpr int kUseNoLog = kUseTexts + 13;
+    static constexpr int kUseNoMessage = kUseTexts + 14;
+    static constexpr int kUseUnreadable = kUseTexts + 15;
+    static constexpr int kUseCounting = kUseTexts + 16;
+    static constexpr int kUseCancel = kUseTexts + 17;
+    static constexpr int kUseGoTo = kUseTexts + 18;
+    static constexpr int kUseLastDecided = kUseTexts + 19;
+    void build_use_form();
+    const inspect::LineUse* chosen_use() const;
+    inspect::LineUseReport use_;
+    inspect::FilterLists use_lists_;
+    std::vector<std::string> use_last_;  // by row of use_: the sender and subject of the last message it decided
 
     // Bulk tab.
     void limit_memo_length();

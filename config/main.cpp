@@ -8,6 +8,9 @@
 #include <iostream>
 #include <string>
 
+#include "config/CheckForms.h"
+#include "config/LineUseForm.h"
+#include "config/MakeLineForm.h"
 #include "config/Seam.h"
 #include "config/cp1252.h"
 #include "config/interfaz.h"
@@ -51,11 +54,25 @@ void print_state(const char* label, const QLabel* state) {
     if (state->isVisibleTo(state->parentWidget())) std::cout << label << ": " << kalvorin::config::to_ansi(state->text()) << "\n";
 }
 
+// "Make a line" for the first of the last messages: its proposals, then the
+// line "Add" waits with its best test, and what that line would change.
+void print_make_line(kalvorin::config::TForm1& form) {
+    QTreeWidget* messages = form.frm_messages->lst_messages;
+    if (messages->topLevelItemCount() == 0) return;
+    messages->setCurrentItem(messages->topLevelItem(0));
+    form.frm_messages->btn_makeline->click();
+    if (!form.frm_makeline) return;
+    print_rows("proposal", form.frm_makeline->lst_proposals, nullptr);
+    form.frm_makeline->btn_makeadd->click();
+    std::cout << "made: " << kalvorin::config::to_ansi(form.frm_makeline->lbl_makeline->text()) << "\n";
+    print_rows("change", form.frm_messages->lst_pending, nullptr);
+}
+
 // --print-checks, for tests of a build they cannot click in: once start-up is
-// done the program presses "Check the lists" and "Last messages", writes what
-// their windows show on standard output (each message followed by its
-// account), and ends; with status 1 when an error box was shown. Boxes go to
-// standard error.
+// done the program presses "Check the lists", "Last messages" and "Line use",
+// then "Make a line" for the first message, writes what their windows show on
+// standard output (each message followed by its account), and ends; with
+// status 1 when an error box was shown. Boxes go to standard error.
 int print_checks() {
     kalvorin::config::ConsoleSeam seam;
     kalvorin::config::TForm1 form(seam, kalvorin::platform::program_folder());
@@ -71,6 +88,12 @@ int print_checks() {
         print_rows("message", form.frm_messages->lst_messages, form.frm_messages->mmo_why);
         print_rows("change", form.frm_messages->lst_pending, form.frm_messages->mmo_why);
     }
+    form.btn_lineuse->click();
+    if (form.frm_use) {
+        print_state("use", form.frm_use->lbl_usestate);
+        print_rows("use", form.frm_use->lst_use, nullptr);
+    }
+    if (form.frm_messages) print_make_line(form);
     return kalvorin::platform::finish_output(seam.failed() ? 1 : 0, "Kalvorin: ", 1);
 }
 

@@ -42,9 +42,10 @@ INSTANTIATE_TEST_SUITE_P(, WindowsConfig,
                                            std::vector<std::string>{}),
                          [](const auto& info) { return info.param.empty() ? "windows" : "offscreen"; });
 
-// The filter files tab's two buttons pressed in the Windows program
+// The filter files tab's buttons pressed in the Windows program
 // (--print-checks) show what they show in the native one: the findings of
-// the lists, and the message the plug-in logged with why it scored so.
+// the lists, the message the plug-in logged with why it scored so, what each
+// line decided, and the line "Make a line" makes from that message.
 class WindowsChecks : public test::HiveTest {
 protected:
     test::RunResult print_checks(const test::Target& t) const {
@@ -77,15 +78,18 @@ protected:
     }
 };
 
-TEST_F(WindowsChecks, TheFilterFilesTabsTwoButtonsShowWhatTheNativeOnesShow) {
+TEST_F(WindowsChecks, TheFilterFilesTabsButtonsShowWhatTheNativeOnesShow) {
     const test::RunResult native = print_checks(test::Target::all().front());
     const test::RunResult windows = print_checks(test::Target::current());
     EXPECT_EQ(windows.status, 0) << windows.err;
     EXPECT_EQ(windows.out, native.out);
-    for (const char* shown : {"finding: trash | 2 | regex-error | %(ab% does not compile",
+    for (const char* shown : {"finding: trash | 2 | regex-error | correct the pattern",
                               "finding: suspect | 2 | decides-all", "finding: secure | 4 | never-holds",
                               "finding: trash | 3 | utf-8", "finding: secure | 3 | duplicate",
-                              "message: ann@x.org | my friend | -1000\n  decided by secure line 2: sbjct=#friend#\n"})
+                              "message: ann@x.org | my friend | -1000\n  decided by secure line 2: sbjct=#friend#\n",
+                              "use: secure.filters.txt | 2 | 1 | 0 | ", "use: suspect.filters.txt | 2 | 0 | ",
+                              "proposal: SNDER=#ann@x.org# | 1 / 1 | 1 | 1\n",
+                              "made: Added as a line not yet saved: SNDER=#ann@x.org#\n"})
         EXPECT_NE(windows.out.find(shown), std::string::npos) << shown << "\n" << windows.out;
 }
 

@@ -34,6 +34,10 @@ public:
         dialog_extensions.push_back(default_ext);
         return dialog_answer;
     }
+    std::optional<std::string> saveFileDialog(QWidget*, const std::string& default_ext) override {
+        dialog_extensions.push_back(default_ext);
+        return save_answer;
+    }
     bool openFile(const std::string& path) override {
         opened_files.push_back(path);
         return desktop_opens;
@@ -56,6 +60,7 @@ public:
     bool question_answer = false;  // whether the next questions take their first answer
     std::vector<std::string> dialog_extensions;
     std::optional<std::string> dialog_answer;  // what the next file dialog returns
+    std::optional<std::string> save_answer;    // what the next file-save dialog returns
     std::vector<std::string> opened_files;
     std::vector<std::string> opened_urls;
     bool desktop_opens = true;  // whether a program is there to open files and addresses

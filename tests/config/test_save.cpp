@@ -51,7 +51,7 @@ TEST_F(SaveTest, StoresScoresRuleSwitchesAndLogSize) {
     w().edt_secure->setText(" -20");
     w().edt_trash->setText("$10");
     w().edt_suspect->setText("5");
-    w().edt_logsize->setText("-5");
+    w().edt_logsize->setText("25");
     w().rd_trash->setChecked(true);
     w().chk_uppercase->setChecked(false);
     w().chk_up50kb->setChecked(false);
@@ -65,7 +65,7 @@ TEST_F(SaveTest, StoresScoresRuleSwitchesAndLogSize) {
     EXPECT_EQ(secure, -20);
     EXPECT_EQ(trash, 16);
     EXPECT_EQ(suspect, 5);
-    EXPECT_EQ(config.get_logsize(), -5);
+    EXPECT_EQ(config.get_logsize(), 25);
     EXPECT_EQ(config.get_extimg(), "trash");
     EXPECT_FALSE(config.get_uppercase());
     EXPECT_FALSE(config.get_up50kb());
@@ -123,8 +123,8 @@ TEST_F(SaveTest, EveryNumberFieldShowsWhatWasStored) {
     const ShownAfterSave cases[] = {
         {&TForm1::edt_secure, "abc", "-1000"},  {&TForm1::edt_trash, "99999999999", "1000"},
         {&TForm1::edt_suspect, " 12", "12"},    {&TForm1::edt_trash, "$10", "16"},
-        {&TForm1::edt_secure, "12 ", "-1000"}, {&TForm1::edt_logsize, "0", "9"},
-        {&TForm1::edt_logsize, "x", "9"},       {&TForm1::edt_logsize, "-5", "-5"},
+        {&TForm1::edt_secure, "12 ", "-1000"}, {&TForm1::edt_logsize, "1000", "1000"},
+        {&TForm1::edt_logsize, "x", "9"},       {&TForm1::edt_logsize, " 7", "7"},
     };
     for (const ShownAfterSave& c : cases) {
         SCOPED_TRACE(c.typed);
@@ -136,12 +136,24 @@ TEST_F(SaveTest, EveryNumberFieldShowsWhatWasStored) {
     EXPECT_TRUE(seam.errors.empty());
 }
 
-TEST_F(SaveTest, LogSizeZeroNeverReachesTheStore) {
-    w().edt_logsize->setText("0");
-    save();
-    EXPECT_EQ(clsConfigSys().get_logsize(), 9);
-    EXPECT_EQ(w().edt_logsize->text(), "9");
-    EXPECT_FALSE(w().btn_saveall->isEnabled());
+// A log size the plug-in would not obey is refused in the window's
+// language, and nothing is saved.
+TEST_F(SaveTest, ALogSizeOutsideTheRangeIsRefusedAndNothingSaved) {
+    spit(base() + "lang.eng.txt", language_lines("E", 339));
+    for (const char* typed : {"0", "-5", "1001", "2147483647", "$FFF"}) {
+        SCOPED_TRACE(typed);
+        seam.errors.clear();
+        clsConfigSys().set_scores(-1000, 1000, 70);
+        w().edt_secure->setText("-7");
+        w().edt_logsize->setText(typed);
+        save();
+        EXPECT_EQ(seam.errors, std::vector<std::string>{"E267"});
+        std::int32_t secure = 0, trash = 0, suspect = 0;
+        clsConfigSys().get_scores(secure, trash, suspect);
+        EXPECT_EQ(secure, -1000);
+        EXPECT_EQ(clsConfigSys().get_logsize(), 9);
+        EXPECT_TRUE(w().btn_saveall->isEnabled());
+    }
 }
 
 TEST_F(SaveTest, DisablesTheBulkAddButtons) {
@@ -166,6 +178,7 @@ TEST_F(SaveTest, PendingLinesLongerThanFiveCharactersAreAppendedInOrder) {
     spit(base() + "trash.filters.txt", ":T\r\nab\r\nabc\r\n\r\n::\r\nx\r\n:");
     w();
     pending("trash", "123456\r\n12345\r\n\r\nSBJCT=#win#\r\n");
+    seam.question_answer = true;  // 123456 decides every message: save it anyway
     save();
     EXPECT_EQ(list("trash"), "abc\r\n123456\r\nSBJCT=#win#\r\n:");
     EXPECT_EQ(slurp(base() + "trash.edt.tmp"), "");

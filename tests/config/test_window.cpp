@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTreeWidget>
 
 #include "CodigoComun/ConfigSys.h"
 #include "config/WindowFixture.h"
@@ -42,6 +43,17 @@ std::vector<std::string> items(const QComboBox* box) {
 
 std::string tab_caption(const TForm1& w, const QWidget* page) {
     return to_ansi(w.pg_ppal->tabText(w.pg_ppal->indexOf(const_cast<QWidget*>(page))));
+}
+
+// A language file's lines, split at CR LF.
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find("\r\n", at), text.size());
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
 }
 
 const char* const kDefaultSecureList =
@@ -143,11 +155,10 @@ TEST_F(WindowTest, WithoutAMarkerFileAnOldBaseFolderSettingIsReplaced) {
 
 TEST_F(WindowTest, AFolderNamedLikeAListIsNoListAndStopsStartUp) {
     make_dir(base() + "secure.filters.txt");
-    TForm1& w = open_window();
+    open_window();
     EXPECT_EQ(seam.errors, std::vector<std::string>{"Access denied: " + base() + "secure.filters.txt"});
     EXPECT_TRUE(std::filesystem::is_directory(base() + "secure.filters.txt"));
     EXPECT_FALSE(exists(base() + "trash.filters.txt")) << "start-up stopped at the first list";
-    EXPECT_EQ(text_of(w.btn_add), "btn_add");
 }
 
 #ifndef _WIN32
@@ -276,16 +287,25 @@ TEST_F(WindowTest, LanguageLinesAreTakenAsBytes) {
     EXPECT_EQ(w.windowTitle(), QString::fromUtf8("Kalvorin 1.0 Español €, lang by Té"));
 }
 
-// Each missing file stops start-up at its step; earlier steps stay done.
+// Each missing file stops start-up at its step; earlier steps stay done. The
+// window still speaks, from the language files read so far or else the
+// built-in English, and shows the stored options, which the check takes.
 struct MissingFile {
     const char* file;
     bool working_files_made;
+    bool built_in_texts;
 };
 
 class StartUpFailure : public WindowTest, public ::testing::WithParamInterface<MissingFile> {};
 
-TEST_P(StartUpFailure, ShowsTheFileErrorAndTheWindowKeepsItsPlaceholders) {
+TEST_P(StartUpFailure, ShowsTheFileErrorAndTheWindowStillSpeaksAndShowsTheStoredOptions) {
     std::remove((base() + GetParam().file).c_str());
+    clsConfigSys().set_uppercase(true);
+    // A pattern in lower case never holds on the text in capitals.
+    spit(base() + "secure.filters.txt", ":s\r\nsbjct=%viagra%\r\n");
+    const std::vector<std::string> english =
+        lines_of(slurp(std::string(KALVORIN_SOURCE_DIR) + "/resources/lang.eng.txt"));
+    auto text = [&](int n) { return GetParam().built_in_texts ? english.at(n - 1) : "E" + std::to_string(n); };
     TForm1& w = open_window();
 
     ASSERT_EQ(seam.errors, std::vector<std::string>{"File not found: " + base() + GetParam().file});
@@ -293,17 +313,28 @@ TEST_P(StartUpFailure, ShowsTheFileErrorAndTheWindowKeepsItsPlaceholders) {
     EXPECT_TRUE(exists(base() + "secure.filters.txt"));
     EXPECT_EQ(exists(base() + "~tmp.dat"), GetParam().working_files_made);
     EXPECT_EQ(exists(base() + "suspect.edt.tmp"), GetParam().working_files_made);
-    EXPECT_EQ(text_of(w.btn_add), "btn_add");
-    EXPECT_EQ(to_ansi(w.windowTitle()), "Form1");
-    EXPECT_EQ(w.cbox_record->count(), 0);
-    for (const QPushButton* b : {w.btn_bulkaddsecure, w.btn_bulkaddtrash, w.btn_bulkaddsuspect})
-        EXPECT_TRUE(b->isEnabled());
-    EXPECT_FALSE(w.btn_saveall->isEnabled());
+    EXPECT_EQ(text_of(w.btn_add), text(43));
+    EXPECT_EQ(tab_caption(w, w.ts_filters), text(34));
+    EXPECT_NE(to_ansi(w.windowTitle()).find(text(2)), std::string::npos) << to_ansi(w.windowTitle());
+    EXPECT_EQ(w.cbox_record->count(), 0) << "the editor generates nothing";
+    for (const QPushButton* b : {w.btn_bulkaddsecure, w.btn_bulkaddtrash, w.btn_bulkaddsuspect, w.btn_saveall})
+        EXPECT_FALSE(b->isEnabled());
+    EXPECT_TRUE(w.chk_uppercase->isChecked());
+
+    w.btn_checklists->click();
+    const config::TCheckForm& check = *w.frm_check;
+    EXPECT_EQ(to_ansi(check.windowTitle()), text(69));
+    EXPECT_EQ(to_ansi(check.lst_findings->headerItem()->text(0)), text(80));
+    EXPECT_EQ(to_ansi(check.btn_openlist->text()), text(71));
+    ASSERT_GE(check.lst_findings->topLevelItemCount(), 1);
+    EXPECT_EQ(to_ansi(check.lst_findings->topLevelItem(0)->text(2)), "never-holds")
+        << to_ansi(check.lst_findings->topLevelItem(0)->text(3));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, StartUpFailure,
-                         ::testing::Values(MissingFile{"version.ini", false}, MissingFile{"lang.eng.txt", true},
-                                           MissingFile{"lang.txt", true}));
+                         ::testing::Values(MissingFile{"version.ini", false, true},
+                                           MissingFile{"lang.eng.txt", true, true},
+                                           MissingFile{"lang.txt", true, false}));
 
 TEST_F(WindowTest, AStoredValueOfTheWrongTypeStopsStartUpAndTheWindowStillOpens) {
     store_value("Software\\kalvorin\\settings", "uppercase", platform::kRegDword, dword(1));
@@ -311,10 +342,9 @@ TEST_F(WindowTest, AStoredValueOfTheWrongTypeStopsStartUpAndTheWindowStillOpens)
     EXPECT_EQ(seam.errors, std::vector<std::string>{"Invalid data type for 'uppercase'"});
     EXPECT_EQ(text_of(w.btn_add), "S43") << "the captions were set before";
     EXPECT_TRUE(w.rd_none->isChecked()) << "the settings read before it are shown";
-    // Step 10 did not run: the buttons keep what the earlier steps left.
-    EXPECT_TRUE(w.btn_saveall->isEnabled());
-    for (const QPushButton* b : {w.btn_bulkaddsecure, w.btn_bulkaddtrash, w.btn_bulkaddsuspect})
-        EXPECT_TRUE(b->isEnabled());
+    EXPECT_TRUE(w.chk_up50kb->isChecked()) << "and those after it";
+    for (const QPushButton* b : {w.btn_bulkaddsecure, w.btn_bulkaddtrash, w.btn_bulkaddsuspect, w.btn_saveall})
+        EXPECT_FALSE(b->isEnabled());
     w.show();
     EXPECT_TRUE(w.isVisible());
 }
@@ -378,20 +408,20 @@ struct LogSizeTyping {
     const char* result;
 };
 
-TEST_F(WindowTest, TheLogSizeBoxTakesAtMostTwoTypedCharacters) {
+TEST_F(WindowTest, TheLogSizeBoxTakesAtMostFourTypedCharacters) {
     const LogSizeTyping cases[] = {
-        {"", "123", "12"}, {"5", "123", "51"}, {"12", "3", "12"}, {"", "7", "7"}, {"100", "5", "100"},
+        {"", "12345", "1234"}, {"5", "12345", "5123"}, {"1234", "5", "1234"}, {"", "7", "7"}, {"10000", "5", "10000"},
     };
-    clsConfigSys().set_logsize(100);
+    clsConfigSys().set_logsize(10000);
     TForm1& w = open_window();
-    EXPECT_EQ(text_of(w.edt_logsize), "100") << "a stored value is shown whole";
+    EXPECT_EQ(text_of(w.edt_logsize), "10000") << "a stored value is shown whole";
     for (const LogSizeTyping& c : cases) {
         SCOPED_TRACE(std::string(c.shown) + " + " + c.typed);
-        if (std::string(c.shown) != "100") w.edt_logsize->setText(c.shown);
+        if (std::string(c.shown) != "10000") w.edt_logsize->setText(c.shown);
         w.edt_logsize->end(false);
         w.edt_logsize->insert(c.typed);
         EXPECT_EQ(text_of(w.edt_logsize), c.result);
-        w.edt_logsize->setText("100");
+        w.edt_logsize->setText("10000");
     }
 }
 
@@ -449,6 +479,45 @@ TEST_F(WindowTest, FileButtonsOpenTheirFileInTheBaseFolderAndSayNothing) {
     }
     EXPECT_TRUE(seam.errors.empty());
     EXPECT_TRUE(seam.warnings.empty());
+}
+
+// A language file names its own help texts; a name that is not a plain file
+// name, or whose file is not there, leaves the usual one.
+TEST_F(WindowTest, HelpButtonsOpenTheHelpTextsTheLanguageFileNames) {
+    struct Named {
+        const char* name;
+        bool there;
+        const char* opened;
+    };
+    const Named cases[] = {{"leame.esp.txt", true, "leame.esp.txt"},
+                           {"leame.esp.txt", false, "leame.txt"},
+                           {"sub/leame.esp.txt", true, "leame.txt"},
+                           {"", true, "leame.txt"}};
+    make_dir(base() + "sub");
+    spit(base() + "leame.txt", "help\r\n");
+    for (const Named& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::remove((base() + c.name).c_str());
+        if (c.there) spit(base() + c.name, "ayuda\r\n");
+        spit(base() + "lang.txt", language_lines("S", 309) + c.name + "\r\n");
+        TForm1& w = open_window();
+        seam.opened_files.clear();
+        w.btn_readme->click();
+        EXPECT_EQ(seam.opened_files, std::vector<std::string>{base() + c.opened});
+    }
+}
+
+// The shipped help texts, in each shipped language, name every button of
+// the window by its caption.
+TEST(ShippedHelp, NamesEveryButtonInBothLanguages) {
+    const std::string resources = std::string(KALVORIN_SOURCE_DIR) + "/resources/";
+    for (const char* language : {"lang.eng.txt", "lang.txt"}) {
+        const std::vector<std::string> lines = lines_of(slurp(resources + language));
+        std::string help;
+        for (int n : {310, 311, 312}) help += slurp(resources + lines.at(n - 1));
+        for (int n : {3, 5, 6, 7, 24, 30, 38, 40, 43, 44, 47, 48, 49, 59, 60, 65, 66, 67, 68, 71, 72})
+            EXPECT_NE(help.find(lines.at(n - 1)), std::string::npos) << language << " line " << n;
+    }
 }
 
 struct OpeningFailure {
