@@ -143,6 +143,7 @@ bool run_job(QWidget* owner, const ProgressTexts& texts, const std::function<voi
     const std::unique_ptr<QThread> worker(QThread::create([&] {
         try {
             job(control);
+        } catch (const JobCancelled&) {
         } catch (...) {
             failure = std::current_exception();
         }

@@ -16,6 +16,11 @@ class QWidget;
 namespace kalvorin::config {
 
 // What a running job shares with the window.
+// What JobControl::step throws once the user cancelled: it unwinds a job
+// from inside work that has no other way to stop, and run_job takes it as
+// the job's end.
+struct JobCancelled {};
+
 class JobControl {
 public:
     // True once the user cancelled; the job stops at its next step.
@@ -25,6 +30,11 @@ public:
     void progress(std::size_t done, std::size_t total) {
         done_.store(done);
         total_.store(total);
+    }
+    // Progress, and the job ends here once the user cancelled.
+    void step(std::size_t done, std::size_t total) {
+        progress(done, total);
+        if (cancelled()) throw JobCancelled{};
     }
     std::size_t done() const { return done_.load(); }
     std::size_t total() const { return total_.load(); }

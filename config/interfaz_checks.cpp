@@ -134,7 +134,8 @@ void TForm1::btn_checklistsClick() {
     std::vector<lint::Finding> found;
     if (!run_job(this, {slot(kCheckingLists), slot(kCancel)}, [&](JobControl& job) {
             read = read_lists_for_check(basefolder);
-            if (!job.cancelled()) found = lint::by_severity(lint::check(read.lists, uppercase).findings);
+            const auto between = [&job](std::size_t done, std::size_t total) { job.step(done, total); };
+            found = lint::by_severity(lint::check(read.lists, uppercase, {}, between).findings);
         }))
         return;
     checked_ = std::move(read.lists);
@@ -356,7 +357,8 @@ bool TForm1::waiting_lines_confirmed() {
             } catch (const EInOutError&) {
                 return;
             }
-            if (!job.cancelled()) faults = faults_in_waiting_lines(*after, uppercase);
+            faults = faults_in_waiting_lines(*after, uppercase,
+                                             [&job](std::size_t done, std::size_t total) { job.step(done, total); });
         }))
         return false;
     if (!after || faults.empty()) return true;

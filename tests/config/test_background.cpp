@@ -28,7 +28,8 @@ TEST_F(WindowTest, AJobRunsOffTheWindowsThreadAndItsErrorIsRaisedAgain) {
                  EInOutError);
 }
 
-// Cancel in the progress box stops the job at its next step.
+// Cancel in the progress box stops the job at its next step, whether the job
+// asks or its work reports a step.
 TEST_F(WindowTest, CancelInTheProgressBoxStopsTheJob) {
     open_window();
     QTimer press;
@@ -41,6 +42,13 @@ TEST_F(WindowTest, CancelInTheProgressBoxStopsTheJob) {
         while (!job.cancelled()) std::this_thread::yield();
     };
     EXPECT_FALSE(run_job(form.get(), kTexts, until_cancelled, std::chrono::milliseconds(0)));
+    bool ran_past = false;
+    const auto stepping = [&](JobControl& job) {
+        for (std::size_t done = 0;; ++done) job.step(done, 0);
+        ran_past = true;
+    };
+    EXPECT_FALSE(run_job(form.get(), kTexts, stepping, std::chrono::milliseconds(0)));
+    EXPECT_FALSE(ran_past);
 }
 
 // While a job runs, another is refused without running; once it has ended,
