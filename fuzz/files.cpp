@@ -141,7 +141,7 @@ std::string set_up() {
     for (const char* name : {"secure", "trash", "suspect"})
         fuzz::replace_file(base + name + ".filters.txt", ":\r\nsbjct=#win#\r\n");
     std::string english;
-    for (int k = 1; k <= 100; ++k) english += "E" + std::to_string(k) + "\r\n";
+    for (std::size_t k = 1; k <= config::kLanguageSlots; ++k) english += "E" + std::to_string(k) + "\r\n";
     fuzz::replace_file(base + "lang.eng.txt", english);
     return base;
 }
