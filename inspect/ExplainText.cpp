@@ -18,21 +18,6 @@ constexpr std::size_t kMatchShown = 60;  // a longer match shows its two ends
 // The indents and the " -> 1" of a test are the account's layout, the same in
 // every language: they stay outside the templates.
 
-void escaped(std::string& out, std::string_view bytes) {
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\t') out += "\\t";
-        else if (u < 32 || u == 127) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", u);
-            out += hex;
-        } else {
-            out += c;
-        }
-    }
-}
 
 Told mode_told(MatchMode mode) {
     switch (mode) {
@@ -119,6 +104,22 @@ std::string image_line(const Explained& e, const PassSettings& s, const SeenMess
 }
 
 }  // namespace
+
+void escaped(std::string& out, std::string_view bytes) {
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\t') out += "\\t";
+        else if (u < 32 || u == 127) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", u);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+}
 
 std::string describe_line(const Evaluation& ev, std::size_t base, LineAt at, const Wording& w) {
     return told(Told::line_at, w, {std::string(list_name(at.list)), std::to_string(at.number), ev.line(base, at)});

@@ -5,12 +5,17 @@
 // caller's language, English when none is given.
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "inspect/Evaluation.h"
 #include "inspect/Wording.h"
 
 namespace kalvorin::inspect {
+
+// Appends the bytes with their control characters made visible: \n, \r, \t,
+// or \xHH for the others; every other byte as it is.
+void escaped(std::string& out, std::string_view bytes);
 
 // "trash line 3: <the line>".
 std::string describe_line(const Evaluation& ev, std::size_t base, LineAt at, const Wording& w = {});

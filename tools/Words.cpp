@@ -1,6 +1,6 @@
 #include "tools/Words.h"
 
-#include <cstdio>
+#include "inspect/ExplainText.h"
 
 namespace kalvorin::lint {
 
@@ -171,17 +171,7 @@ std::string english(const Words& words, Style style) { return render(words, null
 
 std::string visible(const std::string& text) {
     std::string out;
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (c == '\t') out += "\\t";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (b < 0x20 || b == 0x7F) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", b);
-            out += hex;
-        } else out += c;
-    }
+    inspect::escaped(out, text);
     return out;
 }
 
