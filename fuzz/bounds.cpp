@@ -83,7 +83,7 @@ std::string part(Dials& d) {
     return text;
 }
 
-// What one line may write to the log while it is scored, as the README
+// What one line may write to the log while it is scored, as docs/REFERENCE.md
 // states it: its own three trace lines, and a procesa line for each test that
 // shows the line as it stands only while that is at most 1 KiB long, else its
 // length. A test is at least 9 bytes long with its operator, so no more than
