@@ -45,3 +45,15 @@ foreach(row ${layer_rows})
       -DSOURCE=${CMAKE_CURRENT_BINARY_DIR}/layers/${probe}.cpp
       -P ${CMAKE_CURRENT_SOURCE_DIR}/layers/check.cmake)
 endforeach()
+
+# No include climbs out of its own folder, which would get past the include
+# folders that the rows above hold apart. A tree with one climbing include
+# shows that the check finds it.
+add_test(NAME layers.includes
+  COMMAND ${CMAKE_COMMAND} -DROOT=${CMAKE_SOURCE_DIR} -P ${CMAKE_CURRENT_SOURCE_DIR}/layers/includes.cmake)
+set(climbing_tree ${CMAKE_CURRENT_BINARY_DIR}/layers/climbing)
+file(WRITE ${climbing_tree}/plugin/Climbs.h "#include \"../host/MessageParts.h\"\n")
+add_test(NAME layers.includes.climbing
+  COMMAND ${CMAKE_COMMAND} -DROOT=${climbing_tree} -P ${CMAKE_CURRENT_SOURCE_DIR}/layers/includes.cmake)
+set_tests_properties(layers.includes.climbing PROPERTIES
+  PASS_REGULAR_EXPRESSION "plugin/Climbs.h: #include \"\\.\\./host/MessageParts.h\"")

@@ -17,6 +17,7 @@
 
 #include "CodigoComun/EasyRegistry.h"
 #include "platform/errors.h"
+#include "platform/registry.h"
 #include "support/TestSupport.h"
 
 namespace kalvorin {
@@ -35,6 +36,8 @@ std::string database(const test::TempDir& dir, const std::string& sql) {
     const std::string path = dir / "made.db";
     std::remove(path.c_str());
     const Db db = open(path);
+    // Made without waiting for the disk, which only a crash would need.
+    sqlite3_exec(db.get(), "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
     EXPECT_EQ(sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db.get());
     return test::slurp(path);
 }
@@ -45,6 +48,12 @@ std::string random_bytes(std::size_t n) {
     while (out.size() < n) out.push_back(static_cast<char>(random() & 0xFF));
     return out;
 }
+
+// The store's tables as SQLite keeps the statements that make them.
+const std::string kKeys = "CREATE TABLE keys(path TEXT PRIMARY KEY COLLATE NOCASE, denied INTEGER NOT NULL DEFAULT 0);";
+const std::string kVals =
+    "CREATE TABLE vals(key TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL COLLATE NOCASE,"
+    " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, name));";
 
 clsRegistry section(const std::string& name) {
     clsRegistry r;
@@ -69,11 +78,7 @@ protected:
     }
 
     // The store's two tables as the store makes them, and more.
-    std::string store_with(const std::string& more) const {
-        return database(tmp_, "CREATE TABLE keys(path TEXT PRIMARY KEY COLLATE NOCASE, denied INTEGER NOT NULL DEFAULT 0);"
-                              "CREATE TABLE vals(key TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL COLLATE NOCASE,"
-                              " type INTEGER NOT NULL, data BLOB NOT NULL, PRIMARY KEY(key, name));" + more);
-    }
+    std::string store_with(const std::string& more) const { return database(tmp_, kKeys + kVals + more); }
 
     std::vector<Damage> damages(const std::string& good) const {
         constexpr std::size_t kPage = 4096;
@@ -95,7 +100,7 @@ protected:
             {"the store's tables with other columns",
              database(tmp_, "CREATE TABLE keys(path TEXT PRIMARY KEY, denied INTEGER);"
                             "CREATE TABLE vals(key TEXT, name TEXT, value BLOB);"),
-             "not a settings store (its table vals has other columns)"},
+             "not a settings store (its table keys is defined otherwise)"},
             // Anything of the file's own that would run on the store's reads
             // and writes, or that the store did not make.
             {"a trigger on the values", store_with("CREATE TRIGGER t AFTER INSERT ON vals BEGIN DELETE FROM vals; END;"),
@@ -142,12 +147,131 @@ TEST_F(HiveFaultTest, EveryReaderSaysWhatIsWrongAndNoWriterReplacesTheFile) {
     }
 }
 
-TEST_F(HiveFaultTest, AnEmptyFileIsAnEmptyStore) {
-    test::spit(hive_, "");
-    EXPECT_EQ(section("scores").read_int("secure", -1000), -1000);
-    EXPECT_EQ(test::slurp(hive_), "");
-    section("scores").write_int("secure", 5);
-    EXPECT_EQ(section("scores").read_int("secure", -1000), 5);
+// The text with its first "from" made "to".
+std::string edit(std::string text, const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+// A store's schema made otherwise, by SQL or by rewriting the schema itself.
+// Each file holds the same few values.
+TEST_F(HiveFaultTest, AFileWhoseSchemaIsNotTheStoresIsRefusedAndKept) {
+    const std::string values =
+        "INSERT INTO keys(path) VALUES ('Software'), ('Software\\kalvorin'), ('Software\\kalvorin\\settings');"
+        "INSERT INTO vals(key, name, type, data) VALUES ('Software\\kalvorin\\settings', 'a', 1, x'6100'),"
+        " ('Software\\kalvorin\\settings', 'b', 3, x'0102');";
+    const auto store = [&](const std::string& tables, const std::string& more = "") {
+        return database(tmp_, tables + values + more);
+    };
+    const std::string pk = "PRIMARY KEY(key, name)";
+    const auto rewritten = [&](const std::string& sql) {
+        return database(tmp_, kKeys + kVals + values + "PRAGMA writable_schema = ON;" + sql);
+    };
+    const auto swapped = [&](const std::string& a, const std::string& b) {
+        return rewritten("CREATE TEMP TABLE r AS SELECT name, rootpage FROM sqlite_master;"
+                         "UPDATE sqlite_master SET rootpage = (SELECT rootpage FROM r WHERE r.name = CASE"
+                         " sqlite_master.name WHEN '" + a + "' THEN '" + b + "' ELSE '" + a + "' END)"
+                         " WHERE name IN ('" + a + "', '" + b + "');");
+    };
+    const std::string keys = "not a settings store (its table keys is defined otherwise)";
+    const std::string vals = "not a settings store (its table vals is defined otherwise)";
+    const std::string unreadable = "not a settings store (its schema cannot be read: malformed database schema";
+    const std::string trees = "not a settings store (its tables do not hold what its schema says: ";
+    const std::vector<Damage> variants{
+        {"a virtual generated column", store(kKeys + edit(kVals, pk, "g BLOB AS (data) VIRTUAL, " + pk)), vals},
+        {"a stored generated column", store(kKeys + edit(kVals, pk, "g BLOB AS (data || data) STORED, " + pk)), vals},
+        {"a CHECK constraint", store(kKeys + edit(kVals, pk, "CHECK (type <> 4), " + pk)), vals},
+        {"another collation", store(edit(kKeys, "NOCASE", "RTRIM") + kVals), keys},
+        {"another type", store(kKeys + edit(kVals, "data BLOB", "data TEXT")), vals},
+        {"another default", store(edit(kKeys, "DEFAULT 0", "DEFAULT 1") + kVals), keys},
+        {"the same definitions in other words", rewritten("UPDATE sqlite_master SET sql = lower(sql);"), keys},
+        {"another definition written over a table's",
+         rewritten("UPDATE sqlite_master SET sql = 'CREATE TABLE vals(key, name, type, data, " + pk +
+                   ")' WHERE name = 'vals';"),
+         vals},
+        {"an index on an expression renamed as a primary key's",
+         store(kKeys + kVals, "CREATE INDEX e ON vals(lower(name)); PRAGMA writable_schema = ON;"
+                              "UPDATE sqlite_master SET name = 'sqlite_autoindex_vals_2',"
+                              " sql = 'CREATE INDEX sqlite_autoindex_vals_2 ON vals(lower(name))' WHERE name = 'e';"),
+         "not a settings store (it holds the index sqlite_autoindex_vals_2)"},
+        {"an index of its own renamed as a primary key's",
+         store(kKeys + kVals, "CREATE INDEX i ON vals(data); PRAGMA writable_schema = ON;"
+                              "UPDATE sqlite_master SET name = 'sqlite_autoindex_vals_2', sql = NULL WHERE name = 'i';"),
+         unreadable},
+        {"a table renamed as SQLite's own",
+         store(kKeys + kVals, "CREATE TABLE junk(x); PRAGMA writable_schema = ON;"
+                              "UPDATE sqlite_master SET name = 'sqlite_junk', tbl_name = 'sqlite_junk',"
+                              " sql = 'CREATE TABLE sqlite_junk(x)' WHERE name = 'junk';"),
+         "not a settings store (it holds the table sqlite_junk)"},
+        {"the query planner's statistics", store(kKeys + kVals, "ANALYZE;"),
+         "not a settings store (it holds the table sqlite_stat1)"},
+        {"a primary key's index gone", rewritten("DELETE FROM sqlite_master WHERE name = 'sqlite_autoindex_keys_1';"),
+         "not a settings store (it lacks the index sqlite_autoindex_keys_1)"},
+        {"an index's name and statement gone",
+         rewritten("UPDATE sqlite_master SET name = NULL, sql = NULL WHERE name = 'sqlite_autoindex_vals_1';"),
+         unreadable},
+        {"a table given another type", rewritten("UPDATE sqlite_master SET type = 'index' WHERE name = 'keys';"),
+         unreadable},
+        {"a table twice", rewritten("INSERT INTO sqlite_master SELECT * FROM sqlite_master WHERE name = 'keys';"),
+         unreadable},
+        {"a root page past the end", rewritten("UPDATE sqlite_master SET rootpage = 99 WHERE name = 'vals';"),
+         unreadable},
+        {"the tables' root pages swapped", swapped("keys", "vals"), trees},
+        {"the primary keys' indexes swapped", swapped("sqlite_autoindex_keys_1", "sqlite_autoindex_vals_1"), trees},
+        {"a table and its index swapped", swapped("keys", "sqlite_autoindex_keys_1"), trees},
+        {"two tables on one root page", rewritten("UPDATE sqlite_master SET rootpage = 2 WHERE name = 'vals';"), trees},
+        {"text in UTF-16", store("PRAGMA encoding = 'UTF-16be';" + kKeys + kVals),
+         "not a settings store (its text is UTF-16be, not UTF-8)"},
+    };
+    for (const Damage& v : variants) {
+        SCOPED_TRACE(v.what);
+        test::spit(hive_, v.bytes);
+        const std::string error = "settings file " + hive_ + ": " + v.reason;
+        // Some reasons end in SQLite's own words.
+        const auto refused = [&](const std::string& what) {
+            if (v.reason.back() == ')') EXPECT_EQ(what, error);
+            else EXPECT_EQ(what.substr(0, error.size()), error);
+        };
+        refused(test::error_text<ERegistryError>([] { section("settings").read_str("a", "."); }));
+        refused(test::error_text<ERegistryError>([] { section("settings").write_int("c", 4); }));
+        const auto r = test::reg({"add", "HKCU\\Software\\kalvorin\\settings", "/v", "a", "/d", "x", "/f"});
+        EXPECT_EQ(r.status, 1);
+        refused(r.err.starts_with("ERROR: ") ? r.err.substr(7, r.err.size() - 8) : r.err);
+        EXPECT_TRUE(test::slurp(hive_) == v.bytes) << "the file was changed";
+        EXPECT_FALSE(test::exists(hive_ + "-journal"));
+    }
+}
+
+// A key opened before its file was refused: the value's write says why, not
+// that access is denied.
+TEST_F(HiveFaultTest, AValueThatTheStoreCannotWriteRaisesItsError) {
+    const auto key = platform::RegKey::create("Software\\kalvorin\\scores");
+    ASSERT_TRUE(key);
+    test::spit(hive_, store_with("CREATE VIEW v AS SELECT 1;"));
+    EXPECT_EQ(test::error_text<ERegistryError>([&] { key->set("secure", platform::kRegDword, test::dword(5)); }),
+              "settings file " + hive_ + ": not a settings store (it holds the view v)");
+}
+
+TEST_F(HiveFaultTest, AStoreOfAnEarlierReleaseIsTaken) {
+    test::spit(hive_, test::slurp(std::string(KALVORIN_TEST_DATA) + "/settings-earlier.db"));
+    EXPECT_EQ(section("directorys").read_str("basefolder", ""), "/srv/kalvorin");
+    EXPECT_EQ(section("scores").read_int("secure", 0), 5);
+    section("scores").write_int("secure", 7);
+    EXPECT_EQ(section("scores").read_int("secure", 0), 7);
+}
+
+// An empty file, or one that holds only the first of the store's tables as
+// the first releases made them one at a time: a read finds nothing and
+// changes nothing, a write makes what is missing.
+TEST_F(HiveFaultTest, AFileOfSomeOfTheStoresTablesIsAStoreNotYetMade) {
+    for (const std::string& bytes : {std::string(), database(tmp_, kKeys)}) {
+        test::spit(hive_, bytes);
+        EXPECT_EQ(section("scores").read_int("secure", -1000), -1000);
+        EXPECT_TRUE(test::slurp(hive_) == bytes);
+        section("scores").write_int("secure", 5);
+        EXPECT_EQ(section("scores").read_int("secure", -1000), 5);
+    }
 }
 
 TEST_F(HiveFaultTest, AWriteThatAKilledProcessLeftHalfDoneIsUndoneByTheNextRead) {

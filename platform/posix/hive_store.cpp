@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,34 +55,121 @@ void exec(sqlite3* db, const char* sql) {
 
 namespace {
 
-// The store's two tables: their columns in order, and how they are made.
+// The store's two tables, each by its definition: the statement that makes
+// it, from the table's name on.
 struct Table {
     const char* name;
-    std::vector<std::string> columns;
-    const char* create;
+    const char* definition;
 };
 
 const std::array<Table, 2>& store_tables() {
     static const std::array<Table, 2> tables{{
-        {"keys",
-         {"path", "denied"},
-         "CREATE TABLE IF NOT EXISTS keys(path TEXT PRIMARY KEY COLLATE NOCASE,"
-         " denied INTEGER NOT NULL DEFAULT 0)"},
+        {"keys", "keys(path TEXT PRIMARY KEY COLLATE NOCASE, denied INTEGER NOT NULL DEFAULT 0)"},
         {"vals",
-         {"key", "name", "type", "data"},
-         "CREATE TABLE IF NOT EXISTS vals(key TEXT NOT NULL COLLATE NOCASE,"
-         " name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL, data BLOB NOT NULL,"
-         " PRIMARY KEY(key, name))"},
+         "vals(key TEXT NOT NULL COLLATE NOCASE, name TEXT NOT NULL COLLATE NOCASE, type INTEGER NOT NULL,"
+         " data BLOB NOT NULL, PRIMARY KEY(key, name))"},
     }};
     return tables;
 }
 
-std::vector<std::string> columns_of(sqlite3* db, const std::string& table) {
-    std::vector<std::string> out;
-    Stmt s(db, "SELECT name FROM pragma_table_info(?) ORDER BY cid");
-    s.bind(1, table);
-    while (s.step()) out.push_back(s.text(0));
-    return out;
+// A row of the file's schema, its root page aside.
+struct SchemaRow {
+    std::string type, name, table;
+    std::optional<std::string> sql;  // none for the index of a primary key
+    bool operator==(const SchemaRow&) const = default;
+};
+
+// What making the table leaves in the schema: SQLite keeps the statement from
+// the table's name on, behind "CREATE TABLE " (never the "IF NOT EXISTS" that
+// every release has made it with), and the index of its primary key, which
+// has no statement.
+std::array<SchemaRow, 2> rows_of(const Table& t) {
+    return {{{"table", t.name, t.name, std::string("CREATE TABLE ") + t.definition},
+             {"index", std::string("sqlite_autoindex_") + t.name + "_1", t.name, std::nullopt}}};
+}
+
+// The file's schema, in its own order. SQLite reads the whole of it before
+// the first statement; a row that it cannot take (a type, name or table at
+// odds with its statement, a root page outside the file, an index of no
+// table) stops it there, and that too is a schema that is not the store's.
+std::vector<SchemaRow> stored_schema(sqlite3* db, const std::string& refused) {
+    std::vector<SchemaRow> rows;
+    try {
+        Stmt s(db, "SELECT type, name, tbl_name, sql, sql IS NULL FROM sqlite_master");
+        while (s.step())
+            rows.push_back({s.text(0), s.text(1), s.text(2), s.integer(4) ? std::nullopt : std::optional(s.text(3))});
+    } catch (const ERegistryError&) {
+        const std::string why = sqlite3_errmsg(db);
+        if (why.starts_with("malformed database schema"))
+            throw ERegistryError(refused + " (its schema cannot be read: " + why + ")");
+        throw;
+    }
+    return rows;
+}
+
+// Whether the file holds both of the store's tables. It may hold fewer (the
+// first releases made them one statement at a time, and a write adds the one
+// missing), but nothing else: the schema's rows are compared byte for byte
+// with what making the tables it holds leaves, type, name, table and
+// statement. Any other statement is refused, even one that SQLite would take
+// for the same (other spaces or letter case): what the store reads and
+// writes depends on every word of it (a column's type, collation or default,
+// a constraint, a generated column), and a byte comparison cannot miss one.
+bool has_store_tables(const std::vector<SchemaRow>& stored, const std::string& refused) {
+    std::vector<SchemaRow> expected;
+    std::size_t held = 0;
+    for (const Table& t : store_tables()) {
+        if (std::none_of(stored.begin(), stored.end(), [&](const SchemaRow& r) { return r.table == t.name; })) continue;
+        ++held;
+        for (const SchemaRow& r : rows_of(t)) expected.push_back(r);
+    }
+    for (const SchemaRow& row : stored) {
+        const auto same = std::find_if(expected.begin(), expected.end(), [&](const SchemaRow& r) {
+            return r.type == row.type && r.name == row.name;
+        });
+        if (same == expected.end()) throw ERegistryError(refused + " (it holds the " + row.type + " " + row.name + ")");
+        if (*same != row) throw ERegistryError(refused + " (its " + row.type + " " + row.name + " is defined otherwise)");
+    }
+    for (const SchemaRow& r : expected)
+        if (std::find(stored.begin(), stored.end(), r) == stored.end())
+            throw ERegistryError(refused + " (it lacks the " + r.type + " " + r.name + ")");
+    return held == store_tables().size();
+}
+
+// Of the settings in the file's header, only the text encoding changes what
+// the store reads and writes: it binds names and key paths as UTF-8 text and
+// reads text, the schema's too, as bytes, so another encoding converts the
+// bytes of Windows-1252 that are not UTF-8 on their way in, and gives back
+// other bytes. The page size, the journal mode, auto-vacuum, the bytes kept
+// at each page's end, the user version, the application id and the schema
+// format (which, for tables without a descending index, only decides how 0
+// and 1 are written, not what they read as) change nothing that it reads or
+// writes; SQLite refuses a format that it does not know.
+void check_encoding(sqlite3* db, const std::string& refused) {
+    Stmt s(db, "PRAGMA encoding");
+    const std::string encoding = s.step() ? s.utf8(0) : std::string();
+    if (encoding != "UTF-8") throw ERegistryError(refused + " (its text is " + encoding + ", not UTF-8)");
+}
+
+// The root pages are not in the schema's statements: swapped or shared
+// through the schema, they give a table another's rows or an index another
+// table's. SQLite's whole check finds that, as an index that disagrees with
+// its table, a page reached twice or a page of the wrong kind. It reads the
+// whole file, which is small, and reads are remembered while the file stays
+// the same.
+void check_trees(sqlite3* db, const std::string& refused) {
+    std::string finding;
+    try {
+        Stmt s(db, "PRAGMA integrity_check(1)");
+        // A finding of the file's structure comes after a line naming the database.
+        finding = s.step() ? s.text(0) : std::string();
+        finding.erase(0, finding.rfind('\n') + 1);
+    } catch (const ERegistryError&) {
+        if ((sqlite3_extended_errcode(db) & 0xFF) != SQLITE_CORRUPT) throw;
+        finding = sqlite3_errmsg(db);
+    }
+    if (finding != "ok")
+        throw ERegistryError(refused + " (its tables do not hold what its schema says: " + finding + ")");
 }
 
 // A transaction that is rolled back unless it is committed.
@@ -108,31 +196,6 @@ std::int64_t pragma(sqlite3* db, const char* sql) {
     return s.integer(0);
 }
 
-// Whether the file holds both of the store's tables. A file that holds
-// anything else of its own (another table, the store's tables with other
-// columns, a trigger or a view that would run on the store's reads and
-// writes, an index the store did not make) raises. SQLite's own tables and
-// the indexes of the store's primary keys belong.
-bool has_store_tables(sqlite3* db, const std::string& file) {
-    const std::string refused = "settings file " + file + ": not a settings store";
-    const auto& tables = store_tables();
-    const auto store_table = [&](const std::string& name) {
-        return std::find_if(tables.begin(), tables.end(), [&](const Table& t) { return name == t.name; });
-    };
-    std::size_t found = 0;
-    Stmt s(db, "SELECT type, name, tbl_name FROM sqlite_master");
-    while (s.step()) {
-        const std::string type = s.text(0), name = s.text(1), owner = s.text(2);
-        if (name.starts_with("sqlite_") && (type == "table" || store_table(owner) != tables.end())) continue;
-        const auto table = type == "table" ? store_table(name) : tables.end();
-        if (table == tables.end()) throw ERegistryError(refused + " (it holds the " + type + " " + name + ")");
-        if (columns_of(db, name) != table->columns)
-            throw ERegistryError(refused + " (its table " + name + " has other columns)");
-        ++found;
-    }
-    return found == tables.size();
-}
-
 // A file cut short, or grown, outside SQLite: SQLite would read the missing
 // end of a page as zeros, which can pass for data. Only with the rollback
 // journal, which the store keeps, does the file hold every page, whole.
@@ -153,16 +216,21 @@ void check_size(sqlite3* db, const std::string& file) {
 // here, as does one that is not a settings store.
 bool inspect(sqlite3* db) {
     const std::string file = hive_location();
+    const std::string refused = "settings file " + file + ": not a settings store";
     Transaction read(db, "BEGIN");
-    const bool complete = has_store_tables(db, file);
+    const std::vector<SchemaRow> schema = stored_schema(db, refused);
+    check_encoding(db, refused);
+    const bool complete = has_store_tables(schema, refused);
     check_size(db, file);
+    check_trees(db, refused);
     read.commit();
     return complete;
 }
 
 void create_store_tables(sqlite3* db) {
     Transaction write(db, "BEGIN IMMEDIATE");
-    for (const Table& t : store_tables()) exec(db, t.create);
+    for (const Table& t : store_tables())
+        exec(db, (std::string("CREATE TABLE IF NOT EXISTS ") + t.definition).c_str());
     write.commit();
 }
 

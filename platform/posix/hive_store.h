@@ -57,6 +57,11 @@ public:
         return p ? std::string(p, static_cast<std::size_t>(n)) : std::string();
     }
     std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_.get(), col); }
+    // The column as UTF-8, whatever the file's text encoding.
+    std::string utf8(int col) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_.get(), col));
+        return p ? std::string(p) : std::string();
+    }
 
 private:
     sqlite3* db_;
@@ -69,7 +74,8 @@ void exec(sqlite3* db, const char* sql);
 // Opens the hive. For reading, a hive that does not exist yet, or that holds
 // no tables yet, gives no database (a read creates nothing); for writing, the
 // file and its tables are created when missing. Raises ERegistryError when the
-// file is damaged, is not a database, or holds anything but the store's tables.
+// file is damaged, is not a database, or its schema or text encoding is not
+// exactly the store's.
 Db open_db(bool for_write);
 // The key's write-denied mark, or nullopt when the key does not exist.
 std::optional<bool> key_state(sqlite3* db, const std::string& path);

@@ -31,18 +31,17 @@ std::optional<RegKey> RegKey::create(const std::string& path) {
     return RegKey(p);
 }
 
+// A value that the store cannot write (the file refused, the disk full) raises
+// the store's error, which names the file and says why: none of these is a
+// denied access, which is the key's and refused when it is opened.
 bool RegKey::set(const std::string& name, std::uint32_t type, const std::string& data) const {
-    try {
-        Db db = open_db(true);
-        Stmt s(db.get(),
-               "INSERT INTO vals(key, name, type, data) VALUES (?, ?, ?, ?)"
-               " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
-        s.bind(1, path_).bind(2, name).bind(3, static_cast<std::int64_t>(type)).bind_blob(4, data);
-        s.step();
-        return true;
-    } catch (const ERegistryError&) {
-        return false;
-    }
+    Db db = open_db(true);
+    Stmt s(db.get(),
+           "INSERT INTO vals(key, name, type, data) VALUES (?, ?, ?, ?)"
+           " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type, data = excluded.data");
+    s.bind(1, path_).bind(2, name).bind(3, static_cast<std::int64_t>(type)).bind_blob(4, data);
+    s.step();
+    return true;
 }
 
 bool RegKey::remove_value(const std::string& name) const {
