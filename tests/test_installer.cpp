@@ -178,5 +178,84 @@ INSTANTIATE_TEST_SUITE_P(, InstallerPlugin,
                                            Choice{"Refused", "/PLUGIN=16", ""}),
                          [](const auto& info) { return info.param.name; });
 
+// A folder shared with other programs: the installer writes over, and the
+// uninstaller removes, only what Kalvorin put there and nobody changed since.
+struct Planted {
+    std::string name, bytes;
+};
+
+struct Sharing {
+    std::string name;
+    bool existed = false;             // the folder is there before the install
+    std::vector<Planted> before = {}; // in it before the install
+    bool refused = false;
+    bool update = false;              // installed twice
+    std::vector<Planted> after = {};  // written over Kalvorin's after the install
+    // Planted after the install as links to a file outside the folder with
+    // the bytes of Kalvorin's file of that name, so that only the link tells.
+    std::vector<std::string> links = {};
+    bool remove_data = false;
+    bool folder_gone = false;
+};
+
+void PrintTo(const Sharing& c, std::ostream* os) { *os << c.name; }
+
+class InstallerSharing : public Installer, public ::testing::WithParamInterface<Sharing> {};
+
+TEST_P(InstallerSharing, TouchesOnlyItsOwnFiles) {
+    const Sharing& c = GetParam();
+    if (c.existed) fs::create_directories(local_);
+    for (const Planted& p : c.before) test::spit(file(p.name), p.bytes);
+    const auto r = install();
+    test::TempDir outside;
+    std::vector<Planted> targets;
+    if (c.refused) {
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("holds version.ini, faq.txt, which Kalvorin did not install"), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(file("Kalvorin.exe")));
+    } else {
+        ASSERT_EQ(r.status, 0) << r.err;
+        if (c.update) ASSERT_EQ(install().status, 0);
+        for (const Planted& p : c.after) test::spit(file(p.name), p.bytes);
+        for (const std::string& name : c.links) {
+            targets.push_back({outside / name, fs::exists(file(name)) ? test::slurp(file(name)) : "outside"});
+            test::spit(targets.back().name, targets.back().bytes);
+            fs::remove(file(name));
+            fs::create_symlink(targets.back().name, file(name));
+        }
+        uninstall(c.remove_data ? std::vector<std::string>{"/REMOVEDATA"} : std::vector<std::string>{});
+        EXPECT_FALSE(fs::exists(file("Kalvorin.exe")));
+    }
+    // Compared without printing: a file written over is a whole text.
+    for (const auto* planted : {&c.before, &c.after})
+        for (const Planted& p : *planted) EXPECT_TRUE(test::slurp(file(p.name)) == p.bytes) << p.name;
+    for (const Planted& t : targets) EXPECT_TRUE(test::slurp(t.name) == t.bytes) << t.name;
+    if (c.folder_gone)
+        EXPECT_TRUE(eventually([&] { return !fs::exists(local_); }));
+    else
+        EXPECT_TRUE(fs::exists(local_));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , InstallerSharing,
+    ::testing::Values(
+        Sharing{.name = "AnotherPlugInsFilesRefuseTheInstall",
+                .existed = true,
+                .before = {{"version.ini", "2.7\r\n"}, {"faq.txt", "Another plug-in's questions\r\n"}},
+                .refused = true},
+        Sharing{.name = "UninstallKeepsAFileAnotherProgramWroteOverKalvorins",
+                .after = {{"version.ini", "2.7\r\n"}}},
+        Sharing{.name = "UninstallKeepsAFileTheUserChanged",
+                .after = {{"leame.txt", "my notes\r\n"}},
+                .remove_data = true},
+        Sharing{.name = "RemoveDataKeepsAnotherProgramsDataAndTheFolderThatExisted",
+                .existed = true,
+                .before = {{"plugin.log.txt", "their log\r\n"}, {"plugin.lock", "4711"}},
+                .after = {{"lang.txt", "their language\r\n"}},
+                .remove_data = true},
+        Sharing{.name = "UninstallFollowsNoLink", .links = {"faq.txt", "plugin.log.txt"}, .remove_data = true},
+        Sharing{.name = "UpdateOverAnEarlierInstall", .update = true, .remove_data = true, .folder_gone = true}),
+    [](const auto& info) { return info.param.name; });
+
 }  // namespace
 }  // namespace kalvorin
