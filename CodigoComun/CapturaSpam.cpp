@@ -7,10 +7,10 @@
 #include <string_view>
 #include <utility>
 
+#include "CodigoComun/BaseFiles.h"
 #include "CodigoComun/ConfigSys.h"
 #include "CodigoComun/Errors.h"
 #include "CodigoComun/FieldTests.h"
-#include "CodigoComun/FileNames.h"
 #include "CodigoComun/FilterPlan.h"
 #include "CodigoComun/LogQueue.h"
 #include "CodigoComun/EvaluaExpresion.h"
@@ -34,9 +34,9 @@ using KeptPlans = std::unordered_map<std::string, KeptPlan>;
 
 // The searcher's per-message values: one set for the whole process.
 struct SearcherState {
-    MessageParts parts;  // in the order of kFieldKeywords
+    FieldParts parts;
     bool uppercase = false;
-    std::string basefolder;
+    BaseFiles files;  // the stored folder's, read at each message
     bool trace_switch = false;
     std::string trace_path;
     std::size_t traced = 0;  // bytes of trace written for this message
@@ -63,8 +63,7 @@ std::size_t part_for(const std::string& keyword) {
     throw EFilterError("'" + keyword + "' is not a field keyword");
 }
 
-// RWMSG is the last keyword.
-const std::string& rawmsg() { return g_searcher.parts.back(); }
+const std::string& rawmsg() { return g_searcher.parts[field_of(kPartRawMessage)]; }
 
 // Numbers 1 to 35 of the separator set, then line feed, apostrophe, carriage
 // return and tab.
@@ -218,10 +217,15 @@ std::size_t replace_test(std::string& line, const std::string& test, const std::
 
 void searcher::searcher_init(std::string sender, std::string subject, std::string body, std::string attachments,
                              std::string header, std::string rawmsg, bool uppercase) {
-    g_searcher.parts = {std::move(sender), std::move(subject), std::move(body),
-                        std::move(attachments), std::move(header), std::move(rawmsg)};
+    searcher_init({std::move(sender), std::move(subject), std::move(body), std::move(attachments), std::move(header),
+                   std::move(rawmsg)},
+                  uppercase);
+}
+
+void searcher::searcher_init(FieldParts parts, bool uppercase) {
+    g_searcher.parts = std::move(parts);
     g_searcher.uppercase = uppercase;
-    g_searcher.basefolder = get_basefolder();
+    g_searcher.files = stored_base_files();
     g_searcher.trace_switch = false;
     if (!g_searcher.literal) g_searcher.tests.new_message(uppercase);
 }
@@ -315,7 +319,7 @@ std::optional<std::pair<std::size_t, std::size_t>> image_source_at(const std::st
 }
 
 void searcher::trace_on() {
-    g_searcher.trace_path = g_searcher.basefolder + kLogName;
+    g_searcher.trace_path = g_searcher.files.log();
     g_searcher.trace_switch = true;
     g_searcher.traced = 0;
 }
@@ -335,14 +339,15 @@ std::string la_descompone(const std::string& line) {
         for (std::size_t p = plain_upper(current).find(field); p != std::string::npos;
              p = plain_upper(current).find(field)) {
             const std::string keyword = current.substr(p, field.size());
-            const std::string op = char_at(current, p + 5);
-            const std::string delim = char_at(current, p + 6);
+            const std::string op = char_at(current, p + kOperatorAt);
+            const std::string delim = char_at(current, p + kDelimiterAt);
             std::string text;
             if (!delim.empty()) {
                 // Without a closing delimiter the text runs to the end of the
                 // line; procesa then cannot find the test it builds.
-                const std::size_t close = current.find(delim[0], p + 7);
-                text = current.substr(p + 7, close == std::string::npos ? std::string::npos : close - (p + 7));
+                const std::size_t close = current.find(delim[0], p + kTextAt);
+                const std::size_t length = close == std::string::npos ? std::string::npos : close - (p + kTextAt);
+                text = current.substr(p + kTextAt, length);
             }
             procesa(current, keyword, op, delim, text);
         }

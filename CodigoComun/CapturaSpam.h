@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "kalvorin/parts.h"
+
 namespace kalvorin {
 
 // The longest filter line that filtred takes apart; a longer one is refused
@@ -37,6 +39,8 @@ public:
     // caller that moves them in leaves no copy behind.
     static void searcher_init(std::string sender, std::string subject, std::string body, std::string attachments,
                               std::string header, std::string rawmsg, bool uppercase);
+    // The same with the parts by field index.
+    static void searcher_init(FieldParts parts, bool uppercase);
     // Lets go of the message: its parts and the forms made of them, until the
     // next searcher_init.
     static void searcher_done() noexcept;

@@ -2,7 +2,6 @@
 
 #include "CodigoComun/EasyRegistry.h"
 #include "CodigoComun/ExtImgRule.h"
-#include "CodigoComun/FileNames.h"
 #include "CodigoComun/Texto.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
@@ -31,8 +30,12 @@ std::string get_basefolder() {
     return trim(section(settings::kDirectorys).read_str(settings::kBasefolder, ".") + platform::path_separator());
 }
 
-std::string get_version() {
-    platform::TextReader r(get_basefolder() + kVersionFile, platform::Place::BaseFolder);
+BaseFiles stored_base_files() { return BaseFiles(get_basefolder()); }
+
+std::string get_version() { return get_version(stored_base_files()); }
+
+std::string get_version(const BaseFiles& files) {
+    platform::TextReader r(files.version(), platform::Place::BaseFolder);
     std::string line;
     r.next_line(line);
     return trim(line);

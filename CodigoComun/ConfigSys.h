@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "CodigoComun/BaseFiles.h"
 #include "CodigoComun/EasyRegistry.h"
 
 namespace kalvorin {
@@ -14,9 +15,14 @@ inline constexpr const char* kAppKey = "kalvorin";
 // trailing blanks and control characters removed.
 std::string get_basefolder();
 
+// The paths of the files of the stored base folder: a program's one way to
+// reach them.
+BaseFiles stored_base_files();
+
 // First line of base folder + "version.ini", trimmed. Raises EInOutError when
 // the file cannot be read.
 std::string get_version();
+std::string get_version(const BaseFiles& files);
 
 class clsConfigSys {
 public:

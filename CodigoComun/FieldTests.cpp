@@ -64,8 +64,8 @@ void FieldTests::clear() {
 // for on their own.
 void FieldTests::build_searches() {
     Searches s;
-    std::array<std::vector<std::string>, 12> texts;
-    std::array<std::unordered_map<std::string, int>, 12> seen;
+    std::array<std::vector<std::string>, kSearches> texts;
+    std::array<std::unordered_map<std::string, int>, kSearches> seen;
     for (const Test& t : tests_) {
         const std::string n = t.mode == MatchMode::regexp ? std::string() : needle(t.mode, t.text, uppercase_);
         if (n.empty()) {
@@ -114,8 +114,8 @@ std::string_view FieldTests::word_form(std::size_t part) {
 const std::vector<std::size_t>& FieldTests::first_ends(std::size_t search) {
     std::optional<std::vector<std::size_t>>& e = ends_[search];
     if (!e) {
-        const std::size_t part = search % 6;
-        const std::string_view form = search < 6 ? contains_form(part) : word_form(part);
+        const std::size_t part = search % kPartCount;
+        const std::string_view form = search < kPartCount ? contains_form(part) : word_form(part);
         e = searches_[uppercase_].by_kind_and_part[search].texts->first_ends(form);
     }
     return *e;

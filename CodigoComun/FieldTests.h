@@ -21,9 +21,6 @@
 
 namespace kalvorin {
 
-// The six parts in the order of kFieldKeywords.
-using MessageParts = std::array<std::string, 6>;
-
 // What busca_texto or busca_palabra looks for, in the form it looks in: two
 // tests of one mode and part whose needles are equal give the same answer.
 std::string needle(MatchMode mode, const std::string& text, bool uppercase);
@@ -36,7 +33,7 @@ public:
     // form the part itself: under the option no mode looks at a letter's
     // case, and the ANSI upper case of a letter is that of its plain upper
     // case.
-    explicit FieldTests(MessageParts& parts) : parts_(&parts) {}
+    explicit FieldTests(FieldParts& parts) : parts_(&parts) {}
 
     // The number of the test (mode, part, text); the same test keeps its number.
     // REQUIRES: mode is not MatchMode::none.
@@ -60,14 +57,15 @@ private:
         RegexPattern* pattern = nullptr;
     };
     // The one-pass search for the contains (kind 0) or whole-word (kind 1)
-    // texts of one part, under one upper-case setting.
+    // texts of one part, under one upper-case setting; by kind, then part.
+    static constexpr std::size_t kSearches = 2 * kPartCount;
     struct Search {
         std::optional<TextSet> texts;
         std::vector<std::size_t> lengths;
     };
     struct Searches {
         std::size_t tests_known = 0;             // tests 0 .. tests_known-1 are in the searches
-        std::array<Search, 12> by_kind_and_part;
+        std::array<Search, kSearches> by_kind_and_part;
         std::vector<int> text_of_test;           // index in its search, -1 for a text never found
     };
     // A part in the form a mode searches: a copy in upper case when the
@@ -83,7 +81,7 @@ private:
     };
 
     static std::size_t search_index(MatchMode mode, std::size_t part) {
-        return (mode == MatchMode::word ? 6 : 0) + part;
+        return (mode == MatchMode::word ? kPartCount : 0) + part;
     }
     void build_searches();
     std::string_view contains_form(std::size_t part);
@@ -93,7 +91,7 @@ private:
     bool decide(const Test& t, int number);
     bool word_at(std::string_view form, std::size_t end, std::size_t length) const;
 
-    MessageParts* parts_;
+    FieldParts* parts_;
     bool uppercase_ = false;
     std::vector<Test> tests_;
     std::unordered_map<std::string, int> numbers_;
@@ -104,8 +102,8 @@ private:
     std::array<std::size_t, 2> tests_tried_{};
 
     // The current message's.
-    std::array<std::optional<Form>, 6> contains_forms_, word_forms_;
-    std::array<std::optional<std::vector<std::size_t>>, 12> ends_;
+    std::array<std::optional<Form>, kPartCount> contains_forms_, word_forms_;
+    std::array<std::optional<std::vector<std::size_t>>, kSearches> ends_;
     std::vector<Answer> answers_;
 };
 

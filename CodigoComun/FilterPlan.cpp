@@ -63,7 +63,7 @@ bool slot_may_match(const Working& w, const std::string& upper_line, const std::
     // keyword, so such a stretch starts where the keyword stands in the line.
     if (upper_test.find_first_of("01") == std::string::npos) return false;
     const std::size_t length = upper_test.size();
-    const std::string_view keyword = std::string_view(upper_test).substr(0, kFieldKeywords[0].size());
+    const std::string_view keyword = std::string_view(upper_test).substr(0, kKeywordLength);
     for (std::size_t start = upper_line.find(keyword, from);
          start != std::string::npos && start + length <= upper_line.size();
          start = upper_line.find(keyword, start + 1)) {
@@ -147,10 +147,10 @@ Walked walk(Working& w, WriteOf&& write_of) {
         // joins; so the next keyword lies after it.
         std::size_t from = 0;
         for (std::size_t p = w.plain.find(keyword); p != std::string::npos; p = w.plain.find(keyword, from), ++k) {
-            if (w.is_slot(p + 5) || w.is_slot(p + 6)) return {WalkEnd::expression, true};
+            if (w.is_slot(p + kOperatorAt) || w.is_slot(p + kDelimiterAt)) return {WalkEnd::expression, true};
             const WrittenTest t = read_test(w.text, p, part);
             // The text and its closing delimiter, or the rest of the line.
-            if (!t.delim.empty() && w.any_slot(p + 7, p + 7 + t.text.size() + 1)) return {WalkEnd::expression, true};
+            if (!t.delim.empty() && w.any_slot(p + kTextAt, p + kTextAt + t.text.size() + 1)) return {WalkEnd::expression, true};
             const Write write = write_of(t, k);
             if (write == Write::stop) return {WalkEnd::stopped};
             if (t.delim.empty()) return {WalkEnd::no_delimiter};
@@ -185,13 +185,13 @@ WalkEnd walk_line(const std::string& line, const TestValue& value, std::string& 
 
 WrittenTest read_test(const std::string& line, std::size_t p, std::size_t part) {
     WrittenTest t;
-    t.keyword = line.substr(p, kFieldKeywords[part].size());
-    t.op = char_at(line, p + 5);
-    t.delim = char_at(line, p + 6);
+    t.keyword = line.substr(p, kKeywordLength);
+    t.op = char_at(line, p + kOperatorAt);
+    t.delim = char_at(line, p + kDelimiterAt);
     t.part = part;
     if (!t.delim.empty()) {
-        const std::size_t close = line.find(t.delim[0], p + 7);
-        t.text = line.substr(p + 7, close == std::string::npos ? std::string::npos : close - (p + 7));
+        const std::size_t close = line.find(t.delim[0], p + kTextAt);
+        t.text = line.substr(p + kTextAt, close == std::string::npos ? std::string::npos : close - (p + kTextAt));
     }
     return t;
 }

@@ -2,7 +2,6 @@
 // A filter line decomposed ahead of the messages: its field tests in the order
 // la_descompone meets them, and the line as a template from which every trace
 // line and the final expression are written once the tests' values are known.
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -11,12 +10,15 @@
 #include <string_view>
 #include <vector>
 
+#include "kalvorin/parts.h"
+
 namespace kalvorin {
 
-// The six field keywords, in the order in which la_descompone takes them; a
-// keyword's index is its part's.
-inline constexpr std::array<std::string_view, 6> kFieldKeywords = {"SNDER", "SBJCT", "MBODY",
-                                                                   "ATTCH", "HEADR", "RWMSG"};
+// Where a field test's operator, delimiter and text stand, counted from
+// where its keyword begins.
+inline constexpr std::size_t kOperatorAt = kKeywordLength;
+inline constexpr std::size_t kDelimiterAt = kKeywordLength + 1;
+inline constexpr std::size_t kTextAt = kKeywordLength + 2;
 
 // The match mode a delimiter selects.
 enum class MatchMode { none, contains, word, regexp };

@@ -4,9 +4,10 @@
 // writes, so a label that ends in a blank stands without it when nothing
 // follows.
 #include <array>
+#include <cstddef>
 #include <string_view>
 
-#include "kalvorin/tbp.h"
+#include "kalvorin/parts.h"
 
 namespace kalvorin::log_lines {
 
@@ -34,15 +35,15 @@ inline constexpr std::string_view kScoreLabel = "|Final Score : ";
 // text, and the host's number of the part.
 struct DumpedPart {
     std::string_view banner;
-    int part;
+    int part = 0;
 };
-inline constexpr std::array<DumpedPart, 6> kDump = {{
-    {"K A L V O R I N  S P E A K: SENDER", kPartSender},
-    {"K A L V O R I N  S P E A K: SUBJECT", kPartSubject},
-    {"K A L V O R I N  S P E A K: HEADER", kPartHeader},
-    {"K A L V O R I N  S P E A K: ATTACHMENTS", kPartAttachments},
-    {"K A L V O R I N  S P E A K: BODY", kPartBody},
-    {"K A L V O R I  S P E A K: RAW MESSAGE", kPartRawMessage},
-}};
+inline constexpr std::array<DumpedPart, kPartCount> kDump = [] {
+    std::array<DumpedPart, kPartCount> dump{};
+    for (std::size_t k = 0; k < kPartCount; ++k) {
+        const PartFacts& p = kParts[kDumpOrder[k]];
+        dump[k] = {p.banner, p.number};
+    }
+    return dump;
+}();
 
 }  // namespace kalvorin::log_lines

@@ -27,7 +27,7 @@ using namespace kalvorin;
 // A message of about the given size: a header, a body of everyday words with
 // a few of the words the rules look for, and the raw message holding both.
 struct Message {
-    std::array<std::string, 6> parts;  // host order
+    MessageParts parts;
 
     explicit Message(std::size_t bytes) {
         static const std::vector<std::string> words = {
@@ -43,16 +43,16 @@ struct Message {
             body += words[rng() % words.size()];
             body += rng() % 12 ? " " : ".\r\n";
         }
-        parts[kPartHeader - kPartHeader] = header;
-        parts[kPartBody - kPartHeader] = body;
-        parts[kPartAttachments - kPartHeader] = "notes.pdf";
-        parts[kPartSender - kPartHeader] = "Someone <someone@example.org>";
-        parts[kPartSubject - kPartHeader] = "Weekly notes";
-        parts[kPartRawMessage - kPartHeader] = header + "\r\n" + body;
+        parts[kPartHeader] = header;
+        parts[kPartBody] = body;
+        parts[kPartAttachments] = "notes.pdf";
+        parts[kPartSender] = "Someone <someone@example.org>";
+        parts[kPartSubject] = "Weekly notes";
+        parts[kPartRawMessage] = header + "\r\n" + body;
     }
 
     static std::int32_t callback(HostArg arg, std::int32_t part, char* buf, std::int32_t size) {
-        const std::string& text = reinterpret_cast<const Message*>(arg)->parts[static_cast<std::size_t>(part - kPartHeader)];
+        const std::string& text = reinterpret_cast<const Message*>(arg)->parts[part];
         if (!buf) return static_cast<std::int32_t>(text.size());
         const auto n = std::min<std::int32_t>(size, static_cast<std::int32_t>(text.size()));
         std::memcpy(buf, text.data(), static_cast<std::size_t>(n));
@@ -106,10 +106,11 @@ void match_lines(benchmark::State& state, const std::string& path) {
         if (!line.empty() && line[0] != ':') lines.push_back(std::move(line));
     searcher::prepare(lines);
     const Message m(static_cast<std::size_t>(state.range(1)) * 1000);
-    const auto& p = m.parts;
+    FieldParts fields;
+    for (std::size_t k = 0; k < kPartCount; ++k) fields[k] = m.parts.text[kHostIndexOf[k]];
     std::int64_t errors = 0;
     for (auto _ : state) {
-        searcher::searcher_init(p[3], p[4], p[1], p[2], p[0], p[5], true);
+        searcher::searcher_init(fields, true);
         for (const std::string& line : lines) {
             try {
                 benchmark::DoNotOptimize(searcher::filtred(line));

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "kalvorin/parts.h"
 #include "platform/textfile.h"
 
 namespace kalvorin::config {
@@ -110,7 +111,7 @@ std::string skipped_message(const BatchCount& count, char delimiter) {
     if (count.with_delimiter > 0) reasons += texts(count.with_delimiter) + " held the delimiter " + delimiter;
     if (count.with_delimiter > 0 && count.with_keyword > 0) reasons += ", ";
     if (count.with_keyword > 0)
-        reasons += texts(count.with_keyword) + " held a field keyword (SNDER, SBJCT, MBODY, ATTCH, HEADR or RWMSG)";
+        reasons += texts(count.with_keyword) + " held a field keyword (" + keyword_list() + ")";
     return texts(skipped) + " skipped: " + reasons +
            ". A filter line cannot hold such a text; the editor refuses it too.";
 }

@@ -7,6 +7,7 @@
 #include <random>
 #include <system_error>
 
+#include "CodigoComun/BaseFiles.h"
 #include "CodigoComun/DefaultLists.h"
 #include "platform/errors.h"
 #include "platform/textfile.h"
@@ -17,7 +18,7 @@ const std::array<ListFiles, 3>& lists() {
     static const std::array<ListFiles, 3> all = [] {
         std::array<ListFiles, 3> out;
         for (std::size_t i = 0; i < out.size(); ++i)
-            out[i] = {std::string(kListNames[i]) + kTextSuffix, std::string(kListNames[i]) + kPendingSuffix, kListTitles[i]};
+            out[i] = {BaseFiles::text_list_name(i), BaseFiles::pending_list_name(i), kListTitles[i]};
         return out;
     }();
     return all;

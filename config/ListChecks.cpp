@@ -39,11 +39,11 @@ bool is_fault(const lint::Finding& f) {
 
 }  // namespace
 
-CheckedLists read_lists_for_check(const std::string& basefolder) {
+CheckedLists read_lists_for_check(const BaseFiles& basefolder) {
     CheckedLists out;
     for (std::size_t i = 0; i < lists().size(); ++i) {
         try {
-            out.lists.lines[i] = platform::read_lines(basefolder + lists()[i].list, kBase);
+            out.lists.lines[i] = platform::read_lines(basefolder.text_list(i), kBase);
         } catch (const EInOutError& e) {
             out.unreadable.push_back(lists()[i].list + ": " + e.what());
         }
@@ -51,13 +51,13 @@ CheckedLists read_lists_for_check(const std::string& basefolder) {
     return out;
 }
 
-ListsAfterSave lists_after_save(const std::string& basefolder) {
+ListsAfterSave lists_after_save(const BaseFiles& basefolder) {
     ListsAfterSave out;
     for (std::size_t i = 0; i < lists().size(); ++i) {
-        const std::string list = basefolder + lists()[i].list;
+        const std::string list = basefolder.text_list(i);
         const std::vector<std::string> old =
             platform::file_exists(list, kBase) ? platform::read_lines(list, kBase) : std::vector<std::string>{};
-        const std::vector<std::string> waiting = platform::read_lines(basefolder + lists()[i].pending, kBase);
+        const std::vector<std::string> waiting = platform::read_lines(basefolder.pending_list(i), kBase);
         // The final ":" of the merged list is not a line the list keeps.
         out.kept[i] = lines_of(merged_list(old, {})).size() - 1;
         out.lists.lines[i] = lines_of(merged_list(old, waiting));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CodigoComun/BaseFiles.h"
 #include "inspect/ListFiles.h"
 #include "tools/Lint.h"
 
@@ -19,7 +20,7 @@ struct CheckedLists {
 
 // The lists of the base folder; a list that is missing or unreadable does
 // not stop the others from being read.
-CheckedLists read_lists_for_check(const std::string& basefolder);
+CheckedLists read_lists_for_check(const BaseFiles& basefolder);
 
 struct ListsAfterSave {
     inspect::FilterLists lists;
@@ -31,7 +32,7 @@ struct ListsAfterSave {
 // The lists as Save All would write them from the lists and pending files of
 // the base folder; a missing list counts as empty. Raises EInOutError when a
 // file cannot be read.
-ListsAfterSave lists_after_save(const std::string& basefolder);
+ListsAfterSave lists_after_save(const BaseFiles& basefolder);
 
 // The findings on waiting lines that would stop the scoring, whose pattern
 // cannot compile or run, that match every message, or that hold a test or

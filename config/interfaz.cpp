@@ -31,6 +31,7 @@
 #include "config/Language.h"
 #include "config/Options.h"
 #include "config/cp1252.h"
+#include "kalvorin/parts.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
 
@@ -478,19 +479,19 @@ void TForm1::FormCreate() {
     }
 
     // 4, 5. The values held for the run.
-    basefolder = config.get_basefolder();
-    platform::check_private_folder(basefolder);
+    basefolder = BaseFiles(config.get_basefolder());
+    platform::check_private_folder(basefolder.folder());
     version = config.get_version();
 
     // 6. The working files start empty.
-    platform::reset_file(basefolder + kStagingFile, kBase);
+    platform::reset_file(basefolder.staging(), kBase);
     for (const ListFiles& files : lists()) {
-        platform::reset_file(basefolder + files.pending, kBase);
-        remove_stale_scratch(basefolder + files.list);
+        platform::reset_file(basefolder.file(files.pending), kBase);
+        remove_stale_scratch(basefolder.file(files.list));
     }
 
     // 7 to 9.
-    read_language_files(basefolder, language);
+    read_language_files(basefolder.folder(), language);
     set_texts();
     texts_shown = true;
     fill_pick_lists();
@@ -568,8 +569,10 @@ void TForm1::fill_pick_lists() {
     // Each item is its one-character code, a blank and the slot's text; the
     // tabs read only the code.
     auto fill = [this](QComboBox* fields, QComboBox* operators, QComboBox* delimiters) {
-        for (auto [code, n] : {std::pair{"1 ", 11}, {"2 ", 12}, {"5 ", 15}, {"6 ", 16}})
-            fields->addItem(from_ansi(code + slot(n)));
+        for (std::size_t k = 0; k < kPartCount; ++k) {
+            const int line = kParts[k].pick_line;
+            if (line != 0) fields->addItem(from_ansi(std::string{field_code(k), ' '} + slot(line)));
+        }
         for (auto [code, n] : {std::pair{"= ", 56}, {"- ", 57}}) operators->addItem(from_ansi(code + slot(n)));
         for (auto [code, n] : {std::pair{"\" ", 17}, {"# ", 18}, {"% ", 19}})
             delimiters->addItem(from_ansi(code + slot(n)));
@@ -663,7 +666,7 @@ void TForm1::btn_saveallClick() {
     show_stored(store_options(fields));
 
     // 6, 7. The waiting lines into the lists.
-    for (const ListFiles& files : lists()) save_list(basefolder + files.list, basefolder + files.pending);
+    for (const ListFiles& files : lists()) save_list(basefolder.file(files.list), basefolder.file(files.pending));
 
     // 8.
     saved = true;
@@ -688,7 +691,7 @@ void TForm1::FormClose() {
 // Another program opens the file. What that program does with it is its own
 // business, but a file that is not there or that no program takes is said.
 void TForm1::open_in_shell(const std::string& file_name) {
-    const std::string path = trim(basefolder + file_name);
+    const std::string path = trim(basefolder.file(file_name));
     // A name in the base folder that is a link or a pipe is refused as its
     // files are, not handed on.
     if (!platform::file_exists(path, platform::Place::BaseFolder))
@@ -709,7 +712,7 @@ void TForm1::btn_faqClick() { open_in_shell(help_file(kHelpFiles + 1, kFaqFile))
 std::string TForm1::help_file(int n, const char* fallback) const {
     const std::string& named = slot(n);
     if (named.empty() || named.find_first_of("/\\:") != std::string::npos) return fallback;
-    return platform::file_exists(basefolder + named, platform::Place::BaseFolder) ? named : fallback;
+    return platform::file_exists(basefolder.file(named), platform::Place::BaseFolder) ? named : fallback;
 }
 
 void TForm1::lbl_homelinkClick() {
@@ -722,7 +725,7 @@ void TForm1::lbl_homelinkClick() {
 void TForm1::btn_testfiltersClick() {
     searcher::searcher_init("none", "none", "none", "none", "none", "none", true);
     for (const ListFiles& files : lists()) {
-        platform::TextReader reader(basefolder + files.list, platform::Place::BaseFolder);
+        platform::TextReader reader(basefolder.file(files.list), platform::Place::BaseFolder);
         std::string line;
         while (reader.next_line(line)) {
             mmo_test->appendPlainText(from_ansi("Testing: " + line));

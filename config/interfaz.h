@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QWidget>
 
+#include "CodigoComun/BaseFiles.h"
 #include "config/BulkBatch.h"
 #include "config/CheckForms.h"
 #include "config/LineUseForm.h"
@@ -302,7 +303,7 @@ private:
     Seam& seam_;
     std::string program_folder_;
     // The values held while the program runs.
-    std::string basefolder;
+    BaseFiles basefolder;  // every path of the base folder's files comes from here
     std::string version;
     std::string close_message;
     bool saved = false;

@@ -128,7 +128,7 @@ void TForm1::btn_bulkexaminarClick() {
 }
 
 void TForm1::generate_from_memo(const TestKind& kind) {
-    const BatchCount count = generate_from_rows(kind, memo_rows(mmo_origen), basefolder + kStagingFile);
+    const BatchCount count = generate_from_rows(kind, memo_rows(mmo_origen), basefolder.staging());
     mmo_origen->clear();
     tell_skipped(count, kind.delimiter);
 }
@@ -138,7 +138,7 @@ void TForm1::generate_from_file(const TestKind& kind) {
     BatchCount count;
     {
         BatchProgress progress(this, source);
-        count = config::generate_from_file(kind, source, basefolder + kStagingFile,
+        count = config::generate_from_file(kind, source, basefolder.staging(),
                                            [&progress](std::size_t bytes) { progress.advance(bytes); });
     }
     edt_filename->clear();
@@ -168,9 +168,9 @@ void TForm1::btn_bulkprocesaClick() {
 }
 
 void TForm1::add_batch(const std::string& pending) {
-    const std::string staging = basefolder + kStagingFile;
+    const std::string staging = basefolder.staging();
     BatchProgress progress(this, staging);
-    config::add_batch(staging, basefolder + pending, [&progress](std::size_t bytes) { progress.advance(bytes); });
+    config::add_batch(staging, basefolder.file(pending), [&progress](std::size_t bytes) { progress.advance(bytes); });
 
     btn_bulkaddsecure->setEnabled(false);
     btn_bulkaddtrash->setEnabled(false);

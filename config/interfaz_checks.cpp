@@ -183,7 +183,7 @@ void TForm1::lst_findingsChange() {
 void TForm1::btn_openlistClick() {
     const lint::Finding* x = chosen_finding();
     if (!x) return;
-    const std::string path = trim(basefolder + lists()[x->list].list);
+    const std::string path = trim(basefolder.text_list(x->list));
     if (!platform::file_exists(path, platform::Place::BaseFolder)) throw EInOutError(slot(kListMissing), path);
     if (!seam_.openFile(path)) throw EInOutError(slot(kNoListOpener), path);
 }
@@ -193,14 +193,14 @@ void TForm1::btn_openlistClick() {
 void TForm1::btn_fixutf8Click() {
     const lint::Finding* x = chosen_finding();
     if (!x) return;
-    const std::string list = basefolder + lists()[x->list].list;
+    const std::string list = basefolder.text_list(x->list);
     if (!seam_.askQuestion(frm_check, slot(72), lists()[x->list].list + "\n\n" + slot(88), slot(89), slot(90))) return;
     convert_utf8_lines(list);
     btn_checklistsClick();
 }
 
 TForm1::LastLog TForm1::read_last_log(std::size_t how_many) const {
-    const std::string path = basefolder + kLogName;
+    const std::string& path = basefolder.log();
     LastLog read;
     std::error_code ignored;
     // A folder is no file to the base folder's rules, and would pass for a

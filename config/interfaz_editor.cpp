@@ -199,7 +199,7 @@ void TForm1::btn_clearClick() { move_down(); }
 // ---------------------------------------------------------------- adding to a list
 
 void TForm1::add_waiting_line(const std::string& pending, const std::string& line) {
-    platform::append_line(basefolder + pending, line, platform::Place::BaseFolder);
+    platform::append_line(basefolder.file(pending), line, platform::Place::BaseFolder);
     btn_saveall->setEnabled(true);
 }
 

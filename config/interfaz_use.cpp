@@ -71,7 +71,7 @@ void TForm1::btn_lineuseClick() {
     f.btn_useexport->setText(from_ansi(slot(kUseExport)));
 
     const inspect::PassSettings settings = inspect::PassSettings::from_store();
-    const std::string log = basefolder + kLogName;
+    const std::string& log = basefolder.log();
     CheckedLists read;
     std::vector<inspect::LoggedMessage> logged;
     inspect::LineUseReport report;
@@ -149,7 +149,7 @@ void TForm1::btn_uselistClick() {
     const inspect::LineUse* u = chosen_use();
     if (!u) return;
     const std::string& name = lists()[u->at.list].list;
-    const std::string path = trim(basefolder + name);
+    const std::string path = trim(basefolder.file(name));
     if (!platform::file_exists(path, platform::Place::BaseFolder)) throw EInOutError(slot(kListMissing), path);
     if (!seam_.openFile(path)) throw EInOutError(slot(kNoListOpener), path);
     frm_use->lbl_usegoto->setText(from_ansi(name + ": " + slot(kUseGoTo) + " " + std::to_string(u->at.number)));

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -12,12 +13,56 @@
 #include "config/LineUseForm.h"
 #include "config/MakeLineForm.h"
 #include "config/Seam.h"
+#include "config/WindowFolder.h"
 #include "config/cp1252.h"
 #include "config/interfaz.h"
+#include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
 
 namespace {
+
+const char* kUsage =
+    "usage: Kalvorin\n"
+    "The configuration window: compose filter lines, fill the secure, trash and suspect\n"
+    "lists, test them against the last messages, and set the scores and options.\n"
+    "It takes no arguments. At every start it stores its folder as the base folder\n"
+    "(unless a file depure.dat lies there) and creates the missing lists. Run from\n"
+    "an install, its folder is ${XDG_DATA_HOME:-~/.local/share}/kalvorin, filled\n"
+    "from the installed texts (" KALVORIN_TEXTS_FROM_BIN " from the program's folder).\n"
+    "Without a display: QT_QPA_PLATFORM=offscreen.\n"
+    "  --help     print this text\n"
+    "  --version  print this program's version\n";
+
+// --help and --version are answered before the window system is reached, so
+// that they work without a display.
+bool answered(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::cout << kUsage;
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "Kalvorin " << KALVORIN_VERSION << "\n";
+            return true;
+        }
+    }
+    return false;
+}
+
+// The folder the window takes for its own: see window_folder. One that
+// cannot be made or filled is taken all the same: the start-up then reports
+// the files it cannot find or make there, in a box.
+std::string own_folder() {
+    const std::string program = kalvorin::platform::program_folder();
+    const std::string own = kalvorin::config::own_data_folder();
+    try {
+        return kalvorin::config::window_folder(program, program + "/" KALVORIN_TEXTS_FROM_BIN, own);
+    } catch (const kalvorin::KalvorinError& e) {
+        std::cerr << "Kalvorin: " << own << ": " << e.what() << "\n";
+        return own;
+    }
+}
 
 // --save-on-input, for tests that stop a save at a moment of their choosing:
 // once start-up is done the program writes "ready" on standard output and
@@ -26,7 +71,7 @@ namespace {
 // could not be written. Boxes go to standard error.
 int save_on_input() {
     kalvorin::config::ConsoleSeam seam;
-    kalvorin::config::TForm1 form(seam, kalvorin::platform::program_folder());
+    kalvorin::config::TForm1 form(seam, own_folder());
     kalvorin::platform::watch_standard_output();
     std::cout << "ready\n";
     // A caller that cannot hear "ready" cannot say when to save.
@@ -75,7 +120,7 @@ void print_make_line(kalvorin::config::TForm1& form) {
 // status 1 when an error box was shown. Boxes go to standard error.
 int print_checks() {
     kalvorin::config::ConsoleSeam seam;
-    kalvorin::config::TForm1 form(seam, kalvorin::platform::program_folder());
+    kalvorin::config::TForm1 form(seam, own_folder());
     kalvorin::platform::watch_standard_output();
     form.btn_checklists->click();
     if (form.frm_check) {
@@ -100,11 +145,12 @@ int print_checks() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (answered(argc, argv)) return kalvorin::platform::finish_output(0, "Kalvorin: ", 1);
     QApplication app(argc, argv);
     if (QApplication::arguments().contains("--save-on-input")) return save_on_input();
     if (QApplication::arguments().contains("--print-checks")) return print_checks();
     kalvorin::config::QtSeam seam;
-    kalvorin::config::TForm1 Form1(seam, kalvorin::platform::program_folder());
+    kalvorin::config::TForm1 Form1(seam, own_folder());
     Form1.show();
     return app.exec();
 }

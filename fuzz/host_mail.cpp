@@ -35,7 +35,7 @@ std::string glib_cp1252(const std::string& text) {
 }
 
 void parts_of(const std::string& raw) {
-    const host::MessageParts parts = host::extract_parts(raw);
+    const MessageParts parts = host::extract_parts(raw);
     if (parts[kPartRawMessage] != raw) finding("the raw message is not the message");
     if (!raw.starts_with(host::header_block(raw))) finding("the header block is not the start of the message");
 }

@@ -29,7 +29,8 @@ const char* kUsage =
     "                                               row: LINE<TAB>messages caught<TAB>--against messages matched\n"
     "       kalvorin-host --version                 print this program's version\n"
     "options:\n"
-    "  --plugin PATH    the plug-in to load; Kalvorin.TBP beside this program unless given\n"
+    "  --plugin PATH    the plug-in to load; unless given, Kalvorin.TBP beside this program, else\n"
+    "                   where an install puts it (" KALVORIN_PLUGIN_FROM_BIN " from this program's folder)\n"
     "  --max-size SIZE  messages above SIZE bytes (K, M: kibibytes, mebibytes) are not scored; 32M unless given\n"
     "  --detailed-status  with --filter: the statuses below, though the message was written out whole\n"
     "  --filter-timeout SECONDS  with --filter: a scoring that takes longer is ended, the message written\n"
@@ -84,11 +85,21 @@ std::optional<std::chrono::seconds> parse_seconds(const std::string& text) {
     return std::chrono::seconds(value);
 }
 
+// The plug-in beside the program (a build's dist folder, the Windows
+// install), else where an install puts it, found from the program's own
+// folder so that an installed tree still works when moved.
+std::string default_plugin() {
+    const std::string folder = platform::program_folder() + platform::path_separator();
+    const std::string beside = folder + "Kalvorin.TBP";
+    if (std::filesystem::exists(beside)) return beside;
+    return folder + KALVORIN_PLUGIN_FROM_BIN + platform::path_separator() + "Kalvorin.TBP";
+}
+
 // The options and sources, or the status to end with; see CommandLine.
 std::optional<int> read_into(Options& options, int argc, char** argv) {
     bool timeout_given = false;
     std::vector<std::string>* named = &options.sources;  // where the next source goes
-    options.plugin = platform::program_folder() + platform::path_separator() + "Kalvorin.TBP";
+    options.plugin = default_plugin();
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--plugin") {

@@ -7,8 +7,8 @@
 #include <ostream>
 #include <string>
 
-#include "host/MessageParts.h"
 #include "inspect/Evaluation.h"
+#include "kalvorin/parts.h"
 
 namespace kalvorin::host {
 

@@ -4,8 +4,8 @@
 #include <ostream>
 #include <string>
 
-#include "host/MessageParts.h"
 #include "inspect/Evaluation.h"
+#include "kalvorin/parts.h"
 
 namespace kalvorin::host {
 

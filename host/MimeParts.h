@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/MessageParts.h"
+#include "kalvorin/parts.h"
 
 namespace kalvorin::host {
 

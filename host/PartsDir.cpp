@@ -22,8 +22,8 @@ MessageParts read_parts_dir(const std::string& dir, std::size_t max_size) {
     std::error_code ec;
     if (!std::filesystem::is_directory(dir, ec)) throw std::runtime_error(dir + ": not a folder");
     MessageParts parts;
-    for (std::size_t i = 0; i < kPartFileNames.size(); ++i) {
-        const std::string path = dir + "/" + kPartFileNames[i];
+    for (std::size_t i = 0; i < kPartCount; ++i) {
+        const std::string path = dir + "/" + std::string(kParts[kFieldAtHost[i]].file_name);
         if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) continue;
         // Anything but a file would be read as nothing, or never read to its end.
         const auto target = std::filesystem::status(path, ec);

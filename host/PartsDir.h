@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <string>
 
-#include "host/MessageParts.h"
+#include "kalvorin/parts.h"
 
 namespace kalvorin::host {
 

@@ -19,7 +19,7 @@ Fn resolve(const platform::DynLib& lib, const char* name) {
 }
 
 std::int32_t KALVORIN_STDCALL part_callback(HostArg hostarg, std::int32_t part, char* buffer, std::int32_t size) {
-    if (part < kPartHeader || part > kPartRawMessage) return 0;
+    if (!is_part_number(part)) return 0;
     const auto* parts = reinterpret_cast<const MessageParts*>(hostarg);
     const std::string& text = (*parts)[part];
     const auto len = static_cast<std::int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));

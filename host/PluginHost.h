@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "host/MessageParts.h"
 #include "host/StderrWatch.h"
-#include "platform/dynlib.h"
+#include "kalvorin/parts.h"
 #include "kalvorin/tbp.h"
+#include "platform/dynlib.h"
 
 namespace kalvorin::host {
 

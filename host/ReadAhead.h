@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/MessageParts.h"
+#include "kalvorin/parts.h"
 
 namespace kalvorin::host {
 

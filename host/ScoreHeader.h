@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "host/MessageParts.h"
+#include "kalvorin/parts.h"
 #include "platform/textfile.h"
 
 namespace kalvorin::host {

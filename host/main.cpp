@@ -25,6 +25,7 @@
 namespace {
 
 using namespace kalvorin::host;
+using kalvorin::MessageParts;
 namespace platform = kalvorin::platform;
 
 // Shows a count on standard error when it is a terminal and the run is long.

@@ -58,8 +58,7 @@ Verdict Evaluation::score(const SeenMessage& m, std::size_t base) const {
     Verdict v;
     std::optional<LineAt> at;
     try {
-        const MessageParts& p = m.parts;
-        searcher::searcher_init(p[0], p[1], p[2], p[3], p[4], p[5], settings_.uppercase);
+        searcher::searcher_init(m.parts, settings_.uppercase);
         for (std::size_t list = 0; list < 3 && !v.decided; ++list) {
             const std::vector<std::string>& lines = bases_[base].lines[list];
             for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -14,7 +14,7 @@
 #include "CodigoComun/ExtImgRule.h"
 #include "inspect/Explanation.h"
 #include "inspect/ListFiles.h"
-#include "kalvorin/tbp.h"
+#include "kalvorin/parts.h"
 
 namespace kalvorin::inspect {
 
@@ -29,13 +29,7 @@ struct PassSettings {
     static PassSettings from_store();
 };
 
-// The six parts in host order (part number - kPartHeader).
-using HostParts = std::array<std::string, 6>;
-
-// Where each field keyword's part stands in host order.
-inline constexpr std::array<std::size_t, 6> kHostIndexOf = {
-    kPartSender - kPartHeader, kPartSubject - kPartHeader, kPartBody - kPartHeader,
-    kPartAttachments - kPartHeader, kPartHeader - kPartHeader, kPartRawMessage - kPartHeader};
+using kalvorin::HostParts;
 
 // The parts as the plug-in hands them to the filter code: capped at 50000
 // bytes when up50kb is on, an empty part replaced by ":".

@@ -10,13 +10,14 @@
 
 #include "CodigoComun/FieldTests.h"
 #include "inspect/LineSteps.h"
+#include "kalvorin/parts.h"
 
 namespace kalvorin::inspect {
 
 // A message as the filter code sees it.
 struct SeenMessage {
-    MessageParts parts;                     // in field-keyword order
-    std::array<std::size_t, 6> cut_from{};  // a part's length from the host when the cap cut it, else 0
+    FieldParts parts;
+    std::array<std::size_t, kPartCount> cut_from{};  // a part's length from the host when the cap cut it, else 0
 };
 
 // Byte offsets into a part as the filter code sees it, end not included.

@@ -20,8 +20,8 @@ bool names_a_field(const std::string& text) {
 }  // namespace
 
 std::optional<TestKind> TestKind::from_codes(char field, char op, char delimiter) {
-    if (field < '1' || field > '6') return std::nullopt;
-    return TestKind{std::string(kFieldKeywords[static_cast<std::size_t>(field - '1')]), op, delimiter};
+    if (field < field_code(0) || field >= field_code(kPartCount)) return std::nullopt;
+    return TestKind{std::string(kFieldKeywords[static_cast<std::size_t>(field - field_code(0))]), op, delimiter};
 }
 
 std::string TestKind::test(const std::string& text) const { return keyword + op + delimiter + text + delimiter; }

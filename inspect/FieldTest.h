@@ -22,7 +22,7 @@ struct TestKind {
     char op;
     char delimiter;
 
-    // The kind for a field number ('1' to '6'), an operator and a delimiter
+    // The kind for a field number (field_code), an operator and a delimiter
     // character; nothing for another field number.
     static std::optional<TestKind> from_codes(char field, char op, char delimiter);
 

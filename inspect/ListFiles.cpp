@@ -1,7 +1,7 @@
 #include "inspect/ListFiles.h"
 
+#include "CodigoComun/BaseFiles.h"
 #include "CodigoComun/ConfigSys.h"
-#include "CodigoComun/FileNames.h"
 #include "platform/paths.h"
 #include "platform/textfile.h"
 
@@ -13,12 +13,13 @@ std::string as_basefolder(const std::string& folder) {
     return folder + sep;
 }
 
-std::string stored_basefolder() { return get_basefolder(); }
+std::string stored_basefolder() { return stored_base_files().folder(); }
 
 FilterLists read_lists(const std::string& basefolder, platform::Place place) {
+    const BaseFiles files(basefolder);
     FilterLists lists;
     for (std::size_t i = 0; i < kListNames.size(); ++i)
-        lists.lines[i] = platform::read_lines(basefolder + kListNames[i] + kTextSuffix, place);
+        lists.lines[i] = platform::read_lines(files.text_list(i), place);
     return lists;
 }
 

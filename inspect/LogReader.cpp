@@ -27,15 +27,15 @@ using namespace log_lines;
 // nothing follows it.
 constexpr std::string_view without_blank(std::string_view label) { return label.substr(0, label.size() - 1); }
 
-constexpr std::size_t kSender = kPartSender - kPartHeader;
-constexpr std::size_t kSubject = kPartSubject - kPartHeader;
+constexpr std::size_t kSender = host_index(kPartSender);
+constexpr std::size_t kSubject = host_index(kPartSubject);
 
 // What the lines before a dump say of its parts, by host order: the host's
 // counts, and the dumped lengths of the texts that hold what would else end
 // them early.
 struct Announced {
-    std::array<std::optional<std::int32_t>, 6> count;
-    std::array<std::optional<std::size_t>, 6> dumped;
+    std::array<std::optional<std::int32_t>, kPartCount> count;
+    std::array<std::optional<std::size_t>, kPartCount> dumped;
 };
 
 // A decimal number as the log writes it: an optional minus sign and digits,
@@ -69,9 +69,8 @@ std::optional<IdxLine> parse_idx(std::string_view text) {
         if (at == npos) continue;
         const std::optional<std::int32_t> part = parse_int32(text.substr(0, at));
         const std::optional<std::int32_t> value = parse_int32(text.substr(at + mid.size()));
-        if (!part || !value || *part < kPartHeader || *part > kPartRawMessage || (dumped && *value < 0))
-            return std::nullopt;
-        return IdxLine{static_cast<std::size_t>(*part - kPartHeader), *value, dumped};
+        if (!part || !value || !is_part_number(*part) || (dumped && *value < 0)) return std::nullopt;
+        return IdxLine{host_index(*part), *value, dumped};
     }
     return std::nullopt;
 }
@@ -257,10 +256,10 @@ private:
 
     // The six texts from the sender's on; end: where the line after the raw
     // message's begins. False when the log ends before that line.
-    bool read_dump(std::size_t pos, const std::array<std::optional<std::size_t>, 6>& dumped, LoggedMessage& m,
+    bool read_dump(std::size_t pos, const std::array<std::optional<std::size_t>, kPartCount>& dumped, LoggedMessage& m,
                    std::size_t& end) {
         for (std::size_t k = 0; k < kDump.size(); ++k) {
-            const std::size_t h = static_cast<std::size_t>(kDump[k].part - kPartHeader);
+            const std::size_t h = host_index(kDump[k].part);
             const End e = part_end(k, pos, dumped[h]);
             if (e.at == npos) return false;
             m.parts[h] = std::string(log_.substr(pos, e.at - pos));

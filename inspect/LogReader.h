@@ -19,7 +19,7 @@
 
 #include "inspect/Evaluation.h"
 #include "inspect/Wording.h"
-#include "kalvorin/tbp.h"
+#include "kalvorin/parts.h"
 
 namespace kalvorin::inspect {
 
@@ -33,16 +33,16 @@ enum class Recovery {
 
 struct LoggedMessage {
     HostParts parts;                                          // in host order
-    std::array<std::optional<std::int32_t>, 6> host_length;   // the part's "IDX: " count, when logged
-    std::array<Recovery, 6> recovery{};
+    std::array<std::optional<std::int32_t>, kPartCount> host_length;  // the part's "IDX: " count, when logged
+    std::array<Recovery, kPartCount> recovery{};
     std::optional<std::int32_t> logged_score;  // "|Final Score : ", unless the log ends before it
     // What ended the scoring early, as the log's "Scoring stopped: " line gives it.
     std::optional<std::string> stopped;
 
     // The part is as the plug-in held it (whole, or capped).
     bool whole(std::size_t part) const;
-    const std::string& sender() const { return parts[kPartSender - kPartHeader]; }
-    const std::string& subject() const { return parts[kPartSubject - kPartHeader]; }
+    const std::string& sender() const { return parts[host_index(kPartSender)]; }
+    const std::string& subject() const { return parts[host_index(kPartSubject)]; }
 };
 
 // Every message whose part dump the log holds whole, oldest first. A message

@@ -15,11 +15,12 @@ namespace kalvorin::inspect {
 
 namespace {
 
-constexpr std::size_t at(std::int32_t part) { return static_cast<std::size_t>(part - kPartHeader); }
+constexpr std::size_t at(std::int32_t part) { return host_index(part); }
 
 // Field numbers as the editor's field pick-list codes them.
-constexpr char kSenderField = '1', kSubjectField = '2', kBodyField = '3', kAttachmentsField = '4',
-               kHeaderField = '5';
+constexpr char kSenderField = field_code_of(kPartSender), kSubjectField = field_code_of(kPartSubject),
+               kBodyField = field_code_of(kPartBody), kAttachmentsField = field_code_of(kPartAttachments),
+               kHeaderField = field_code_of(kPartHeader);
 
 // Shorter words ("the", "for", "you") say little of a subject.
 constexpr std::size_t kShortestWord = 4;

@@ -102,7 +102,8 @@ private:
     std::uint64_t device_ = 0, inode_ = 0, mode_ = 0, owner_ = 0;
 };
 
-// What a name is, without following it when it is a link.
+// What a name is, without following it when it is a link; a file of a held
+// base folder is looked up in the folder held.
 enum class Kind { Missing, Regular, Folder, Link, Other };
 Kind kind_of(const std::string& path);
 

@@ -34,7 +34,8 @@ using FileHandle = std::unique_ptr<std::FILE, detail::FileCloser>;
 // owned by this account or the administrator ("Owned by another account");
 // one to be written must have no other name ("Has other names (hard links),
 // not written"). A file created there is readable and writable by its owner
-// only.
+// only. While the folder is held (HeldFolder, held_folder.h), it is opened
+// in the folder held, not by its path.
 enum class Place { Anywhere, BaseFolder };
 
 // The permission bits of the plug-in's own files: its log holds the mail.

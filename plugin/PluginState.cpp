@@ -47,15 +47,34 @@ int lock_wait_seconds() {
     return seconds;
 }
 
-// The base folder is this host's from initialisation to finalisation: the
+void refuse_if_replaced(const platform::HeldFolder* folder) {
+    if (folder && folder->leads() == platform::HeldFolder::Leads::Other)
+        throw EInOutError("the base folder " + folder->path() +
+                              " was moved or replaced after initialisation; no message is scored until the next "
+                              "initialisation",
+                          folder->path());
+}
+
+// Whether the folder held is still the one the path leads to.
+bool holds(const PluginState& s) {
+    return s.folder && s.folder->path() == s.basefolder && s.folder->leads() == platform::HeldFolder::Leads::Held;
+}
+
+// The base folder is held open, so that a folder put in its place later is
+// never used, and it is this host's from initialisation to finalisation: the
 // lists that another host compiled there, or emptied at its finalisation,
 // would otherwise change under this one's scoring. A second initialisation
-// in this process keeps the lock it holds on the same folder (taking it again
-// would wait on itself) and lets go of one on another folder.
+// in this process keeps the folder and the lock it holds when the path still
+// leads to that folder (taking the lock again would wait on itself), and
+// lets go of them otherwise.
 void take_base_folder(PluginState& s) {
-    const std::string path = s.basefolder + kLockName;
-    if (s.lock && s.lock->path() == path) return;
-    s.lock.reset();
+    if (!holds(s)) {
+        s.lock.reset();
+        s.folder.reset();
+        s.folder = std::make_unique<platform::HeldFolder>(s.basefolder);
+    }
+    if (s.lock) return;
+    const std::string path = s.files.lock();
     const int wait = lock_wait_seconds();
     s.lock = platform::FileLock::acquire(path, std::chrono::seconds(wait));
     if (!s.lock)
@@ -70,24 +89,24 @@ void take_base_folder(PluginState& s) {
 // fails half-way leaves the compiled list empty rather than cut short (a cut
 // line could match what the whole line would not); a failed write empties it
 // too. The copy is its owner's alone, as the log is.
-void compile_list(const std::string& basefolder, const std::string& name, bool& written) {
+void compile_list(const BaseFiles& files, std::size_t list, bool& written) {
     constexpr auto kBase = platform::Place::BaseFolder;
-    platform::TextWriter dat(basefolder + name + kCompiledSuffix, platform::TextWriter::Mode::Truncate, kBase);
+    platform::TextWriter dat(files.compiled_list(list), platform::TextWriter::Mode::Truncate, kBase);
     written = true;
     dat.set_mode(platform::kOwnerOnly);
-    for (const std::string& line : platform::read_lines(basefolder + name + kTextSuffix, kBase)) dat.write_line(line);
+    for (const std::string& line : platform::read_lines(files.text_list(list), kBase)) dat.write_line(line);
     dat.write(":");
     dat.close();
 }
 
 // The compiled lists taken apart once for all the messages to come. A list
 // that cannot be read here fails again, where it counts, in the list pass.
-void prepare_lists(const std::string& basefolder) {
+void prepare_lists(const BaseFiles& files) {
     std::vector<std::string> lines;
     try {
-        for (const char* name : kListNames) {
+        for (std::size_t i = 0; i < kListNames.size(); ++i) {
             const std::vector<std::string> list =
-                platform::read_lines(basefolder + name + kCompiledSuffix, platform::Place::BaseFolder);
+                platform::read_lines(files.compiled_list(i), platform::Place::BaseFolder);
             lines.insert(lines.end(), list.begin(), list.end());
         }
     } catch (const EInOutError&) {
@@ -105,24 +124,27 @@ void initialize() {
     s.told_scoring_stopped = false;
     go_on_without_the_log();
     clsConfigSys cfg;
-    run_step(1, "read the base folder", [&] { s.basefolder = get_basefolder(); });
+    run_step(1, "read the base folder", [&] {
+        s.files = stored_base_files();
+        s.basefolder = s.files.folder();
+    });
     run_step(1, "check the base folder", [&] { platform::check_private_folder(s.basefolder); });
     run_step(1, "take the base folder", [&] { take_base_folder(s); });
-    run_step(2, "read version.ini", [&] { s.version = get_version(); });
+    run_step(2, "read version.ini", [&] { s.version = get_version(s.files); });
     run_step(3, "read the scores", [&] { cfg.get_scores(s.secure, s.trash, s.suspect); });
     run_step(4, "read the upper-case setting", [&] { s.uppercase = cfg.get_uppercase(); });
     run_step(5, "read the 50000-byte setting", [&] { s.up50kb = cfg.get_up50kb(); });
     run_step(6, "read the log size", [&] { s.logsize = cfg.get_logsize(); });
-    s.logfile = s.basefolder + kLogName;
+    s.logfile = s.files.log();
     log_reset(s.logfile);
     replace_zero_scores(s.secure, s.trash, s.suspect);
     run_step(10, "read the external-image setting", [&] { s.extimg = extimg_rule(cfg.get_extimg()); });
     for (std::size_t i = 0; i < kListNames.size(); ++i)
-        run_step(11, (std::string("compile ") + kListNames[i] + kTextSuffix).c_str(),
-                 [&] { compile_list(s.basefolder, kListNames[i], s.compiled[i]); });
+        run_step(11, ("compile " + BaseFiles::text_list_name(i)).c_str(),
+                 [&] { compile_list(s.files, i, s.compiled[i]); });
     log_append(s.logfile, kLogBanner);
     s.mailcount = 0;
-    prepare_lists(s.basefolder);
+    prepare_lists(s.files);
 }
 
 // Only the lists this initialisation wrote: after an initialisation that
@@ -133,17 +155,23 @@ void initialize() {
 void finalize() {
     PluginState& s = plugin_state();
     const std::optional<platform::FileLock> held = std::exchange(s.lock, std::nullopt);
+    // Let go of once the lists are emptied, in it, however that ends.
+    const std::unique_ptr<platform::HeldFolder> folder = std::move(s.folder);
     // Without the base folder's lock a later call must not score or write
     // the log: another host may own the folder by then. The next
     // initialisation sets the log's path again.
     s.logfile.clear();
     searcher::forget();
+    // The lists are not looked for in a folder put in the base folder's place.
+    refuse_if_replaced(folder.get());
     for (std::size_t i = 0; i < kListNames.size(); ++i) {
         if (!s.compiled[i]) continue;
-        platform::reset_file(s.basefolder + kListNames[i] + kCompiledSuffix, platform::Place::BaseFolder);
+        platform::reset_file(s.files.compiled_list(i), platform::Place::BaseFolder);
         s.compiled[i] = false;
     }
 }
+
+void check_base_folder() { refuse_if_replaced(plugin_state().folder.get()); }
 
 bool initialised() { return !plugin_state().logfile.empty(); }
 

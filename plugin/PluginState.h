@@ -2,17 +2,20 @@
 // The plug-in's process-wide state, filled by TBP_Initialize.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "CodigoComun/BaseFiles.h"
 #include "CodigoComun/ExtImgRule.h"
-#include "CodigoComun/FileNames.h"
+#include "platform/held_folder.h"
 #include "platform/lock.h"
 
 namespace kalvorin {
 
 struct PluginState {
     std::string basefolder;
+    BaseFiles files;  // the paths of basefolder's files
     std::string version;
     std::int32_t secure = 0;
     std::int32_t trash = 0;
@@ -26,7 +29,9 @@ struct PluginState {
     // The compiled lists this initialisation wrote, in list order: finalisation
     // empties those and no other file.
     std::array<bool, 3> compiled{};
-    // Held from initialisation to finalisation: see take_base_folder.
+    // Held from initialisation to finalisation: see take_base_folder. Every
+    // file of the base folder is opened in the folder held.
+    std::unique_ptr<platform::HeldFolder> folder;
     std::optional<platform::FileLock> lock;
     // What this session (initialisation to the next) has told on standard
     // error; each is told once.
@@ -50,6 +55,10 @@ void initialize();
 // first that fails. Lets go of the base folder, and ends the session,
 // either way.
 void finalize();
+// Raises EInOutError when the base folder's path leads to another folder
+// than the one held since initialisation: it was moved away and another put
+// in its place.
+void check_base_folder();
 // Whether an initialisation got as far as the log's path, and no
 // finalisation came after it: otherwise there is no base folder of this
 // host's to score against.

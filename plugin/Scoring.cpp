@@ -1,7 +1,6 @@
 #include "plugin/Scoring.h"
 
 #include <algorithm>
-#include <array>
 #include <optional>
 
 #include "CodigoComun/CapturaSpam.h"
@@ -13,6 +12,7 @@
 #include "CodigoComun/LogLines.h"
 #include "CodigoComun/LogQueue.h"
 #include "CodigoComun/Texto.h"
+#include "kalvorin/parts.h"
 #include "platform/textfile.h"
 #include "plugin/PluginLog.h"
 #include "plugin/PluginState.h"
@@ -22,29 +22,19 @@ namespace kalvorin {
 
 namespace {
 
-struct Parts {
-    std::string header, body, attachments, sender, subject, rawmsg;
-
-    // By the host's part number.
-    const std::string& text(int part) const {
-        const std::array<const std::string*, 6> by_number = {&header, &body, &attachments, &sender, &subject, &rawmsg};
-        return *by_number[static_cast<std::size_t>(part - kPartHeader)];
-    }
-};
-
 // The log's account of the message's parts, in dump order. A text that
 // holds what would end it early when read back has its length given first.
-void log_parts(const Parts& p) {
+void log_parts(const MessageParts& p) {
     for (std::size_t k = 0; k < log_lines::kDump.size(); ++k) {
         const int part = log_lines::kDump[k].part;
-        const std::string_view dumped = trim_view(p.text(part));
+        const std::string_view dumped = trim_view(p[part]);
         if (log_lines::ends_early(k, dumped))
             write_log(1, std::string(log_lines::kIdx) + int_to_str(part) + std::string(log_lines::kIdxDumped) +
                              std::to_string(dumped.size()));
     }
     for (const log_lines::DumpedPart& d : log_lines::kDump) {
         write_log(2, d.banner);
-        write_log(1, p.text(d.part));
+        write_log(1, p[d.part]);
     }
 }
 
@@ -73,9 +63,10 @@ void start_message() {
 // One compiled list: logged by name, read until a line matches.
 void list_pass(std::int32_t list, std::int32_t& score) {
     const PluginState& s = plugin_state();
-    const std::string name = std::string(kListNames[static_cast<std::size_t>(list - 1)]) + kCompiledSuffix;
+    const auto index = static_cast<std::size_t>(list - 1);
+    const std::string name = BaseFiles::compiled_list_name(index);
     write_log(1, name);
-    platform::TextReader reader(s.basefolder + name, platform::Place::BaseFolder);
+    platform::TextReader reader(s.files.compiled_list(index), platform::Place::BaseFolder);
     std::string line;
     for (std::size_t number = 1; score == 0 && reader.next_line(line); ++number) {
         // A line too long to be taken apart stops the pass; the log names it
@@ -98,11 +89,11 @@ void list_pass(std::int32_t list, std::int32_t& score) {
 // The block that ends a message's account. The sender and subject are shown
 // on one line each, their control bytes as escapes, so that no line break of
 // theirs can add a line to the summary; the part dump holds them as they are.
-void log_summary(const Parts& p, std::int32_t score) {
+void log_summary(const MessageParts& p, std::int32_t score) {
     write_log(1, log_lines::kRule);
     write_log(1, log_lines::kResume);
-    write_log(1, std::string(log_lines::kSenderLabel) + log_lines::one_line(p.sender));
-    write_log(1, std::string(log_lines::kSubjectLabel) + log_lines::one_line(p.subject));
+    write_log(1, std::string(log_lines::kSenderLabel) + log_lines::one_line(p[kPartSender]));
+    write_log(1, std::string(log_lines::kSubjectLabel) + log_lines::one_line(p[kPartSubject]));
     write_log(1, std::string(log_lines::kScoreLabel) + int_to_str(score));
     write_log(1, log_lines::kRule);
 }
@@ -110,7 +101,7 @@ void log_summary(const Parts& p, std::int32_t score) {
 // The error that ended a message, then the summary, as far as the log takes
 // them. The first of a session is told on standard error too: a filter line
 // that cannot be taken apart ends every message that reaches it.
-void log_stop(const Parts& p, std::int32_t score, const std::string& error) noexcept {
+void log_stop(const MessageParts& p, std::int32_t score, const std::string& error) noexcept {
     try {
         bool& told = plugin_state().told_scoring_stopped;
         if (!told) tell("scoring stopped: " + error);
@@ -119,6 +110,34 @@ void log_stop(const Parts& p, std::int32_t score, const std::string& error) noex
         write_log(1, std::string(log_lines::kStopped) + error);
         log_summary(p, score);
     } catch (...) {
+    }
+}
+
+// The parts by field index for the searcher, which takes them over; the
+// sender and subject stay here too for the summary.
+FieldParts hand_over(MessageParts& p) {
+    FieldParts fields;
+    for (std::size_t k = 0; k < kPartCount; ++k) {
+        std::string& text = p.text[kHostIndexOf[k]];
+        const bool summed_up = kParts[k].number == kPartSender || kParts[k].number == kPartSubject;
+        fields[k] = summed_up ? text : std::move(text);
+    }
+    return fields;
+}
+
+// A base folder moved away and another put in its place ends the message
+// before anything of it is fetched or written, and it is not counted. The
+// log gets no line: where its path leads now is the other folder, and the
+// log in the folder held is one that no one finds by its path any more.
+bool base_folder_replaced() noexcept {
+    try {
+        check_base_folder();
+        return false;
+    } catch (const std::exception& e) {
+        bool& told = plugin_state().told_scoring_stopped;
+        if (!told) tell(std::string("scoring stopped: ") + e.what());
+        told = true;
+        return true;
     }
 }
 
@@ -169,29 +188,20 @@ std::int32_t get_score(std::int32_t n) {
 // explaining the message; a flush after each list would cost every message
 // three more looks at the log's name and three more writes.
 std::int32_t get_spam_score(HostArg hostarg, HostCallback callback) noexcept {
-    if (!initialised()) return 0;
+    if (!initialised() || base_folder_replaced()) return 0;
     std::optional<LogRound> round;
     if (!literal_mode()) round.emplace();
     start_message();
     std::int32_t score = 0;
-    Parts p;
+    MessageParts p;
     try {
-        if (callback) {
-            p.header = get_part(hostarg, callback, kPartHeader);
-            p.body = get_part(hostarg, callback, kPartBody);
-            p.attachments = get_part(hostarg, callback, kPartAttachments);
-            p.sender = get_part(hostarg, callback, kPartSender);
-            p.subject = get_part(hostarg, callback, kPartSubject);
-            p.rawmsg = get_part(hostarg, callback, kPartRawMessage);
-        }
+        if (callback)
+            for (std::int32_t number = kFirstPartNumber; is_part_number(number); ++number)
+                p[number] = get_part(hostarg, callback, number);
         log_parts(p);
         log_queue().flush();
-        for (std::string* t : {&p.header, &p.body, &p.attachments, &p.sender, &p.subject, &p.rawmsg})
-            fill_if_empty(*t);
-        // The searcher takes the parts over; sender and subject stay here too
-        // for the summary.
-        searcher::searcher_init(p.sender, p.subject, std::move(p.body), std::move(p.attachments),
-                                std::move(p.header), std::move(p.rawmsg), plugin_state().uppercase);
+        for (std::string& t : p.text) fill_if_empty(t);
+        searcher::searcher_init(hand_over(p), plugin_state().uppercase);
         searcher::trace_on();
         for (std::int32_t list = 1; list <= 3; ++list) list_pass(list, score);
         write_log(1, "Score preimages:=" + int_to_str(score));

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev valgrind
   clang libclang-rt-14-dev llvm
   procmail maildrop
+  dpkg-dev file lintian desktop-file-utils man-db groff-base
 )
 
 missing=()

@@ -11,7 +11,7 @@ kalvorin_test(test_config_editor SOURCES config/test_editor.cpp LIBS kalvorin_co
 kalvorin_test(test_config_bulk SOURCES config/test_bulk.cpp LIBS kalvorin_config_testsupport)
 kalvorin_test(test_config_whole_road SOURCES config/test_whole_road.cpp LIBS kalvorin_config_testsupport)
 add_dependencies(test_config_whole_road kalvorin_tbp kalvorin-host kalvorin-reg dist_resources)
-kalvorin_test(test_config_logic SOURCES config/test_logic.cpp LIBS kalvorin_config_logic kalvorin_testsupport)
+kalvorin_test(test_config_logic SOURCES config/test_logic.cpp config/test_window_folder.cpp LIBS kalvorin_config_logic kalvorin_testsupport)
 kalvorin_test(test_config_checks SOURCES config/test_checks.cpp LIBS kalvorin_config_testsupport)
 kalvorin_test(test_config_background SOURCES config/test_background.cpp LIBS kalvorin_config_testsupport)
 add_dependencies(test_config_checks kalvorin_tbp kalvorin-host dist_resources)

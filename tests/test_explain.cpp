@@ -102,7 +102,7 @@ TEST_F(InProcessList, GivesThePlugInsScoreLineAndErrorOnRandomListsAndMessages) 
         plugin.initialize();
         const inspect::Evaluation ev(inspect::PassSettings::from_store(), {inspect::read_lists(base(), platform::Place::BaseFolder)});
         for (int k = 0; k < 12; ++k) {
-            host::MessageParts parts;
+            MessageParts parts;
             for (std::string& p : parts.text) p = g.below(6) ? g.part(10) : std::string();
             if (g.below(4) == 0) parts.text[1] = std::string(49990 + g.below(20), 'x') + "win" + g.part(4);
             if (g.below(3) == 0) parts.text[5] += "<img src=\"http://x/y.png\">";
@@ -138,7 +138,7 @@ TEST_F(InProcessList, GivesThePlugInsScoreLineAndErrorOnRandomListsAndMessages) 
 TEST_F(InProcessList, TakingALineApartGivesLaDescomponesExpressionOrItsError) {
     test::RandomFilters g(77);
     for (int k = 0; k < 4000; ++k) {
-        MessageParts parts;
+        FieldParts parts;
         for (std::string& p : parts) p = g.part(6);
         searcher::searcher_init(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], k % 2 == 0);
         const std::string line = k % 3 ? g.line() : g.list_line();

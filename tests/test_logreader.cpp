@@ -72,7 +72,7 @@ protected:
     std::vector<std::int32_t> score(const std::vector<Parts>& messages) {
         plugin_.initialize();
         std::vector<std::int32_t> scores;
-        for (const Parts& p : messages) scores.push_back(plugin_.score(host::MessageParts{p}));
+        for (const Parts& p : messages) scores.push_back(plugin_.score(MessageParts{p}));
         plugin_.finalize();
         return scores;
     }
@@ -114,7 +114,7 @@ TEST_F(LogReaderTest, GivesBackEachPartAsFarAsTheLogKeepsItAndSaysHowFar) {
         settings.up50kb = c.up50kb;
         const inspect::SeenMessage seen = inspect::see(m, settings);
         for (std::size_t k = 0; k < 6; ++k) {
-            const std::size_t h = inspect::kHostIndexOf[k];
+            const std::size_t h = kHostIndexOf[k];
             const std::string& part = c.parts[h];
             SCOPED_TRACE(std::string(kFieldKeywords[k]));
             EXPECT_EQ(m.parts[h], kept(part, h, c.up50kb));

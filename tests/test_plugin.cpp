@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -200,6 +201,79 @@ TEST_F(PluginTest, TheBaseFolderIsHeldFromInitialisationToFinalisation) {
     test::unset_env("KALVORIN_LOCK_WAIT");
 }
 
+// Whoever owns a folder above the base folder can move it away in the middle
+// of a run and put another in its place: between two messages, or while the
+// host hands over a message's parts. A message that began before is scored
+// in the folder opened, and the messages after are not scored; nothing, no
+// log line and no list, goes into the folder put there.
+TEST_F(PluginTest, AFolderPutInPlaceOfTheBaseFolderIsNeverUsed) {
+    const std::string folder = base().substr(0, base().size() - 1);
+    const std::string why = "the base folder " + base() +
+                            " was moved or replaced after initialisation; no message is scored until the next "
+                            "initialisation";
+    struct Case {
+        bool in_a_message;
+        std::vector<std::int32_t> scores;
+    };
+    for (const Case& c : {Case{false, {-1000, 0, 0}}, Case{true, {-1000, -1000, 0}}}) {
+        SCOPED_TRACE(c.in_a_message ? "while a message is scored" : "between messages");
+        const std::string away = tmp_ / (c.in_a_message ? "away-in" : "away");
+        test::spit(base() + "secure.filters.txt", "snder=#bob#\r\n");
+        initialize();
+        std::error_code moved;
+        const auto swap = [&] {
+            std::filesystem::rename(folder, away, moved);
+            if (moved) return;
+            test::make_dir(folder);
+            test::spit(base() + "version.ini", "1.0\r\n");
+            test::spit(base() + "trash.filters.txt", "snder=#bob#\r\n");
+#ifndef _WIN32
+            EXPECT_EQ(::chown(folder.c_str(), test::kOtherAccount, 0), 0);
+#endif
+        };
+        ScriptedHost host;
+        host.parts = {{kPartSender, "bob"}, {kPartBody, "a private body"}};
+        testing::internal::CaptureStderr();
+        std::vector<std::int32_t> scores;
+        for (int message = 0; message < 3; ++message) {
+            if (message == 1 && !c.in_a_message) swap();
+            host.data_override = [&](std::int32_t part, char* buf, std::int32_t size) {
+                if (message == 1 && c.in_a_message && part == kPartBody) swap();
+                const std::string& text = host.parts[part];
+                std::memcpy(buf, text.data(), std::min<std::size_t>(static_cast<std::size_t>(size), text.size()));
+                return static_cast<std::int32_t>(text.size());
+            };
+            scores.push_back(get_spam_score(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback));
+        }
+        const std::string told = testing::internal::GetCapturedStderr();
+#ifdef _WIN32
+        // Windows keeps a folder that is held open where it is.
+        if (moved) {
+            finalize();
+            continue;
+        }
+#endif
+        ASSERT_FALSE(moved) << moved.message();
+        EXPECT_EQ(scores, c.scores);
+        EXPECT_EQ(told, "Kalvorin: scoring stopped: " + why + "\n");
+        EXPECT_EQ(test::error_text<EInOutError>([] { finalize(); }), why);
+        std::vector<std::string> put_there;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            put_there.push_back(entry.path().filename().string());
+        std::sort(put_there.begin(), put_there.end());
+        EXPECT_EQ(put_there, (std::vector<std::string>{"trash.filters.txt", "version.ini"}));
+        // The folder opened holds the account of each message scored.
+        const std::string held_log = test::slurp(away + test::kSep + "plugin.log.txt");
+        std::size_t accounts = 0;
+        for (std::size_t at = 0; (at = held_log.find("|Final Score : -1000\r\n", at)) != std::string::npos; ++at)
+            ++accounts;
+        EXPECT_EQ(accounts, c.in_a_message ? 2u : 1u);
+        EXPECT_EQ(test::slurp(away + test::kSep + "secure.filters.dat"), "snder=#bob#\r\n:");
+        std::filesystem::remove_all(folder);
+        std::filesystem::rename(away, folder);
+    }
+}
+
 class GetPartTest : public PluginTest {
 protected:
     void SetUp() override {
@@ -282,6 +356,30 @@ class ScoringTest : public GetPartTest {
 protected:
     std::int32_t score(ScriptedHost& host) { return get_spam_score(reinterpret_cast<HostArg>(&host), &ScriptedHost::callback); }
 };
+
+// Each part is fetched by its number, tested under its own keyword (the
+// trash list, which tests them all, would decide otherwise) and dumped in
+// its place, its text under its banner.
+TEST_F(ScoringTest, EachPartReachesItsKeywordAndItsPlaceInTheDump) {
+    std::string every;
+    for (const PartFacts& part : kParts) every += (every.empty() ? "" : "+") + std::string(part.keyword) + "=#mark#";
+    test::spit(base() + "trash.filters.txt", every + "\r\n");
+    for (const PartFacts& part : kParts) {
+        SCOPED_TRACE(std::string(part.keyword));
+        test::spit(base() + "secure.filters.txt", std::string(part.keyword) + "=#mark#\r\n");
+        initialize();
+        ScriptedHost host;
+        host.parts[part.number] = "mark";
+        EXPECT_EQ(score(host), plugin_state().secure);
+        const std::string l = log();
+        const std::string banner(part.banner);
+        EXPECT_NE(l.find(banner + "\r\n" + banner + "\r\nmark\r\n"), std::string::npos) << l;
+        std::size_t before = 0;
+        for (const PartFacts& other : kParts)
+            before += other.dump_position < part.dump_position && l.find(other.banner) < l.find(banner);
+        EXPECT_EQ(before, part.dump_position) << l;
+    }
+}
 
 // A log size that the window refuses counts as the default: the log is
 // emptied every 9 messages, and 12 messages leave the last 4 of them.
@@ -649,6 +747,36 @@ TEST_F(PluginTest, ABaseFolderOthersCanWriteIsRefusedUnlessStickyAndOwn) {
         finalize();
     }
     ASSERT_EQ(::chown(base().c_str(), 0, 0), 0);
+}
+
+// Whoever owns a folder above the base folder, or may write it, can put
+// another folder in the base folder's place: such a base folder is refused.
+// A sticky folder (/tmp) others may write is taken when the folder below it
+// is this account's.
+TEST_F(PluginTest, TheFoldersAboveTheBaseFolderAreThisAccountsAlone) {
+    const std::string above = tmp_ / "above", theirs = "belongs to another account, who could replace the base "
+                                                       "folder; use a folder whose folders above are yours",
+                      writable = "can be written by other accounts, who could replace the base folder; let only its "
+                                 "owner write it (chmod go-w)";
+    test::make_dir(above);
+    std::filesystem::rename(base(), above + "/base");
+    set_basefolder_setting(above + "/base");
+    struct Case {
+        mode_t mode;
+        uid_t owner;
+        std::string refusal;
+    };
+    for (const Case& c : {Case{0755, test::kOtherAccount, theirs}, Case{01777, test::kOtherAccount, theirs},
+                          Case{0777, 0, writable}, Case{0770, 0, writable}, Case{01777, 0, ""}, Case{0755, 0, ""}}) {
+        SCOPED_TRACE(testing::Message() << std::oct << c.mode << " owned by " << std::dec << c.owner);
+        ASSERT_EQ(::chown(above.c_str(), c.owner, 0), 0);
+        ASSERT_EQ(::chmod(above.c_str(), c.mode), 0);
+        EXPECT_EQ(test::error_text<InitFailure>([] { initialize(); }),
+                  c.refusal.empty() ? "no error"
+                                    : "initialisation stopped at step 1 (check the base folder): the folder " + above +
+                                          " above the base folder " + c.refusal);
+        finalize();
+    }
 }
 
 #endif  // _WIN32

@@ -19,13 +19,13 @@
 namespace kalvorin {
 namespace {
 
-// The six parts in host order, handed over as a host would.
+// The parts in host order, handed over as a host would.
 struct Message {
-    std::array<std::string, 6> parts;
+    HostParts parts;
 
     // The host's calling convention: stdcall on 32-bit Windows.
     static std::int32_t KALVORIN_STDCALL callback(HostArg arg, std::int32_t part, char* buf, std::int32_t size) {
-        const std::string& text = reinterpret_cast<const Message*>(arg)->parts[static_cast<std::size_t>(part - kPartHeader)];
+        const std::string& text = reinterpret_cast<const Message*>(arg)->parts[host_index(part)];
         if (buf == nullptr) return static_cast<std::int32_t>(text.size());
         const auto n = std::min<std::int32_t>(size, static_cast<std::int32_t>(text.size()));
         std::memcpy(buf, text.data(), static_cast<std::size_t>(n));

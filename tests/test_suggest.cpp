@@ -74,7 +74,7 @@ TEST(Suggest, ProposalsForEachKindOfMessage) {
          "HEADR=#X-Mailer: Mass Mailer 2.1#\nSNDER=#shop.example#\n"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.chosen.front()[inspect::kHostIndexOf[1]]);
+        SCOPED_TRACE(c.chosen.front()[kHostIndexOf[1]]);
         EXPECT_EQ(lines(inspect::propose(c.chosen)), c.proposed);
         // Each test, spelled as a pattern or not, finds what it was drawn from.
         for (const inspect::Proposal& p : inspect::Tally(c.chosen, inspect::PassSettings{}).ranked())

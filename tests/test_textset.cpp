@@ -110,7 +110,7 @@ TEST(TextSet, FormFollowsTheTextsSize) {
 // met before: in its own mode, and for each message after.
 TEST(FieldTests, ATestMetAfterTheSearchesWereBuiltIsAnsweredInItsMode) {
     constexpr std::size_t kBody = 2;  // MBODY
-    MessageParts parts{"", "", "a winner takes it", "", "", ""};
+    FieldParts parts{"", "", "a winner takes it", "", "", ""};
     FieldTests tests(parts);
     const int early = tests.add(MatchMode::contains, kBody, "takes");
     tests.new_message(true);

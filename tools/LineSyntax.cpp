@@ -11,8 +11,8 @@ namespace kalvorin::lint {
 namespace {
 
 bool keyword_at(const std::string& line, std::size_t pos) {
-    if (pos + 5 > line.size()) return false;
-    const std::string upper = plain_upper(line.substr(pos, 5));
+    if (pos + kKeywordLength > line.size()) return false;
+    const std::string upper = plain_upper(line.substr(pos, kKeywordLength));
     for (const std::string_view k : kFieldKeywords)
         if (upper == k) return true;
     return false;
@@ -21,7 +21,7 @@ bool keyword_at(const std::string& line, std::size_t pos) {
 // The keyword that a test's text holds, if any.
 std::optional<std::string> keyword_within(const std::string& text) {
     for (std::size_t p = 0; p < text.size(); ++p)
-        if (keyword_at(text, p)) return plain_upper(text.substr(p, 5));
+        if (keyword_at(text, p)) return plain_upper(text.substr(p, kKeywordLength));
     return std::nullopt;
 }
 
@@ -76,18 +76,18 @@ private:
 
     // The test whose keyword starts at pos; returns where reading goes on.
     std::size_t test(std::size_t pos) {
-        if (pos + 6 >= line_.size()) {
+        if (pos + kDelimiterAt >= line_.size()) {
             fault({Says::fix_cut_off, {line_.substr(pos), column(pos)}});
             return line_.size();
         }
-        const char delim = line_[pos + 6];
-        const std::size_t close = line_.find(delim, pos + 7);
+        const char delim = line_[pos + kDelimiterAt];
+        const std::size_t close = line_.find(delim, pos + kTextAt);
         if (close == std::string::npos) {
             fault({Says::fix_no_delimiter, {line_.substr(pos), column(pos), quoted(delim)}});
             return line_.size();
         }
         const std::string shown = line_.substr(pos, close + 1 - pos);
-        if (const std::optional<std::string> k = keyword_within(line_.substr(pos + 7, close - pos - 7)))
+        if (const std::optional<std::string> k = keyword_within(line_.substr(pos + kTextAt, close - pos - kTextAt)))
             fault({Says::fix_keyword_in_text, {shown, column(pos), *k}});
         operand(shown, pos);
         return close + 1;

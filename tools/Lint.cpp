@@ -10,6 +10,7 @@
 #include "CodigoComun/CodePage.h"
 #include "CodigoComun/DefaultLists.h"
 #include "CodigoComun/Errors.h"
+#include "CodigoComun/FilterPlan.h"
 #include "CodigoComun/ListLine.h"
 #include "CodigoComun/RegExpr.h"
 #include "CodigoComun/Texto.h"
@@ -123,8 +124,8 @@ Words never_found_fix(const NeverFound& n, const std::string& line) {
 // when an earlier test's digit brought it into the line.
 std::vector<std::string> test_holding(const std::string& line, const std::string& delimited) {
     const std::size_t at = line.find(delimited);
-    if (at == std::string::npos || at < 6) return {delimited, "?"};
-    return {line.substr(at - 6, delimited.size() + 6), std::to_string(at - 5)};
+    if (at == std::string::npos || at < kDelimiterAt) return {delimited, "?"};
+    return {line.substr(at - kDelimiterAt, delimited.size() + kDelimiterAt), std::to_string(at - kDelimiterAt + 1)};
 }
 
 class Checker {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "CodigoComun/BaseFiles.h"
 #include "CodigoComun/ConfigSys.h"
-#include "CodigoComun/FileNames.h"
 #include "inspect/LineUse.h"
 #include "inspect/ListFiles.h"
 #include "inspect/Tsv.h"
@@ -88,7 +88,7 @@ void print_text(const lint::Report& r, const inspect::FilterLists& lists) {
 int print_line_use(const std::string& base, bool stored) {
     const inspect::FilterLists lists =
         inspect::read_lists(base, stored ? platform::Place::BaseFolder : platform::Place::Anywhere);
-    const std::vector<inspect::LoggedMessage> logged = inspect::logged_history(base + kLogName);
+    const std::vector<inspect::LoggedMessage> logged = inspect::logged_history(BaseFiles(base).log());
     std::cout << inspect::line_use_tsv(inspect::line_use(inspect::PassSettings::from_store(), lists, logged), lists);
     return kClean;
 }
@@ -110,6 +110,9 @@ int run(int argc, char** argv) {
         } else if (a == "--help" || a == "-h") {
             std::cout << kUsage;
             return kClean;
+        } else if (a == "--version") {
+            std::cout << "kalvorin-lint " << KALVORIN_VERSION << "\n";
+            return kClean;
         } else if (a.rfind("--", 0) == 0) {
             return usage_error("unknown option " + a);
         } else {
@@ -119,7 +122,7 @@ int run(int argc, char** argv) {
     if (folders.size() > 1) return usage_error("one base folder at most");
     try {
         const bool stored = folders.empty();
-        const std::string base = stored ? get_basefolder() : inspect::as_basefolder(folders.front());
+        const std::string base = stored ? stored_base_files().folder() : inspect::as_basefolder(folders.front());
         if (usage) return print_line_use(base, stored);
         const bool uppercase = clsConfigSys().get_uppercase();
         const inspect::FilterLists lists =

@@ -6,6 +6,16 @@
 
 namespace kalvorin::platform::posix {
 
+// Where a file of the base folder is looked up: in the folder held for it
+// (HeldFolder, held_folder.h) by its name there, or, when none is held, by
+// its whole path from the current folder (AT_FDCWD), as the *at calls take
+// them.
+struct BaseName {
+    int dir;
+    std::string name;
+};
+BaseName base_name_of(const std::string& path);
+
 // Opens the file as open(2) does with these flags, but never through a
 // symbolic link and without waiting on a pipe; a file it creates is readable
 // and writable by its owner only. The file must then be a regular one that

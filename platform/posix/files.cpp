@@ -37,7 +37,8 @@ int failed(UniqueFd& fd, int err) {
 }  // namespace
 
 int open_base_fd(const std::string& path, int flags, bool written, struct stat* status) {
-    UniqueFd fd(::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+    const BaseName at = base_name_of(path);
+    UniqueFd fd(::openat(at.dir, at.name.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (fd.get() < 0) {
         // O_NOFOLLOW fails on a link with ELOOP; a pipe that no one reads
         // cannot be opened for writing without waiting, and says ENXIO.
@@ -172,7 +173,8 @@ int append_in_base(const std::string& path, std::initializer_list<std::string_vi
 // costs an open, a look at the file, the write and a close.
 int AppendRow::append(const std::string& path, std::initializer_list<std::string_view> pieces) {
     struct stat st {};
-    const bool held = fd_ >= 0 && ::lstat(path.c_str(), &st) == 0 &&
+    const posix::BaseName at = posix::base_name_of(path);
+    const bool held = fd_ >= 0 && ::fstatat(at.dir, at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                       static_cast<std::uint64_t>(st.st_dev) == device_ &&
                       static_cast<std::uint64_t>(st.st_ino) == inode_ && st.st_mode == mode_ &&
                       st.st_uid == owner_ && posix::refusal_of(st, true) == 0;
@@ -227,7 +229,8 @@ Opened what_is(std::FILE* file) {
 
 Kind kind_of(const std::string& path) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return Kind::Missing;
+    const posix::BaseName at = posix::base_name_of(path);
+    if (::fstatat(at.dir, at.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Kind::Missing;
     if (S_ISLNK(st.st_mode)) return Kind::Link;
     if (S_ISDIR(st.st_mode)) return Kind::Folder;
     return S_ISREG(st.st_mode) ? Kind::Regular : Kind::Other;

@@ -27,7 +27,9 @@ namespace {
 // that was removed or replaced meanwhile keeps out no one.
 bool still_named(int fd, const std::string& path) {
     struct stat held {}, named {};
-    return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+    const posix::BaseName at = posix::base_name_of(path);
+    return ::fstat(fd, &held) == 0 && ::fstatat(at.dir, at.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           held.st_dev == named.st_dev &&
            held.st_ino == named.st_ino;
 }
 

@@ -3,6 +3,8 @@
 // the lock.
 #include <windows.h>
 
+#include <string>
+
 namespace kalvorin::platform::win {
 
 // Why the open file may not serve as a file of the base folder: a link (a
@@ -12,6 +14,12 @@ namespace kalvorin::platform::win {
 // file must have been opened with FILE_FLAG_OPEN_REPARSE_POINT, so that a
 // link is the link itself.
 int base_refusal(HANDLE file, bool written);
+
+// Opens a file of the base folder as CreateFileA does with these values
+// (OPEN_EXISTING or OPEN_ALWAYS), but in the folder held for it (HeldFolder,
+// held_folder.h) when there is one, by its name there and never by its
+// path; the error, as CreateFileA leaves it, goes to GetLastError.
+HANDLE create_base_file(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 
 // Whether the open file is a reparse point that is no link: a file kept in
 // the cloud or deduplicated, whose data the system gives only through a

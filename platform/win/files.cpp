@@ -202,9 +202,8 @@ bool same_file(HANDLE a, HANDLE b) {
 // once the handle is known to be a file of the folder's own is it emptied.
 std::FILE* open_in_base(const std::string& path, Access access) {
     const bool written = access != Access::Read;
-    HANDLE h = CreateFileA(path.c_str(), written ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, written ? OPEN_ALWAYS : OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE h = win::create_base_file(path, written ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     written ? OPEN_ALWAYS : OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT);
     if (h == INVALID_HANDLE_VALUE) {
         errno = errno_of(GetLastError());
         return nullptr;
@@ -217,9 +216,8 @@ std::FILE* open_in_base(const std::string& path, Access access) {
     // A file kept in the cloud or deduplicated is read through a handle of
     // the usual kind, which must lead to the same file.
     if (win::holds_data_elsewhere(h)) {
-        const HANDLE data = CreateFileA(path.c_str(), written ? GENERIC_WRITE : GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        const HANDLE data = win::create_base_file(path, written ? GENERIC_WRITE : GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
         const bool same = data != INVALID_HANDLE_VALUE && same_file(h, data);
         CloseHandle(h);
         if (!same) {

@@ -40,8 +40,8 @@ private:
 FileLock::Handle FileLock::try_take(const std::string& path) {
     // Not inheritable: a program the host starts must not keep the lock. A
     // file of the base folder: a link there is opened itself, and refused.
-    OpenHandle h(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    OpenHandle h(win::create_base_file(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT));
     if (h.get() == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         // Another program opened it without sharing: it is in use.

@@ -185,6 +185,19 @@ TEST_F(WindowTest, AFolderOthersCanWriteStopsStartUpBeforeAnyFileIsMadeThere) {
     }
 }
 
+// A folder above it that others may write could be swapped for one of
+// theirs: that stops start-up too, before any file is made.
+TEST_F(WindowTest, AFolderAboveOthersCanWriteStopsStartUp) {
+    ASSERT_EQ(::chmod(tmp_.path().c_str(), 0777), 0);
+    open_window();
+    EXPECT_EQ(seam.errors, std::vector<std::string>{"the folder " + tmp_.path() +
+                                                    " above the base folder can be written by other accounts, who "
+                                                    "could replace the base folder; let only its owner write it "
+                                                    "(chmod go-w)"});
+    EXPECT_FALSE(exists(base() + "secure.filters.txt"));
+    ASSERT_EQ(::chmod(tmp_.path().c_str(), 0700), 0);
+}
+
 #endif  // _WIN32
 
 TEST_F(WindowTest, MarkerKeepsTheBaseFolderSettingAndListsStillGoToTheProgramFolder) {
