@@ -11,12 +11,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <utility>
-#include <vector>
 
 #include "platform/errors.h"
 #include "platform/files_os.h"
+#include "platform/held_list.h"
 #include "platform/paths.h"
 #include "platform/posix/base_files.h"
 #include "platform/posix/unique_fd.h"
@@ -28,27 +27,7 @@ namespace {
 
 [[noreturn]] void raise_io(int err, const std::string& path) { throw EInOutError(io_message(err, path), path); }
 
-struct Held {
-    std::string path;
-    int fd;
-};
-
-// The folders held in this process, by path: the plug-in holds one. At the
-// process's exit the list can go before a folder held in a static made
-// earlier (the plug-in's state), so it says when it is gone.
-bool held_list_gone = false;
-struct HeldList {
-    std::vector<Held> folders;
-    ~HeldList() { held_list_gone = true; }
-};
-std::mutex& held_mutex() {
-    static std::mutex m;
-    return m;
-}
-std::vector<Held>& held_folders() {
-    static HeldList list;
-    return list.folders;
-}
+using FolderList = HeldList<int>;
 
 // The programs never change their account, so it is asked once.
 bool ours(const struct stat& st) {
@@ -131,11 +110,7 @@ posix::UniqueFd walk_down(const std::string& real, struct stat& st) {
 }  // namespace
 
 posix::BaseName posix::base_name_of(const std::string& path) {
-    const std::lock_guard<std::mutex> lock(held_mutex());
-    for (const Held& h : held_folders())
-        if (path.size() > h.path.size() && path.compare(0, h.path.size(), h.path) == 0 &&
-            path.find('/', h.path.size()) == std::string::npos)
-            return {h.fd, path.substr(h.path.size())};
+    if (auto held = FolderList::process().find(path, "/")) return {held->first, std::move(held->second)};
     return {AT_FDCWD, path};
 }
 
@@ -155,16 +130,12 @@ HeldFolder::HeldFolder(const std::string& folder) : path_(folder) {
     posix::UniqueFd fd = walk_down(real, st);
     if (fd.get() < 0) raise_io(errno == ELOOP ? os::kSymbolicLink : errno, folder);
     check_base(folder, st);
-    const std::lock_guard<std::mutex> lock(held_mutex());
-    held_folders().push_back({path_, fd.get()});
+    FolderList::process().add(path_, fd.get());
     handle_ = fd.release();
 }
 
 HeldFolder::~HeldFolder() {
-    if (!held_list_gone) {
-        const std::lock_guard<std::mutex> lock(held_mutex());
-        std::erase_if(held_folders(), [this](const Held& h) { return h.fd == handle_; });
-    }
+    FolderList::remove(static_cast<int>(handle_));
     ::close(static_cast<int>(handle_));
 }
 

@@ -26,4 +26,7 @@ HANDLE create_base_file(const std::string& path, DWORD access, DWORD share, DWOR
 // handle opened the usual way.
 bool holds_data_elsewhere(HANDLE file);
 
+// Whether two open handles are one file (or folder): same volume, same index.
+bool same_file(HANDLE a, HANDLE b);
+
 }  // namespace kalvorin::platform::win

@@ -187,16 +187,6 @@ int AppendRow::append(const std::string& path, std::initializer_list<std::string
 
 void AppendRow::close() noexcept {}
 
-namespace {
-
-bool same_file(HANDLE a, HANDLE b) {
-    BY_HANDLE_FILE_INFORMATION x, y;
-    return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
-           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
-           x.nFileIndexLow == y.nFileIndexLow;
-}
-
-}  // namespace
 
 // The link itself is opened, and refused, never the file it leads to. Only
 // once the handle is known to be a file of the folder's own is it emptied.
@@ -218,7 +208,7 @@ std::FILE* open_in_base(const std::string& path, Access access) {
     if (win::holds_data_elsewhere(h)) {
         const HANDLE data = win::create_base_file(path, written ? GENERIC_WRITE : GENERIC_READ,
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, 0);
-        const bool same = data != INVALID_HANDLE_VALUE && same_file(h, data);
+        const bool same = data != INVALID_HANDLE_VALUE && win::same_file(h, data);
         CloseHandle(h);
         if (!same) {
             if (data != INVALID_HANDLE_VALUE) CloseHandle(data);
@@ -265,3 +255,10 @@ int rename_over(const std::string& source, const std::string& target) {
 }
 
 }  // namespace kalvorin::platform::os
+
+bool kalvorin::platform::win::same_file(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION x, y;
+    return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+           x.nFileIndexLow == y.nFileIndexLow;
+}

@@ -8,12 +8,11 @@
 #include <windows.h>
 #include <winternl.h>
 
-#include <mutex>
 #include <utility>
-#include <vector>
 
 #include "platform/errors.h"
 #include "platform/held_folder.h"
+#include "platform/held_list.h"
 #include "platform/textfile.h"
 #include "platform/win/base_files.h"
 #include "platform/win/win_error.h"
@@ -27,36 +26,12 @@ namespace {
     throw EInOutError(io_message(err, path), path);
 }
 
-struct Held {
-    std::string path;
-    HANDLE folder;
-};
-
-// The folders held in this process, by path: the plug-in holds one. At the
-// process's exit the list can go before a folder held in a static made
-// earlier (the plug-in's state), so it says when it is gone.
-bool held_list_gone = false;
-struct HeldList {
-    std::vector<Held> folders;
-    ~HeldList() { held_list_gone = true; }
-};
-std::mutex& held_mutex() {
-    static std::mutex m;
-    return m;
-}
-std::vector<Held>& held_folders() {
-    static HeldList list;
-    return list.folders;
-}
+using FolderList = HeldList<HANDLE>;
 
 // The folder held for the path and the file's name in it; no folder (null)
 // when none is held.
 std::pair<HANDLE, std::string> held_for(const std::string& path) {
-    const std::lock_guard<std::mutex> lock(held_mutex());
-    for (const Held& h : held_folders())
-        if (path.size() > h.path.size() && path.compare(0, h.path.size(), h.path) == 0 &&
-            path.find_first_of("\\/", h.path.size()) == std::string::npos)
-            return {h.folder, path.substr(h.path.size())};
+    if (auto held = FolderList::process().find(path, "\\/")) return std::move(*held);
     return {nullptr, std::string()};
 }
 
@@ -68,13 +43,6 @@ HANDLE open_folder(const std::string& path, DWORD share) {
     if (name.size() > 1 && (name.back() == '\\' || name.back() == '/') && name[name.size() - 2] != ':') name.pop_back();
     return CreateFileA(name.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, share,
                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-bool same_file(HANDLE a, HANDLE b) {
-    BY_HANDLE_FILE_INFORMATION x, y;
-    return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
-           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
-           x.nFileIndexLow == y.nFileIndexLow;
 }
 
 }  // namespace
@@ -113,8 +81,7 @@ HeldFolder::HeldFolder(const std::string& folder) : path_(folder) {
     if (h == INVALID_HANDLE_VALUE) raise_last(folder);
     handle_ = reinterpret_cast<std::intptr_t>(h);
     try {
-        const std::lock_guard<std::mutex> lock(held_mutex());
-        held_folders().push_back({path_, h});
+        FolderList::process().add(path_, h);
     } catch (...) {
         CloseHandle(h);
         throw;
@@ -123,10 +90,7 @@ HeldFolder::HeldFolder(const std::string& folder) : path_(folder) {
 
 HeldFolder::~HeldFolder() {
     const HANDLE h = reinterpret_cast<HANDLE>(handle_);
-    if (!held_list_gone) {
-        const std::lock_guard<std::mutex> lock(held_mutex());
-        std::erase_if(held_folders(), [h](const Held& held) { return held.folder == h; });
-    }
+    FolderList::remove(h);
     CloseHandle(h);
 }
 
@@ -136,7 +100,7 @@ HeldFolder::Leads HeldFolder::leads() const {
         const DWORD code = GetLastError();
         return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? Leads::Nothing : Leads::Other;
     }
-    const bool same = same_file(named, reinterpret_cast<HANDLE>(handle_));
+    const bool same = win::same_file(named, reinterpret_cast<HANDLE>(handle_));
     CloseHandle(named);
     return same ? Leads::Held : Leads::Other;
 }
