@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite:
 # the Linux programs, the Windows programs for both architectures under Wine
-# and the Windows builds' unit suites (the 32-bit ones only where the machine
-# runs 32-bit programs),
+# and the Windows builds' unit suites (the 32-bit one under user-mode
+# emulation where the kernel cannot execute 32-bit programs),
 # the Linux suite again built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan/), and each fuzz target briefly
-# (build-fuzz/, scripts/fuzz.sh). KALVORIN_SKIP_WINDOWS=1,
-# KALVORIN_SKIP_SANITIZE=1 and KALVORIN_SKIP_FUZZ=1 leave a stage out of a
-# quick local loop; CI never skips one.
+# (build-fuzz/, scripts/fuzz.sh), after the Debian package of the Linux build
+# is made and checked (scripts/package.sh). KALVORIN_SKIP_WINDOWS=1,
+# KALVORIN_SKIP_SANITIZE=1, KALVORIN_SKIP_FUZZ=1 and KALVORIN_SKIP_PACKAGE=1
+# leave a stage out of a quick local loop; CI never skips one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,23 +23,32 @@ windows=OFF
 if wanted Windows KALVORIN_SKIP_WINDOWS; then
   windows=ON
   bash scripts/windows.sh
-  # Both architectures are built and their files checked; where the kernel
-  # cannot execute 32-bit programs, only the 64-bit ones run under Wine.
-  win_suites=(build/win64)
-  if why=$(bash scripts/wine.sh --runs-32-bit); then
-    echo "test: the 32-bit and 64-bit Windows programs run under Wine" >&2
-    win_suites+=(build/win32)
-  elif [ -n "$why" ]; then
-    echo "test: the 32-bit Windows programs are built and checked, not run: $why" >&2
-  fi
+  # Both unit suites run under Wine; where the kernel cannot execute 32-bit
+  # programs, the 32-bit one runs under user-mode emulation (qemu-i386),
+  # without test_capturaspam, which dies or hangs there at random in Wine's
+  # signal handling (it runs where the kernel executes 32-bit programs).
+  how=0
+  why=$(bash scripts/wine.sh --runs-32-bit) || how=$?
+  win32_left_out=()
+  case $how in
+    0) echo "test: the 32-bit and 64-bit Windows programs run under Wine" >&2 ;;
+    1) echo "test: $why: the 32-bit unit suite runs under qemu-i386" >&2
+       win32_left_out=(-E 'win32[.]test_capturaspam') ;;
+    *) exit 1 ;;  # scripts/wine.sh has said why
+  esac
   # The Windows builds' unit suites, each program under Wine in a prefix of
   # its build's own.
-  for suite in "${win_suites[@]}"; do
-    ctest --test-dir "$suite" --output-on-failure -j2
-  done
+  ctest --test-dir build/win64 --output-on-failure -j2
+  ctest --test-dir build/win32 --output-on-failure -j2 "${win32_left_out[@]}"
 fi
 KALVORIN_WINDOWS_TESTS=$windows bash scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+# The Debian package of that build: lintian, dpkg -i into a fresh root, the
+# README's procmail recipe with the installed programs.
+if wanted package KALVORIN_SKIP_PACKAGE; then
+  bash scripts/package.sh build
+fi
 
 if wanted sanitizer KALVORIN_SKIP_SANITIZE; then
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKALVORIN_SANITIZE=ON \

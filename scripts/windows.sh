@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Windows programs on Linux: installs the cross toolchain and Wine,
+# Builds the Windows programs on Linux: installs the cross toolchain and Wine
+# (and qemu-user, which runs Wine's 32-bit loader where the kernel cannot),
 # builds the third-party libraries that Debian ships only for Linux (PCRE2 and
 # a static Qt) when they are missing from the cache, then builds the project for
 # 32-bit and 64-bit Windows into build/win32 and build/win64, with a dist/
@@ -58,7 +59,7 @@ sudo_cmd() { if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi; }
 
 install_packages() {
   local packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-                  wine wine64 wine32:i386 ninja-build dpkg-dev zip
+                  wine wine64 wine32:i386 qemu-user ninja-build dpkg-dev zip
                   qt6-base-dev qt6-base-dev-tools cmake googletest nsis)
   local missing=()
   for p in "${packages[@]}"; do
@@ -168,9 +169,8 @@ deps() {
 
 # Configures and builds one architecture into build/win32 or build/win64,
 # its unit tests included (GoogleTest built from Debian's source in
-# /usr/src/googletest; they run under Wine: ctest --test-dir build/win64). A
-# 32-bit build on a machine that cannot run 32-bit programs builds none, and
-# one skipped test there says why.
+# /usr/src/googletest; they run under Wine: ctest --test-dir build/win64, the
+# 32-bit ones under user-mode emulation where the kernel cannot execute them).
 build_arch() {
   local arch=$1 bits=$2 prefixes="$cache/pcre2-$pcre2_version-$1" with_config=OFF
   if [ -f "$(qt_prefix "$arch")/.done" ]; then

@@ -17,21 +17,10 @@ math(EXPR bits "${CMAKE_SIZEOF_VOID_P} * 8")
 set(KALVORIN_WIN_SUITE win${bits})
 set(KALVORIN_WINE ${CMAKE_SOURCE_DIR}/scripts/wine.sh)
 
-# A 32-bit build where the kernel cannot execute 32-bit programs builds no
-# test program; one skipped test says why.
-if(bits EQUAL 32)
-  execute_process(COMMAND ${KALVORIN_WINE} --runs-32-bit RESULT_VARIABLE wine32_status
-                  OUTPUT_VARIABLE wine32_why OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(wine32_status EQUAL 1)
-    add_test(NAME win32.unit_not_run
-             COMMAND sh -c "echo \"The 32-bit unit tests are not built or run: $1\"; exit 77" sh "${wine32_why}")
-    set_tests_properties(win32.unit_not_run PROPERTIES SKIP_RETURN_CODE 77)
-    return()
-  endif()
-endif()
-
-# Every test program starts through scripts/wine.sh, in a prefix of this
-# build's own that a fixture creates afresh and removes at the end.
+# Every test program starts through scripts/wine.sh (which runs the 32-bit
+# ones under user-mode emulation where the kernel cannot execute them), in a
+# prefix of this build's own that a fixture creates afresh and removes at the
+# end.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${KALVORIN_WINE})
 set(KALVORIN_UNIT_PREFIX ${CMAKE_BINARY_DIR}/wine-unit)
 add_test(NAME ${KALVORIN_WIN_SUITE}.prefix_start
