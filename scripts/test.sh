@@ -24,22 +24,18 @@ if wanted Windows KALVORIN_SKIP_WINDOWS; then
   windows=ON
   bash scripts/windows.sh
   # Both unit suites run under Wine; where the kernel cannot execute 32-bit
-  # programs, the 32-bit one runs under user-mode emulation (qemu-i386),
-  # without test_capturaspam, which dies or hangs there at random in Wine's
-  # signal handling (it runs where the kernel executes 32-bit programs).
+  # programs, the 32-bit one runs under user-mode emulation (qemu-i386).
   how=0
   why=$(bash scripts/wine.sh --runs-32-bit) || how=$?
-  win32_left_out=()
   case $how in
     0) echo "test: the 32-bit and 64-bit Windows programs run under Wine" >&2 ;;
-    1) echo "test: $why: the 32-bit unit suite runs under qemu-i386" >&2
-       win32_left_out=(-E 'win32[.]test_capturaspam') ;;
+    1) echo "test: $why: the 32-bit programs run under qemu-i386" >&2 ;;
     *) exit 1 ;;  # scripts/wine.sh has said why
   esac
   # The Windows builds' unit suites, each program under Wine in a prefix of
   # its build's own.
   ctest --test-dir build/win64 --output-on-failure -j2
-  ctest --test-dir build/win32 --output-on-failure -j2 "${win32_left_out[@]}"
+  ctest --test-dir build/win32 --output-on-failure -j2
 fi
 KALVORIN_WINDOWS_TESTS=$windows bash scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$(nproc)"

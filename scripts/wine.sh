@@ -115,6 +115,17 @@ LOADER
 
 shim=$(dirname "${BASH_SOURCE[0]}")/wine-i386-emulation.c
 
+# Whether FILE is a 32-bit x86 Windows program: the machine field of its PE
+# header, found through the offset at 0x3c.
+is_32_bit_program() {  # is_32_bit_program FILE
+  [ -f "$1" ] || return 1
+  local header machine
+  header=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ') || return 1
+  [ -n "$header" ] || return 1
+  machine=$(od -An -tx2 -j$((header + 4)) -N2 "$1" 2>/dev/null | tr -d ' ') || return 1
+  [ "$machine" = 014c ]
+}
+
 case "${1:-}" in
   --runs-32-bit)
     status=0
@@ -141,6 +152,12 @@ case "${1:-}" in
     fi
     if [ "$status" -eq 1 ]; then
       loaders=$(emulation_folder)
+      # A 32-bit program runs in the emulated loader's own process, so that
+      # its end is this script's: started by the 64-bit loader it would be a
+      # process of its own, whose death by a signal Wine reports as status 0.
+      if is_32_bit_program "$1"; then
+        exec "$loaders/wine" "$@"
+      fi
       # The 64-bit programs find the 32-bit ones Wine provides (rundll32 and
       # the libraries a new prefix gets) in the folder of the 32-bit loader.
       dlls32=$(realpath "$(dirname "$emulated32")/../i386-linux-gnu/wine")

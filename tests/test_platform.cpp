@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -8,6 +10,7 @@
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +20,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "platform/errors.h"
 #include "CodigoComun/Texto.h"
@@ -407,6 +411,26 @@ TEST_F(ShellOpen, NoOpenerIsAnError) {
 }
 
 #endif  // _WIN32
+
+#ifdef _WIN32
+// A thread's last error lives in its own thread block. Under the 32-bit
+// emulation a thread once found another's block after a system call, and the
+// plug-in's threads read each other's data.
+TEST(Threads, EachKeepsItsOwnLastErrorAcrossSystemCalls) {
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (DWORD code = 1; code <= 4; ++code)
+        threads.emplace_back([code, &wrong] {
+            for (int i = 0; i < 2000; ++i) {
+                ::SetLastError(code);
+                ::Sleep(0);
+                if (::GetLastError() != code) ++wrong;
+            }
+        });
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+#endif
 
 }  // namespace
 }  // namespace kalvorin
