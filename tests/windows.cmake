@@ -47,7 +47,7 @@ function(kalvorin_test name)
   endif()
   set(test ${KALVORIN_WIN_SUITE}.${name})
   add_test(NAME ${test} COMMAND ${name})
-  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine_unit TIMEOUT 900
+  set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine_unit TIMEOUT 300
     ENVIRONMENT "WINEPREFIX=${KALVORIN_UNIT_PREFIX};WINEDEBUG=-all;LC_ALL=C;WINEDLLOVERRIDES=mscoree,mshtml=;QT_QPA_PLATFORM=offscreen")
   if(T_STORE)
     set_tests_properties(${test} PROPERTIES RESOURCE_LOCK kalvorin_store)
