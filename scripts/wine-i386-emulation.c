@@ -49,6 +49,7 @@ extern int pthread_setspecific(unsigned key, const void *value);
 #define SYS_mmap2 192
 #define SYS_set_thread_area 243
 #define MAP_FAILED ((void *)-1)
+#define EAGAIN 11
 #define EEXIST 17
 #define EINVAL 22
 #define ENOSYS 38
@@ -288,15 +289,13 @@ int pthread_create(void *thread, const void *attributes, void *(*routine)(void *
     __asm__ volatile("movl %%gs:0, %0" : "=r"(base));
     struct UserDesc desc = {global_gs >> 3, base, 0xfffff, TLS_DESCRIPTOR_FLAGS};
     const long args[6] = {(long)&desc};
-    int result;
+    /* Unless that entry has this thread's address, the new thread would
+     * start on another's: no thread rather than a wrong one. */
+    int result = EAGAIN;
     if (raw_syscall(SYS_set_thread_area, args) == 0) {
         load_gs(global_gs);
         result = create(thread, attributes, start_on_own_entry, start);
         load_gs(own);
-    } else {
-        free(start);
-        start = 0;
-        result = create(thread, attributes, routine, argument);
     }
     __atomic_store_n(&busy, 0, __ATOMIC_RELEASE);
     call4(SYS_rt_sigprocmask, 2 /* SIG_SETMASK */, (long)held, 0, sizeof held);
